@@ -1,0 +1,64 @@
+#include "app/Unit1.h"
+
+#include <exception>
+
+#include "app/messages.h"
+#include "platform/exceptions.h"
+#include "platform/known_folders.h"
+#include "platform/paths.h"
+#include "platform/temp_folder.h"
+#include "ui/application.h"
+#include "ui/message_box.h"
+
+namespace lorvante {
+
+std::string DefaultOutputName(const std::string& input) {
+  return ChangeFileExt(ChangeFileExt(ChangeFileExt(input, ""), ""), ".txt");
+}
+
+std::string TempFileNameFor(const std::string& temp_folder, const std::string& input) {
+  return temp_folder + ExtractFileName(ChangeFileExt(input, ""));
+}
+
+TForm1::TForm1(TComponent* AOwner) : TComponent(AOwner) {
+  Name = "Form1";
+  Button1 = new TButton(this);
+  Button1->Name = "Button1";
+  Button1->OnClick = [this](TObject* Sender) { Button1Click(Sender); };
+  SaveDialog = new TSaveDialog(this);
+  SaveDialog->Name = "SaveDialog";
+  FormCreate(this);
+}
+
+void TForm1::FormCreate(TObject* /*Sender*/) {
+  InputFileName = Application.ParamStr(1);
+  Caption = InputFileName;
+}
+
+std::string TForm1::GetTempFolder() { return lorvante::GetTempFolder(); }
+
+std::string TForm1::GetDocumentsFolder() { return lorvante::GetDocumentsFolder(); }
+
+void TForm1::ShowMessage(const std::string& text) { Application.MessageBox(text, MB_OK); }
+
+bool TForm1::ExportPayload(const std::string& /*temp_file*/) {
+  // Neither export path is built yet: every payload fails to export.
+  return false;
+}
+
+void TForm1::Button1Click(TObject* /*Sender*/) {
+  try {
+    OutputFileName = DefaultOutputName(InputFileName);
+    TempFileName = TempFileNameFor(GetTempFolder(), InputFileName);
+    const std::string key = BuildKey();
+    if (!DecryptInput(InputFileName, TempFileName, key)) {
+      throw Exception(messages::kDecryptFailed);
+    }
+    if (!ExportPayload(TempFileName)) throw Exception(messages::kExportFailed);
+  } catch (const std::exception& error) {
+    ShowMessage(error.what());
+  }
+  Application.Terminate();
+}
+
+}  // namespace lorvante

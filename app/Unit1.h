@@ -1,0 +1,62 @@
+// The program's single form: it owns the dialogs and runs the whole conversion in the click of
+// its only button.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/des_layer.h"
+#include "ui/component.h"
+#include "ui/dialogs.h"
+
+namespace lorvante {
+
+class TForm1 : public TComponent {
+ public:
+  // Creates the form and its components; FormCreate runs during the creation.
+  explicit TForm1(TComponent* AOwner);
+
+  TButton* Button1;
+  TSaveDialog* SaveDialog;
+
+  std::string InputFileName;   // argument 1, unchanged
+  std::string TempFileName;    // the decrypted payload in the private temporary folder
+  std::string OutputFileName;  // the output path the save dialog offers
+  std::string Caption;
+  bool IsZipPayload = false;
+
+  // The cipher service used by DecryptFile; tests put a failing one in its place.
+  std::function<std::unique_ptr<DesDecryptService>()> MakeCipher = MakeDesDecryptService;
+
+  void FormCreate(TObject* Sender);
+  // Runs the conversion: decryption, then the export the payload asks for. Every failure is
+  // shown in a message box; the end of the program is requested in every case.
+  void Button1Click(TObject* Sender);
+
+  // Driver steps.
+  std::string GetTempFolder();
+  std::string GetDocumentsFolder();
+  bool ExportPayload(const std::string& temp_file);
+
+  // Decryption.
+  std::string BuildKey();
+  bool HasZipTag(const std::string& file_name);
+  bool DecryptInput(const std::string& input_file, const std::string& temp_file,
+                    const std::string& key);
+  bool DecryptFile(const std::string& key, const std::string& input_file,
+                   const std::string& temp_file);
+  static std::string FormatSystemError(std::uint32_t code);
+
+  // The conversion application's message box: the title as caption, the text, OK, no icon.
+  static void ShowMessage(const std::string& text);
+};
+
+// The default output name: `input` with two extensions removed and ".txt" in their place.
+std::string DefaultOutputName(const std::string& input);
+// The temporary file name: `temp_folder` followed by the file-name part of `input` with its
+// extension removed.
+std::string TempFileNameFor(const std::string& temp_folder, const std::string& input);
+
+}  // namespace lorvante

@@ -1,0 +1,96 @@
+// The decryption of the input into the temporary file, and the tag and payload tests.
+#include <array>
+#include <cstdio>
+#include <exception>
+
+#include "app/Unit1.h"
+#include "app/key.h"
+#include "app/payload_check.h"
+#include "platform/error_texts.h"
+#include "platform/exceptions.h"
+#include "platform/file_stream.h"
+#include "platform/temp_folder.h"
+
+namespace lorvante {
+namespace {
+
+constexpr std::size_t kChunkSize = 4096;
+
+// Raises "<call>: ErrorCode: 0x.. - text" when `code` reports a failure.
+void Check(const char* call, std::uint32_t code) {
+  if (code != 0) throw Exception(std::string(call) + ": " + TForm1::FormatSystemError(code));
+}
+
+// Releases the provider context on every path.
+class ContextGuard {
+ public:
+  explicit ContextGuard(DesDecryptService& service) : service_(service) {}
+  ~ContextGuard() {
+    if (acquired) service_.ReleaseContext();
+  }
+  bool acquired = false;
+
+ private:
+  DesDecryptService& service_;
+};
+
+}  // namespace
+
+std::string TForm1::BuildKey() { return lorvante::BuildKey(); }
+
+std::string TForm1::FormatSystemError(std::uint32_t code) {
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned>(code));
+  return std::string("ErrorCode: 0x") + hex + " - " + SystemErrorText(code);
+}
+
+bool TForm1::HasZipTag(const std::string& file_name) {
+  FileStream input = FileStream::OpenRead(file_name);
+  std::array<std::uint8_t, kZipTagSize> head{};
+  input.ReadBuffer(head.data(), head.size());
+  return IsZipTag(head);
+}
+
+bool TForm1::DecryptInput(const std::string& input_file, const std::string& temp_file,
+                          const std::string& key) {
+  IsZipPayload = HasZipTag(input_file);
+  return DecryptFile(key, input_file, temp_file);
+}
+
+bool TForm1::DecryptFile(const std::string& key, const std::string& input_file,
+                         const std::string& temp_file) {
+  bool result = false;
+  try {
+    const std::unique_ptr<DesDecryptService> cipher = MakeCipher();
+    ContextGuard context(*cipher);
+    Check("CryptAcquireContext", cipher->AcquireContext());
+    context.acquired = true;
+    Check("CryptImportKey", cipher->ImportKey(key));
+    Check("CryptSetKeyParam", cipher->SetModeEcb());
+
+    FileStream input = FileStream::OpenRead(input_file);
+    if (IsZipPayload) input.Seek(kZipTagSize, SEEK_SET);
+    FileStream temp = CreatePrivateFile(temp_file);
+
+    std::array<std::uint8_t, kChunkSize> buffer;
+    for (;;) {
+      const std::size_t n = input.Read(buffer.data(), buffer.size());
+      Check("CryptDecrypt", cipher->Decrypt(buffer.data(), n));
+      temp.WriteBuffer(buffer.data(), n);
+      if (n < kChunkSize) break;
+    }
+
+    std::array<std::uint8_t, 10> head{};
+    temp.Seek(0, SEEK_SET);
+    const std::size_t got = temp.Read(head.data(), head.size());
+    result = PayloadCheckPasses(std::span(head.data(), got), IsZipPayload);
+    temp.Close();
+    input.Close();
+  } catch (const std::exception& error) {
+    ShowMessage(error.what());
+    result = false;
+  }
+  return result;
+}
+
+}  // namespace lorvante

@@ -1,0 +1,12 @@
+// Folders of the user's session.
+#pragma once
+
+#include <string>
+
+namespace lorvante {
+
+// The user's documents folder (the desktop's own setting, else ~/Documents); empty when that
+// folder does not exist.
+std::string GetDocumentsFolder();
+
+}  // namespace lorvante

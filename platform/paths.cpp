@@ -1,0 +1,80 @@
+#include "platform/paths.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+namespace lorvante {
+namespace {
+
+std::size_t ExtensionStart(std::string_view path) {
+  const std::size_t dot = path.rfind('.');
+  if (dot == std::string_view::npos) return path.size();
+  if (path.find('/', dot) != std::string_view::npos) return path.size();
+  return dot;
+}
+
+}  // namespace
+
+std::string ExtractFileExt(std::string_view path) {
+  return std::string(path.substr(ExtensionStart(path)));
+}
+
+std::string ChangeFileExt(std::string_view path, std::string_view ext) {
+  std::string out(path.substr(0, ExtensionStart(path)));
+  out += ext;
+  return out;
+}
+
+std::string ExtractFileName(std::string_view path) {
+  const std::size_t slash = path.rfind('/');
+  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string ExtractFilePath(std::string_view path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
+}
+
+std::string GetCurrentDir() {
+  std::vector<char> buffer(4096);
+  for (;;) {
+    if (getcwd(buffer.data(), buffer.size()) != nullptr) return buffer.data();
+    if (errno != ERANGE) return {};
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+std::string ExpandFileName(std::string_view path) {
+  if (path.empty()) return {};
+  std::string full;
+  if (path.front() != '/') {
+    full = GetCurrentDir();
+    full += '/';
+  }
+  full += path;
+
+  std::vector<std::string_view> parts;
+  std::string_view rest(full);
+  while (!rest.empty()) {
+    const std::size_t slash = rest.find('/');
+    const std::string_view part = rest.substr(0, slash);
+    rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+      continue;
+    }
+    parts.push_back(part);
+  }
+  std::string out;
+  for (const auto part : parts) {
+    out += '/';
+    out += part;
+  }
+  if (out.empty() || (full.size() > 1 && full.back() == '/')) out += '/';
+  return out;
+}
+
+}  // namespace lorvante

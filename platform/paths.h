@@ -1,0 +1,28 @@
+// Path strings. Paths use '/' as separator and are UTF-8 (bytes are passed through unchanged).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace lorvante {
+
+// The extension: from the last '.' to the end, when no '/' follows that '.'; empty otherwise.
+std::string ExtractFileExt(std::string_view path);
+
+// The path with its extension replaced by `ext` (appended when it has none; "" removes it).
+std::string ChangeFileExt(std::string_view path, std::string_view ext);
+
+// The part after the last '/'.
+std::string ExtractFileName(std::string_view path);
+
+// The part up to and including the last '/'; empty when there is none.
+std::string ExtractFilePath(std::string_view path);
+
+// The absolute form of `path`: relative to the current directory, "." and ".." folded away and
+// doubled separators removed, without following symbolic links. Empty stays empty.
+std::string ExpandFileName(std::string_view path);
+
+// The process's current directory; empty when it cannot be read.
+std::string GetCurrentDir();
+
+}  // namespace lorvante

@@ -1,0 +1,31 @@
+// The private temporary folder that receives the decrypted payload.
+//
+// The system's temporary folder is shared by all users, so the payload goes into a folder of the
+// user's own below it: "lorvante-<uid>/", mode 0700, accepted only when it is a real folder owned
+// by the user. When that name is taken by someone else, a fresh folder is made in its place.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+#include "platform/file_stream.h"
+
+namespace lorvante {
+
+// The private temporary folder below `base` (the system's temporary folder when empty), ending
+// in '/'. When no private folder can be had, the name it would have had: creating a file there
+// then fails, so nothing is ever written into a shared or the current folder.
+std::string PrivateTempFolder(const std::string& base, uid_t uid);
+
+// PrivateTempFolder for this user below $TMPDIR (or /tmp).
+std::string GetTempFolder();
+
+// Whether `folder` is a real folder (not a link) owned by `uid` that no one else can enter.
+bool IsPrivateFolder(const std::string& folder, uid_t uid);
+
+// Creates (or truncates) a file in a private folder: mode 0600, never through a symbolic link.
+// Raises EFCreateError, also when the file's folder is not private to this user.
+FileStream CreatePrivateFile(const std::string& path);
+
+}  // namespace lorvante

@@ -1,0 +1,56 @@
+# Shared by the end-to-end tests: a private X server, a scratch home, and helpers to find
+# windows and wait for the program. Source it; it cleans up on exit.
+set -euo pipefail
+
+bin=${LORVANTE_BIN_DIR:?}
+work=$(mktemp -d)
+xvfb_pid=
+
+cleanup() {
+  [ -n "${app_pid:-}" ] && kill "$app_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Start Xvfb on a free display number, which it reports itself.
+exec {display_fd}<> <(:)
+Xvfb -displayfd "$display_fd" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+read -r -t 20 display_number <&"$display_fd"
+export DISPLAY=":$display_number"
+unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/run"
+export TMPDIR="$work/tmp" LC_ALL=C.UTF-8
+mkdir -p "$HOME/Documents" "$XDG_RUNTIME_DIR" "$TMPDIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# Starts the program in the background: app_pid is its process.
+start_program() {
+  "$bin/lorvante" "$@" >"$work/out.log" 2>&1 &
+  app_pid=$!
+}
+
+# Waits for a visible window whose title matches $1 and prints its id.
+wait_window() {
+  local id
+  id=$(timeout 30 xdotool search --sync --onlyvisible --name "$1" | head -n 1) ||
+    fail "no window named '$1'"
+  echo "$id"
+}
+
+# Waits for the program to end; fails unless its exit status is $1.
+expect_exit() {
+  local status=0 i
+  for i in $(seq 1 200); do
+    kill -0 "$app_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$app_pid" 2>/dev/null && fail "the program did not end"
+  wait "$app_pid" || status=$?
+  app_pid=
+  [ "$status" -eq "$1" ] || fail "exit status $status, expected $1: $(cat "$work/out.log")"
+}

@@ -1,0 +1,60 @@
+// Helpers shared by the tests: scratch folders, whole-file reads and writes, environment.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lorvante::test {
+
+// A fresh folder, removed with everything in it when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  // path() + "/" + name
+  std::string operator/(std::string_view name) const;
+
+ private:
+  std::string path_;
+};
+
+std::vector<std::uint8_t> ReadBytes(const std::string& path);
+std::string ReadText(const std::string& path);
+void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
+void WriteText(const std::string& path, std::string_view text);
+std::vector<std::uint8_t> Bytes(std::string_view text);
+// Reproducible pseudo-random bytes.
+std::vector<std::uint8_t> RandomBytes(std::size_t size, std::uint32_t seed);
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value);
+  ~ScopedEnv();
+
+ private:
+  std::string name_;
+  std::optional<std::string> old_;
+};
+
+// The folder of the built programs (bin/ of the build tree).
+std::string BinDir();
+
+// Runs a program and waits for it. Returns its exit status (-signal when killed).
+struct RunResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+RunResult Run(const std::vector<std::string>& argv, const std::string& input = {},
+              const std::vector<std::string>& env = {});
+
+}  // namespace lorvante::test

@@ -1,0 +1,43 @@
+// The application object: its title, its front end and the request to terminate.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ui/user_interface.h"
+
+namespace lorvante {
+
+class TApplication {
+ public:
+  // The caption of every message box and input box.
+  std::string Title;
+
+  // The front end in use. Raises when none was set.
+  UserInterface& UI() const;
+  void SetUI(UserInterface* ui) { ui_ = ui; }
+
+  // A message box captioned with the title.
+  int MessageBox(const std::string& text, unsigned style);
+
+  void ProcessMessages() { UI().ProcessMessages(); }
+
+  // The command line: argument i, empty when there is none.
+  std::string ParamStr(std::size_t i) const { return i < arguments_.size() ? arguments_[i] : ""; }
+  void SetArguments(std::vector<std::string> arguments) { arguments_ = std::move(arguments); }
+
+  // Requests the end of the program; counted so that callers can tell it was made once.
+  void Terminate() { ++terminate_requests_; }
+  int TerminateRequests() const { return terminate_requests_; }
+  void ResetTerminate() { terminate_requests_ = 0; }
+
+ private:
+  UserInterface* ui_ = nullptr;
+  std::vector<std::string> arguments_;
+  int terminate_requests_ = 0;
+};
+
+// The one application object of the process.
+extern TApplication Application;
+
+}  // namespace lorvante

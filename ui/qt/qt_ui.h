@@ -1,0 +1,27 @@
+// The Qt front end: real message boxes and dialogs of Qt Widgets.
+#pragma once
+
+#include "ui/user_interface.h"
+
+class QWidget;
+
+namespace lorvante {
+
+class QtUserInterface : public UserInterface {
+ public:
+  int MessageBox(const std::string& text, const std::string& caption, unsigned style) override;
+  std::string InputBox(const std::string& caption, const std::string& prompt,
+                       const std::string& default_text, bool masked) override;
+  std::optional<std::string> SaveDialog(const SaveDialogRequest& request) override;
+  void RunFolderDialog(const FolderDialogRequest& request, FolderDialogClient& client) override;
+  std::unique_ptr<ProgressDisplay> CreateProgressDisplay(
+      std::function<void()> cancel_click) override;
+  void ProcessMessages() override;
+};
+
+// Places a file dialog as the program's dialogs are placed: centred horizontally on the monitor
+// of the active window (of `main_window` when none is active; the primary monitor when there is
+// neither), its top edge a third of (monitor height - window height) below the monitor's top.
+void PlaceFileDialog(QWidget& dialog, const QWidget* main_window);
+
+}  // namespace lorvante

@@ -1,0 +1,97 @@
+// The one seam through which the program talks to the user.
+//
+// The conversion code and the components never show a window themselves: message boxes, the input
+// box, the save dialog, the folder dialog, the progress window and the processing of pending
+// events all go through a UserInterface. The program uses the Qt front end; tests use the
+// scripted one, which records what was shown and answers from a script; a terminal front end
+// serves machines without a display.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace lorvante {
+
+// What the save dialog is asked to show.
+struct SaveDialogRequest {
+  std::string title;          // empty: the platform's default title
+  std::string initial_dir;    // folder the dialog opens in
+  std::string file_name;      // file name offered (may be a full path)
+  std::string default_suffix; // appended to a name typed without extension ("txt")
+  // Filter entries as (display text, pattern), e.g. ("Egyszerű szöveg (*.txt)", "*.txt").
+  std::vector<std::pair<std::string, std::string>> filters;
+  int filter_index = 1;           // 1-based entry selected at first
+  bool overwrite_prompt = false;  // ask before an existing file is chosen
+  bool resizable = false;
+};
+
+// What the folder dialog is asked to show.
+struct FolderDialogRequest {
+  std::string title;        // empty: the dialog's standard caption
+  std::string initial_dir;  // folder the dialog opens in
+  bool enable_sizing = true;
+};
+
+// The component's side of one run of the folder dialog: the front end reports what happens in
+// the dialog, and the component decides what it means.
+class FolderDialogClient {
+ public:
+  virtual ~FolderDialogClient() = default;
+  // The dialog has finished initialising.
+  virtual void DialogShow() = 0;
+  // The dialog now shows `folder` (empty when it has no file-system path).
+  virtual void DialogFolderChange(const std::string& folder) = 0;
+  // The user clicked in the list; `name` is the first selected item in index order, empty when
+  // nothing is selected.
+  virtual void FolderListClick(const std::string& name) = 0;
+  // The left button was released over OK. True: the folder is chosen and the dialog closes;
+  // false: the release is swallowed and the dialog stays open.
+  virtual bool OkButtonRelease() = 0;
+  // Text the file-name box should show, after DialogFolderChange or FolderListClick.
+  virtual std::string FileNameText() const = 0;
+  // The dialog window has gone.
+  virtual void DialogClose() = 0;
+};
+
+// The progress window of an extraction.
+class ProgressDisplay {
+ public:
+  virtual ~ProgressDisplay() = default;
+  virtual void SetProgressMax(int value) = 0;
+  virtual void SetProgressPos(int value) = 0;
+  virtual void SetMessage(const std::string& text) = 0;
+  virtual void Show() = 0;
+  virtual void Hide() = 0;
+};
+
+class UserInterface {
+ public:
+  virtual ~UserInterface() = default;
+
+  // A modal message box; `style` is a MessageBoxStyle combination. Returns a MessageBoxResult.
+  virtual int MessageBox(const std::string& text, const std::string& caption, unsigned style) = 0;
+
+  // A modal input box. Returns the answer, or `default_text` when cancelled. `masked` hides
+  // what is typed (passwords).
+  virtual std::string InputBox(const std::string& caption, const std::string& prompt,
+                               const std::string& default_text, bool masked) = 0;
+
+  // The modal save dialog. Returns the chosen path, or nothing when cancelled.
+  virtual std::optional<std::string> SaveDialog(const SaveDialogRequest& request) = 0;
+
+  // Runs the modal folder dialog, reporting what happens to `client`; returns when it closed.
+  virtual void RunFolderDialog(const FolderDialogRequest& request, FolderDialogClient& client) = 0;
+
+  // A progress window, hidden until shown; `cancel_click` runs when its Cancel button is pressed.
+  virtual std::unique_ptr<ProgressDisplay> CreateProgressDisplay(
+      std::function<void()> cancel_click) = 0;
+
+  // Lets the front end handle what is pending (repaints, a click on Cancel).
+  virtual void ProcessMessages() = 0;
+};
+
+}  // namespace lorvante
