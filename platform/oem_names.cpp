@@ -1,0 +1,43 @@
+#include "platform/oem_names.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace lorvante {
+
+std::string OemCodePageForLocale(std::string_view locale) {
+  const std::string_view language = locale.substr(0, locale.find_first_of("_.@"));
+  for (const char* latin2 : {"hu", "cs", "pl", "sk", "sl", "hr", "ro"}) {
+    if (language == latin2) return "CP852";
+  }
+  if (language == "ru") return "CP866";
+  return "CP437";
+}
+
+std::string OemCodePage() {
+  for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') return OemCodePageForLocale(value);
+  }
+  return OemCodePageForLocale("");
+}
+
+std::string OemToUtf8(std::string_view text, const std::string& codepage) {
+  if (text.empty()) return {};
+  const iconv_t cd = iconv_open("UTF-8", codepage.c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(text);
+  std::string out(text.size() * 4, '\0');
+  char* in_ptr = const_cast<char*>(text.data());
+  std::size_t in_left = text.size();
+  char* out_ptr = out.data();
+  std::size_t out_left = out.size();
+  const std::size_t rc = iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left);
+  iconv_close(cd);
+  if (rc == static_cast<std::size_t>(-1)) return std::string(text);
+  out.resize(out.size() - out_left);
+  return out;
+}
+
+}  // namespace lorvante
