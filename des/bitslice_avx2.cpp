@@ -17,8 +17,18 @@ struct Avx2Ops {
   static W Not(W a) { return _mm256_xor_si256(a, _mm256_set1_epi32(-1)); }
   static W Key(std::uint64_t k) { return _mm256_set1_epi64x(static_cast<long long>(k)); }
   static W Spread(std::uint64_t m) { return _mm256_set1_epi64x(static_cast<long long>(m)); }
-  static W ShiftLeft(W a, int n) { return _mm256_slli_epi64(a, n); }
-  static W ShiftRight(W a, int n) { return _mm256_srli_epi64(a, n); }
+  static W Load(const std::uint8_t* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  }
+  static void Store(std::uint8_t* p, W v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+  template <int kShift>
+  static W ShiftLeft(W a) {
+    return _mm256_slli_epi64(a, kShift);
+  }
+  template <int kShift>
+  static W ShiftRight(W a) {
+    return _mm256_srli_epi64(a, kShift);
+  }
 };
 
 }  // namespace
@@ -27,12 +37,9 @@ struct Avx2Ops {
 // of a register are transposed side by side, and block 4k+g ends up in bit k of lane g.
 void DecryptAvx2(const RoundKeys& keys, const std::uint8_t* in, std::uint8_t* out) {
   __m256i p[64];
-  for (int k = 0; k < 64; ++k)
-    p[k] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 32 * k));
-  Transpose64<Avx2Ops>(p);
+  TransposeIn<Avx2Ops>(in, p);
   DecryptPlanes<Avx2Ops>(p, keys);
-  Transpose64<Avx2Ops>(p);
-  for (int k = 0; k < 64; ++k) _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 32 * k), p[k]);
+  TransposeOut<Avx2Ops>(p, out);
 }
 
 }  // namespace lorvante::des::bitslice

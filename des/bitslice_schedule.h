@@ -1,5 +1,6 @@
 // The parts of a bitsliced decryption shared by the kernels, written over a word type W and an
-// operation set Ops (And, Or, Xor, AndNot, Not, Key, ShiftLeft, ShiftRight, Spread). Each kernel
+// operation set Ops (And, Or, Xor, AndNot, Not, Key, Spread, ShiftLeft<n>, ShiftRight<n>, Load,
+// Store). Each kernel
 // is compiled with its own instruction set, so its Ops must live in an unnamed namespace: the
 // templates instantiated with it then stay private to that kernel's object file and can never be
 // merged with another kernel's at link time.
@@ -15,38 +16,78 @@
 
 namespace lorvante::des::bitslice {
 
-// A 64 x 64 bit-matrix transpose of the rows p[0..63] (bit c of row r moves to bit r of row c),
-// done in two passes over eight rows each. The six swap steps commute; steps 1, 2 and 4 pair rows
-// within a run of eight, steps 8, 16 and 32 pair rows eight apart, so each pass keeps its eight
-// rows in registers.
-template <class Ops, class W>
-inline void SwapStep(W& lo, W& hi, int shift, std::uint64_t mask) {
-  const W t = Ops::And(Ops::Xor(Ops::ShiftRight(lo, shift), hi), Ops::Spread(mask));
+// A 64 x 64 bit-matrix transpose (bit c of row r moves to bit r of row c),
+// done in two passes over eight rows each. The six swap steps (each exchanges one bit of the row
+// number with the same bit of the column number) commute; steps 1, 2 and 4 pair rows within a
+// run of eight, steps 8, 16 and 32 pair rows eight apart, so each pass keeps its eight rows in
+// registers. Everything is spelled out with constant shifts so that it compiles to straight code.
+
+// The mask of the low `shift` bits of every 2 * `shift` bits.
+constexpr std::uint64_t SwapMask(int shift) {
+  std::uint64_t mask = 0;
+  for (int bit = 0; bit < 64; ++bit)
+    if ((bit / shift) % 2 == 0) mask |= std::uint64_t{1} << bit;
+  return mask;
+}
+
+template <class Ops, int kShift, class W>
+[[gnu::always_inline]] inline void SwapStep(W& lo, W& hi) {
+  const W t =
+      Ops::And(Ops::Xor(Ops::template ShiftRight<kShift>(lo), hi), Ops::Spread(SwapMask(kShift)));
   hi = Ops::Xor(hi, t);
-  lo = Ops::Xor(lo, Ops::ShiftLeft(t, shift));
+  lo = Ops::Xor(lo, Ops::template ShiftLeft<kShift>(t));
 }
 
+// Eight rows, eight apart (kShift 8: steps 8, 16, 32) or adjacent (kShift 1: steps 1, 2, 4).
+template <class Ops, int kShift, class W>
+[[gnu::always_inline]] inline void Transpose8(W (&r)[8]) {
+  SwapStep<Ops, 4 * kShift>(r[0], r[4]);
+  SwapStep<Ops, 4 * kShift>(r[1], r[5]);
+  SwapStep<Ops, 4 * kShift>(r[2], r[6]);
+  SwapStep<Ops, 4 * kShift>(r[3], r[7]);
+  SwapStep<Ops, 2 * kShift>(r[0], r[2]);
+  SwapStep<Ops, 2 * kShift>(r[1], r[3]);
+  SwapStep<Ops, 2 * kShift>(r[4], r[6]);
+  SwapStep<Ops, 2 * kShift>(r[5], r[7]);
+  SwapStep<Ops, kShift>(r[0], r[1]);
+  SwapStep<Ops, kShift>(r[2], r[3]);
+  SwapStep<Ops, kShift>(r[4], r[5]);
+  SwapStep<Ops, kShift>(r[6], r[7]);
+}
+
+// Row k of the input matrix is the sizeof(W) bytes at in + k * sizeof(W), read with Ops::Load;
+// the transposed rows go to p.
 template <class Ops, class W>
-inline void Transpose8(W* p, int stride, int first_shift) {
-  static constexpr std::uint64_t kMasks[6] = {0x5555555555555555ULL, 0x3333333333333333ULL,
-                                              0x0F0F0F0F0F0F0F0FULL, 0x00FF00FF00FF00FFULL,
-                                              0x0000FFFF0000FFFFULL, 0x00000000FFFFFFFFULL};
-  W r[8];
-  for (int i = 0; i < 8; ++i) r[i] = p[i * stride];
-  for (int level = 2; level >= 0; --level) {
-    const int step = 1 << level;
-    const int shift = first_shift << level;
-    const std::uint64_t mask = kMasks[level + (first_shift == 8 ? 3 : 0)];
-    for (int i = 0; i < 8; ++i)
-      if ((i & step) == 0) SwapStep<Ops>(r[i], r[i + step], shift, mask);
+inline void TransposeIn(const std::uint8_t* in, W* p) {
+  for (int g = 0; g < 8; ++g) {
+    W r[8];
+    for (int i = 0; i < 8; ++i) r[i] = Ops::Load(in + (8 * g + i) * sizeof(W));
+    Transpose8<Ops, 1>(r);
+    for (int i = 0; i < 8; ++i) p[8 * g + i] = r[i];
   }
-  for (int i = 0; i < 8; ++i) p[i * stride] = r[i];
+  for (int g = 0; g < 8; ++g) {
+    W r[8];
+    for (int i = 0; i < 8; ++i) r[i] = p[g + 8 * i];
+    Transpose8<Ops, 8>(r);
+    for (int i = 0; i < 8; ++i) p[g + 8 * i] = r[i];
+  }
 }
 
+// The inverse: the rows p transposed back to bytes at out, written with Ops::Store.
 template <class Ops, class W>
-inline void Transpose64(W* p) {
-  for (int g = 0; g < 8; ++g) Transpose8<Ops>(p + 8 * g, 1, 1);
-  for (int g = 0; g < 8; ++g) Transpose8<Ops>(p + g, 8, 8);
+inline void TransposeOut(W* p, std::uint8_t* out) {
+  for (int g = 0; g < 8; ++g) {
+    W r[8];
+    for (int i = 0; i < 8; ++i) r[i] = p[g + 8 * i];
+    Transpose8<Ops, 8>(r);
+    for (int i = 0; i < 8; ++i) p[g + 8 * i] = r[i];
+  }
+  for (int g = 0; g < 8; ++g) {
+    W r[8];
+    for (int i = 0; i < 8; ++i) r[i] = p[8 * g + i];
+    Transpose8<Ops, 1>(r);
+    for (int i = 0; i < 8; ++i) Ops::Store(out + (8 * g + i) * sizeof(W), r[i]);
+  }
 }
 
 // The sixteen rounds of a decryption on the planes, then the inversions the circuits left and
