@@ -4,8 +4,8 @@
 //
 // The data (random, or the bytes of --in, whose length must be a multiple of 8) is decrypted in
 // 4096-byte chunks, as the program does, by each kernel in turn; the best of --repeat runs is
-// reported in MB/s (10^6 bytes per second of the thread's CPU time). --out writes the fastest kernel's plaintext, so a
-// script can compare it with another tool's.
+// reported in MB/s (10^6 bytes per second of the thread's CPU time). --out writes the fastest
+// kernel's plaintext, so a script can compare it with another tool's.
 #include <time.h>
 
 #include <algorithm>
@@ -129,12 +129,12 @@ int main(int argc, char** argv) {
                    lorvante::des::KernelName(kernel));
       return 1;
     }
-    std::printf("%-24s %10.1f %8.2f\n", lorvante::des::KernelName(kernel), rate,
-                rate / table_rate);
+    std::printf("%-24s %10.1f %8.2f\n", lorvante::des::KernelName(kernel), rate, rate / table_rate);
   }
   if (!out_path.empty()) {
     std::ofstream out(out_path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    out.write(reinterpret_cast<const char*>(data.data()),
+              static_cast<std::streamsize>(data.size()));
     if (!out) {
       std::fprintf(stderr, "cannot write %s\n", out_path.c_str());
       return 1;

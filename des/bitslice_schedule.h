@@ -22,8 +22,9 @@ namespace lorvante::des::bitslice {
 // run of eight, steps 8, 16 and 32 pair rows eight apart, so each pass keeps its eight rows in
 // registers. Everything is spelled out with constant shifts so that it compiles to straight code.
 
-// The mask of the low `shift` bits of every 2 * `shift` bits.
-constexpr std::uint64_t SwapMask(int shift) {
+// The mask of the low `shift` bits of every 2 * `shift` bits. Evaluated by the compiler only, so
+// no code of it is ever emitted where a kernel's instruction set could leak into another.
+consteval std::uint64_t SwapMask(int shift) {
   std::uint64_t mask = 0;
   for (int bit = 0; bit < 64; ++bit)
     if ((bit / shift) % 2 == 0) mask |= std::uint64_t{1} << bit;

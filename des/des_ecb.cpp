@@ -21,6 +21,8 @@ void EcbCipher::DecryptWith(Kernel kernel, const std::uint8_t* in, std::uint8_t*
   using BatchFunction = void (*)(const bitslice::RoundKeys&, const std::uint8_t*, std::uint8_t*);
   BatchFunction batch_function = nullptr;
   std::size_t batch = 0;
+  // A kernel this processor cannot run would fault; the table-driven routine always works.
+  if (!KernelAvailable(kernel)) kernel = Kernel::kTable;
   switch (kernel) {
     case Kernel::kTable:
       break;

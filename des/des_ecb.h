@@ -33,8 +33,8 @@ class EcbCipher {
   void Decrypt(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks) const;
   void Encrypt(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks) const;
 
-  // Decrypt with the given kernel, which must be available (KernelAvailable). For tests and
-  // measurements; Decrypt uses BestKernel().
+  // Decrypt with the given kernel (the table-driven routine when this processor cannot run it).
+  // For tests and measurements; Decrypt uses BestKernel().
   void DecryptWith(Kernel kernel, const std::uint8_t* in, std::uint8_t* out,
                    std::size_t blocks) const;
 

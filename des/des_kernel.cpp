@@ -32,9 +32,12 @@ Kernel BestKernel() {
 
 const char* KernelName(Kernel kernel) {
   switch (kernel) {
-    case Kernel::kTable: return "table";
-    case Kernel::kPortable: return "portable";
-    case Kernel::kAvx2: return "avx2";
+    case Kernel::kTable:
+      return "table";
+    case Kernel::kPortable:
+      return "portable";
+    case Kernel::kAvx2:
+      return "avx2";
   }
   return "?";
 }

@@ -1,8 +1,12 @@
 // Writes des/bitslice_circuit.h: the DES rounds as gate circuits over bit-planes, for the
 // bitsliced decryption kernels.
 //
-// Regenerate (from the source folder, after changing this program):
-//   ninja -C build lorvante_des_circuit_gen && build/bin/lorvante_des_circuit_gen > des/bitslice_circuit.h
+// Regenerate (from the source folder, after changing this program; it takes a few minutes):
+//   ninja -C build lorvante_des_circuit_gen
+//   build/bin/lorvante_des_circuit_gen > des/bitslice_circuit.h
+// Optional arguments: the search depth (default 3) and how many of the 64 inverted-input patterns
+// to try per S-box (default 8); the committed file was made with the defaults. The output is the
+// same on every run.
 //
 // Plane layout. A kernel loads every 8-byte block as a little-endian 64-bit word and transposes a
 // batch of them, so plane q holds bit q of that word in every block: bit (8 * byte + k), k counted
@@ -53,34 +57,36 @@ constexpr int kPc2[48] = {14, 17, 11, 24, 1,  5,  3,  28, 15, 6,  21, 10, 23, 19
                           51, 45, 33, 48, 44, 49, 39, 56, 34, 53, 46, 42, 50, 36, 29, 32};
 constexpr int kShifts[16] = {1, 1, 2, 2, 2, 2, 2, 2, 1, 2, 2, 2, 2, 2, 2, 1};
 constexpr int kSbox[8][64] = {
-    {14, 4,  13, 1, 2,  15, 11, 8,  3,  10, 6,  12, 5,  9,  0, 7,  0,  15, 7,  4,  14, 2,
-     13, 1,  10, 6, 12, 11, 9,  5,  3,  8,  4,  1,  14, 8,  13, 6, 2,  11, 15, 12, 9,  7,
-     3,  10, 5,  0, 15, 12, 8,  2,  4,  9,  1,  7,  5,  11, 3,  14, 10, 0, 6,  13},
-    {15, 1,  8,  14, 6,  11, 3,  4,  9,  7,  2,  13, 12, 0,  5, 10, 3,  13, 4,  7,  15, 2,
-     8,  14, 12, 0,  1,  10, 6,  9,  11, 5,  0,  14, 7,  11, 10, 4, 13, 1,  5,  8,  12, 6,
-     9,  3,  2,  15, 13, 8,  10, 1,  3,  15, 4,  2,  11, 6,  7, 12, 0,  5,  14, 9},
-    {10, 0,  9,  14, 6,  3,  15, 5,  1,  13, 12, 7,  11, 4,  2, 8,  13, 7,  0,  9,  3,  4,
-     6,  10, 2,  8,  5,  14, 12, 11, 15, 1,  13, 6,  4,  9,  8,  15, 3, 0,  11, 1,  2,  12,
-     5,  10, 14, 7,  1,  10, 13, 0,  6,  9,  8,  7,  4,  15, 14, 3, 11, 5,  2,  12},
-    {7,  13, 14, 3,  0,  6,  9,  10, 1,  2, 8,  5,  11, 12, 4,  15, 13, 8,  11, 5,  6,  15,
-     0,  3,  4,  7,  2,  12, 1,  10, 14, 9, 10, 6,  9,  0,  12, 11, 7,  13, 15, 1,  3,  14,
-     5,  2,  8,  4,  3,  15, 0,  6,  10, 1, 13, 8,  9,  4,  5,  11, 12, 7,  2,  14},
-    {2,  12, 4,  1,  7,  10, 11, 6, 8,  5,  3,  15, 13, 0,  14, 9,  14, 11, 2,  12, 4,  7,
-     13, 1,  5,  0,  15, 10, 3,  9, 8,  6,  4,  2,  1,  11, 10, 13, 7,  8,  15, 9,  12, 5,
-     6,  3,  0,  14, 11, 8,  12, 7, 1,  14, 2,  13, 6,  15, 0,  9,  10, 4,  5,  3},
-    {12, 1,  10, 15, 9,  2,  6,  8,  0,  13, 3, 4,  14, 7,  5,  11, 10, 15, 4,  2,  7,  12,
-     9,  5,  6,  1,  13, 14, 0,  11, 3,  8,  9, 14, 15, 5,  2,  8,  12, 3,  7,  0,  4,  10,
-     1,  13, 11, 6,  4,  3,  2,  12, 9,  5,  15, 10, 11, 14, 1,  7,  6,  0,  8,  13},
-    {4,  11, 2,  14, 15, 0,  8,  13, 3,  12, 9,  7,  5,  10, 6,  1, 13, 0,  11, 7,  4,  9,
-     1,  10, 14, 3,  5,  12, 2,  15, 8,  6,  1,  4,  11, 13, 12, 3, 7,  14, 10, 15, 6,  8,
-     0,  5,  9,  2,  6,  11, 13, 8,  1,  4,  10, 7,  9,  5,  0,  15, 14, 2, 3,  12},
-    {13, 2,  8,  4,  6,  15, 11, 1,  10, 9,  3,  14, 5,  0,  12, 7, 1,  15, 13, 8,  10, 3,
-     7,  4,  12, 5,  6,  11, 0,  14, 9,  2,  7,  11, 4,  1,  9,  12, 14, 2,  0,  6,  10, 13,
-     15, 3,  5,  8,  2,  1,  14, 7,  4,  10, 8,  13, 15, 12, 9,  0,  3,  5,  6,  11},
+    {14, 4,  13, 1, 2,  15, 11, 8, 3, 10, 6, 12, 5,  9,  0,  7,  0,  15, 7,  4,  14, 2,
+     13, 1,  10, 6, 12, 11, 9,  5, 3, 8,  4, 1,  14, 8,  13, 6,  2,  11, 15, 12, 9,  7,
+     3,  10, 5,  0, 15, 12, 8,  2, 4, 9,  1, 7,  5,  11, 3,  14, 10, 0,  6,  13},
+    {15, 1,  8,  14, 6,  11, 3,  4, 9,  7,  2, 13, 12, 0,  5,  10, 3,  13, 4,  7, 15, 2,
+     8,  14, 12, 0,  1,  10, 6,  9, 11, 5,  0, 14, 7,  11, 10, 4,  13, 1,  5,  8, 12, 6,
+     9,  3,  2,  15, 13, 8,  10, 1, 3,  15, 4, 2,  11, 6,  7,  12, 0,  5,  14, 9},
+    {10, 0,  9,  14, 6, 3,  15, 5,  1,  13, 12, 7, 11, 4,  2,  8,  13, 7, 0,  9, 3, 4,
+     6,  10, 2,  8,  5, 14, 12, 11, 15, 1,  13, 6, 4,  9,  8,  15, 3,  0, 11, 1, 2, 12,
+     5,  10, 14, 7,  1, 10, 13, 0,  6,  9,  8,  7, 4,  15, 14, 3,  11, 5, 2,  12},
+    {7, 13, 14, 3, 0, 6,  9, 10, 1,  2, 8,  5, 11, 12, 4,  15, 13, 8,  11, 5, 6, 15,
+     0, 3,  4,  7, 2, 12, 1, 10, 14, 9, 10, 6, 9,  0,  12, 11, 7,  13, 15, 1, 3, 14,
+     5, 2,  8,  4, 3, 15, 0, 6,  10, 1, 13, 8, 9,  4,  5,  11, 12, 7,  2,  14},
+    {2,  12, 4, 1,  7,  10, 11, 6, 8, 5,  3, 15, 13, 0,  14, 9,  14, 11, 2,  12, 4,  7,
+     13, 1,  5, 0,  15, 10, 3,  9, 8, 6,  4, 2,  1,  11, 10, 13, 7,  8,  15, 9,  12, 5,
+     6,  3,  0, 14, 11, 8,  12, 7, 1, 14, 2, 13, 6,  15, 0,  9,  10, 4,  5,  3},
+    {12, 1,  10, 15, 9,  2,  6, 8,  0, 13, 3,  4,  14, 7,  5, 11, 10, 15, 4, 2, 7, 12,
+     9,  5,  6,  1,  13, 14, 0, 11, 3, 8,  9,  14, 15, 5,  2, 8,  12, 3,  7, 0, 4, 10,
+     1,  13, 11, 6,  4,  3,  2, 12, 9, 5,  15, 10, 11, 14, 1, 7,  6,  0,  8, 13},
+    {4, 11, 2,  14, 15, 0,  8,  13, 3, 12, 9,  7, 5,  10, 6,  1,  13, 0,  11, 7,  4, 9,
+     1, 10, 14, 3,  5,  12, 2,  15, 8, 6,  1,  4, 11, 13, 12, 3,  7,  14, 10, 15, 6, 8,
+     0, 5,  9,  2,  6,  11, 13, 8,  1, 4,  10, 7, 9,  5,  0,  15, 14, 2,  3,  12},
+    {13, 2, 8,  4, 6, 15, 11, 1,  10, 9,  3, 14, 5,  0,  12, 7,  1,  15, 13, 8, 10, 3,
+     7,  4, 12, 5, 6, 11, 0,  14, 9,  2,  7, 11, 4,  1,  9,  12, 14, 2,  0,  6, 10, 13,
+     15, 3, 5,  8, 2, 1,  14, 7,  4,  10, 8, 13, 15, 12, 9,  0,  3,  5,  6,  11},
 };
 
 // Plane of DES bit n (1-based).
-int Plane(int n) { return 8 * ((n - 1) / 8) + 7 - (n - 1) % 8; }
+int Plane(int n) {
+  return 8 * ((n - 1) / 8) + 7 - (n - 1) % 8;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Circuits over six inputs. Truth tables are 64-bit words: bit v is the value for input v, where
@@ -101,12 +107,23 @@ struct Circuit {
     const u64 y = b >= 0 ? g[b].t : 0;
     u64 t = 0;
     switch (op) {
-      case Op::kAnd: t = x & y; break;
-      case Op::kOr: t = x | y; break;
-      case Op::kXor: t = x ^ y; break;
-      case Op::kAndNot: t = ~x & y; break;
-      case Op::kNot: t = ~x; break;
-      case Op::kInput: break;
+      case Op::kAnd:
+        t = x & y;
+        break;
+      case Op::kOr:
+        t = x | y;
+        break;
+      case Op::kXor:
+        t = x ^ y;
+        break;
+      case Op::kAndNot:
+        t = ~x & y;
+        break;
+      case Op::kNot:
+        t = ~x;
+        break;
+      case Op::kInput:
+        break;
     }
     g.push_back({op, a, b, t});
     return static_cast<int>(g.size()) - 1;
@@ -126,7 +143,9 @@ Circuit Inputs() {
   return c;
 }
 
-bool Matches(u64 t, u64 target, u64 care) { return ((t ^ target) & care) == 0; }
+bool Matches(u64 t, u64 target, u64 care) {
+  return ((t ^ target) & care) == 0;
+}
 
 // An existing node or one new gate of existing nodes that is right on `care`; -1 if none.
 int FindCheap(Circuit& c, u64 target, u64 care) {
@@ -301,12 +320,24 @@ bool Verify(int box, const SboxCircuit& sc) {
       const int a = g.a >= 0 ? val[g.a] : 0;
       const int b = g.b >= 0 ? val[g.b] : 0;
       switch (g.op) {
-        case Op::kInput: val[i] = (v >> (5 - i)) & 1; break;
-        case Op::kAnd: val[i] = a & b; break;
-        case Op::kOr: val[i] = a | b; break;
-        case Op::kXor: val[i] = a ^ b; break;
-        case Op::kAndNot: val[i] = (a ^ 1) & b; break;
-        case Op::kNot: val[i] = !a; break;
+        case Op::kInput:
+          val[i] = (v >> (5 - i)) & 1;
+          break;
+        case Op::kAnd:
+          val[i] = a & b;
+          break;
+        case Op::kOr:
+          val[i] = a | b;
+          break;
+        case Op::kXor:
+          val[i] = a ^ b;
+          break;
+        case Op::kAndNot:
+          val[i] = (a ^ 1) & b;
+          break;
+        case Op::kNot:
+          val[i] = !a;
+          break;
       }
     }
     const int x = v ^ static_cast<int>(sc.in_inverted);
@@ -344,12 +375,18 @@ std::array<std::array<int, 48>, 16> KeyBits() {
 
 const char* OpName(Op op) {
   switch (op) {
-    case Op::kAnd: return "And";
-    case Op::kOr: return "Or";
-    case Op::kXor: return "Xor";
-    case Op::kAndNot: return "AndNot";
-    case Op::kNot: return "Not";
-    case Op::kInput: break;
+    case Op::kAnd:
+      return "And";
+    case Op::kOr:
+      return "Or";
+    case Op::kXor:
+      return "Xor";
+    case Op::kAndNot:
+      return "AndNot";
+    case Op::kNot:
+      return "Not";
+    case Op::kInput:
+      break;
   }
   return "?";
 }
@@ -365,8 +402,7 @@ void EmitRound(const char* name, const int (&left)[32], const int (&right)[32],
     std::printf("  {  // S-box %d: %zu gates\n", box + 1, sc.c.g.size() - 6);
     for (int i = 0; i < 6; ++i) {
       const int j = 6 * box + i;
-      std::printf("    const W n%d = Ops::Xor(p[%d], Ops::Key(k[%d]));\n", i,
-                  right[kE[j] - 1], j);
+      std::printf("    const W n%d = Ops::Xor(p[%d], Ops::Key(k[%d]));\n", i, right[kE[j] - 1], j);
     }
     for (std::size_t i = 6; i < sc.c.g.size(); ++i) {
       const Gate& g = sc.c.g[i];
@@ -391,7 +427,7 @@ void EmitRound(const char* name, const int (&left)[32], const int (&right)[32],
 
 int main(int argc, char** argv) {
   const int depth = argc > 1 ? std::atoi(argv[1]) : 3;
-  const unsigned inversions = argc > 2 ? static_cast<unsigned>(std::atoi(argv[2])) : 64;
+  const unsigned inversions = argc > 2 ? static_cast<unsigned>(std::atoi(argv[2])) : 8;
   std::vector<SboxCircuit> boxes;
   std::size_t total = 0;
   for (int box = 0; box < 8; ++box) {
@@ -491,7 +527,8 @@ int main(int argc, char** argv) {
   std::printf("};\n\n");
   std::printf(
       "// One round: half A ^= f(half B, k) and the other way round. `p` holds the 64 planes, `k`\n"
-      "// the 48 subkey masks of the round. Ops supplies And, Or, Xor, AndNot (~a & b), Not and Key\n"
+      "// the 48 subkey masks of the round. Ops supplies And, Or, Xor, AndNot (~a & b), Not and "
+      "Key\n"
       "// (a mask word spread over a plane).\n");
   EmitRound("RoundIntoA", half_a, half_b, boxes);
   EmitRound("RoundIntoB", half_b, half_a, boxes);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <nettle/des.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -112,23 +113,22 @@ TEST_P(DesKernelTest, MatchesLibraryOnRandomDataAndLengths) {
                      std::to_string(offset[1]));
         // Out of place.
         std::vector<std::uint8_t> in(offset[0] + data.size());
-        std::memcpy(in.data() + offset[0], data.data(), data.size());
+        std::copy(data.begin(), data.end(), in.begin() + offset[0]);
         std::vector<std::uint8_t> out(offset[1] + data.size() + kGuard, kGuardByte);
         cipher.DecryptWith(GetParam(), in.data() + offset[0], out.data() + offset[1], blocks);
-        EXPECT_EQ(0, std::memcmp(out.data() + offset[1], want.data(), want.size()));
+        EXPECT_TRUE(std::equal(want.begin(), want.end(), out.begin() + offset[1]));
         EXPECT_EQ(std::vector<std::uint8_t>(offset[1], kGuardByte),
                   std::vector<std::uint8_t>(out.begin(), out.begin() + offset[1]));
         EXPECT_EQ(std::vector<std::uint8_t>(kGuard, kGuardByte),
                   std::vector<std::uint8_t>(out.end() - kGuard, out.end()));
-        EXPECT_EQ(0, std::memcmp(in.data() + offset[0], data.data(), data.size()))
+        EXPECT_TRUE(std::equal(data.begin(), data.end(), in.begin() + offset[0]))
             << "input changed";
 
         // In place.
         std::vector<std::uint8_t> both(offset[0] + data.size() + kGuard, kGuardByte);
-        std::memcpy(both.data() + offset[0], data.data(), data.size());
-        cipher.DecryptWith(GetParam(), both.data() + offset[0], both.data() + offset[0],
-                           blocks);
-        EXPECT_EQ(0, std::memcmp(both.data() + offset[0], want.data(), want.size()));
+        std::copy(data.begin(), data.end(), both.begin() + offset[0]);
+        cipher.DecryptWith(GetParam(), both.data() + offset[0], both.data() + offset[0], blocks);
+        EXPECT_TRUE(std::equal(want.begin(), want.end(), both.begin() + offset[0]));
         EXPECT_EQ(std::vector<std::uint8_t>(kGuard, kGuardByte),
                   std::vector<std::uint8_t>(both.end() - kGuard, both.end()));
       }
