@@ -1,9 +1,8 @@
 // The parts of a bitsliced decryption shared by the kernels, written over a word type W and an
 // operation set Ops (And, Or, Xor, AndNot, Not, Key, Spread, ShiftLeft<n>, ShiftRight<n>, Load,
-// Store). Each kernel
-// is compiled with its own instruction set, so its Ops must live in an unnamed namespace: the
-// templates instantiated with it then stay private to that kernel's object file and can never be
-// merged with another kernel's at link time.
+// Store). Each kernel is compiled with its own instruction set, so its Ops must live in an
+// unnamed namespace: the templates instantiated with it then stay private to that kernel's object
+// file and can never be merged with another kernel's at link time.
 //
 // Bit-planes: plane q of a batch holds bit q of every block's little-endian 64-bit word.
 #pragma once
@@ -16,8 +15,8 @@
 
 namespace lorvante::des::bitslice {
 
-// A 64 x 64 bit-matrix transpose (bit c of row r moves to bit r of row c),
-// done in two passes over eight rows each. The six swap steps (each exchanges one bit of the row
+// A 64 x 64 bit-matrix transpose (bit c of row r moves to bit r of row c), done in two passes
+// over eight rows each. The six swap steps (each exchanges one bit of the row
 // number with the same bit of the column number) commute; steps 1, 2 and 4 pair rows within a
 // run of eight, steps 8, 16 and 32 pair rows eight apart, so each pass keeps its eight rows in
 // registers. Everything is spelled out with constant shifts so that it compiles to straight code.
