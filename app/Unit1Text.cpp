@@ -42,7 +42,8 @@ class GzipSource {
     const int fd = fcntl(file_->Handle(), F_DUPFD_CLOEXEC, 0);
     if (fd < 0) return;
     std::array<std::uint8_t, 2> magic{};
-    is_gzip_ = pread(fd, magic.data(), magic.size(), 0) == 2 && magic[0] == 0x1F && magic[1] == 0x8B;
+    is_gzip_ =
+        pread(fd, magic.data(), magic.size(), 0) == 2 && magic[0] == 0x1F && magic[1] == 0x8B;
     gz_ = gzdopen(fd, "r");
     if (gz_ == nullptr) {
       close(fd);

@@ -63,10 +63,16 @@ QLineEdit& FileNameEdit(QWidget& dialog) {
   return *edit;
 }
 
-// Types `name` over the offered file name and presses Return.
-ModalScript::Step TypeName(const QString& name) {
-  return [name](QWidget& dialog) {
-    EXPECT_NE(qobject_cast<QFileDialog*>(&dialog), nullptr);
+// Picks the filter entry `filter` when given, types `name` over the offered file name and
+// presses Return.
+ModalScript::Step TypeName(const QString& name, const QString& filter = {}) {
+  return [name, filter](QWidget& dialog) {
+    auto* file_dialog = qobject_cast<QFileDialog*>(&dialog);
+    ASSERT_NE(file_dialog, nullptr);
+    if (!filter.isEmpty()) {
+      file_dialog->selectNameFilter(filter);
+      ASSERT_EQ(file_dialog->selectedNameFilter(), filter);
+    }
     QLineEdit& edit = FileNameEdit(dialog);
     edit.selectAll();
     QTest::keyClicks(&edit, name);
@@ -186,7 +192,9 @@ TEST_F(QtTextExport, OverwriteQuestionIsAnswered) {
   EXPECT_EQ(test::ReadText(existing), "older and longer content of the file");
   EXPECT_EQ(messages_shown, QStringList{QString("LORVANTE: ") + messages::kExportFailed});
 
-  Convert(text, {TypeName("report.txt"), AnswerQuestion(QMessageBox::Yes, &question)});
+  // The second filter entry makes no difference to the bytes.
+  Convert(text, {TypeName("report.txt", "MS-DOS szöveg (*.txt)"),
+                 AnswerQuestion(QMessageBox::Yes, &question)});
   EXPECT_EQ(ReadBytes(existing), text);
 }
 

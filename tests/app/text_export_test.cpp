@@ -26,8 +26,8 @@ using ByteVector = std::vector<std::uint8_t>;
 
 // Text in code page 1250 (ő = 0xF5, ű = 0xFB, á = 0xE1, é = 0xE9), CR LF line ends, `size` bytes.
 ByteVector Cp1250Text(std::size_t size) {
-  const ByteVector line = {'T', 0xFB, 'z', 't', 0xFB, 'r', 0xF5, ' ', 'k', 0xE9, 'r',
-                           'd', 0xE9, 's', ' ', 'i', 'd', 0xF5, 'b', 'e', 'n', '\r', '\n'};
+  const ByteVector line = {'T',  0xFB, 'z', 't', 0xFB, 'r',  0xF5, ' ', 'k', 0xE9, 'r', 'd',
+                           0xE9, 's',  ' ', 'i', 'd',  0xF5, 'b',  'e', 'n', '\r', '\n'};
   ByteVector text;
   text.reserve(size);
   for (std::size_t i = 0; text.size() < size; ++i) {
@@ -116,8 +116,8 @@ TEST_F(TextExport, SaveDialogIsAskedWithTheFixedSettingsAndTheDefaultName) {
   EXPECT_EQ(request.file_name, dir / "in/report.txt");
   EXPECT_EQ(request.default_suffix, "txt");
   using Filters = std::vector<std::pair<std::string, std::string>>;
-  EXPECT_EQ(request.filters, (Filters{{"Egyszerű szöveg (*.txt)", "*.txt"},
-                                      {"MS-DOS szöveg (*.txt)", "*.txt"}}));
+  EXPECT_EQ(request.filters,
+            (Filters{{"Egyszerű szöveg (*.txt)", "*.txt"}, {"MS-DOS szöveg (*.txt)", "*.txt"}}));
   EXPECT_EQ(request.filter_index, 1);
   EXPECT_TRUE(request.overwrite_prompt);
   EXPECT_FALSE(request.resizable);
@@ -339,7 +339,8 @@ class TextExportFullDisk : public TextExport {
     setrlimit(RLIMIT_FSIZE, &limit);
     const Texts texts = Convert(input, dir / "out.txt");
     const ByteVector kept = ReadBytes(dir / "out.txt");
-    const bool ok = texts == Texts{"Stream write error"} && kept.size() == 65536 && IsPrefix(kept, text);
+    const bool ok =
+        texts == Texts{"Stream write error"} && kept.size() == 65536 && IsPrefix(kept, text);
     std::_Exit(ok ? 0 : 1);
   }
 };

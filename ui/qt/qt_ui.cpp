@@ -105,7 +105,8 @@ std::optional<std::string> QtUserInterface::SaveDialog(const SaveDialogRequest& 
   for (const auto& [text, pattern] : request.filters) {
     // Qt reads the patterns from the parentheses at the end of an entry.
     const QString entry = ToQt(text);
-    filters << (entry.endsWith(ToQt("(" + pattern + ")")) ? entry : entry + " (" + ToQt(pattern) + ")");
+    const QString patterns = ToQt("(" + pattern + ")");
+    filters << (entry.endsWith(patterns) ? entry : entry + " " + patterns);
   }
   dialog.setNameFilters(filters);
   if (request.filter_index >= 1 && request.filter_index <= filters.size()) {
