@@ -21,7 +21,7 @@ namespace lorvante {
 namespace {
 
 constexpr unsigned kCopyBufferSize = 16384;
-// The longest temporary path that counts as usable when the file cannot be opened.
+// A temporary path longer than this that cannot be opened is reported as too long.
 constexpr std::size_t kGzipPathLimit = 240;
 // zlib's own read buffer; the memory use stays the same for every file size.
 constexpr unsigned kGzipReadBuffer = 65536;
