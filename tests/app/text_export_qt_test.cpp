@@ -145,7 +145,7 @@ TEST_F(QtTextExport, NameTypedWithoutExtensionIsSavedWithTxt) {
   QPoint position;
   QSize size;
   QRect monitor;
-  auto inspect = [&](QWidget& widget) {
+  auto look_and_type = [&](QWidget& widget) {
     seen = qobject_cast<QFileDialog*>(&widget);
     ASSERT_NE(seen, nullptr);
     offered = FileNameEdit(widget).text();
@@ -161,7 +161,7 @@ TEST_F(QtTextExport, NameTypedWithoutExtensionIsSavedWithTxt) {
     monitor = seen->screen()->geometry();
     TypeName("kimenet")(widget);
   };
-  Convert(text, {inspect});
+  Convert(text, {look_and_type});
   ASSERT_NE(seen, nullptr);
   EXPECT_EQ(ReadBytes(dir / "in/kimenet.txt"), text);
   // The offered name carries the input's folder, so the dialog opens there.
