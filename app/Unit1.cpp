@@ -27,6 +27,12 @@ TForm1::TForm1(TComponent* AOwner) : TComponent(AOwner) {
   Button1->OnClick = [this](TObject* Sender) { Button1Click(Sender); };
   SaveDialog = new TSaveDialog(this);
   SaveDialog->Name = "SaveDialog";
+  SaveDialog->DefaultExt = "txt";
+  SaveDialog->Filter = messages::kTextFilter;
+  SaveDialog->FilterIndex = 1;
+  SaveDialog->OverwritePrompt = true;
+  SaveDialog->EnableSizing = false;
+  SaveDialog->Title.clear();  // the platform's own title
   FormCreate(this);
 }
 
@@ -41,9 +47,10 @@ std::string TForm1::GetDocumentsFolder() { return lorvante::GetDocumentsFolder()
 
 void TForm1::ShowMessage(const std::string& text) { Application.MessageBox(text, MB_OK); }
 
-bool TForm1::ExportPayload(const std::string& /*temp_file*/) {
-  // Neither export path is built yet: every payload fails to export.
-  return false;
+bool TForm1::ExportPayload(const std::string& temp_file) {
+  // The folder export of a zip payload is not built yet: such a payload fails to export.
+  if (IsZipPayload) return false;
+  return ExportText(temp_file);
 }
 
 void TForm1::Button1Click(TObject* /*Sender*/) {

@@ -40,6 +40,10 @@ class TForm1 : public TComponent {
   std::string GetDocumentsFolder();
   bool ExportPayload(const std::string& temp_file);
 
+  // Text export: asks for the output file and decompresses the gzip payload in `temp_file` into
+  // it. False when the dialog was cancelled or the gzip data is corrupt; other failures raise.
+  bool ExportText(const std::string& temp_file);
+
   // Decryption.
   std::string BuildKey();
   bool HasZipTag(const std::string& file_name);

@@ -11,5 +11,7 @@ inline constexpr char kExportFailed[] = "Az állomány kitömörítése sikertel
 // The source file cannot be found.
 inline constexpr char kSourceNotFound[] = "A forrás állomány nem található.";
 inline constexpr char kGzipPathTooLong[] = "Unable to GZip this file: path name is too long";
+// The save dialog's filter: plain text, MS-DOS text; both entries match *.txt.
+inline constexpr char kTextFilter[] = "Egyszerű szöveg (*.txt)|*.txt|MS-DOS szöveg (*.txt)|*.txt";
 
 }  // namespace lorvante::messages

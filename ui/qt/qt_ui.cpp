@@ -1,6 +1,8 @@
 #include "ui/qt/qt_ui.h"
 
 #include <QApplication>
+#include <QEvent>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -90,8 +92,47 @@ std::string QtUserInterface::InputBox(const std::string& caption, const std::str
   return dialog.textValue().toStdString();
 }
 
-std::optional<std::string> QtUserInterface::SaveDialog(const SaveDialogRequest& /*request*/) {
-  throw std::logic_error("the save dialog is not built yet");
+std::optional<std::string> QtUserInterface::SaveDialog(const SaveDialogRequest& request) {
+  // Qt's own dialog, not the desktop's, so that it looks and behaves the same everywhere.
+  QFileDialog dialog;
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwrite_prompt);
+  if (!request.title.empty()) dialog.setWindowTitle(ToQt(request.title));
+  dialog.setDefaultSuffix(ToQt(request.default_suffix));
+  QStringList filters;
+  for (const auto& [text, pattern] : request.filters) {
+    // Qt reads the patterns from the parentheses at the end of an entry.
+    const QString entry = ToQt(text);
+    const QString patterns = ToQt("(" + pattern + ")");
+    filters << (entry.endsWith(patterns) ? entry : entry + " " + patterns);
+  }
+  dialog.setNameFilters(filters);
+  if (request.filter_index >= 1 && request.filter_index <= filters.size()) {
+    dialog.selectNameFilter(filters[request.filter_index - 1]);
+  }
+  if (!request.initial_dir.empty()) dialog.setDirectory(ToQt(request.initial_dir));
+  // A name with a folder opens the dialog in that folder, as the system's dialogs do.
+  if (!request.file_name.empty()) dialog.selectFile(ToQt(request.file_name));
+  dialog.setSizeGripEnabled(request.resizable);
+  if (!request.resizable) {
+    dialog.ensurePolished();
+    dialog.adjustSize();
+    dialog.setFixedSize(dialog.size());
+  }
+  // Placed once it has been laid out and is about to appear.
+  struct Placer : QObject {
+    bool eventFilter(QObject* object, QEvent* event) override {
+      if (event->type() == QEvent::Show) PlaceFileDialog(*static_cast<QWidget*>(object), nullptr);
+      return false;
+    }
+  } placer;
+  dialog.installEventFilter(&placer);
+  const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+  dialog.removeEventFilter(&placer);
+  if (!accepted) return std::nullopt;
+  return dialog.selectedFiles().front().toStdString();
 }
 
 void QtUserInterface::RunFolderDialog(const FolderDialogRequest& /*request*/,
