@@ -237,7 +237,8 @@ std::optional<ArchiveLayout> ReadArchiveLayout(int fd, std::string& why) {
     header.Skip(26);
     const std::uint64_t lengths = header.U16() + static_cast<std::uint64_t>(header.U16());
     const std::uint64_t range_end = entry.local_offset + kLocalSize + lengths;
-    if (entry.compressed_size > end->cd_offset || range_end > end->cd_offset - entry.compressed_size) {
+    if (entry.compressed_size > end->cd_offset ||
+        range_end > end->cd_offset - entry.compressed_size) {
       why = "an entry's data reaches into the central directory";
       return std::nullopt;
     }

@@ -112,8 +112,7 @@ class Batch {
   void Skip(const Job& job, int reason, const std::string& detail);
   // Extracts or tests the data of `job`, asking for passwords as needed.
   void ReadData(Job& job, TempFile* temp);
-  ReadResult Attempt(const Job& job, const char* password, TempFile* temp,
-                     EntryProgress& progress);
+  ReadResult Attempt(const Job& job, const char* password, TempFile* temp, EntryProgress& progress);
 
   const TUnzipParams& params_;
   HostChannel host_;
@@ -167,7 +166,8 @@ std::vector<Job> Batch::Select(const ArchiveLayout& layout) {
     // folder entries have nothing to make.
     if (!keep_folders) job.path.folders.clear();
     job.written = job.refusal == nullptr && !job.path.is_folder ? JoinPath(job.path) : job.name;
-    job.mtime = entry.unix_mtime ? *entry.unix_mtime : DosTimeToUnix(entry.dos_date, entry.dos_time);
+    job.mtime =
+        entry.unix_mtime ? *entry.unix_mtime : DosTimeToUnix(entry.dos_date, entry.dos_time);
     jobs.push_back(std::move(job));
   }
   return jobs;
@@ -284,8 +284,7 @@ void Batch::ReadData(Job& job, TempFile* temp) {
 
 void Batch::Process(Job& job) {
   const CentralEntry& entry = *job.entry;
-  if (!host_.Send(UNZ_ACTION_BEGIN_FILE, job.path.is_folder ? 0 : Cap32(entry.size),
-                  job.written)) {
+  if (!host_.Send(UNZ_ACTION_BEGIN_FILE, job.path.is_folder ? 0 : Cap32(entry.size), job.written)) {
     Skip(job, UNZ_SKIP_STOPPED, {});
     return;
   }
@@ -319,8 +318,7 @@ void Batch::Process(Job& job) {
   if (stat_ok && (st.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 &&
       st.encryption_method != ZIP_EM_NONE &&
       !zip_encryption_method_supported(st.encryption_method, 0)) {
-    Skip(job, UNZ_SKIP_UNSUPPORTED,
-         "encryption method " + std::to_string(st.encryption_method));
+    Skip(job, UNZ_SKIP_UNSUPPORTED, "encryption method " + std::to_string(st.encryption_method));
     return;
   }
   if (mode_ == Mode::kTest) {
@@ -406,9 +404,8 @@ std::int32_t Batch::Run() {
   static_cast<void>(copy.release_for_close());
   zip_error_t error;
   zip_error_init(&error);
-  zip_source_t* source =
-      zip_source_filep_create(stream, layout->window_start,
-                              static_cast<zip_int64_t>(layout->window_length), &error);
+  zip_source_t* source = zip_source_filep_create(
+      stream, layout->window_start, static_cast<zip_int64_t>(layout->window_length), &error);
   if (source == nullptr) {
     std::fclose(stream);
   } else {
@@ -452,6 +449,8 @@ std::int32_t Batch::Run() {
 
 }  // namespace
 
-std::int32_t RunBatch(const TUnzipParams& params) { return Batch(params).Run(); }
+std::int32_t RunBatch(const TUnzipParams& params) {
+  return Batch(params).Run();
+}
 
 }  // namespace unzdll

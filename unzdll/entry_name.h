@@ -21,7 +21,7 @@ struct SafePath {
   std::vector<std::string> folders;  // folder components, in order
   std::string leaf;                  // last component; empty for a folder entry
   bool is_folder = false;
-  const char* refusal = nullptr;     // why the name is unsafe; null when it is safe
+  const char* refusal = nullptr;  // why the name is unsafe; null when it is safe
 };
 
 // Splits a converted name into components. Empty and "." components are dropped. Refused:

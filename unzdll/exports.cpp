@@ -16,4 +16,6 @@ extern "C" UNZDLL_EXPORT int32_t UnzDllExec(const TUnzipParams* params) {
   }
 }
 
-extern "C" UNZDLL_EXPORT uint32_t GetUnzDllVersion(void) { return UNZDLL_VERSION; }
+extern "C" UNZDLL_EXPORT uint32_t GetUnzDllVersion(void) {
+  return UNZDLL_VERSION;
+}

@@ -28,7 +28,7 @@ bool HostChannel::Send(std::int32_t code, std::int32_t value, std::string_view t
   info_.Status = status;
   info_.Value = value;
   const std::string_view cut = CutText(text, sizeof info_.NameOrMessage - 1);
-  std::memcpy(info_.NameOrMessage, cut.data(), cut.size());
+  if (!cut.empty()) std::memcpy(info_.NameOrMessage, cut.data(), cut.size());
   if (callback_ != nullptr && callback_(&info_) != 0) stopped_ = true;
   return !stopped_;
 }

@@ -22,8 +22,7 @@ class HostChannel {
 
   // Sends one report or question. Returns false when the host asked to stop (then and on any
   // later call); the answers stay readable through status(), value() and text().
-  bool Send(std::int32_t code, std::int32_t value, std::string_view text,
-            std::int32_t status = 0);
+  bool Send(std::int32_t code, std::int32_t value, std::string_view text, std::int32_t status = 0);
   // A text worth tracing (code 4).
   bool Message(std::string_view text) { return Send(UNZ_ACTION_MESSAGE, 0, text); }
 

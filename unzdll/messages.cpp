@@ -32,11 +32,10 @@ struct MethodEntry {
 };
 
 constexpr MethodEntry kMethods[] = {
-    {0, "stored"},        {1, "shrink"},       {2, "reduce"},    {3, "reduce"},
-    {4, "reduce"},        {5, "reduce"},       {6, "implode"},   {8, "deflate"},
-    {9, "deflate64"},     {10, "PKWARE implode"}, {12, "bzip2"}, {14, "LZMA"},
-    {18, "IBM TERSE"},    {19, "IBM LZ77"},    {93, "Zstandard"}, {95, "xz"},
-    {96, "JPEG"},         {97, "WavPack"},     {98, "PPMd"},      {99, "AES"},
+    {0, "stored"}, {1, "shrink"},  {2, "reduce"},     {3, "reduce"},    {4, "reduce"},
+    {5, "reduce"}, {6, "implode"}, {8, "deflate"},    {9, "deflate64"}, {10, "PKWARE implode"},
+    {12, "bzip2"}, {14, "LZMA"},   {18, "IBM TERSE"}, {19, "IBM LZ77"}, {93, "Zstandard"},
+    {95, "xz"},    {96, "JPEG"},   {97, "WavPack"},   {98, "PPMd"},     {99, "AES"},
 };
 
 }  // namespace

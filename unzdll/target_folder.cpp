@@ -32,9 +32,9 @@ int OpenStep(int parent, const std::string& name, bool create, PathError& error)
       return -1;
     }
     struct stat st {};
-    const bool link =
-        (err == ELOOP || err == ENOTDIR) &&
-        ::fstatat(parent, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+    const bool link = (err == ELOOP || err == ENOTDIR) &&
+                      ::fstatat(parent, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                      S_ISLNK(st.st_mode);
     error = {err, link, name};
     return -1;
   }
@@ -57,8 +57,7 @@ std::optional<TargetFolder> TargetFolder::Open(const std::string& path) {
   return TargetFolder(std::move(fd));
 }
 
-int TargetFolder::Folder(const std::vector<std::string>& folders, bool create,
-                         PathError& error) {
+int TargetFolder::Folder(const std::vector<std::string>& folders, bool create, PathError& error) {
   if (folders.empty()) return root_.get();
   const std::string key = Key(folders, folders.size());
   if (auto found = cache_.find(key); found != cache_.end()) return found->second.get();
@@ -81,8 +80,7 @@ int TargetFolder::Folder(const std::vector<std::string>& folders, bool create,
   return parent;
 }
 
-void TargetFolder::RememberFolderTime(const std::vector<std::string>& folders,
-                                      std::int64_t mtime) {
+void TargetFolder::RememberFolderTime(const std::vector<std::string>& folders, std::int64_t mtime) {
   folder_times_.emplace_back(folders, mtime);
 }
 
@@ -120,8 +118,8 @@ std::optional<TempFile> TempFile::Create(int folder_fd, mode_t mode, int& error)
     char name[32];
     std::snprintf(name, sizeof name, ".unz%012llx.tmp",
                   static_cast<unsigned long long>(random & 0xffffffffffffULL));
-    const int fd = ::openat(folder_fd, name,
-                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    const int fd =
+        ::openat(folder_fd, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
     if (fd >= 0) {
       TempFile file;
       file.folder_fd_ = folder_fd;

@@ -29,8 +29,8 @@ TEST_F(UnzTest, ExtractsEveryEntryAndReportsInOrder) {
   EXPECT_EQ(ReadText(In("a.txt")), "hi");
   EXPECT_EQ(ReadBytes(In("dir/big.bin")), big);
   EXPECT_EQ(ReadBytes(In("dir/sub/empty")).size(), 0u);
-  EXPECT_EQ(Tree(target()), (std::set<std::string>{"a.txt", "dir/", "dir/big.bin", "dir/sub/",
-                                                   "dir/sub/empty"}));
+  EXPECT_EQ(Tree(target()),
+            (std::set<std::string>{"a.txt", "dir/", "dir/big.bin", "dir/sub/", "dir/sub/empty"}));
 
   // 5 and 6 first, 3 last; each file's progress comes after its own code 1.
   const auto codes = run.Codes();
@@ -131,13 +131,15 @@ TEST_P(SpecTest, SelectsMatchingEntries) {
 
 INSTANTIATE_TEST_SUITE_P(
     Specs, SpecTest,
-    ::testing::Values(
-        SpecCase{"Exact", {"b.dat"}, {"b.dat"}},
-        SpecCase{"StarCrossesFolders", {"*.txt"}, {"a.txt", "dir/c.txt"}},
-        SpecCase{"QuestionMarkIsOneCharacter", {"dir/??.dat", "?.dat"}, {"dir/dd.dat", "b.dat", "\xc3\xa1.dat"}},
-        SpecCase{"BackslashIsSlash", {"dir\\c.txt"}, {"dir/c.txt"}},
-        SpecCase{"NoMatch", {"*.exe"}, {}},
-        SpecCase{"Several", {"a.txt", "dir/*"}, {"a.txt", "dir/c.txt", "dir/dd.dat"}}),
+    ::testing::Values(SpecCase{"Exact", {"b.dat"}, {"b.dat"}},
+                      SpecCase{"StarCrossesFolders", {"*.txt"}, {"a.txt", "dir/c.txt"}},
+                      SpecCase{"QuestionMarkIsOneCharacter",
+                               {"dir/??.dat", "?.dat"},
+                               {"dir/dd.dat", "b.dat", "\xc3\xa1.dat"}},
+                      SpecCase{"BackslashIsSlash", {"dir\\c.txt"}, {"dir/c.txt"}},
+                      SpecCase{"NoMatch", {"*.exe"}, {}},
+                      SpecCase{
+                          "Several", {"a.txt", "dir/*"}, {"a.txt", "dir/c.txt", "dir/dd.dat"}}),
     [](const auto& param_info) { return std::string(param_info.param.label); });
 
 struct ModeCase {
@@ -186,8 +188,10 @@ INSTANTIATE_TEST_SUITE_P(
     Modes, ModeTest,
     ::testing::Values(ModeCase{"Plain", Script::Mode::kPlain, {UNZ_SKIP_KEPT_EXISTING}, 2},
                       ModeCase{"Update", Script::Mode::kUpdate, {UNZ_SKIP_KEPT_EXISTING}, 2},
-                      ModeCase{"Freshen", Script::Mode::kFreshen,
-                               {UNZ_SKIP_KEPT_EXISTING, UNZ_SKIP_NO_TARGET}, 1},
+                      ModeCase{"Freshen",
+                               Script::Mode::kFreshen,
+                               {UNZ_SKIP_KEPT_EXISTING, UNZ_SKIP_NO_TARGET},
+                               1},
                       ModeCase{"Test", Script::Mode::kTest, {}, 3}),
     [](const auto& param_info) { return std::string(param_info.param.label); });
 
@@ -212,7 +216,8 @@ TEST_F(UnzTest, DuplicateStoredNamesRefuseTheArchive) {
 }
 
 TEST_F(UnzTest, NamesLeadingToTheSameFileAskAboutTheSecondCopy) {
-  WriteZip({{.name = "d/same.txt", .data = {'1'}}, {.name = "d\\same.txt", .data = {'2'}},
+  WriteZip({{.name = "d/same.txt", .data = {'1'}},
+            {.name = "d\\same.txt", .data = {'2'}},
             {.name = "./d/same.txt", .data = {'3'}}});
   Script script;
   script.replace = 1;
@@ -235,8 +240,11 @@ class NameTest : public UnzTest, public ::testing::WithParamInterface<NameCase> 
 
 TEST_P(NameTest, NamesAreConvertedByHostAndFlag) {
   lorvante::test::ScopedEnv lang("LC_ALL", GetParam().locale);
-  WriteZip({{.name = GetParam().stored, .data = {'x'}, .flags = GetParam().flags,
-             .made_by = GetParam().made_by, .external = 0}});
+  WriteZip({{.name = GetParam().stored,
+             .data = {'x'},
+             .flags = GetParam().flags,
+             .made_by = GetParam().made_by,
+             .external = 0}});
   const HostRun run = Run();
   EXPECT_EQ(run.result, 1);
   EXPECT_EQ(Tree(target()).count(GetParam().written), 1u) << run.Messages();
@@ -246,7 +254,8 @@ TEST_P(NameTest, NamesAreConvertedByHostAndFlag) {
 INSTANTIATE_TEST_SUITE_P(
     Names, NameTest,
     ::testing::Values(
-        NameCase{"HungarianOem", "\xa0rv\x8b.txt", 0x0014, 0, "hu_HU.UTF-8", "\xc3\xa1rv\xc5\x91.txt"},
+        NameCase{"HungarianOem", "\xa0rv\x8b.txt", 0x0014, 0, "hu_HU.UTF-8",
+                 "\xc3\xa1rv\xc5\x91.txt"},
         NameCase{"RussianOem", "\x8f\xe0.txt", 0x0014, 0, "ru_RU.UTF-8", "\xd0\x9f\xd1\x80.txt"},
         NameCase{"Cp437Otherwise", "\x81.txt", 0x0014, 0, "en_US.UTF-8", "\xc3\xbc.txt"},
         NameCase{"Utf8Flag", "\xc3\xa1.txt", 0x0014, 1 << 11, "hu_HU.UTF-8", "\xc3\xa1.txt"},

@@ -19,10 +19,13 @@ class PasswordTest : public UnzTest, public ::testing::WithParamInterface<Cipher
   void SetUp() override {
     first_ = Data(70000, 11);
     second_ = Data(3000, 12);
-    WriteLibzipArchive(archive(), {{.name = "one.bin", .data = first_,
-                                    .encryption = GetParam().method, .password = "secret"},
-                                   {.name = "two.bin", .data = second_,
-                                    .encryption = GetParam().method, .password = "secret"}});
+    WriteLibzipArchive(
+        archive(),
+        {{.name = "one.bin", .data = first_, .encryption = GetParam().method, .password = "secret"},
+         {.name = "two.bin",
+          .data = second_,
+          .encryption = GetParam().method,
+          .password = "secret"}});
   }
   std::vector<int> Requests(const HostRun& run) const {
     std::vector<int> values;
@@ -91,15 +94,20 @@ INSTANTIATE_TEST_SUITE_P(Ciphers, PasswordTest,
                          ::testing::Values(CipherCase{"ZipCrypto", ZIP_EM_TRAD_PKWARE},
                                            CipherCase{"Aes128", ZIP_EM_AES_128},
                                            CipherCase{"Aes256", ZIP_EM_AES_256}),
-                         [](const auto& param_info) { return std::string(param_info.param.label); });
+                         [](const auto& param_info) {
+                           return std::string(param_info.param.label);
+                         });
 
 // About one wrong ZipCrypto password in 256 passes the header check; the data or CRC error that
 // follows must count as a wrong password, not as damage. Many wrong passwords are tried so
 // that some pass the check.
 TEST_F(UnzTest, ZipCryptoPasswordsPassingTheHeaderCheckCountAsWrong) {
   const auto data = Data(5000, 21);
-  WriteLibzipArchive(archive(), {{.name = "z.bin", .data = data, .encryption = ZIP_EM_TRAD_PKWARE,
-                                  .password = "right", .compression = 0}});
+  WriteLibzipArchive(archive(), {{.name = "z.bin",
+                                  .data = data,
+                                  .encryption = ZIP_EM_TRAD_PKWARE,
+                                  .password = "right",
+                                  .compression = 0}});
   int passed_check = 0;
   for (int i = 0; i < 500 && passed_check == 0; ++i) {
     Script script;

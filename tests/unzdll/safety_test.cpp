@@ -35,7 +35,9 @@ TEST_P(UnsafeTest, RefusedAndNothingWrittenOutside) {
             (std::set<std::string>{"archive.zip", "outside/", "target/", "target/fine.txt"}));
 }
 
-ZipItem Named(const char* name) { return {.name = name, .data = {'e', 'v', 'i', 'l'}}; }
+ZipItem Named(const char* name) {
+  return {.name = name, .data = {'e', 'v', 'i', 'l'}};
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Names, UnsafeTest,
@@ -48,8 +50,7 @@ INSTANTIATE_TEST_SUITE_P(
         UnsafeCase{"AbsoluteBackslash", Named("\\tmp\\evil.txt")},
         UnsafeCase{"DriveLetter", Named("C:evil.txt")},
         UnsafeCase{"DriveLetterPath", Named("c:\\evil.txt")},
-        UnsafeCase{"ControlCharacter", Named("ev\x01il.txt")},
-        UnsafeCase{"Empty", Named("")},
+        UnsafeCase{"ControlCharacter", Named("ev\x01il.txt")}, UnsafeCase{"Empty", Named("")},
         UnsafeCase{"OnlyDots", Named("./.")},
         UnsafeCase{"SymbolicLink",
                    {.name = "link", .data = {'/', 'e', 't', 'c'}, .external = 0120777u << 16}},
@@ -85,16 +86,16 @@ TEST_F(UnzTest, PlantedFileLinkIsReplacedNotWrittenThrough) {
 // A run refused as a whole: one skipped entry, so that a host counting errors sees it.
 void ExpectRefused(const HostRun& run, int reason, const std::string& why) {
   EXPECT_EQ(run.result, 0);
-  EXPECT_EQ(run.Codes(), (std::vector<int>{UNZ_ACTION_FILE_COUNT, UNZ_ACTION_TOTAL_BYTES,
-                                           UNZ_ACTION_BEGIN_FILE, UNZ_ACTION_MESSAGE,
-                                           UNZ_ACTION_SKIPPED, UNZ_ACTION_END_BATCH}));
+  EXPECT_EQ(run.Codes(),
+            (std::vector<int>{UNZ_ACTION_FILE_COUNT, UNZ_ACTION_TOTAL_BYTES, UNZ_ACTION_BEGIN_FILE,
+                              UNZ_ACTION_MESSAGE, UNZ_ACTION_SKIPPED, UNZ_ACTION_END_BATCH}));
   EXPECT_EQ(run.Skips(), std::vector<int>{reason});
   EXPECT_NE(run.Messages().find(why), std::string::npos) << run.Messages();
 }
 
 TEST_F(UnzTest, OverlappingEntriesRefuseTheArchive) {
-  WriteZip({{.name = "a.txt", .data = Data(100)},
-            {.name = "a.txt", .data = Data(100), .local_of = 0}});
+  WriteZip(
+      {{.name = "a.txt", .data = Data(100)}, {.name = "a.txt", .data = Data(100), .local_of = 0}});
   ExpectRefused(Run(), UNZ_SKIP_DAMAGED, "overlap");
   EXPECT_TRUE(Tree(target()).empty());
 }
@@ -125,7 +126,9 @@ struct SizeCase {
 class DeclaredSizeTest : public UnzTest, public ::testing::WithParamInterface<SizeCase> {};
 
 TEST_P(DeclaredSizeTest, WrongDeclaredSizeIsDamageAndLeavesNothing) {
-  WriteZip({{.name = "s.bin", .data = Data(300000), .method = GetParam().method,
+  WriteZip({{.name = "s.bin",
+             .data = Data(300000),
+             .method = GetParam().method,
              .declared_size = GetParam().declared},
             {.name = "ok.txt", .data = {'k'}}});
   const HostRun run = Run();
@@ -143,7 +146,9 @@ INSTANTIATE_TEST_SUITE_P(Sizes, DeclaredSizeTest,
                                            SizeCase{"DeflatedTooSmall", 8, 299999},
                                            SizeCase{"DeflatedTooLarge", 8, 300001},
                                            SizeCase{"DeflatedHuge", 8, 0xf0000000u}),
-                         [](const auto& param_info) { return std::string(param_info.param.label); });
+                         [](const auto& param_info) {
+                           return std::string(param_info.param.label);
+                         });
 
 struct WindowCase {
   const char* label;
@@ -173,7 +178,9 @@ INSTANTIATE_TEST_SUITE_P(Windows, WindowTest,
                                            WindowCase{"Prefix", 1000, false, 0},
                                            WindowCase{"PrefixAdjusted", 1000, true, 0},
                                            WindowCase{"PrefixAndFiller", 333, false, 5}),
-                         [](const auto& param_info) { return std::string(param_info.param.label); });
+                         [](const auto& param_info) {
+                           return std::string(param_info.param.label);
+                         });
 
 TEST_F(UnzTest, UnsupportedMethodIsNamed) {
   WriteZip({{.name = "old.bin", .data = Data(50), .method = 6}, {.name = "ok", .data = {'o'}}});

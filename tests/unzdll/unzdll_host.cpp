@@ -87,9 +87,13 @@ UnzLibrary::UnzLibrary() {
   if (exec_ == nullptr || version_ == nullptr) throw std::runtime_error("entry point missing");
 }
 
-UnzLibrary::~UnzLibrary() { dlclose(handle_); }
+UnzLibrary::~UnzLibrary() {
+  dlclose(handle_);
+}
 
-void* UnzLibrary::Symbol(const char* name) const { return dlsym(handle_, name); }
+void* UnzLibrary::Symbol(const char* name) const {
+  return dlsym(handle_, name);
+}
 
 HostRun UnzLibrary::Run(const std::string& archive, const std::string& folder,
                         const Script& script) {
