@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <ostream>
+
 #include "tests/unzdll/unzdll_fixture.h"
 
 namespace unzdll::test {
@@ -109,6 +111,11 @@ struct SpecCase {
   std::set<std::string> written;
 };
 
+// Printed by its label, so that test names stay the same from run to run.
+void PrintTo(const SpecCase& c, std::ostream* os) {
+  *os << c.label;
+}
+
 class SpecTest : public UnzTest, public ::testing::WithParamInterface<SpecCase> {};
 
 TEST_P(SpecTest, SelectsMatchingEntries) {
@@ -148,6 +155,11 @@ struct ModeCase {
   std::vector<int> skips;  // a.txt older, b.txt newer, c.txt missing
   int result;
 };
+
+// Printed by its label, so that test names stay the same from run to run.
+void PrintTo(const ModeCase& c, std::ostream* os) {
+  *os << c.label;
+}
 
 class ModeTest : public UnzTest, public ::testing::WithParamInterface<ModeCase> {};
 
@@ -235,6 +247,11 @@ struct NameCase {
   const char* locale;
   std::string written;
 };
+
+// Printed by its label, so that test names stay the same from run to run.
+void PrintTo(const NameCase& c, std::ostream* os) {
+  *os << c.label;
+}
 
 class NameTest : public UnzTest, public ::testing::WithParamInterface<NameCase> {};
 

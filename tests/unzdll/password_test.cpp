@@ -2,6 +2,8 @@
 // remembered; ZipCrypto and AES.
 #include <zip.h>
 
+#include <ostream>
+
 #include "tests/unzdll/unzdll_fixture.h"
 
 namespace unzdll::test {
@@ -13,6 +15,11 @@ struct CipherCase {
   const char* label;
   std::uint16_t method;
 };
+
+// Printed by its label, so that test names stay the same from run to run.
+void PrintTo(const CipherCase& c, std::ostream* os) {
+  *os << c.label;
+}
 
 class PasswordTest : public UnzTest, public ::testing::WithParamInterface<CipherCase> {
  protected:

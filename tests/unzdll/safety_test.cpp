@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <ostream>
+
 #include "tests/unzdll/unzdll_fixture.h"
 
 namespace unzdll::test {
@@ -20,6 +22,11 @@ struct UnsafeCase {
   const char* label;
   ZipItem item;
 };
+
+// Printed by its label, so that test names stay the same from run to run.
+void PrintTo(const UnsafeCase& c, std::ostream* os) {
+  *os << c.label;
+}
 
 class UnsafeTest : public UnzTest, public ::testing::WithParamInterface<UnsafeCase> {};
 
@@ -123,6 +130,11 @@ struct SizeCase {
   std::uint32_t declared;
 };
 
+// Printed by its label, so that test names stay the same from run to run.
+void PrintTo(const SizeCase& c, std::ostream* os) {
+  *os << c.label;
+}
+
 class DeclaredSizeTest : public UnzTest, public ::testing::WithParamInterface<SizeCase> {};
 
 TEST_P(DeclaredSizeTest, WrongDeclaredSizeIsDamageAndLeavesNothing) {
@@ -156,6 +168,11 @@ struct WindowCase {
   bool adjust;
   std::size_t trailer;
 };
+
+// Printed by its label, so that test names stay the same from run to run.
+void PrintTo(const WindowCase& c, std::ostream* os) {
+  *os << c.label;
+}
 
 class WindowTest : public UnzTest, public ::testing::WithParamInterface<WindowCase> {};
 
