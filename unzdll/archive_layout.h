@@ -1,0 +1,42 @@
+// Where the archive lies in its file and what its central directory holds, read by the library
+// itself before libzip sees the archive: the end record is searched backwards (trailing filler
+// and data in front of the archive are allowed), the central headers are parsed, and the local
+// ranges of the entries are checked against each other and against the central directory.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace unzdll {
+
+struct CentralEntry {
+  std::uint16_t made_by = 0;
+  std::uint16_t flags = 0;
+  std::uint16_t method = 0;
+  std::uint16_t dos_time = 0;
+  std::uint16_t dos_date = 0;
+  std::uint32_t crc = 0;
+  std::uint32_t external_attributes = 0;
+  std::uint64_t compressed_size = 0;
+  std::uint64_t size = 0;
+  std::uint64_t local_offset = 0;  // from the start of the window
+  std::string raw_name;
+  std::optional<std::int64_t> unix_mtime;  // the extended timestamp field, when present
+};
+
+struct ArchiveLayout {
+  std::uint64_t window_start = 0;   // file position of the archive's offset 0
+  std::uint64_t window_length = 0;  // up to the end of the end record's comment
+  std::vector<CentralEntry> entries;
+};
+
+// Reads the layout of the archive open on `fd`. On failure returns nothing and puts a short
+// English description into `why`.
+std::optional<ArchiveLayout> ReadArchiveLayout(int fd, std::string& why);
+
+// The time of an MS-DOS date and time read as local time (seconds since the epoch).
+std::int64_t DosTimeToUnix(std::uint16_t dos_date, std::uint16_t dos_time);
+
+}  // namespace unzdll

@@ -1,0 +1,456 @@
+#include "unzdll/batch.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zip.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/oem_names.h"
+#include "unzdll/archive_layout.h"
+#include "unzdll/entry_name.h"
+#include "unzdll/entry_reader.h"
+#include "unzdll/host_channel.h"
+#include "unzdll/messages.h"
+#include "unzdll/spec_match.h"
+#include "unzdll/target_folder.h"
+#include "unzdll/unique_fd.h"
+
+namespace unzdll {
+namespace {
+
+constexpr std::size_t kChunkSize = 256 * 1024;
+constexpr int kFirstPasswordRequest = 3;
+
+struct ArchiveCloser {
+  void operator()(zip_t* archive) const { zip_discard(archive); }
+};
+using ZipArchive = std::unique_ptr<zip_t, ArchiveCloser>;
+
+enum class Mode { kExtract, kFreshen, kTest };
+
+// One selected entry with everything decided before its data is touched.
+struct Job {
+  zip_uint64_t index = 0;
+  const CentralEntry* entry = nullptr;
+  std::string name;     // converted, as stored
+  SafePath path;        // where it goes (folders dropped when they are not kept)
+  std::string written;  // the name as written, shown to the host
+  const char* refusal = nullptr;
+  mode_t mode = 0666;
+  std::int64_t mtime = 0;
+};
+
+bool IsUnixHost(std::uint16_t made_by) {
+  const int host = made_by >> 8;
+  return host == 3 || host == 19;
+}
+
+// The entry's type and permissions from its external attributes. Returns a refusal text for a
+// type that is not created (link, device, FIFO, socket).
+const char* DecideMode(const CentralEntry& entry, Job& job) {
+  job.mode = (entry.external_attributes & 0x01) != 0 ? 0444 : 0666;
+  if (!IsUnixHost(entry.made_by)) return nullptr;
+  const auto unix_mode = static_cast<mode_t>(entry.external_attributes >> 16);
+  if (unix_mode == 0) return nullptr;
+  switch (unix_mode & S_IFMT) {
+    case 0:
+    case S_IFREG:
+      break;
+    case S_IFDIR:
+      job.path.is_folder = true;
+      break;
+    case S_IFLNK:
+      return "symbolic links are not created";
+    case S_IFIFO:
+      return "FIFOs are not created";
+    case S_IFSOCK:
+      return "sockets are not created";
+    default:
+      return "devices are not created";
+  }
+  // Set-user-ID, set-group-ID and sticky bits are dropped; the umask applies on creation.
+  job.mode = unix_mode & 0777;
+  return nullptr;
+}
+
+// A name that two entries share, or empty.
+std::string DuplicateName(const ArchiveLayout& layout) {
+  std::vector<std::string_view> names;
+  names.reserve(layout.entries.size());
+  for (const CentralEntry& entry : layout.entries) names.push_back(entry.raw_name);
+  std::sort(names.begin(), names.end());
+  const auto twice = std::adjacent_find(names.begin(), names.end());
+  return twice == names.end() ? std::string() : std::string(*twice);
+}
+
+class Batch {
+ public:
+  explicit Batch(const TUnzipParams& params)
+      : params_(params), host_(params.Callback, params.Caller), buffer_(kChunkSize) {
+    if (params.TestOnly != 0) {
+      mode_ = Mode::kTest;
+    } else if (params.Freshen != 0 && params.Update == 0) {
+      mode_ = Mode::kFreshen;
+    }
+    if (params.Password != nullptr && params.Password[0] != '\0') given_ = params.Password;
+  }
+
+  std::int32_t Run();
+
+ private:
+  std::int32_t RefuseRun(const std::string& name, int reason, const std::string& detail);
+  std::vector<Job> Select(const ArchiveLayout& layout);
+  void Process(Job& job);
+  void Skip(const Job& job, int reason, const std::string& detail);
+  // Extracts or tests the data of `job`, asking for passwords as needed.
+  void ReadData(Job& job, TempFile* temp);
+  ReadResult Attempt(const Job& job, const char* password, TempFile* temp, EntryProgress& progress);
+
+  const TUnzipParams& params_;
+  HostChannel host_;
+  Mode mode_ = Mode::kExtract;
+  std::vector<std::uint8_t> buffer_;
+  ZipArchive archive_;
+  std::optional<TargetFolder> target_;
+  std::optional<std::string> given_;   // the password of the call record
+  std::optional<std::string> worked_;  // the last password that opened an entry
+  std::int32_t done_ = 0;
+};
+
+std::int32_t Batch::RefuseRun(const std::string& name, int reason, const std::string& detail) {
+  // One skipped entry, so that a host that counts errors sees the failure.
+  host_.Send(UNZ_ACTION_FILE_COUNT, 1, {});
+  host_.Send(UNZ_ACTION_TOTAL_BYTES, 0, {});
+  host_.Send(UNZ_ACTION_BEGIN_FILE, 0, name);
+  host_.Message(SkipMessage(name, reason, detail));
+  host_.Send(UNZ_ACTION_SKIPPED, reason, name);
+  host_.Send(UNZ_ACTION_END_BATCH, 0, {});
+  return 0;
+}
+
+std::vector<Job> Batch::Select(const ArchiveLayout& layout) {
+  std::vector<std::string> texts;
+  for (std::int32_t i = 0; params_.Specs != nullptr && i < params_.SpecCount; ++i) {
+    const char* text = params_.Specs[i].SpecText;
+    if (text != nullptr) texts.emplace_back(text);
+  }
+  const SpecList specs(std::move(texts));
+  const bool oem = !layout.entries.empty() && NamesAreOem(layout.entries.front().made_by);
+  const std::string codepage = oem ? lorvante::OemCodePage() : std::string();
+  const bool keep_folders = params_.KeepFolders != 0;
+
+  std::vector<Job> jobs;
+  for (std::size_t i = 0; i < layout.entries.size(); ++i) {
+    const CentralEntry& entry = layout.entries[i];
+    Job job;
+    job.index = i;
+    job.entry = &entry;
+    job.name = ConvertName(entry.raw_name, entry.flags, oem, codepage);
+    if (!specs.Selects(job.name)) continue;
+    job.path = CheckName(job.name);
+    job.refusal = job.path.refusal;
+    if (job.refusal == nullptr) job.refusal = DecideMode(entry, job);
+    if (job.path.is_folder && !job.path.leaf.empty()) {
+      job.path.folders.push_back(std::move(job.path.leaf));
+      job.path.leaf.clear();
+    }
+    // Without the archive's folders every file goes directly into the target folder, and
+    // folder entries have nothing to make.
+    if (!keep_folders) job.path.folders.clear();
+    job.written = job.refusal == nullptr && !job.path.is_folder ? JoinPath(job.path) : job.name;
+    job.mtime =
+        entry.unix_mtime ? *entry.unix_mtime : DosTimeToUnix(entry.dos_date, entry.dos_time);
+    jobs.push_back(std::move(job));
+  }
+  return jobs;
+}
+
+void Batch::Skip(const Job& job, int reason, const std::string& detail) {
+  host_.Message(SkipMessage(job.written, reason, detail));
+  host_.Send(UNZ_ACTION_SKIPPED, reason, job.written);
+}
+
+ReadResult Batch::Attempt(const Job& job, const char* password, TempFile* temp,
+                          EntryProgress& progress) {
+  if (temp != nullptr && !temp->Rewind()) {
+    return {ReadStatus::kWriteFailed, errno, SystemText(errno)};
+  }
+  progress.Restart();
+  return ReadEntry(archive_.get(), job.index, job.entry->size, password,
+                   temp != nullptr ? temp->fd() : -1, progress, buffer_);
+}
+
+void Batch::ReadData(Job& job, TempFile* temp) {
+  EntryProgress progress(host_);
+  const bool encrypted = (job.entry->flags & 1) != 0;
+  ReadResult result;
+  bool opened = false;
+  if (!encrypted) {
+    result = Attempt(job, nullptr, temp, progress);
+    opened = true;
+  } else {
+    // A data or CRC error on an encrypted entry means a wrong password that passed the header
+    // check (about one wrong password in 256 does).
+    auto wrong = [](const ReadResult& r) {
+      return r.status == ReadStatus::kWrongPassword || r.status == ReadStatus::kCrcMismatch ||
+             r.status == ReadStatus::kDamaged || r.status == ReadStatus::kNeedPassword;
+    };
+    std::vector<std::string> known;
+    if (worked_) known.push_back(*worked_);
+    if (given_ && given_ != worked_) known.push_back(*given_);
+    for (const std::string& password : known) {
+      result = Attempt(job, password.c_str(), temp, progress);
+      if (!wrong(result)) {
+        opened = true;
+        if (result.status == ReadStatus::kOk) worked_ = password;
+        break;
+      }
+    }
+    std::int32_t tries = kFirstPasswordRequest;
+    while (!opened) {
+      if (!host_.Send(UNZ_ACTION_PASSWORD, tries, job.written)) {
+        result = {ReadStatus::kStopped, 0, {}};
+        break;
+      }
+      if (host_.status() == 0) {
+        Skip(job, UNZ_SKIP_NO_PASSWORD, {});
+        return;
+      }
+      const std::string password = host_.text();
+      // The host counts the tries down; should it not, the library does.
+      const std::int32_t left = host_.value() < tries ? host_.value() : tries - 1;
+      host_.Wipe();
+      result = Attempt(job, password.c_str(), temp, progress);
+      if (!wrong(result)) {
+        opened = true;
+        if (result.status == ReadStatus::kOk) worked_ = password;
+        break;
+      }
+      if (left <= 0) {
+        Skip(job, UNZ_SKIP_WRONG_PASSWORD, result.detail);
+        return;
+      }
+      tries = left;
+    }
+  }
+
+  switch (result.status) {
+    case ReadStatus::kOk:
+      break;
+    case ReadStatus::kStopped:
+      Skip(job, UNZ_SKIP_STOPPED, {});
+      return;
+    case ReadStatus::kUnsupported:
+      Skip(job, UNZ_SKIP_UNSUPPORTED, result.detail);
+      return;
+    case ReadStatus::kWriteFailed:
+      Skip(job, UNZ_SKIP_CANNOT_WRITE, result.detail);
+      return;
+    case ReadStatus::kCrcMismatch:
+      if (mode_ == Mode::kTest) {
+        Skip(job, UNZ_SKIP_CRC_ERROR, result.detail);
+        return;
+      }
+      if (!host_.Send(UNZ_ACTION_CRC_ERROR, 0, job.written)) {
+        Skip(job, UNZ_SKIP_STOPPED, {});
+        return;
+      }
+      if (host_.status() != 1) {
+        Skip(job, UNZ_SKIP_CRC_ERROR, result.detail);
+        return;
+      }
+      host_.Message("Kept \"" + job.written + "\" despite its CRC error");
+      break;
+    default:
+      Skip(job, UNZ_SKIP_DAMAGED, result.detail);
+      return;
+  }
+  if (temp != nullptr) {
+    if (const int error = temp->Commit(job.path.leaf, job.mtime)) {
+      Skip(job, UNZ_SKIP_CANNOT_WRITE, SystemText(error));
+      return;
+    }
+  }
+  ++done_;
+}
+
+void Batch::Process(Job& job) {
+  const CentralEntry& entry = *job.entry;
+  if (!host_.Send(UNZ_ACTION_BEGIN_FILE, job.path.is_folder ? 0 : Cap32(entry.size), job.written)) {
+    Skip(job, UNZ_SKIP_STOPPED, {});
+    return;
+  }
+  if (job.refusal != nullptr) {
+    Skip(job, UNZ_SKIP_UNSAFE, job.refusal);
+    return;
+  }
+  if (job.path.is_folder) {
+    if (mode_ != Mode::kExtract || job.path.folders.empty()) return;
+    PathError error;
+    if (target_->Folder(job.path.folders, true, error) < 0) {
+      Skip(job, error.through_link ? UNZ_SKIP_UNSAFE : UNZ_SKIP_CANNOT_WRITE,
+           error.through_link ? "a symbolic link stands at \"" + error.where + "\""
+                              : SystemText(error.error));
+      return;
+    }
+    target_->RememberFolderTime(job.path.folders, job.mtime);
+    return;
+  }
+  // libzip resolves the method that AES entries keep in their extra field.
+  zip_stat_t st;
+  zip_stat_init(&st);
+  const bool stat_ok = zip_stat_index(archive_.get(), job.index, 0, &st) == 0;
+  const int method = stat_ok && (st.valid & ZIP_STAT_COMP_METHOD) != 0
+                         ? static_cast<int>(st.comp_method)
+                         : static_cast<int>(entry.method);
+  if (!zip_compression_method_supported(method, 0)) {
+    Skip(job, UNZ_SKIP_UNSUPPORTED, "compression method " + MethodName(method));
+    return;
+  }
+  if (stat_ok && (st.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 &&
+      st.encryption_method != ZIP_EM_NONE &&
+      !zip_encryption_method_supported(st.encryption_method, 0)) {
+    Skip(job, UNZ_SKIP_UNSUPPORTED, "encryption method " + std::to_string(st.encryption_method));
+    return;
+  }
+  if (mode_ == Mode::kTest) {
+    ReadData(job, nullptr);
+    return;
+  }
+
+  for (const std::string& part : job.path.folders) {
+    if (part.size() > NAME_MAX) {
+      Skip(job, UNZ_SKIP_CANNOT_WRITE, SystemText(ENAMETOOLONG));
+      return;
+    }
+  }
+  if (job.path.leaf.size() > NAME_MAX) {
+    Skip(job, UNZ_SKIP_CANNOT_WRITE, SystemText(ENAMETOOLONG));
+    return;
+  }
+  PathError error;
+  const int folder = target_->Folder(job.path.folders, mode_ == Mode::kExtract, error);
+  if (folder < 0) {
+    if (error.through_link) {
+      Skip(job, UNZ_SKIP_UNSAFE, "a symbolic link stands at \"" + error.where + "\"");
+    } else if (mode_ == Mode::kFreshen && error.error == ENOENT) {
+      Skip(job, UNZ_SKIP_NO_TARGET, {});
+    } else {
+      Skip(job, UNZ_SKIP_CANNOT_WRITE, SystemText(error.error));
+    }
+    return;
+  }
+  struct stat existing {};
+  if (::fstatat(folder, job.path.leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (S_ISDIR(existing.st_mode)) {
+      Skip(job, UNZ_SKIP_CANNOT_WRITE, "a folder of that name exists");
+      return;
+    }
+    // Zip times have 2-second steps: older means at least 2 seconds older.
+    const bool older = static_cast<std::int64_t>(existing.st_mtime) + 2 <= job.mtime;
+    if (!host_.Send(UNZ_ACTION_TARGET_EXISTS, 0, job.written, older ? 1 : 0)) {
+      Skip(job, UNZ_SKIP_STOPPED, {});
+      return;
+    }
+    if (host_.value() != 1) {
+      Skip(job, UNZ_SKIP_KEPT_EXISTING, {});
+      return;
+    }
+  } else if (errno != ENOENT) {
+    Skip(job, UNZ_SKIP_CANNOT_WRITE, SystemText(errno));
+    return;
+  } else if (mode_ == Mode::kFreshen) {
+    Skip(job, UNZ_SKIP_NO_TARGET, {});
+    return;
+  }
+  int create_error = 0;
+  auto temp = TempFile::Create(folder, job.mode, create_error);
+  if (!temp) {
+    Skip(job, UNZ_SKIP_CANNOT_WRITE, SystemText(create_error));
+    return;
+  }
+  ReadData(job, &*temp);
+}
+
+std::int32_t Batch::Run() {
+  const std::string archive_path = params_.ArchivePath != nullptr ? params_.ArchivePath : "";
+  UniqueFd fd(::open(archive_path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) return RefuseRun(archive_path, UNZ_SKIP_DAMAGED, SystemText(errno));
+  std::string why;
+  const auto layout = ReadArchiveLayout(fd.get(), why);
+  if (!layout) return RefuseRun(archive_path, UNZ_SKIP_DAMAGED, why);
+
+  // Two entries of one name make the archive ambiguous (which copy is meant?): it is refused
+  // as a whole, as libzip's consistency check would refuse it, but with a clear message.
+  if (const std::string twice = DuplicateName(*layout); !twice.empty()) {
+    return RefuseRun(archive_path, UNZ_SKIP_DAMAGED,
+                     "the name \"" + twice + "\" stands twice in the archive");
+  }
+
+  // libzip sees the archive through a window of the file: from the offset its own offsets count
+  // from to the end of the end record, so that data in front and filler behind do not disturb
+  // its consistency check.
+  UniqueFd copy(::fcntl(fd.get(), F_DUPFD_CLOEXEC, 0));
+  FILE* stream = copy.valid() ? ::fdopen(copy.get(), "rb") : nullptr;
+  if (stream == nullptr) return RefuseRun(archive_path, UNZ_SKIP_DAMAGED, SystemText(errno));
+  static_cast<void>(copy.release_for_close());
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* source = zip_source_filep_create(
+      stream, layout->window_start, static_cast<zip_int64_t>(layout->window_length), &error);
+  if (source == nullptr) {
+    std::fclose(stream);
+  } else {
+    archive_.reset(zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error));
+    if (!archive_) zip_source_free(source);
+  }
+  if (!archive_) {
+    const std::string detail = zip_error_strerror(&error);
+    zip_error_fini(&error);
+    return RefuseRun(archive_path, UNZ_SKIP_DAMAGED, detail);
+  }
+  zip_error_fini(&error);
+  // libzip's entries must be the ones read here, in the same order.
+  const zip_int64_t count = zip_get_num_entries(archive_.get(), 0);
+  bool same = count >= 0 && static_cast<std::size_t>(count) == layout->entries.size();
+  for (std::size_t i = 0; same && i < layout->entries.size(); ++i) {
+    const char* name = zip_get_name(archive_.get(), i, ZIP_FL_ENC_RAW);
+    same = name != nullptr && layout->entries[i].raw_name == name;
+  }
+  if (!same) return RefuseRun(archive_path, UNZ_SKIP_DAMAGED, "the central directory differs");
+
+  if (mode_ != Mode::kTest) {
+    const std::string folder = params_.TargetFolder != nullptr ? params_.TargetFolder : "";
+    target_ = TargetFolder::Open(folder);
+    if (!target_) return RefuseRun(folder, UNZ_SKIP_CANNOT_WRITE, SystemText(errno));
+  }
+
+  std::vector<Job> jobs = Select(*layout);
+  std::uint64_t total = 0;
+  for (const Job& job : jobs) total += job.path.is_folder ? 0 : job.entry->size;
+  host_.Send(UNZ_ACTION_FILE_COUNT, Cap32(jobs.size()), {});
+  host_.Send(UNZ_ACTION_TOTAL_BYTES, Cap32(total), {});
+  for (Job& job : jobs) {
+    if (host_.stopped()) break;
+    Process(job);
+  }
+  if (target_) target_->ApplyFolderTimes();
+  host_.Send(UNZ_ACTION_END_BATCH, 0, {});
+  return done_;
+}
+
+}  // namespace
+
+std::int32_t RunBatch(const TUnzipParams& params) {
+  return Batch(params).Run();
+}
+
+}  // namespace unzdll

@@ -1,0 +1,78 @@
+#include "unzdll/entry_name.h"
+
+#include <algorithm>
+
+#include "platform/oem_names.h"
+
+namespace unzdll {
+
+bool NamesAreOem(std::uint16_t first_made_by) {
+  const int host = first_made_by >> 8;
+  const int version = first_made_by & 0xff;
+  return host == 0 || host == 6 || (host == 11 && version == 50);
+}
+
+std::string ConvertName(std::string_view raw, std::uint16_t flags, bool oem_names,
+                        const std::string& oem_codepage) {
+  constexpr std::uint16_t kUtf8Flag = 1u << 11;
+  std::string name = ((flags & kUtf8Flag) == 0 && oem_names)
+                         ? lorvante::OemToUtf8(raw, oem_codepage)
+                         : std::string(raw);
+  std::replace(name.begin(), name.end(), '\\', '/');
+  return name;
+}
+
+SafePath CheckName(std::string_view name) {
+  SafePath path;
+  if (name.empty()) {
+    path.refusal = "the name is empty";
+    return path;
+  }
+  if (name.front() == '/') {
+    path.refusal = "the name is an absolute path";
+    return path;
+  }
+  if (name.size() >= 2 && name[1] == ':' &&
+      ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'))) {
+    path.refusal = "the name starts with a drive letter";
+    return path;
+  }
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f) {
+      path.refusal = "the name holds control characters";
+      return path;
+    }
+  }
+  path.is_folder = name.back() == '/';
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    const std::size_t slash = std::min(name.find('/', start), name.size());
+    const std::string_view part = name.substr(start, slash - start);
+    if (part == "..") {
+      path.refusal = "the name leads out of the folder (\"..\")";
+      return path;
+    }
+    if (!part.empty() && part != ".") parts.emplace_back(part);
+    start = slash + 1;
+  }
+  if (parts.empty()) {
+    path.refusal = "the name is empty";
+    return path;
+  }
+  if (!path.is_folder) {
+    path.leaf = std::move(parts.back());
+    parts.pop_back();
+  }
+  path.folders = std::move(parts);
+  return path;
+}
+
+std::string JoinPath(const SafePath& path) {
+  std::string out;
+  for (const std::string& folder : path.folders) out += folder + '/';
+  return out + path.leaf;
+}
+
+}  // namespace unzdll

@@ -1,0 +1,34 @@
+// Entry names: from the bytes stored in the archive to a relative path that is safe to create.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace unzdll {
+
+// Whether the archive's names are in an MS-DOS code page, decided from the "version made by"
+// of its first central header: MS-DOS (0), OS/2 (6), or host 11 written by version 5.0.
+bool NamesAreOem(std::uint16_t first_made_by);
+
+// The stored name as UTF-8: as stored with flag bit 11 or when the archive's names are not OEM,
+// else converted from `oem_codepage`. `\` becomes `/`.
+std::string ConvertName(std::string_view raw, std::uint16_t flags, bool oem_names,
+                        const std::string& oem_codepage);
+
+struct SafePath {
+  std::vector<std::string> folders;  // folder components, in order
+  std::string leaf;                  // last component; empty for a folder entry
+  bool is_folder = false;
+  const char* refusal = nullptr;  // why the name is unsafe; null when it is safe
+};
+
+// Splits a converted name into components. Empty and "." components are dropped. Refused:
+// an empty name, an absolute path, a drive letter, a ".." component, control characters.
+SafePath CheckName(std::string_view name);
+
+// The path of `path` as written ("a/b/c", "a/b/" for a folder).
+std::string JoinPath(const SafePath& path);
+
+}  // namespace unzdll

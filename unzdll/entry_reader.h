@@ -1,0 +1,52 @@
+// Reading one entry's data through libzip: decompressed, decrypted, capped at the declared size
+// and checked; written to a file or, when testing, only read.
+#pragma once
+
+#include <zip.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "unzdll/host_channel.h"
+
+namespace unzdll {
+
+enum class ReadStatus {
+  kOk,
+  kNeedPassword,   // encrypted and no password given
+  kWrongPassword,  // the password failed the header check
+  kCrcMismatch,    // all data read, CRC differs
+  kDamaged,        // inflate error, size differs from the declared one, read error
+  kUnsupported,    // compression or encryption method
+  kWriteFailed,    // writing the copy failed (errno in `error`)
+  kStopped,        // the host asked to stop
+};
+
+struct ReadResult {
+  ReadStatus status = ReadStatus::kOk;
+  int error = 0;       // errno for kWriteFailed
+  std::string detail;  // libzip's or the system's text
+};
+
+// Reports the bytes of one entry to the host at least every chunk and at the end. Bytes read
+// again after a retry (another password) are not reported twice.
+class EntryProgress {
+ public:
+  explicit EntryProgress(HostChannel& host) : host_(host) {}
+  void Restart() { done_ = 0; }
+  // False when the host asked to stop.
+  bool Add(std::uint64_t bytes);
+
+ private:
+  HostChannel& host_;
+  std::uint64_t done_ = 0;
+  std::uint64_t reported_ = 0;
+};
+
+// Reads entry `index` with `password` (null for none) and writes it to `out_fd` (-1: read only).
+ReadResult ReadEntry(zip_t* archive, zip_uint64_t index, std::uint64_t declared_size,
+                     const char* password, int out_fd, EntryProgress& progress,
+                     std::vector<std::uint8_t>& buffer);
+
+}  // namespace unzdll

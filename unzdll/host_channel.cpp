@@ -1,0 +1,46 @@
+#include "unzdll/host_channel.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace unzdll {
+
+std::int32_t Cap32(std::uint64_t value) {
+  constexpr std::uint64_t kMax = 0x7fffffff;
+  return static_cast<std::int32_t>(std::min(value, kMax));
+}
+
+std::string_view CutText(std::string_view text, std::size_t limit) {
+  if (text.size() <= limit) return text;
+  std::size_t cut = limit;
+  // Step back over continuation bytes so that no character is split.
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xc0) == 0x80) --cut;
+  return text.substr(0, cut);
+}
+
+bool HostChannel::Send(std::int32_t code, std::int32_t value, std::string_view text,
+                       std::int32_t status) {
+  if (stopped_ && code != UNZ_ACTION_END_BATCH && code != UNZ_ACTION_SKIPPED) return false;
+  std::memset(&info_, 0, sizeof info_);
+  info_.Caller = caller_;
+  info_.Version = UNZDLL_VERSION;
+  info_.ActionCode = code;
+  info_.Status = status;
+  info_.Value = value;
+  const std::string_view cut = CutText(text, sizeof info_.NameOrMessage - 1);
+  if (!cut.empty()) std::memcpy(info_.NameOrMessage, cut.data(), cut.size());
+  if (callback_ != nullptr && callback_(&info_) != 0) stopped_ = true;
+  return !stopped_;
+}
+
+std::string HostChannel::text() const {
+  const char* begin = info_.NameOrMessage;
+  return std::string(begin, strnlen(begin, sizeof info_.NameOrMessage));
+}
+
+void HostChannel::Wipe() {
+  volatile char* p = info_.NameOrMessage;
+  for (std::size_t i = 0; i < sizeof info_.NameOrMessage; ++i) p[i] = 0;
+}
+
+}  // namespace unzdll

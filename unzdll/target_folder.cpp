@@ -1,0 +1,151 @@
+#include "unzdll/target_folder.h"
+
+#include <fcntl.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+
+namespace unzdll {
+namespace {
+
+constexpr std::size_t kMaxCachedFolders = 256;
+
+timespec ToTimespec(std::int64_t seconds) {
+  timespec ts{};
+  ts.tv_sec = static_cast<time_t>(seconds);
+  return ts;
+}
+
+// Opens one folder below `parent`, never following a symbolic link; makes it when asked.
+int OpenStep(int parent, const std::string& name, bool create, PathError& error) {
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const int fd = ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0) return fd;
+    const int err = errno;
+    if (err == ENOENT && create && attempt == 0) {
+      if (::mkdirat(parent, name.c_str(), 0777) == 0 || errno == EEXIST) continue;
+      error = {errno, false, name};
+      return -1;
+    }
+    struct stat st {};
+    const bool link = (err == ELOOP || err == ENOTDIR) &&
+                      ::fstatat(parent, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                      S_ISLNK(st.st_mode);
+    error = {err, link, name};
+    return -1;
+  }
+  error = {ENOENT, false, name};
+  return -1;
+}
+
+std::string Key(const std::vector<std::string>& folders, std::size_t count) {
+  std::string key;
+  for (std::size_t i = 0; i < count; ++i) key += folders[i] + '/';
+  return key;
+}
+
+}  // namespace
+
+std::optional<TargetFolder> TargetFolder::Open(const std::string& path) {
+  const std::string name = path.empty() ? "." : path;
+  UniqueFd fd(::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd.valid()) return std::nullopt;
+  return TargetFolder(std::move(fd));
+}
+
+int TargetFolder::Folder(const std::vector<std::string>& folders, bool create, PathError& error) {
+  if (folders.empty()) return root_.get();
+  const std::string key = Key(folders, folders.size());
+  if (auto found = cache_.find(key); found != cache_.end()) return found->second.get();
+  if (cache_.size() >= kMaxCachedFolders) cache_.clear();
+  // Start from the deepest folder already open.
+  std::size_t depth = folders.size();
+  int parent = root_.get();
+  while (--depth > 0) {
+    if (auto found = cache_.find(Key(folders, depth)); found != cache_.end()) {
+      parent = found->second.get();
+      break;
+    }
+  }
+  for (; depth < folders.size(); ++depth) {
+    UniqueFd fd(OpenStep(parent, folders[depth], create, error));
+    if (!fd.valid()) return -1;
+    parent = fd.get();
+    cache_[Key(folders, depth + 1)] = std::move(fd);
+  }
+  return parent;
+}
+
+void TargetFolder::RememberFolderTime(const std::vector<std::string>& folders, std::int64_t mtime) {
+  folder_times_.emplace_back(folders, mtime);
+}
+
+void TargetFolder::ApplyFolderTimes() {
+  std::stable_sort(folder_times_.begin(), folder_times_.end(),
+                   [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
+  for (const auto& [folders, mtime] : folder_times_) {
+    PathError ignored;
+    const int fd = Folder(folders, false, ignored);
+    if (fd < 0) continue;
+    const timespec times[2] = {ToTimespec(mtime), ToTimespec(mtime)};
+    ::futimens(fd, times);
+  }
+  folder_times_.clear();
+}
+
+TempFile::~TempFile() {
+  if (!name_.empty()) {
+    fd_.reset();
+    ::unlinkat(folder_fd_, name_.c_str(), 0);
+  }
+}
+
+TempFile::TempFile(TempFile&& other) noexcept
+    : folder_fd_(other.folder_fd_), fd_(std::move(other.fd_)), name_(std::move(other.name_)) {
+  other.name_.clear();
+}
+
+std::optional<TempFile> TempFile::Create(int folder_fd, mode_t mode, int& error) {
+  for (int attempt = 0; attempt < 64; ++attempt) {
+    std::uint64_t random = 0;
+    if (::getrandom(&random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
+      random = static_cast<std::uint64_t>(::getpid()) * 2654435761u + attempt;
+    }
+    char name[32];
+    std::snprintf(name, sizeof name, ".unz%012llx.tmp",
+                  static_cast<unsigned long long>(random & 0xffffffffffffULL));
+    const int fd =
+        ::openat(folder_fd, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd >= 0) {
+      TempFile file;
+      file.folder_fd_ = folder_fd;
+      file.fd_ = UniqueFd(fd);
+      file.name_ = name;
+      return file;
+    }
+    if (errno != EEXIST) break;
+  }
+  error = errno;
+  return std::nullopt;
+}
+
+bool TempFile::Rewind() {
+  return ::ftruncate(fd_.get(), 0) == 0 && ::lseek(fd_.get(), 0, SEEK_SET) == 0;
+}
+
+int TempFile::Commit(const std::string& name, std::int64_t mtime) {
+  const timespec times[2] = {ToTimespec(mtime), ToTimespec(mtime)};
+  if (::futimens(fd_.get(), times) != 0) return errno;
+  const int fd = fd_.get();
+  static_cast<void>(fd_.release_for_close());
+  if (::close(fd) != 0) return errno;
+  if (::renameat(folder_fd_, name_.c_str(), folder_fd_, name.c_str()) != 0) return errno;
+  name_.clear();
+  return 0;
+}
+
+}  // namespace unzdll

@@ -1,0 +1,70 @@
+// The folder the run writes into. Every folder below it is opened step by step relative to its
+// parent, never through a symbolic link, and files are written under a temporary name in their
+// folder and renamed into place only when complete.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "unzdll/unique_fd.h"
+
+namespace unzdll {
+
+// Why a folder or file could not be reached or made.
+struct PathError {
+  int error = 0;              // errno value
+  bool through_link = false;  // a symbolic link stood where a folder belongs
+  std::string where;          // the component concerned
+};
+
+class TargetFolder {
+ public:
+  // Opens `path` (empty = the current folder). Returns nothing with errno set on failure.
+  static std::optional<TargetFolder> Open(const std::string& path);
+
+  // The folder below the target named by `folders`, made when `create` is set and it is missing.
+  // Returns a descriptor owned by this object, or -1 with `error` filled in.
+  int Folder(const std::vector<std::string>& folders, bool create, PathError& error);
+
+  // Remembers a folder entry's time; applied by ApplyFolderTimes, deepest folders first.
+  void RememberFolderTime(const std::vector<std::string>& folders, std::int64_t mtime);
+  void ApplyFolderTimes();
+
+ private:
+  explicit TargetFolder(UniqueFd root) : root_(std::move(root)) {}
+
+  UniqueFd root_;
+  std::map<std::string, UniqueFd> cache_;
+  std::vector<std::pair<std::vector<std::string>, std::int64_t>> folder_times_;
+};
+
+// A file being written under a temporary name in its folder; removed unless committed.
+class TempFile {
+ public:
+  TempFile() = default;
+  ~TempFile();
+  TempFile(TempFile&& other) noexcept;
+  TempFile& operator=(TempFile&&) = delete;
+  TempFile(const TempFile&) = delete;
+
+  // Creates the temporary file in `folder_fd` with `mode` (under the umask). -1/errno on failure.
+  static std::optional<TempFile> Create(int folder_fd, mode_t mode, int& error);
+
+  int fd() const { return fd_.get(); }
+  // Empties the file for another try.
+  bool Rewind();
+  // Sets the time, closes and renames the file to `name`. 0 or an errno value.
+  int Commit(const std::string& name, std::int64_t mtime);
+
+ private:
+  int folder_fd_ = -1;
+  UniqueFd fd_;
+  std::string name_;
+};
+
+}  // namespace unzdll
