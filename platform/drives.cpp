@@ -30,9 +30,10 @@ std::string ReadFirstLine(const fs::path& file) {
 
 bool IsRemoteFileSystem(std::string_view fs_type) {
   static constexpr std::array<std::string_view, 16> kRemote = {
-      "nfs",        "nfs4",        "cifs",           "smb3",           "smbfs",     "ncpfs",
-      "afs",        "ceph",        "9p",             "glusterfs",      "lustre",    "davfs",
-      "fuse.sshfs", "sshfs",       "fuse.glusterfs", "fuse.smbnetfs"};
+      "nfs",          "nfs4",  "cifs",       "smb3",  "smbfs",
+      "ncpfs",        "afs",   "ceph",       "9p",    "glusterfs",
+      "lustre",       "davfs", "fuse.sshfs", "sshfs", "fuse.glusterfs",
+      "fuse.smbnetfs"};
   for (std::string_view remote : kRemote) {
     if (fs_type == remote) return true;
   }
@@ -74,7 +75,9 @@ unsigned SystemDriveInfo::Classify(std::string_view fs_type, bool removable, boo
   return DRIVE_FIXED;
 }
 
-MountTable SystemDriveInfo::Table() const { return table_ ? *table_ : MountTable::Current(); }
+MountTable SystemDriveInfo::Table() const {
+  return table_ ? *table_ : MountTable::Current();
+}
 
 std::optional<MountEntry> SystemDriveInfo::MountOf(std::string_view root) const {
   const std::string where = root.empty() ? GetCurrentDir() : std::string(root);
@@ -124,8 +127,8 @@ unsigned SystemDriveInfo::DriveType(std::string_view root) const {
     if (!error) {
       // A partition carries no flags of its own; its disk is the folder above it.
       const fs::path disk = dir.parent_path();
-      removable = ReadFirstLine(dir / "removable") == "1" ||
-                  ReadFirstLine(disk / "removable") == "1";
+      removable =
+          ReadFirstLine(dir / "removable") == "1" || ReadFirstLine(disk / "removable") == "1";
       optical = device->first == kScsiCdromMajor ||
                 ReadFirstLine(dir / "device" / "type") == kScsiTypeRom ||
                 ReadFirstLine(disk / "device" / "type") == kScsiTypeRom;
@@ -158,8 +161,8 @@ bool SystemDriveInfo::VolumeLabel(std::string_view root, std::string& label) con
     bool match = !link_error && !kernel_name.empty() && target.filename() == kernel_name;
     if (!match) {
       struct stat node {};
-      match = stat(entry.path().c_str(), &node) == 0 && S_ISBLK(node.st_mode) &&
-              node.st_rdev == wanted;
+      match =
+          stat(entry.path().c_str(), &node) == 0 && S_ISBLK(node.st_mode) && node.st_rdev == wanted;
     }
     if (match) {
       label = DecodeUdevName(entry.path().filename().string());
@@ -178,8 +181,12 @@ DriveInfo& Drives() {
   return g_drives != nullptr ? *g_drives : system;
 }
 
-ScopedDrives::ScopedDrives(DriveInfo& drives) : previous_(g_drives) { g_drives = &drives; }
+ScopedDrives::ScopedDrives(DriveInfo& drives) : previous_(g_drives) {
+  g_drives = &drives;
+}
 
-ScopedDrives::~ScopedDrives() { g_drives = previous_; }
+ScopedDrives::~ScopedDrives() {
+  g_drives = previous_;
+}
 
 }  // namespace lorvante

@@ -45,7 +45,9 @@ class SystemDriveInfo : public DriveInfo {
  public:
   SystemDriveInfo() = default;
   SystemDriveInfo(MountTable table, std::string sys_root, std::string label_dir)
-      : table_(std::move(table)), sys_root_(std::move(sys_root)), label_dir_(std::move(label_dir)) {}
+      : table_(std::move(table)),
+        sys_root_(std::move(sys_root)),
+        label_dir_(std::move(label_dir)) {}
 
   std::string DrivePart(std::string_view path) const override;
   unsigned DriveType(std::string_view root) const override;

@@ -39,7 +39,9 @@ void CreateEmptyArchive(const std::string& path, const TEOCHInfo& record) {
 
 TZip::TZip(TComponent* AOwner) : TComponent(AOwner) {}
 
-TZip::~TZip() { ClearFileList(); }
+TZip::~TZip() {
+  ClearFileList();
+}
 
 void TZip::ResetDirectory() {
   Password.clear();
@@ -66,7 +68,9 @@ void TZip::SetZipFileName(const std::string& AName) {
   if (OnContentsChanged) OnContentsChanged(this);
 }
 
-void TZip::ClearFileList() { FileList.clear(); }
+void TZip::ClearFileList() {
+  FileList.clear();
+}
 
 std::string TZip::OemToAnsiName(const std::string& AName) const {
   if (AName.empty() || !OemNames) return AName;

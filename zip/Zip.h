@@ -102,7 +102,7 @@ class TZip : public TComponent {
   // `AName` from the OEM code page to UTF-8 when OemNames is on; unchanged otherwise.
   std::string OemToAnsiName(const std::string& AName) const;
 
-  std::string Password;  // handed to the unzip library; emptied by SetZipFileName
+  std::string Password;   // handed to the unzip library; emptied by SetZipFileName
   bool OemNames = false;  // names and comments are stored in the OEM code page
   std::vector<std::unique_ptr<TFileInfo>> FileList;  // the entries, in directory order
   TEOCHInfo EOCH;

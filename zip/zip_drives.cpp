@@ -59,7 +59,9 @@ std::string EntryNameToPath(std::string_view name, unsigned host_system) {
   return path;
 }
 
-std::string ExtractFileDrive(std::string_view Path) { return Drives().DrivePart(Path); }
+std::string ExtractFileDrive(std::string_view Path) {
+  return Drives().DrivePart(Path);
+}
 
 unsigned GetPathDriveType(std::string_view Path) {
   if (Path.empty()) return DRIVE_NO_ROOT_DIR;
