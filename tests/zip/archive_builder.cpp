@@ -12,7 +12,7 @@ void PutText(std::vector<std::uint8_t>& out, const std::string& text) {
 }
 }  // namespace
 
-std::vector<std::uint8_t> CentralHeader(const EntrySpec& e, std::uint32_t local_offset) {
+std::vector<std::uint8_t> CentralHeader(const EntryLayout& e, std::uint32_t local_offset) {
   std::vector<std::uint8_t> out;
   PutLE(out, e.signature.value_or(0x02014B50), 4);
   PutLE(out, e.version_made_by, 2);
@@ -37,7 +37,7 @@ std::vector<std::uint8_t> CentralHeader(const EntrySpec& e, std::uint32_t local_
   return out;
 }
 
-std::vector<std::uint8_t> ArchiveSpec::Build() const {
+std::vector<std::uint8_t> ArchiveLayout::Build() const {
   std::vector<std::uint8_t> out;
   for (std::size_t i = 0; i < prefix; ++i) out.push_back(static_cast<std::uint8_t>('a' + i % 26));
   const auto offset_of = [&](std::size_t position) {
@@ -46,7 +46,7 @@ std::vector<std::uint8_t> ArchiveSpec::Build() const {
 
   // Stand-ins for the local headers and data: a signature, zeros and the name.
   std::vector<std::uint32_t> local_offsets;
-  for (const EntrySpec& e : entries) {
+  for (const EntryLayout& e : entries) {
     local_offsets.push_back(offset_of(out.size()));
     PutLE(out, 0x04034B50, 4);
     out.insert(out.end(), 26, 0);

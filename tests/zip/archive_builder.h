@@ -9,7 +9,7 @@
 
 namespace lorvante::test {
 
-struct EntrySpec {
+struct EntryLayout {
   std::string name = "file.txt";
   std::uint16_t version_made_by = 0x0314;  // Unix host, format 2.0
   std::uint16_t version_needed = 20;
@@ -29,8 +29,8 @@ struct EntrySpec {
   std::optional<std::uint32_t> signature;            // default: the central header's
 };
 
-struct ArchiveSpec {
-  std::vector<EntrySpec> entries;
+struct ArchiveLayout {
+  std::vector<EntryLayout> entries;
   std::string comment;
   std::size_t prefix = 0;       // bytes of other data in front of the archive
   bool adjust_offsets = false;  // offsets inside the archive count the prefix
@@ -48,7 +48,7 @@ struct ArchiveSpec {
 };
 
 // One central header with its name, extra field and comment.
-std::vector<std::uint8_t> CentralHeader(const EntrySpec& entry, std::uint32_t local_offset);
+std::vector<std::uint8_t> CentralHeader(const EntryLayout& entry, std::uint32_t local_offset);
 
 // Appends `value` little-endian in `width` bytes.
 void PutLE(std::vector<std::uint8_t>& out, std::uint32_t value, int width);

@@ -60,7 +60,7 @@ class SpannedTest : public testing::Test {
 
     std::vector<std::vector<std::uint8_t>> headers;
     for (int i = 0; i < 4; ++i) {
-      EntrySpec e;
+      EntryLayout e;
       e.name = "part" + std::to_string(i + 1) + ".dat";
       e.disk_number_start = static_cast<std::uint16_t>(i < 2 ? 0 : 1);
       headers.push_back(CentralHeader(e, static_cast<std::uint32_t>(i * 10)));

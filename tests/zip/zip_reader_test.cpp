@@ -66,17 +66,17 @@ class ReaderTest : public testing::Test {
 
 constexpr char kHeaderError[] = "Error reading CentralFileHeader.";
 
-ArchiveSpec ThreeEntries() {
-  ArchiveSpec spec;
-  spec.entries.resize(3);
-  spec.entries[0].name = "dir/";
-  spec.entries[1].name = "dir/sub/file.txt";
-  spec.entries[2].name = "readme.txt";
-  return spec;
+ArchiveLayout ThreeEntries() {
+  ArchiveLayout layout;
+  layout.entries.resize(3);
+  layout.entries[0].name = "dir/";
+  layout.entries[1].name = "dir/sub/file.txt";
+  layout.entries[2].name = "readme.txt";
+  return layout;
 }
 
 TEST_F(ReaderTest, TheEmptyArchiveListsNothing) {
-  const std::string path = Write(ArchiveSpec{}.Build());
+  const std::string path = Write(ArchiveLayout{}.Build());
   ASSERT_EQ(ReadBytes(path).size(), 22u);
   EXPECT_EQ(Assign(path), "");
   EXPECT_TRUE(zip_.FileList.empty());
@@ -139,7 +139,7 @@ TEST_F(ReaderTest, AnUnreachableDriveIsReported) {
 
 TEST_F(ReaderTest, FilesShorterThanAnEndRecordAreNoArchives) {
   for (std::size_t size : {0u, 1u, 21u}) {
-    std::vector<std::uint8_t> bytes = ArchiveSpec{}.Build();
+    std::vector<std::uint8_t> bytes = ArchiveLayout{}.Build();
     bytes.resize(size);
     const std::string path = Write(bytes, "short" + std::to_string(size) + ".zip");
     EXPECT_EQ(Assign(path), NotValid(path));
@@ -154,8 +154,8 @@ TEST_F(ReaderTest, AFileWithoutEndRecordIsNoArchive) {
 }
 
 TEST_F(ReaderTest, EveryFieldIsDecodedInItsPlace) {
-  ArchiveSpec spec;
-  EntrySpec e;
+  ArchiveLayout layout;
+  EntryLayout e;
   e.name = "data.bin";
   e.version_made_by = 0x033F;
   e.version_needed = 0x0014;
@@ -171,9 +171,9 @@ TEST_F(ReaderTest, EveryFieldIsDecodedInItsPlace) {
   e.external_attributes = 0x81A40000;
   e.extra = std::string("UT\x05\0\x01\x10\x20\x30\x40", 9);
   e.comment = "entry comment";
-  spec.entries = {e};
-  spec.entries_this_disk = 1;
-  ASSERT_EQ(Assign(Write(spec.Build())), "");
+  layout.entries = {e};
+  layout.entries_this_disk = 1;
+  ASSERT_EQ(Assign(Write(layout.Build())), "");
   ASSERT_EQ(zip_.FileList.size(), 1u);
   const TFileInfo& f = *zip_.FileList[0];
   EXPECT_EQ(f.Signature, kCentralHeaderSignature);
@@ -214,33 +214,33 @@ TEST_F(ReaderTest, EntriesAreListedInDirectoryOrderAndReplacedOnTheNextAssignmen
   EXPECT_EQ(Names(), (std::vector<std::string>{"dir/", "dir/sub/file.txt", "readme.txt"}));
   EXPECT_EQ(zip_.FileList[0]->Encrypted, 0);
   EXPECT_EQ(zip_.ArchiveStart, 0);
-  ASSERT_EQ(Assign(Write(ArchiveSpec{}.Build(), "b.zip")), "");
+  ASSERT_EQ(Assign(Write(ArchiveLayout{}.Build(), "b.zip")), "");
   EXPECT_TRUE(zip_.FileList.empty());
 }
 
 TEST_F(ReaderTest, ACommentIsFoundByTheBackwardScan) {
-  ArchiveSpec spec = ThreeEntries();
-  spec.comment = std::string(30000, 'c') + "end";
-  ASSERT_EQ(Assign(Write(spec.Build())), "");
-  EXPECT_EQ(zip_.EOCH.ZipComment, spec.comment);
+  ArchiveLayout layout = ThreeEntries();
+  layout.comment = std::string(30000, 'c') + "end";
+  ASSERT_EQ(Assign(Write(layout.Build())), "");
+  EXPECT_EQ(zip_.EOCH.ZipComment, layout.comment);
   EXPECT_EQ(zip_.FileList.size(), 3u);
 }
 
 TEST_F(ReaderTest, TheScanWindowIs65535Bytes) {
   // The longest comment that still leaves the signature inside the window, and one byte more.
   for (std::size_t length : {65513u, 65514u}) {
-    ArchiveSpec spec = ThreeEntries();
-    spec.comment.assign(length, 'c');
-    const std::string path = Write(spec.Build(), "c" + std::to_string(length) + ".zip");
+    ArchiveLayout layout = ThreeEntries();
+    layout.comment.assign(length, 'c');
+    const std::string path = Write(layout.Build(), "c" + std::to_string(length) + ".zip");
     EXPECT_EQ(Assign(path), length == 65513 ? "" : NotValid(path));
   }
 }
 
 TEST_F(ReaderTest, OfTwoEndRecordsInTheWindowTheOneNearerTheEndWins) {
-  ArchiveSpec first;
+  ArchiveLayout first;
   first.entries.resize(1);
   first.entries[0].name = "first.txt";
-  ArchiveSpec second = ThreeEntries();
+  ArchiveLayout second = ThreeEntries();
   second.comment = "second";
   std::vector<std::uint8_t> bytes = first.Build();
   const std::size_t first_size = bytes.size();
@@ -259,9 +259,9 @@ TEST_F(ReaderTest, AnEndRecordInsideTheCommentIsTakenAsIs) {
   std::vector<std::uint8_t> inner;
   PutLE(inner, 0x06054B50, 4);
   inner.resize(22, 0);
-  ArchiveSpec spec = ThreeEntries();
-  spec.comment = "x" + std::string(inner.begin(), inner.end()) + "y";
-  const std::vector<std::uint8_t> bytes = spec.Build();
+  ArchiveLayout layout = ThreeEntries();
+  layout.comment = "x" + std::string(inner.begin(), inner.end()) + "y";
+  const std::vector<std::uint8_t> bytes = layout.Build();
   ASSERT_EQ(Assign(Write(bytes)), "");
   EXPECT_TRUE(zip_.FileList.empty());
   EXPECT_EQ(zip_.EOCH.RecordPosition, static_cast<std::int64_t>(bytes.size() - 23));
@@ -270,11 +270,11 @@ TEST_F(ReaderTest, AnEndRecordInsideTheCommentIsTakenAsIs) {
 class PrefixTest : public ReaderTest, public testing::WithParamInterface<bool> {};
 
 TEST_P(PrefixTest, DataInFrontIsSkippedAndCountedInArchiveStart) {
-  ArchiveSpec spec = ThreeEntries();
-  spec.prefix = 1000;
-  spec.adjust_offsets = GetParam();
-  spec.comment = "with comment";
-  ASSERT_EQ(Assign(Write(spec.Build())), "");
+  ArchiveLayout layout = ThreeEntries();
+  layout.prefix = 1000;
+  layout.adjust_offsets = GetParam();
+  layout.comment = "with comment";
+  ASSERT_EQ(Assign(Write(layout.Build())), "");
   EXPECT_EQ(Names(), (std::vector<std::string>{"dir/", "dir/sub/file.txt", "readme.txt"}));
   EXPECT_EQ(zip_.ArchiveStart, 1000);
   EXPECT_EQ(zip_.FileList[0]->LocalHeaderOffset, GetParam() ? 1000u : 0u);
@@ -299,11 +299,11 @@ void PrintTo(const MadeByCase& c, std::ostream* os) {
 class OemNamesTest : public ReaderTest, public testing::WithParamInterface<MadeByCase> {};
 
 TEST_P(OemNamesTest, AreDecidedByTheFirstHeader) {
-  ArchiveSpec spec = ThreeEntries();
-  spec.entries[0].version_made_by = GetParam().first;
-  spec.entries[1].version_made_by = GetParam().second;
-  spec.entries[2].version_made_by = GetParam().second;
-  ASSERT_EQ(Assign(Write(spec.Build())), "");
+  ArchiveLayout layout = ThreeEntries();
+  layout.entries[0].version_made_by = GetParam().first;
+  layout.entries[1].version_made_by = GetParam().second;
+  layout.entries[2].version_made_by = GetParam().second;
+  ASSERT_EQ(Assign(Write(layout.Build())), "");
   EXPECT_EQ(zip_.OemNames, GetParam().oem);
 }
 
@@ -320,19 +320,19 @@ INSTANTIATE_TEST_SUITE_P(Hosts, OemNamesTest,
 
 TEST_F(ReaderTest, OemNamesAreConvertedButUtf8FlaggedOnesAreNot) {
   ScopedEnv locale("LC_ALL", "hu_HU.UTF-8");
-  ArchiveSpec spec;
-  spec.entries.resize(3);
-  spec.entries[0].version_made_by = 0x0014;
-  spec.entries[0].name = "\xA0rv\xA1zt\xFBr\x8B t\x81k\x94rf\xA3r\xA2g\x82p.txt";
-  spec.entries[0].comment = "megjegyz\x82s";
-  spec.entries[1].version_made_by = 0x0014;
-  spec.entries[1].flags = 0x0800;
-  spec.entries[1].name = "\xC5\x90sz/k\xC3\xA9p.txt";  // already UTF-8
-  spec.entries[1].comment = "\xC3\xA9";
-  spec.entries[2].version_made_by = 0x0014;
-  spec.entries[2].name = "mappa\\\x8Asz\\k\x82p.txt";
-  spec.comment = "\x82";  // the archive comment is read before the names decide
-  ASSERT_EQ(Assign(Write(spec.Build())), "");
+  ArchiveLayout layout;
+  layout.entries.resize(3);
+  layout.entries[0].version_made_by = 0x0014;
+  layout.entries[0].name = "\xA0rv\xA1zt\xFBr\x8B t\x81k\x94rf\xA3r\xA2g\x82p.txt";
+  layout.entries[0].comment = "megjegyz\x82s";
+  layout.entries[1].version_made_by = 0x0014;
+  layout.entries[1].flags = 0x0800;
+  layout.entries[1].name = "\xC5\x90sz/k\xC3\xA9p.txt";  // already UTF-8
+  layout.entries[1].comment = "\xC3\xA9";
+  layout.entries[2].version_made_by = 0x0014;
+  layout.entries[2].name = "mappa\\\x8Asz\\k\x82p.txt";
+  layout.comment = "\x82";  // the archive comment is read before the names decide
+  ASSERT_EQ(Assign(Write(layout.Build())), "");
   EXPECT_TRUE(zip_.OemNames);
   EXPECT_EQ(Names(), (std::vector<std::string>{"árvíztűrő tükörfúrógép.txt", "Ősz/kép.txt",
                                                "mappa/Ősz/kép.txt"}));
@@ -345,12 +345,12 @@ TEST_F(ReaderTest, OemNamesAreConvertedButUtf8FlaggedOnesAreNot) {
 
 TEST_F(ReaderTest, NamesFromUnixStayAsStored) {
   ScopedEnv locale("LC_ALL", "ru_RU.UTF-8");
-  ArchiveSpec spec;
-  spec.entries.resize(2);
-  spec.entries[0].name = "a\\b \x8F.txt";
-  spec.entries[1].version_made_by = 0x0014;  // only the first header decides
-  spec.entries[1].name = "\x8F\xE0";
-  ASSERT_EQ(Assign(Write(spec.Build())), "");
+  ArchiveLayout layout;
+  layout.entries.resize(2);
+  layout.entries[0].name = "a\\b \x8F.txt";
+  layout.entries[1].version_made_by = 0x0014;  // only the first header decides
+  layout.entries[1].name = "\x8F\xE0";
+  ASSERT_EQ(Assign(Write(layout.Build())), "");
   EXPECT_FALSE(zip_.OemNames);
   EXPECT_EQ(Names(), (std::vector<std::string>{"a\\b \x8F.txt", "\x8F\xE0"}));
   EXPECT_EQ(zip_.OemToAnsiName("\x8F\xE0"), "\x8F\xE0");
@@ -359,10 +359,10 @@ TEST_F(ReaderTest, NamesFromUnixStayAsStored) {
 }
 
 TEST_F(ReaderTest, ATruncatedCommentIsDroppedAndTheListingGoesOn) {
-  ArchiveSpec spec = ThreeEntries();
-  spec.comment = "only";
-  spec.comment_length = 10;
-  ASSERT_EQ(Assign(Write(spec.Build())), "");
+  ArchiveLayout layout = ThreeEntries();
+  layout.comment = "only";
+  layout.comment_length = 10;
+  ASSERT_EQ(Assign(Write(layout.Build())), "");
   EXPECT_EQ(zip_.EOCH.CommentLength, 10);
   EXPECT_EQ(zip_.EOCH.ZipComment, "");
   EXPECT_EQ(zip_.FileList.size(), 3u);
@@ -382,10 +382,10 @@ void PrintTo(const DiskCase& c, std::ostream* os) {
 class DiskNumberLimitTest : public ReaderTest, public testing::WithParamInterface<DiskCase> {};
 
 TEST_P(DiskNumberLimitTest, AboveOneThousandIsNoArchive) {
-  ArchiveSpec spec = ThreeEntries();
-  spec.this_disk = GetParam().this_disk;
-  spec.central_dir_disk = GetParam().central_dir_disk;
-  const std::string path = Write(spec.Build());
+  ArchiveLayout layout = ThreeEntries();
+  layout.this_disk = GetParam().this_disk;
+  layout.central_dir_disk = GetParam().central_dir_disk;
+  const std::string path = Write(layout.Build());
   if (GetParam().valid) {
     // The directory lies on this disk: read from its stated offset, no question asked.
     EXPECT_EQ(Assign(path), "");
@@ -409,7 +409,7 @@ INSTANTIATE_TEST_SUITE_P(Disks, DiskNumberLimitTest,
 
 struct BrokenCase {
   const char* name;
-  std::function<void(ArchiveSpec&)> damage;
+  std::function<void(ArchiveLayout&)> damage;
 };
 
 void PrintTo(const BrokenCase& c, std::ostream* os) {
@@ -419,10 +419,10 @@ void PrintTo(const BrokenCase& c, std::ostream* os) {
 class BrokenDirectoryTest : public ReaderTest, public testing::WithParamInterface<BrokenCase> {};
 
 TEST_P(BrokenDirectoryTest, EndsWithAnEmptyListAndAnError) {
-  ArchiveSpec spec = ThreeEntries();
-  spec.comment = "kept";
-  GetParam().damage(spec);
-  EXPECT_EQ(Assign(Write(spec.Build())), kHeaderError);
+  ArchiveLayout layout = ThreeEntries();
+  layout.comment = "kept";
+  GetParam().damage(layout);
+  EXPECT_EQ(Assign(Write(layout.Build())), kHeaderError);
   EXPECT_TRUE(zip_.FileList.empty());
   EXPECT_EQ(zip_.EOCH.ZipComment, "kept");  // what was read stays
   EXPECT_EQ(changes_, 0);
@@ -431,27 +431,27 @@ TEST_P(BrokenDirectoryTest, EndsWithAnEmptyListAndAnError) {
 INSTANTIATE_TEST_SUITE_P(
     Damage, BrokenDirectoryTest,
     testing::Values(BrokenCase{"MoreEntriesThanPresent",
-                               [](ArchiveSpec& s) { s.total_entries = 4; }},
+                               [](ArchiveLayout& s) { s.total_entries = 4; }},
                     BrokenCase{"WrongHeaderSignature",
-                               [](ArchiveSpec& s) { s.entries[1].signature = 0x02014B51; }},
+                               [](ArchiveLayout& s) { s.entries[1].signature = 0x02014B51; }},
                     BrokenCase{"LocalHeaderSignatureInstead",
-                               [](ArchiveSpec& s) { s.entries[0].signature = 0x04034B50; }},
+                               [](ArchiveLayout& s) { s.entries[0].signature = 0x04034B50; }},
                     BrokenCase{"DirectoryLargerThanThePositionOfTheEndRecord",
-                               [](ArchiveSpec& s) { s.central_dir_size = 10000; }},
+                               [](ArchiveLayout& s) { s.central_dir_size = 10000; }},
                     BrokenCase{"DirectorySizeNearTheTopOfItsRange",
-                               [](ArchiveSpec& s) { s.central_dir_size = 0xFFFFFFFF; }},
+                               [](ArchiveLayout& s) { s.central_dir_size = 0xFFFFFFFF; }},
                     BrokenCase{"DirectorySmallerThanStated",
-                               [](ArchiveSpec& s) { s.central_dir_size = 46 * 3 + 10; }}),
+                               [](ArchiveLayout& s) { s.central_dir_size = 46 * 3 + 10; }}),
     [](const testing::TestParamInfo<BrokenCase>& tp) { return std::string(tp.param.name); });
 
 TEST_F(ReaderTest, AShortNameExtraFieldOrCommentIsAnError) {
   // The last header claims more bytes than there are before the end record.
   for (int field = 0; field < 3; ++field) {
-    ArchiveSpec spec = ThreeEntries();
-    std::vector<std::uint8_t> bytes = spec.Build();
+    ArchiveLayout layout = ThreeEntries();
+    std::vector<std::uint8_t> bytes = layout.Build();
     // Offsets of the last header's length fields, counted back from its name.
     const std::size_t end_record = bytes.size() - 22;
-    const std::size_t last_header = end_record - 46 - spec.entries[2].name.size();
+    const std::size_t last_header = end_record - 46 - layout.entries[2].name.size();
     bytes[last_header + 28 + 2 * field] = 0xFF;  // NameLength, ExtraLength, CommentLength
     bytes[last_header + 29 + 2 * field] = 0x00;
     EXPECT_EQ(Assign(Write(bytes, "short" + std::to_string(field) + ".zip")), kHeaderError);
@@ -461,16 +461,16 @@ TEST_F(ReaderTest, AShortNameExtraFieldOrCommentIsAnError) {
 
 TEST_F(ReaderTest, HostileOffsetsNeitherOverflowNorMoveTheStartOutOfRange) {
   // Offsets above 2 GiB stay positive; the running minimum starts at the file's size.
-  ArchiveSpec spec = ThreeEntries();
-  for (EntrySpec& e : spec.entries) e.local_header_offset = 0x80000000;
-  const std::vector<std::uint8_t> bytes = spec.Build();
+  ArchiveLayout layout = ThreeEntries();
+  for (EntryLayout& e : layout.entries) e.local_header_offset = 0x80000000;
+  const std::vector<std::uint8_t> bytes = layout.Build();
   ASSERT_EQ(Assign(Write(bytes)), "");
   EXPECT_EQ(zip_.ArchiveStart, 0);
 
   // An end record that places the directory far beyond the file.
-  spec.entries[0].local_header_offset = 5;
-  spec.central_dir_offset = 0xFFFFFFF0;
-  const std::vector<std::uint8_t> far = spec.Build();
+  layout.entries[0].local_header_offset = 5;
+  layout.central_dir_offset = 0xFFFFFFF0;
+  const std::vector<std::uint8_t> far = layout.Build();
   ASSERT_EQ(Assign(Write(far, "far.zip")), "");
   const std::int64_t record = static_cast<std::int64_t>(far.size()) - 22;
   const std::int64_t size = static_cast<std::int64_t>(zip_.EOCH.CentralDirSize);
@@ -480,7 +480,7 @@ TEST_F(ReaderTest, HostileOffsetsNeitherOverflowNorMoveTheStartOutOfRange) {
 TEST_F(ReaderTest, ListingAgainReadsTheFileAsItIsNow) {
   const std::string path = Write(ThreeEntries().Build());
   ASSERT_EQ(Assign(path), "");
-  WriteBytes(path, ArchiveSpec{}.Build());
+  WriteBytes(path, ArchiveLayout{}.Build());
   zip_.ListContents();
   EXPECT_TRUE(zip_.FileList.empty());
   std::filesystem::remove(path);
@@ -488,10 +488,10 @@ TEST_F(ReaderTest, ListingAgainReadsTheFileAsItIsNow) {
 }
 
 TEST_F(ReaderTest, FindEndOfCentralDirLeavesTheStreamOnTheRecord) {
-  ArchiveSpec spec = ThreeEntries();
-  const std::vector<std::uint8_t> plain = spec.Build();
-  spec.comment = "abc";
-  const std::vector<std::uint8_t> commented = spec.Build();
+  ArchiveLayout layout = ThreeEntries();
+  const std::vector<std::uint8_t> plain = layout.Build();
+  layout.comment = "abc";
+  const std::vector<std::uint8_t> commented = layout.Build();
   std::vector<std::uint8_t> no_record = plain;
   no_record[no_record.size() - 22] = 'Q';
   for (const auto& [bytes, expected] :
