@@ -53,6 +53,7 @@ FileStream FileStream::OpenRead(const std::string& path) {
 FileStream FileStream::Create(const std::string& path, const CreateOptions& options) {
   int flags = O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
   if (options.no_follow) flags |= O_NOFOLLOW;
+  if (options.must_not_exist) flags |= O_EXCL;
   const int fd = open(path.c_str(), flags, options.mode);
   if (fd < 0) throw EFCreateError(path, static_cast<std::uint32_t>(errno));
   FileStream stream(fd, path);

@@ -20,6 +20,7 @@ class FileStream {
   struct CreateOptions {
     mode_t mode = 0666;      // permissions of a new file, under the umask
     bool no_follow = false;  // refuse a symbolic link at the name itself
+    bool must_not_exist = false;  // refuse a name that is already taken (nothing is truncated)
   };
 
   // Opens an existing regular file for reading. Raises EFOpenError.

@@ -57,6 +57,14 @@ class FolderDialogClient {
   virtual void DialogClose() = 0;
 };
 
+// A rectangle on the screen, in pixels.
+struct ScreenRect {
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  int height = 0;
+};
+
 // The progress window of an extraction.
 class ProgressDisplay {
  public:
@@ -92,6 +100,10 @@ class UserInterface {
 
   // Lets the front end handle what is pending (repaints, a click on Cancel).
   virtual void ProcessMessages() = 0;
+
+  // The part of the primary screen that windows may use (without panels and docks); an empty
+  // rectangle from a front end without screens.
+  virtual ScreenRect AvailableGeometry() { return {}; }
 };
 
 }  // namespace lorvante

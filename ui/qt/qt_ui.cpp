@@ -147,4 +147,11 @@ std::unique_ptr<ProgressDisplay> QtUserInterface::CreateProgressDisplay(
 
 void QtUserInterface::ProcessMessages() { QCoreApplication::processEvents(); }
 
+ScreenRect QtUserInterface::AvailableGeometry() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return {};
+  const QRect area = screen->availableGeometry();
+  return {area.left(), area.top(), area.width(), area.height()};
+}
+
 }  // namespace lorvante

@@ -17,6 +17,7 @@ class QtUserInterface : public UserInterface {
   std::unique_ptr<ProgressDisplay> CreateProgressDisplay(
       std::function<void()> cancel_click) override;
   void ProcessMessages() override;
+  ScreenRect AvailableGeometry() override;
 };
 
 // Places a file dialog as the program's dialogs are placed: centred horizontally on the monitor

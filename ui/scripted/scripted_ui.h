@@ -54,6 +54,8 @@ class ScriptedUserInterface : public UserInterface {
   // Runs at every ProcessMessages, e.g. to press Cancel after some progress.
   std::function<void()> on_process_messages;
   int process_messages_calls = 0;
+  // What AvailableGeometry reports.
+  ScreenRect available_geometry{0, 0, 1024, 768};
 
   int MessageBox(const std::string& text, const std::string& caption, unsigned style) override;
   std::string InputBox(const std::string& caption, const std::string& prompt,
@@ -63,6 +65,7 @@ class ScriptedUserInterface : public UserInterface {
   std::unique_ptr<ProgressDisplay> CreateProgressDisplay(
       std::function<void()> cancel_click) override;
   void ProcessMessages() override;
+  ScreenRect AvailableGeometry() override { return available_geometry; }
 
  private:
   std::deque<int> message_answers_;

@@ -1,0 +1,80 @@
+#include "zip/Zip.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/file_stream.h"
+#include "platform/format.h"
+#include "platform/oem_names.h"
+#include "zip/zip_drives.h"
+#include "zip/zip_messages.h"
+
+namespace lorvante {
+namespace {
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+// Creates `path`, which must not exist yet, holding the fixed bytes of `record`: an archive
+// without entries. A file that could not be written completely is removed again.
+void CreateEmptyArchive(const std::string& path, const TEOCHInfo& record) {
+  FileStream::CreateOptions options;
+  options.must_not_exist = true;
+  bool created = false;
+  try {
+    FileStream file = FileStream::Create(path, options);
+    created = true;
+    const std::vector<std::uint8_t> bytes = record.Encode();
+    file.WriteBuffer(bytes.data(), bytes.size());
+    file.Close();
+  } catch (const Exception&) {
+    if (created) ::unlink(path.c_str());
+    throw ZipException(Format(zip_texts::kCannotCreate, {path}));
+  }
+}
+
+}  // namespace
+
+TZip::TZip(TComponent* AOwner) : TComponent(AOwner) {}
+
+TZip::~TZip() {
+  ClearFileList();
+}
+
+void TZip::ResetDirectory() {
+  Password.clear();
+  OemNames = false;
+  EOCH = TEOCHInfo{};
+  EOCH.Signature = kEndOfCentralDirSignature;
+  EOCH.ZipComment.clear();
+  EOCH.RecordPosition = -1;
+  ArchiveStart = 0;
+  ClearFileList();
+}
+
+void TZip::SetZipFileName(const std::string& AName) {
+  ResetDirectory();
+  FZipFileName = AName;
+  if (!AName.empty()) {
+    std::string label;
+    if (!GetVolumeLabel(ExtractFileDrive(AName), label)) {
+      throw ZipException(zip_texts::kCannotAccessDrive);
+    }
+    if (!FileExists(AName)) CreateEmptyArchive(AName, EOCH);
+    ListContents();
+  }
+  if (OnContentsChanged) OnContentsChanged(this);
+}
+
+void TZip::ClearFileList() {
+  FileList.clear();
+}
+
+std::string TZip::OemToAnsiName(const std::string& AName) const {
+  if (AName.empty() || !OemNames) return AName;
+  return OemToUtf8(AName, OemCodePage());
+}
+
+}  // namespace lorvante
