@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "ui/message_box.h"
+#include "ui/qt/qt_folder_dialog.h"
 
 namespace lorvante {
 namespace {
@@ -94,9 +95,11 @@ std::optional<std::string> QtUserInterface::SaveDialog(const SaveDialogRequest& 
   throw std::logic_error("the save dialog is not built yet");
 }
 
-void QtUserInterface::RunFolderDialog(const FolderDialogRequest& /*request*/,
-                                      FolderDialogClient& /*client*/) {
-  throw std::logic_error("the folder dialog is not built yet");
+void QtUserInterface::RunFolderDialog(const FolderDialogRequest& request,
+                                      FolderDialogClient& client) {
+  // The program's own window stays hidden: the dialog is placed on the active window's monitor,
+  // else on the primary one.
+  RunQtFolderDialog(request, client, nullptr);
 }
 
 std::unique_ptr<ProgressDisplay> QtUserInterface::CreateProgressDisplay(
