@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
 
 namespace lorvante {
@@ -28,6 +29,9 @@ struct Case {
   const char* path;
   std::optional<std::string> expected;
 };
+
+// The case's name is what tests print of it, so that the names ctest finds stay the same.
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
 class UniversalNameTest : public testing::TestWithParam<Case> {};
 

@@ -105,7 +105,14 @@ class FolderDialogWatcher : public QObject {
       f();
     } catch (...) {
       error_ = std::current_exception();
-      dialog_.reject();
+      // Queued: the dialog may still be on its way to its modal loop.
+      QPointer<QFileDialog> dialog(&dialog_);
+      QMetaObject::invokeMethod(
+          &dialog_,
+          [dialog] {
+            if (dialog) dialog->reject();
+          },
+          Qt::QueuedConnection);
     }
   }
 
@@ -150,9 +157,13 @@ class FolderDialogWatcher : public QObject {
   void ListClicked(const QAbstractItemView& view) {
     std::string name;
     if (const QItemSelectionModel* selection = view.selectionModel()) {
+      // Only the items the list shows count: the selection may still hold the folder just left
+      // (after a double click opened it) or the folder itself (the dialog selects what the
+      // file-name box names).
       QModelIndexList items;
+      const QModelIndex root = view.rootIndex();
       for (const QModelIndex& index : selection->selectedIndexes()) {
-        if (index.column() == 0) items.push_back(index);
+        if (index.column() == 0 && index.parent() == root) items.push_back(index);
       }
       const auto first = std::min_element(
           items.begin(), items.end(),
