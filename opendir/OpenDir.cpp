@@ -88,7 +88,14 @@ bool TOpenDirectory::Execute() {
   request.filters.emplace_back(kFilterText, kFilterPattern);
 
   impl_->FolderChosen = false;
-  Application.UI().RunFolderDialog(request, *impl_);
+  try {
+    Application.UI().RunFolderDialog(request, *impl_);
+  } catch (...) {
+    // A run that failed chose nothing.
+    directory_.clear();
+    unc_directory_.clear();
+    throw;
+  }
 
   if (impl_->FolderChosen) {
     FinalAdjustment();

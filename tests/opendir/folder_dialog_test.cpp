@@ -423,6 +423,8 @@ TEST_F(FolderDialogTest, AnErrorInAnEventHandlerClosesTheDialogAndIsPassedOn) {
   EXPECT_THROW(dialog_.Execute(), std::runtime_error);
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
   EXPECT_EQ(EventNames(), (std::vector<std::string>{"show", "close"}));
+  EXPECT_EQ(dialog_.Directory(), "");
+  EXPECT_EQ(GetCurrentDir(), start_dir_);
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ class ScriptedUserInterface : public UserInterface {
 
   // A folder dialog run that shows `folder`, releases the left button over OK and closes.
   static FolderScript ChooseFolder(const std::string& folder);
-  // A folder dialog run that shows the initial folder and is cancelled.
+  // A folder dialog run that is cancelled as soon as it is shown.
   static FolderScript CancelFolder();
 
   // What was shown, in order.
