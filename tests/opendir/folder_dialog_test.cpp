@@ -239,7 +239,9 @@ struct CloseWay {
   std::function<void(DialogParts&)> close;
 };
 
-void PrintTo(const CloseWay& way, std::ostream* out) { *out << way.name; }
+void PrintTo(const CloseWay& way, std::ostream* out) {
+  *out << way.name;
+}
 
 class FolderDialogCloseTest : public FolderDialogTest,
                               public testing::WithParamInterface<CloseWay> {};

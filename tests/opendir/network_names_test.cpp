@@ -31,7 +31,9 @@ struct Case {
 };
 
 // The case's name is what tests print of it, so that the names ctest finds stay the same.
-void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const Case& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class UniversalNameTest : public testing::TestWithParam<Case> {};
 
