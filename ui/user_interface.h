@@ -34,26 +34,35 @@ struct FolderDialogRequest {
   std::string title;        // empty: the dialog's standard caption
   std::string initial_dir;  // folder the dialog opens in
   bool enable_sizing = true;
+  // Filter entries as (display text, pattern); a pattern that no file name matches leaves only
+  // folders in the list.
+  std::vector<std::pair<std::string, std::string>> filters;
 };
 
 // The component's side of one run of the folder dialog: the front end reports what happens in
-// the dialog, and the component decides what it means.
+// the dialog, and the component decides what it means. Within a run the front end calls
+// DialogShow once, DialogFolderChange for the initial folder and every folder opened later, any
+// number of FolderListClick and OkButtonRelease, and DialogClose once when the dialog has gone.
 class FolderDialogClient {
  public:
   virtual ~FolderDialogClient() = default;
-  // The dialog has finished initialising.
+  // The dialog has finished initialising: the file-type row is hidden and OK is watched. The
+  // front end places the dialog after this call.
   virtual void DialogShow() = 0;
-  // The dialog now shows `folder` (empty when it has no file-system path).
+  // The dialog now shows `folder` (empty when it has no file-system path). The front end then
+  // posts FileNameText() into the file-name box.
   virtual void DialogFolderChange(const std::string& folder) = 0;
-  // The user clicked in the list; `name` is the first selected item in index order, empty when
-  // nothing is selected.
-  virtual void FolderListClick(const std::string& name) = 0;
-  // The left button was released over OK. True: the folder is chosen and the dialog closes;
-  // false: the release is swallowed and the dialog stays open.
+  // The left button went down in the list and the list has updated its selection; `name` is the
+  // first selected item in index order, empty when nothing is selected. True: the front end
+  // posts FileNameText() into the file-name box; false: nothing changed.
+  virtual bool FolderListClick(const std::string& name) = 0;
+  // The left button was released over OK (enabled or not). True: the folder is chosen, the
+  // release is passed on and the dialog is closed after it; false: the release is swallowed and
+  // the dialog stays open.
   virtual bool OkButtonRelease() = 0;
-  // Text the file-name box should show, after DialogFolderChange or FolderListClick.
+  // The text the file-name box is to show, read when the posted text is applied.
   virtual std::string FileNameText() const = 0;
-  // The dialog window has gone.
+  // The dialog window has gone (by any means).
   virtual void DialogClose() = 0;
 };
 

@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "ui/message_box.h"
+#include "ui/qt/qt_folder_dialog.h"
 
 namespace lorvante {
 namespace {
@@ -135,9 +136,11 @@ std::optional<std::string> QtUserInterface::SaveDialog(const SaveDialogRequest& 
   return dialog.selectedFiles().front().toStdString();
 }
 
-void QtUserInterface::RunFolderDialog(const FolderDialogRequest& /*request*/,
-                                      FolderDialogClient& /*client*/) {
-  throw std::logic_error("the folder dialog is not built yet");
+void QtUserInterface::RunFolderDialog(const FolderDialogRequest& request,
+                                      FolderDialogClient& client) {
+  // The program's own window stays hidden: the dialog is placed on the active window's monitor,
+  // else on the primary one.
+  RunQtFolderDialog(request, client, nullptr);
 }
 
 std::unique_ptr<ProgressDisplay> QtUserInterface::CreateProgressDisplay(

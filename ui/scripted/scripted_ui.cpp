@@ -27,7 +27,8 @@ ScriptedUserInterface::FolderScript ScriptedUserInterface::ChooseFolder(const st
   return [folder](FolderDialogClient& client) {
     client.DialogShow();
     client.DialogFolderChange(folder);
-    if (client.OkButtonRelease()) client.DialogClose();
+    client.OkButtonRelease();
+    client.DialogClose();
   };
 }
 

@@ -36,9 +36,9 @@ class ScriptedUserInterface : public UserInterface {
   void AnswerSaveDialog(std::optional<std::string> path) { save_answers_.push_back(path); }
   void AnswerFolderDialog(FolderScript script) { folder_answers_.push_back(std::move(script)); }
 
-  // A folder dialog run that shows `folder` and presses OK on it.
+  // A folder dialog run that shows `folder`, releases the left button over OK and closes.
   static FolderScript ChooseFolder(const std::string& folder);
-  // A folder dialog run that shows the initial folder and is cancelled.
+  // A folder dialog run that is cancelled as soon as it is shown.
   static FolderScript CancelFolder();
 
   // What was shown, in order.

@@ -1,0 +1,433 @@
+// The reshaped Qt dialog, driven with real clicks and keys under the offscreen platform.
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <functional>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "opendir/OpenDir.h"
+#include "platform/paths.h"
+#include "tests/support/test_support.h"
+#include "ui/application.h"
+#include "ui/qt/qt_ui.h"
+
+namespace lorvante {
+namespace {
+
+namespace fs = std::filesystem;
+
+QString Q(const std::string& path) {
+  return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+// Processes events until `done` holds; false when it never did. Waiting, not measuring: the
+// bound only keeps a broken run from hanging.
+bool WaitUntil(const std::function<bool()>& done) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > 20000) return false;
+    QTest::qWait(5);
+  }
+  return true;
+}
+
+// The parts of the running dialog a user acts on.
+struct DialogParts {
+  QFileDialog* dialog = nullptr;
+  QPushButton* ok = nullptr;
+  QPushButton* cancel = nullptr;
+  QLineEdit* file_name = nullptr;
+  QAbstractItemView* view = nullptr;  // the list in use
+
+  explicit DialogParts(QFileDialog* d) : dialog(d) {
+    auto* box = d->findChild<QDialogButtonBox*>("buttonBox");
+    ok = box->button(QDialogButtonBox::Open);
+    cancel = box->button(QDialogButtonBox::Cancel);
+    file_name = d->findChild<QLineEdit*>("fileNameEdit");
+    for (const char* name : {"treeView", "listView"}) {
+      auto* v = d->findChild<QAbstractItemView*>(name);
+      if (v != nullptr && v->isVisible()) view = v;
+    }
+  }
+
+  std::string Box() const { return QFile::encodeName(file_name->text()).toStdString(); }
+
+  // The row of `name` in the list, once the dialog has listed the folder.
+  QModelIndex Item(const QString& name) const {
+    QModelIndex found;
+    WaitUntil([&] {
+      const QModelIndex root = view->rootIndex();
+      for (int row = 0; row < view->model()->rowCount(root); ++row) {
+        const QModelIndex index = view->model()->index(row, 0, root);
+        if (index.data(QFileSystemModel::FileNameRole).toString() == name &&
+            view->visualRect(index).isValid()) {
+          found = index;
+          return true;
+        }
+      }
+      return false;
+    });
+    return found;
+  }
+  QStringList Listed() const {
+    QStringList names;
+    const QModelIndex root = view->rootIndex();
+    for (int row = 0; row < view->model()->rowCount(root); ++row) {
+      names << view->model()->index(row, 0, root).data(QFileSystemModel::FileNameRole).toString();
+    }
+    return names;
+  }
+  // The selected items of the list (the selection may also hold the folder the list shows).
+  QModelIndexList SelectedItems() const {
+    QModelIndexList items;
+    for (const QModelIndex& index : view->selectionModel()->selectedIndexes()) {
+      if (index.parent() == view->rootIndex()) items << index;
+    }
+    return items;
+  }
+  void Click(const QString& name, Qt::KeyboardModifiers modifiers = {}) const {
+    const QModelIndex index = Item(name);
+    ASSERT_TRUE(index.isValid()) << name.toStdString();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers,
+                      view->visualRect(index).center());
+  }
+  void DoubleClick(const QString& name) const {
+    const QModelIndex index = Item(name);
+    ASSERT_TRUE(index.isValid()) << name.toStdString();
+    // A real double click: press, release, then the second press and release as a double click.
+    const QPoint at = view->visualRect(index).center();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+  }
+  // Waits until the file-name box shows `text`.
+  bool BoxShows(const std::string& text) const {
+    return WaitUntil([&] { return Box() == text; });
+  }
+};
+
+struct Event {
+  std::string name;
+  TObject* sender;
+  std::string directory;
+  std::string unc_directory;
+};
+
+class FolderDialogTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    Application.SetUI(&ui_);
+    for (const char* name : {"Alpha", "Beta", "Gamma"}) fs::create_directories(tmp_ / name);
+    test::WriteText(tmp_ / "note.txt", "a file is not listed");
+    start_dir_ = GetCurrentDir();
+    dialog_.InitialDir = tmp_.path();
+    dialog_.ReadMountTable = [] { return MountTable(); };
+    dialog_.OnFolderChange = Logger("folder");
+    dialog_.OnClose = Logger("close");
+    const TNotifyEvent log_show = Logger("show");
+    dialog_.OnShow = [this, log_show](TObject* sender) {
+      log_show(sender);
+      // The test acts once the dialog's modal loop runs.
+      QTimer::singleShot(0, &context_, [this] { RunScript(); });
+    };
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::current_path(start_dir_, ignored);
+    Application.SetUI(nullptr);
+  }
+
+  TNotifyEvent Logger(const char* name) {
+    return [this, name](TObject* sender) {
+      events_.push_back({name, sender, dialog_.Directory(), dialog_.UNCDirectory()});
+    };
+  }
+  std::vector<std::string> EventNames() const {
+    std::vector<std::string> names;
+    for (const auto& e : events_) names.push_back(e.name);
+    return names;
+  }
+
+  // Runs the component; `script` acts on the shown dialog and must end by closing it.
+  bool Execute(std::function<void(DialogParts&)> script) {
+    script_ = std::move(script);
+    return dialog_.Execute();
+  }
+
+  void RunScript() {
+    auto* shown = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (shown == nullptr) {
+      ADD_FAILURE() << "no dialog is shown";
+      return;
+    }
+    dialog_widget_ = shown;
+    DialogParts parts(shown);
+    script_(parts);
+    if (!WaitUntil([&] { return !shown->isVisible(); })) {
+      ADD_FAILURE() << "the dialog is still open";
+      shown->reject();
+    }
+  }
+
+  QtUserInterface ui_;
+  test::TempDir tmp_;
+  std::string start_dir_;
+  TOpenDirectory dialog_{nullptr};
+  std::vector<Event> events_;
+  std::function<void(DialogParts&)> script_;
+  QObject context_;
+  QFileDialog* dialog_widget_ = nullptr;
+};
+
+TEST_F(FolderDialogTest, TheDialogIsReshapedIntoAFolderPicker) {
+  dialog_.InitialDir = tmp_ / "";  // with a trailing slash
+  const bool chosen = Execute([&](DialogParts& d) {
+    EXPECT_TRUE(d.dialog->testOption(QFileDialog::DontUseNativeDialog));
+    EXPECT_EQ(d.dialog->nameFilters(), QStringList{"Directories (*.~#!)"});
+    EXPECT_FALSE(d.dialog->findChild<QComboBox*>("fileTypeCombo")->isVisible());
+    EXPECT_FALSE(d.dialog->findChild<QLabel*>("fileTypeLabel")->isVisible());
+    EXPECT_TRUE(d.file_name->isVisible());
+    // The box shows the folder OK would choose; the list shows folders only.
+    EXPECT_TRUE(d.BoxShows(tmp_.path())) << d.Box();
+    EXPECT_TRUE(d.Item("Gamma").isValid());
+    EXPECT_FALSE(d.Listed().contains("note.txt")) << d.Listed().join(",").toStdString();
+    EXPECT_EQ(d.dialog->windowTitle(), QFileDialog().windowTitle());  // the standard caption
+    EXPECT_NE(d.dialog->minimumSize(), d.dialog->maximumSize());
+    // Placed on the primary monitor: centred, a third of the free height from the top.
+    const QRect monitor = QGuiApplication::primaryScreen()->geometry();
+    const QRect frame = d.dialog->frameGeometry();
+    EXPECT_EQ(frame.left(), monitor.left() + (monitor.width() - frame.width()) / 2);
+    EXPECT_EQ(frame.top(), monitor.top() + (monitor.height() - frame.height()) / 3);
+    QTest::mouseClick(d.cancel, Qt::LeftButton);
+  });
+  EXPECT_FALSE(chosen);
+  ASSERT_GE(events_.size(), 2u);
+  EXPECT_EQ(events_[1].directory, tmp_.path());  // opened in the folder without the slash
+}
+
+TEST_F(FolderDialogTest, TitleAndFixedSize) {
+  dialog_.Title = "Válassza ki a célmappát";
+  dialog_.EnableSizing = false;
+  Execute([&](DialogParts& d) {
+    EXPECT_EQ(d.dialog->windowTitle(), QString::fromUtf8("Válassza ki a célmappát"));
+    EXPECT_EQ(d.dialog->minimumSize(), d.dialog->maximumSize());
+    QTest::keyClick(d.dialog, Qt::Key_Escape);
+  });
+}
+
+// Cancel, Escape and the close box give nothing and leave the current directory.
+struct CloseWay {
+  const char* name;
+  std::function<void(DialogParts&)> close;
+};
+
+void PrintTo(const CloseWay& way, std::ostream* out) {
+  *out << way.name;
+}
+
+class FolderDialogCloseTest : public FolderDialogTest,
+                              public testing::WithParamInterface<CloseWay> {};
+
+TEST_P(FolderDialogCloseTest, GivesNothing) {
+  const bool chosen = Execute([&](DialogParts& d) {
+    d.Click("Beta");
+    ASSERT_TRUE(d.BoxShows(tmp_ / "Beta"));
+    GetParam().close(d);
+  });
+  EXPECT_FALSE(chosen);
+  EXPECT_EQ(dialog_.Directory(), "");
+  EXPECT_EQ(dialog_.UNCDirectory(), "");
+  EXPECT_EQ(GetCurrentDir(), start_dir_);
+  ASSERT_FALSE(events_.empty());
+  EXPECT_EQ(events_.back().name, "close");
+  EXPECT_EQ(events_.back().directory,
+            tmp_ / "Beta");  // OnClose came before the results were cleared
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, FolderDialogCloseTest,
+    testing::Values(CloseWay{"CancelButton",
+                             [](DialogParts& d) { QTest::mouseClick(d.cancel, Qt::LeftButton); }},
+                    CloseWay{"Escape",
+                             [](DialogParts& d) { QTest::keyClick(d.dialog, Qt::Key_Escape); }},
+                    CloseWay{"CloseBox", [](DialogParts& d) { d.dialog->close(); }}),
+    [](const testing::TestParamInfo<CloseWay>& param_info) { return param_info.param.name; });
+
+TEST_F(FolderDialogTest, OkChoosesTheShownFolder) {
+  const bool chosen = Execute([&](DialogParts& d) {
+    ASSERT_TRUE(d.BoxShows(tmp_.path()));
+    QTest::mouseClick(d.ok, Qt::LeftButton);
+  });
+  ASSERT_TRUE(chosen);
+  EXPECT_EQ(dialog_.Directory(), tmp_.path());
+  EXPECT_EQ(dialog_.UNCDirectory(), "");
+  EXPECT_EQ(GetCurrentDir(), tmp_.path());
+  EXPECT_EQ(EventNames(), (std::vector<std::string>{"show", "folder", "close"}));
+  for (const auto& e : events_) EXPECT_EQ(e.sender, dialog_.Impl()) << e.name;
+  EXPECT_EQ(events_.back().unc_directory, tmp_.path());  // before the final adjustment
+  ASSERT_NE(dialog_widget_, nullptr);
+}
+
+TEST_F(FolderDialogTest, AListClickThenOkChoosesTheSubFolder) {
+  const bool chosen = Execute([&](DialogParts& d) {
+    d.Click("Beta");
+    ASSERT_TRUE(d.BoxShows(tmp_ / "Beta")) << d.Box();
+    EXPECT_EQ(dialog_.Directory(), tmp_ / "Beta");
+    EXPECT_EQ(EventNames(), (std::vector<std::string>{"show", "folder"}));  // a click is no change
+    QTest::mouseClick(d.ok, Qt::LeftButton);
+  });
+  ASSERT_TRUE(chosen);
+  EXPECT_EQ(dialog_.Directory(), tmp_ / "Beta");
+  EXPECT_EQ(dialog_.UNCDirectory(), "");
+  EXPECT_EQ(GetCurrentDir(), tmp_ / "Beta");
+}
+
+TEST_F(FolderDialogTest, AClickThatLeavesNothingSelectedChangesNothing) {
+  const bool chosen = Execute([&](DialogParts& d) {
+    d.Click("Beta");
+    ASSERT_TRUE(d.BoxShows(tmp_ / "Beta"));
+    d.Click("Beta", Qt::ControlModifier);  // deselects it
+    QTest::qWait(20);
+    ASSERT_TRUE(d.SelectedItems().isEmpty());
+    EXPECT_EQ(d.Box(), tmp_ / "Beta");
+    EXPECT_EQ(dialog_.Directory(), tmp_ / "Beta");
+    QTest::mouseClick(d.ok, Qt::LeftButton);
+  });
+  ASSERT_TRUE(chosen);
+  EXPECT_EQ(dialog_.Directory(), tmp_ / "Beta");
+}
+
+TEST_F(FolderDialogTest, OpeningAFolderRaisesAFolderChange) {
+  const bool chosen = Execute([&](DialogParts& d) {
+    d.DoubleClick("Gamma");
+    ASSERT_TRUE(WaitUntil([&] { return events_.size() >= 3; }));
+    EXPECT_EQ(events_[2].name, "folder");
+    EXPECT_EQ(events_[2].directory, tmp_ / "Gamma");
+    ASSERT_TRUE(d.BoxShows(tmp_ / "Gamma")) << d.Box();
+    // The way back is a folder change too.
+    d.dialog->setDirectory(Q(tmp_.path()));
+    ASSERT_TRUE(d.BoxShows(tmp_.path())) << d.Box();
+    EXPECT_EQ(dialog_.Directory(), tmp_.path());
+    d.Click("Alpha");
+    ASSERT_TRUE(d.BoxShows(tmp_ / "Alpha"))
+        << d.Box() << " sel=" << d.view->selectionModel()->selectedIndexes().size()
+        << " dir=" << dialog_.Directory();
+    QTest::mouseClick(d.ok, Qt::LeftButton);
+  });
+  ASSERT_TRUE(chosen);
+  EXPECT_EQ(dialog_.Directory(), tmp_ / "Alpha");
+}
+
+TEST_F(FolderDialogTest, OkDoesNothingWhileNoFolderIsKnown) {
+  const bool chosen = Execute([&](DialogParts& d) {
+    d.dialog->setDirectory(QString());  // the computer's overview: no file-system path
+    ASSERT_TRUE(WaitUntil([&] { return events_.size() >= 3; }));
+    EXPECT_EQ(events_[2].directory, "");
+    ASSERT_TRUE(d.BoxShows(""));
+    d.file_name->setText(Q(tmp_ / "Alpha"));  // typed by the user
+    ASSERT_TRUE(d.ok->isEnabled());
+    QTest::mouseClick(d.ok, Qt::LeftButton);
+    QTest::qWait(20);
+    EXPECT_TRUE(d.dialog->isVisible());
+    EXPECT_EQ(dialog_.Directory(), "");
+    EXPECT_EQ(events_.size(), 3u);  // the dialog did not open the typed folder
+    QTest::keyClick(d.dialog, Qt::Key_Escape);
+  });
+  EXPECT_FALSE(chosen);
+  EXPECT_EQ(GetCurrentDir(), start_dir_);
+}
+
+TEST_F(FolderDialogTest, TheKeyboardOnOkNeverChooses) {
+  const bool chosen = Execute([&](DialogParts& d) {
+    ASSERT_TRUE(d.BoxShows(tmp_.path()));
+    d.ok->setFocus();
+    QTest::keyClick(d.ok, Qt::Key_Space);
+    QTest::qWait(20);
+    EXPECT_TRUE(d.dialog->isVisible());
+    QTest::keyClick(d.dialog, Qt::Key_Escape);
+  });
+  EXPECT_FALSE(chosen);
+  EXPECT_EQ(dialog_.Directory(), "");
+  EXPECT_EQ(GetCurrentDir(), start_dir_);
+}
+
+TEST_F(FolderDialogTest, NoChangeDirKeepsTheCurrentDirectory) {
+  dialog_.NoChangeDir = true;
+  const bool chosen = Execute([&](DialogParts& d) {
+    d.Click("Alpha");
+    ASSERT_TRUE(d.BoxShows(tmp_ / "Alpha"))
+        << d.Box() << " sel=" << d.view->selectionModel()->selectedIndexes().size()
+        << " dir=" << dialog_.Directory();
+    QTest::mouseClick(d.ok, Qt::LeftButton);
+  });
+  ASSERT_TRUE(chosen);
+  EXPECT_EQ(dialog_.Directory(), tmp_ / "Alpha");
+  EXPECT_EQ(GetCurrentDir(), start_dir_);
+}
+
+TEST_F(FolderDialogTest, AFolderOnASmbShareGivesBothForms) {
+  const std::string mount_point = tmp_.path();
+  dialog_.ReadMountTable = [mount_point] {
+    return MountTable::Parse(
+        "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+        "50 22 0:77 / " +
+        mount_point + " rw - cifs //srv/office rw\n");
+  };
+  const bool chosen = Execute([&](DialogParts& d) {
+    EXPECT_EQ(dialog_.UNCDirectory(), "//srv/office");
+    d.Click("Beta");
+    ASSERT_TRUE(d.BoxShows(tmp_ / "Beta"));
+    EXPECT_EQ(dialog_.UNCDirectory(), "//srv/office/Beta");
+    QTest::mouseClick(d.ok, Qt::LeftButton);
+  });
+  ASSERT_TRUE(chosen);
+  EXPECT_EQ(dialog_.Directory(), tmp_ / "Beta");
+  EXPECT_EQ(dialog_.UNCDirectory(), "//srv/office/Beta");
+  EXPECT_EQ(GetCurrentDir(), tmp_ / "Beta");
+}
+
+TEST_F(FolderDialogTest, ALongNonAsciiFolderPathIsDeliveredExactly) {
+  std::string folder = tmp_.path();
+  while (folder.size() < 320) folder += "/mappa-árvíztűrő-" + std::to_string(folder.size());
+  fs::create_directories(folder + "/Almappa");
+  dialog_.InitialDir = folder;
+  const bool chosen = Execute([&](DialogParts& d) {
+    d.Click("Almappa");
+    ASSERT_TRUE(d.BoxShows(folder + "/Almappa")) << d.Box();
+    QTest::mouseClick(d.ok, Qt::LeftButton);
+  });
+  ASSERT_TRUE(chosen);
+  EXPECT_EQ(dialog_.Directory(), folder + "/Almappa");
+  EXPECT_EQ(GetCurrentDir(), folder + "/Almappa");
+}
+
+TEST_F(FolderDialogTest, AnErrorInAnEventHandlerClosesTheDialogAndIsPassedOn) {
+  dialog_.OnFolderChange = [](TObject*) { throw std::runtime_error("handler failed"); };
+  dialog_.OnShow = Logger("show");  // no script: the error alone closes the dialog
+  EXPECT_THROW(dialog_.Execute(), std::runtime_error);
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  EXPECT_EQ(EventNames(), (std::vector<std::string>{"show", "close"}));
+  EXPECT_EQ(dialog_.Directory(), "");
+  EXPECT_EQ(GetCurrentDir(), start_dir_);
+}
+
+}  // namespace
+}  // namespace lorvante
