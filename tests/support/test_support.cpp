@@ -104,7 +104,9 @@ RunResult Run(const std::vector<std::string>& argv, const std::string& input,
   std::vector<std::string> environment;
   for (char** e = environ; *e != nullptr; ++e) environment.emplace_back(*e);
   for (const auto& e : env) {
-    const std::string key = e.substr(0, e.find('=') + 1);
+    // "NAME=value" sets NAME; a bare "NAME" removes it.
+    const std::size_t equals = e.find('=');
+    const std::string key = equals == std::string::npos ? e + "=" : e.substr(0, equals + 1);
     std::erase_if(environment, [&](const std::string& old) { return old.rfind(key, 0) == 0; });
     if (e.find('=') != std::string::npos) environment.push_back(e);
   }

@@ -48,7 +48,8 @@ class ScopedEnv {
 // The folder of the built programs (bin/ of the build tree).
 std::string BinDir();
 
-// Runs a program and waits for it. Returns its exit status (-signal when killed).
+// Runs a program and waits for it. Returns its exit status (-signal when killed). `env` entries
+// "NAME=value" set a variable, a bare "NAME" removes it.
 struct RunResult {
   int status = -1;
   std::string out;

@@ -126,7 +126,11 @@ std::string ProgressLine(const std::string& name, int position, int maximum, int
   tail += std::string(3 - number.size(), ' ') + number + "%";
   // The last column stays free, so that the line never wraps.
   const int room = width - 1 - static_cast<int>(tail.size());
-  if (room <= 3) return tail.substr(1);
+  if (room <= 3) {
+    // Too narrow for a name: the bar alone, or only the percentage.
+    if (static_cast<int>(tail.size()) <= width) return tail.substr(1);
+    return std::to_string(percent) + "%";
+  }
   const auto room_size = static_cast<std::size_t>(room);
   if (CodePoints(name) <= room_size) return name + tail;
   return "..." + LastCodePoints(name, room_size - 3) + tail;
