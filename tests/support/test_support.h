@@ -45,7 +45,7 @@ class ScopedEnv {
   std::optional<std::string> old_;
 };
 
-// The folder of the built programs (bin/ of the build tree).
+// The folder of the built programs: $LORVANTE_BIN_DIR, else bin/ of the build tree.
 std::string BinDir();
 
 // Runs a program and waits for it. Returns its exit status (-signal when killed). `env` entries
