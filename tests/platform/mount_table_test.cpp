@@ -41,7 +41,8 @@ TEST(MountTable, FindsTheDeepestMountAtAFolderBoundaryTheLastOneWins) {
 }
 
 TEST(MountTable, TheRunningSystemHasARoot) {
-  const MountEntry* root = MountTable::Current().Find("/");
+  const MountTable table = MountTable::Current();  // the entry lives in the table
+  const MountEntry* root = table.Find("/");
   ASSERT_NE(root, nullptr);
   EXPECT_EQ(root->mount_point, "/");
 }
