@@ -84,9 +84,11 @@ ScopedEnv::~ScopedEnv() {
 }
 
 std::string BinDir() {
+  // The environment names it for shell runs; discovered test cases get only the first entry of
+  // their environment list from ctest, so the build tree's folder is built in as well.
   const char* dir = std::getenv("LORVANTE_BIN_DIR");
-  if (dir == nullptr) throw std::runtime_error("LORVANTE_BIN_DIR is not set");
-  return dir;
+  if (dir != nullptr && *dir != '\0') return dir;
+  return LORVANTE_BUILD_BIN_DIR;
 }
 
 RunResult Run(const std::vector<std::string>& argv, const std::string& input,
@@ -104,7 +106,9 @@ RunResult Run(const std::vector<std::string>& argv, const std::string& input,
   std::vector<std::string> environment;
   for (char** e = environ; *e != nullptr; ++e) environment.emplace_back(*e);
   for (const auto& e : env) {
-    const std::string key = e.substr(0, e.find('=') + 1);
+    // "NAME=value" sets NAME; a bare "NAME" removes it.
+    const std::size_t equals = e.find('=');
+    const std::string key = equals == std::string::npos ? e + "=" : e.substr(0, equals + 1);
     std::erase_if(environment, [&](const std::string& old) { return old.rfind(key, 0) == 0; });
     if (e.find('=') != std::string::npos) environment.push_back(e);
   }

@@ -45,10 +45,11 @@ class ScopedEnv {
   std::optional<std::string> old_;
 };
 
-// The folder of the built programs (bin/ of the build tree).
+// The folder of the built programs: $LORVANTE_BIN_DIR, else bin/ of the build tree.
 std::string BinDir();
 
-// Runs a program and waits for it. Returns its exit status (-signal when killed).
+// Runs a program and waits for it. Returns its exit status (-signal when killed). `env` entries
+// "NAME=value" set a variable, a bare "NAME" removes it.
 struct RunResult {
   int status = -1;
   std::string out;

@@ -1,0 +1,144 @@
+#include "ui/display_probe.h"
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <QLibraryInfo>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string_view>
+#include <vector>
+
+namespace lorvante {
+namespace {
+
+std::vector<std::string> SplitPlatforms(const std::string& list) {
+  std::vector<std::string> names;
+  std::size_t start = 0;
+  while (start <= list.size()) {
+    const std::size_t semicolon = list.find(';', start);
+    std::string entry =
+        list.substr(start, semicolon == std::string::npos ? std::string::npos : semicolon - start);
+    entry = entry.substr(0, entry.find(':'));  // "name:option=value" names the plugin first
+    if (!entry.empty()) names.push_back(entry);
+    if (semicolon == std::string::npos) break;
+    start = semicolon + 1;
+  }
+  return names;
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+bool XUsable(const DisplayEnvironment& env) {
+  const auto display = env.variable("DISPLAY");
+  return display && !display->empty() && env.platform_plugin_installed("xcb") &&
+         env.x_display_opens(*display);
+}
+
+bool WaylandUsable(const DisplayEnvironment& env) {
+  const std::string path = WaylandSocketPath(env);
+  return !path.empty() && env.platform_plugin_installed("wayland") &&
+         env.wayland_socket_opens(path);
+}
+
+}  // namespace
+
+std::string WaylandSocketPath(const DisplayEnvironment& env) {
+  const auto name = env.variable("WAYLAND_DISPLAY");
+  if (!name || name->empty()) return {};
+  if ((*name)[0] == '/') return *name;
+  const auto runtime = env.variable("XDG_RUNTIME_DIR");
+  if (!runtime || runtime->empty()) return {};
+  return *runtime + "/" + *name;
+}
+
+FrontEndChoice ChooseFrontEnd(const DisplayEnvironment& env) {
+  const auto requested = env.variable("QT_QPA_PLATFORM");
+  if (requested && !requested->empty()) {
+    for (const std::string& name : SplitPlatforms(*requested)) {
+      bool usable = false;
+      if (name == "xcb")
+        usable = XUsable(env);
+      else if (StartsWith(name, "wayland"))
+        usable = WaylandUsable(env);
+      else
+        usable = env.platform_plugin_installed(name);
+      // The environment already names the platform: the toolkit tries the list itself.
+      if (usable) return {FrontEnd::kGui, {}};
+    }
+    return {FrontEnd::kTerminal, {}};
+  }
+  const auto session = env.variable("XDG_SESSION_TYPE");
+  const bool prefer_wayland = session && *session == "wayland";
+  if (prefer_wayland && WaylandUsable(env)) return {FrontEnd::kGui, "wayland"};
+  if (XUsable(env)) return {FrontEnd::kGui, "xcb"};
+  if (!prefer_wayland && WaylandUsable(env)) return {FrontEnd::kGui, "wayland"};
+  return {FrontEnd::kTerminal, {}};
+}
+
+bool XDisplayOpens(const std::string& name) {
+  xcb_connection_t* connection = xcb_connect(name.c_str(), nullptr);
+  const bool opened = xcb_connection_has_error(connection) == 0;
+  xcb_disconnect(connection);  // also frees the error object of a failed attempt
+  return opened;
+}
+
+bool UnixSocketOpens(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.size() >= sizeof address.sun_path) return false;
+  std::memcpy(address.sun_path, path.data(), path.size());
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  const bool opened = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  close(fd);
+  return opened;
+}
+
+DisplayEnvironment SystemDisplayEnvironment() {
+  DisplayEnvironment env;
+  env.variable = [](const char* name) -> std::optional<std::string> {
+    const char* value = std::getenv(name);
+    if (value == nullptr) return std::nullopt;
+    return std::string(value);
+  };
+  env.x_display_opens = XDisplayOpens;
+  env.wayland_socket_opens = UnixSocketOpens;
+  env.platform_plugin_installed = [](const std::string& name) {
+    // Plugins are found in the folder built into the toolkit and in QT_PLUGIN_PATH.
+    std::vector<std::string> folders;
+    if (const char* extra = std::getenv("QT_PLUGIN_PATH")) {
+      std::string_view list = extra;
+      while (!list.empty()) {
+        const std::size_t colon = list.find(':');
+        folders.emplace_back(list.substr(0, colon));
+        if (colon == std::string_view::npos) break;
+        list.remove_prefix(colon + 1);
+      }
+    }
+    folders.push_back(QLibraryInfo::path(QLibraryInfo::PluginsPath).toStdString());
+    const std::string prefix = "libq" + name;
+    std::error_code ignored;
+    for (const auto& folder : folders) {
+      if (folder.empty()) continue;
+      for (const auto& entry :
+           std::filesystem::directory_iterator(folder + "/platforms", ignored)) {
+        const std::string file = entry.path().filename().string();
+        // libqxcb.so, libqwayland-generic.so, libqoffscreen.so
+        if (StartsWith(file, prefix) && file.size() >= prefix.size() + 3 &&
+            (file[prefix.size()] == '.' || file[prefix.size()] == '-')) {
+          return true;
+        }
+      }
+    }
+    return false;
+  };
+  return env;
+}
+
+}  // namespace lorvante

@@ -1,0 +1,383 @@
+#include "ui/terminal/terminal_ui.h"
+
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+#include "platform/paths.h"
+#include "ui/message_box.h"
+
+namespace lorvante {
+namespace {
+
+// Ctrl+C while a progress display exists: counted here, acted on at ProcessMessages.
+volatile sig_atomic_t g_interrupts = 0;
+volatile sig_atomic_t g_interrupt_echo_fd = -1;
+
+extern "C" void CountInterrupt(int signal_number) {
+  g_interrupts = g_interrupts + 1;
+  if (g_interrupts >= 2) {
+    // The second Ctrl+C ends the program, leaving the cursor on a fresh line.
+    if (g_interrupt_echo_fd >= 0) {
+      [[maybe_unused]] const ssize_t ignored = write(g_interrupt_echo_fd, "\n", 1);
+    }
+    signal(signal_number, SIG_DFL);
+    raise(signal_number);
+  }
+}
+
+constexpr int kDefaultWidth = 80;
+constexpr int kBarWidth = 20;
+constexpr char kInitialProgressText[] = "wait ...";
+
+std::size_t CodePoints(const std::string& text) {
+  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
+}
+
+// The last `count` characters of `text`.
+std::string LastCodePoints(const std::string& text, std::size_t count) {
+  std::size_t start = text.size();
+  std::size_t seen = 0;
+  while (start > 0 && seen < count) {
+    --start;
+    if ((static_cast<unsigned char>(text[start]) & 0xC0) != 0x80) ++seen;
+  }
+  return text.substr(start);
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::string Trim(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool Exists(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0;
+}
+
+// "~" and "~/..." stand for the home folder, as in the shell.
+std::string ExpandHome(const std::string& path) {
+  if (path.empty() || path[0] != '~' || (path.size() > 1 && path[1] != '/')) return path;
+  const char* home = std::getenv("HOME");
+  if (home == nullptr || *home == '\0') return path;
+  return home + path.substr(1);
+}
+
+// The absolute form of a typed path, without a final '/' (except for the root).
+std::string AbsolutePath(const std::string& typed) {
+  std::string path = ExpandFileName(ExpandHome(typed));
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+std::string Labelled(const std::string& caption, const std::string& text) {
+  return caption.empty() ? text : caption + ": " + text;
+}
+
+struct Choice {
+  const char* word;
+  int result;
+};
+
+std::vector<Choice> ChoicesOf(unsigned style) {
+  switch (style & MB_TYPEMASK) {
+    case MB_OKCANCEL:
+      return {{"ok", IDOK}, {"cancel", IDCANCEL}};
+    case MB_YESNOCANCEL:
+      return {{"yes", IDYES}, {"no", IDNO}, {"cancel", IDCANCEL}};
+    case MB_YESNO:
+      return {{"yes", IDYES}, {"no", IDNO}};
+    default:
+      return {{"ok", IDOK}};
+  }
+}
+
+}  // namespace
+
+int ProgressPercent(int position, int maximum) {
+  if (maximum <= 0) return 0;
+  const long long percent = 100LL * std::max(position, 0) / maximum;
+  return static_cast<int>(std::min(percent, 100LL));
+}
+
+std::string ProgressLine(const std::string& name, int position, int maximum, int width) {
+  const int percent = ProgressPercent(position, maximum);
+  const int filled = percent * kBarWidth / 100;
+  std::string tail = " [" + std::string(static_cast<std::size_t>(filled), '#') +
+                     std::string(static_cast<std::size_t>(kBarWidth - filled), '-') + "] ";
+  const std::string number = std::to_string(percent);
+  tail += std::string(3 - number.size(), ' ') + number + "%";
+  // The last column stays free, so that the line never wraps.
+  const int room = width - 1 - static_cast<int>(tail.size());
+  if (room <= 3) {
+    // Too narrow for a name: the bar alone, or only the percentage.
+    if (static_cast<int>(tail.size()) <= width) return tail.substr(1);
+    return std::to_string(percent) + "%";
+  }
+  const auto room_size = static_cast<std::size_t>(room);
+  if (CodePoints(name) <= room_size) return name + tail;
+  return "..." + LastCodePoints(name, room_size - 3) + tail;
+}
+
+// The progress window as one line of the error output.
+class TerminalProgress : public ProgressDisplay {
+ public:
+  TerminalProgress(TerminalUserInterface& ui, std::function<void()> cancel_click)
+      : ui_(ui), cancel_click_(std::move(cancel_click)) {
+    g_interrupts = 0;
+    g_interrupt_echo_fd = ui_.output_fd_;
+    struct sigaction action {};
+    action.sa_handler = CountInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, &old_action_);
+    previous_ = ui_.progress_;
+    ui_.progress_ = this;
+  }
+
+  ~TerminalProgress() override {
+    Clear();
+    ui_.progress_ = previous_;
+    sigaction(SIGINT, &old_action_, nullptr);
+    g_interrupt_echo_fd = -1;
+    g_interrupts = 0;
+  }
+
+  TerminalProgress(const TerminalProgress&) = delete;
+  TerminalProgress& operator=(const TerminalProgress&) = delete;
+
+  void SetProgressMax(int value) override {
+    maximum_ = value;
+    Draw();
+  }
+  void SetProgressPos(int value) override {
+    position_ = value;
+    Draw();
+  }
+  void SetMessage(const std::string& text) override {
+    message_ = text;
+    Draw();
+  }
+  void Show() override {
+    visible_ = true;
+    if (ui_.output_terminal_) width_ = TerminalWidth();
+    Draw();
+  }
+  void Hide() override {
+    Clear();
+    visible_ = false;
+  }
+
+  // A Ctrl+C that has not been acted on yet presses Cancel once.
+  void TakeInterrupt() {
+    if (g_interrupts > 0 && !cancel_pressed_) {
+      cancel_pressed_ = true;
+      if (cancel_click_) cancel_click_();
+    }
+  }
+
+  // Takes the line off the screen while something else is shown (terminal only).
+  void Clear() {
+    if (!on_screen_.empty()) WriteAll(ui_.output_fd_, "\r\033[K");
+    on_screen_.clear();
+  }
+
+  // Puts the line back after something else was shown.
+  void Draw() {
+    if (!visible_) return;
+    if (ui_.output_terminal_) {
+      const std::string line = ProgressLine(message_, position_, maximum_, width_);
+      if (line == on_screen_) return;
+      WriteAll(ui_.output_fd_, "\r" + line + "\033[K");
+      on_screen_ = line;
+      return;
+    }
+    // Plain lines: one when the file changes and one every tenth of the way.
+    const int step = ProgressPercent(position_, maximum_) / 10;
+    if (printed_ && message_ == printed_message_ && step == printed_step_) return;
+    WriteAll(ui_.output_fd_,
+             message_ + " " + std::to_string(ProgressPercent(position_, maximum_)) + "%\n");
+    printed_ = true;
+    printed_message_ = message_;
+    printed_step_ = step;
+  }
+
+ private:
+  int TerminalWidth() const {
+    winsize size{};
+    if (ioctl(ui_.output_fd_, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    return kDefaultWidth;
+  }
+
+  TerminalUserInterface& ui_;
+  std::function<void()> cancel_click_;
+  TerminalProgress* previous_ = nullptr;
+  struct sigaction old_action_ {};
+  bool cancel_pressed_ = false;
+  bool visible_ = false;
+  int maximum_ = 100;  // the bar's range when it is made: 0 to 100
+  int position_ = 0;
+  int width_ = kDefaultWidth;
+  std::string message_ = kInitialProgressText;
+  std::string on_screen_;
+  bool printed_ = false;
+  std::string printed_message_;
+  int printed_step_ = 0;
+};
+
+TerminalUserInterface::TerminalUserInterface(int input_fd, int output_fd)
+    : output_fd_(output_fd),
+      output_terminal_(isatty(output_fd) == 1),
+      input_(input_fd, output_fd) {}
+
+TerminalUserInterface::~TerminalUserInterface() = default;
+
+void TerminalUserInterface::Show(const std::string& text) {
+  if (progress_ != nullptr) progress_->Clear();
+  WriteAll(output_fd_, text);
+}
+
+std::optional<std::string> TerminalUserInterface::Ask(const std::string& prompt,
+                                                      const std::string& offered, bool echo) {
+  Show(prompt);
+  auto answer = input_.ReadLine(offered, echo);
+  if (progress_ != nullptr) progress_->Draw();
+  return answer;
+}
+
+int TerminalUserInterface::MessageBox(const std::string& text, const std::string& caption,
+                                      unsigned style) {
+  const std::vector<Choice> choices = ChoicesOf(style);
+  Show(Labelled(caption, text) + "\n");
+  if (choices.size() == 1) {
+    if (progress_ != nullptr) progress_->Draw();
+    return choices.front().result;
+  }
+  std::size_t default_index = (style & MB_DEFMASK) >> 8;
+  if (default_index >= choices.size()) default_index = 0;
+  std::string menu;
+  for (const Choice& choice : choices) {
+    if (!menu.empty()) menu += " / ";
+    menu += std::string("[") + choice.word[0] + "]" + (choice.word + 1);
+  }
+  menu += std::string(" (Enter: ") + choices[default_index].word + ")? ";
+  for (;;) {
+    const auto answer = Ask(menu, "", true);
+    if (!answer) {
+      // End of input answers Cancel, or No where there is no Cancel.
+      return choices.back().result;
+    }
+    const std::string word = Lower(Trim(*answer));
+    if (word.empty()) return choices[default_index].result;
+    for (const Choice& choice : choices) {
+      if (word == choice.word || word == std::string(1, choice.word[0])) return choice.result;
+    }
+    Show("Please answer " + menu.substr(0, menu.find(" (Enter")) + ".\n");
+  }
+}
+
+std::string TerminalUserInterface::InputBox(const std::string& caption, const std::string& prompt,
+                                            const std::string& default_text, bool masked) {
+  Show(Labelled(caption, prompt) + "\n");
+  const auto answer = Ask("> ", masked ? std::string() : default_text, !masked);
+  return answer ? *answer : default_text;
+}
+
+std::optional<std::string> TerminalUserInterface::SaveDialog(const SaveDialogRequest& request) {
+  // The path offered: the file name, in the initial folder unless it names a folder itself.
+  std::string offered = request.file_name;
+  if (offered.empty() || offered[0] != '/') {
+    std::string folder = request.initial_dir.empty() ? GetCurrentDir() : request.initial_dir;
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    offered = folder + offered;
+  }
+  const std::string title = request.title.empty() ? "Save As" : request.title;
+  const std::string prompt = input_.IsTerminal() ? title + ": " : title + " [" + offered + "]: ";
+  for (;;) {
+    const auto answer = Ask(prompt, offered, true);
+    if (!answer) return std::nullopt;
+    std::string typed = *answer;
+    if (AcceptsOffered(typed)) typed = offered;
+    if (typed.empty()) return std::nullopt;  // the line was erased
+    std::string path = AbsolutePath(typed);
+    if (IsFolder(path)) {
+      Show(path + "\nThis is a folder. Type a file name.\n");
+      continue;
+    }
+    if (!request.default_suffix.empty() && ExtractFileExt(path).empty()) {
+      path += "." + request.default_suffix;
+    }
+    const std::string folder = ExtractFilePath(path);
+    if (!IsFolder(folder)) {
+      Show(path + "\nThe folder does not exist. Check the path and try again.\n");
+      continue;
+    }
+    if (IsFolder(path)) {
+      Show(path + "\nThis is a folder. Type a file name.\n");
+      continue;
+    }
+    if (request.overwrite_prompt && Exists(path) &&
+        MessageBox(path + " already exists.\nDo you want to replace it?", "Confirm Save As",
+                   MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES) {
+      continue;
+    }
+    return path;
+  }
+}
+
+void TerminalUserInterface::RunFolderDialog(const FolderDialogRequest& request,
+                                            FolderDialogClient& client) {
+  std::string current =
+      AbsolutePath(request.initial_dir.empty() ? GetCurrentDir() : request.initial_dir);
+  if (!IsFolder(current)) current = AbsolutePath(GetCurrentDir());
+  const std::string title = request.title.empty() ? "Folder" : request.title;
+  client.DialogShow();
+  client.DialogFolderChange(current);
+  for (;;) {
+    const std::string prompt = input_.IsTerminal() ? title + ": " : title + " [" + current + "]: ";
+    const auto answer = Ask(prompt, current, true);
+    if (!answer) break;
+    std::string typed = *answer;
+    if (AcceptsOffered(typed)) typed = current;
+    if (typed.empty()) break;  // the line was erased
+    const std::string folder = AbsolutePath(typed);
+    if (!IsFolder(folder)) {
+      Show(folder + "\nThis folder does not exist.\n");
+      continue;
+    }
+    if (folder != current) {
+      current = folder;
+      client.DialogFolderChange(current);
+    }
+    if (client.OkButtonRelease()) break;
+  }
+  client.DialogClose();
+}
+
+std::unique_ptr<ProgressDisplay> TerminalUserInterface::CreateProgressDisplay(
+    std::function<void()> cancel_click) {
+  return std::make_unique<TerminalProgress>(*this, std::move(cancel_click));
+}
+
+void TerminalUserInterface::ProcessMessages() {
+  if (progress_ != nullptr) progress_->TakeInterrupt();
+}
+
+}  // namespace lorvante
