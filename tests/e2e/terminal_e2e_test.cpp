@@ -2,6 +2,8 @@
 // texts, and always ends with exit code 0.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/encrypt.h"
 #include "tests/e2e/terminal_run.h"
 
@@ -37,20 +39,41 @@ TEST_F(Terminal, WrongKeyIsReported) {
   EXPECT_EQ(run.err, "LORVANTE: Az állomány visszafejtése sikertelen.\n");
 }
 
-// A bare file is decrypted into the private temporary folder and handed to the text export.
-// Until that export exists every payload fails to export; then this run answers the save
-// prompt with `answers`.
-TEST_F(Terminal, BareFileIsDecryptedAndReachesTheExport) {
+// A bare file converted from the terminal: the save prompt is answered with a path, the text
+// lands there byte for byte, and nothing is shown.
+TEST_F(Terminal, BareFileIsConvertedToTheAnsweredPath) {
   const std::string text = "első sor\r\nmásodik sor\n";
-  const auto gzip = GzipPayload(Bytes(text));
   const std::string input = machine.dir() / "jelentes.txt.des";
-  test::WriteBytes(input, EncryptPayload(gzip, false));
-  const auto run = machine.Run({input}, machine.Documents() + "/out.txt\n");
+  test::WriteBytes(input, EncryptPayload(GzipPayload(Bytes(text)), false));
+  const std::string output = machine.Documents() + "/out.txt";
+  const auto run = machine.Run({input}, output + "\n");
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.err, "LORVANTE: Az állomány kitömörítése sikertelen.\n");
-  const auto payload = test::ReadBytes(machine.PayloadLeftFor(input));
-  ASSERT_GE(payload.size(), gzip.size());
-  EXPECT_TRUE(std::equal(gzip.begin(), gzip.end(), payload.begin()));
+  EXPECT_EQ(run.err.find("LORVANTE: "), std::string::npos) << run.err;
+  EXPECT_EQ(test::ReadText(output), text);
+}
+
+// End of input at the save prompt is Cancel: nothing is written and the driver says so.
+TEST_F(Terminal, EndOfInputCancelsTheSavePrompt) {
+  const std::string input = machine.dir() / "jelentes.txt.des";
+  test::WriteBytes(input, EncryptPayload(GzipPayload(Bytes("x")), false));
+  const auto run = machine.Run({input}, "");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.err.find("LORVANTE: Az állomány kitömörítése sikertelen.\n"), std::string::npos)
+      << run.err;
+  EXPECT_FALSE(std::filesystem::exists(machine.dir() / "jelentes.txt"));
+}
+
+// An existing output is replaced only after the overwrite question is answered yes.
+TEST_F(Terminal, OverwriteQuestionIsAnswered) {
+  const std::string input = machine.dir() / "a.des";
+  test::WriteBytes(input, EncryptPayload(GzipPayload(Bytes("new")), false));
+  const std::string output = machine.Documents() + "/out.txt";
+  test::WriteText(output, "old");
+  auto run = machine.Run({input}, output + "\nn\n");
+  EXPECT_EQ(test::ReadText(output), "old");
+  run = machine.Run({input}, output + "\ny\n");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(test::ReadText(output), "new");
 }
 
 // Whatever display or platform the environment names, a program that cannot reach one runs in

@@ -131,7 +131,7 @@ class RecordingFolderClient : public FolderDialogClient {
  public:
   void DialogShow() override {}
   void DialogFolderChange(const std::string& folder) override { folders.push_back(folder); }
-  void FolderListClick(const std::string&) override {}
+  bool FolderListClick(const std::string&) override { return false; }
   bool OkButtonRelease() override { return chosen = true; }
   std::string FileNameText() const override { return {}; }
   void DialogClose() override { closed = true; }

@@ -236,7 +236,10 @@ class RecordingClient : public FolderDialogClient {
  public:
   void DialogShow() override { log.push_back("show"); }
   void DialogFolderChange(const std::string& folder) override { log.push_back("folder " + folder); }
-  void FolderListClick(const std::string& name) override { log.push_back("click " + name); }
+  bool FolderListClick(const std::string& name) override {
+    log.push_back("click " + name);
+    return true;
+  }
   bool OkButtonRelease() override {
     log.push_back("ok");
     if (refusals > 0) {
