@@ -1,5 +1,7 @@
 #include "zip/Zip.h"
 
+#include "zip/unzip_library.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,6 +43,7 @@ TZip::TZip(TComponent* AOwner) : TComponent(AOwner) {}
 
 TZip::~TZip() {
   ClearFileList();
+  unzip_library::Free();
 }
 
 void TZip::ResetDirectory() {

@@ -8,12 +8,17 @@
 #include <string>
 #include <vector>
 
+#include <exception>
+#include <functional>
+#include <optional>
+
 #include "platform/exceptions.h"
+#include "platform/file_stream.h"
 #include "ui/component.h"
+#include "ui/user_interface.h"
+#include "unzdll/unzdll_api.h"
 
 namespace lorvante {
-
-class FileStream;
 
 // Errors that the zip component detects itself.
 class ZipException : public Exception {
@@ -82,6 +87,23 @@ struct TFileInfo {
   bool HasUtf8Names() const { return (GeneralFlags & 0x0800) != 0; }
 };
 
+// Events of the extraction; Filename is the entry as the library names it.
+using TZEDBeginFileEvent = std::function<void(TObject* Sender, const std::string& Filename,
+                                              int FileSize, int BatchCount, int TotalBytesInBatch)>;
+using TZEDEndBatchEvent =
+    std::function<void(TObject* Sender, int SkippedCount, int BatchCount, int TotalBytesInBatch)>;
+using TProgressEvent = std::function<void(TObject* Sender, const std::string& Filename,
+                                          int BytesDone, int TotalBytes)>;
+
+// Bits of ExtractOptions.
+enum : std::uint8_t {
+  kExtractUpdate = 1,       // bit 0: replace an existing file exactly when it is older
+  kExtractFreshen = 2,      // bit 1: as bit 0, and only files that exist
+  kExtractTest = 4,         // bit 2: test only
+  kExtractAskOverwrite = 8, // bit 3: ask before replacing, when bits 0 and 1 are clear
+  kExtractKeepFolders = 16, // bit 4: handed to the library
+};
+
 class TZip : public TComponent {
  public:
   explicit TZip(TComponent* AOwner);
@@ -110,7 +132,51 @@ class TZip : public TComponent {
   std::int64_t ArchiveStart = 0;
   TNotifyEvent OnContentsChanged;
 
+  // Extracts the archive (or the entries named in FileSpecs) into ExtractDir through the unzip
+  // library, with the progress window when ShowProgressDialog is on. Returns the library's
+  // result, 0 when nothing was handed to it. Raises ZipException; an exception from an event
+  // handler reaches the caller once the library has returned.
+  int Extract();
+  // Loads the unzip library once per process; true when it is loaded. Raises ZipException for a
+  // library older than the interface needs.
+  bool LoadUnzipLibrary();
+  // Answers one callback of the library; 0 to go on, -1 to stop.
+  int UnzipCallback(TUnzipCallbackInfo* Info);
+
+  std::string DllDirectory;            // folder of the unzip library; empty = where it was installed
+  std::vector<std::string> FileSpecs;  // entries to extract; empty = all; emptied after Extract
+  bool Cancel = false;
+  int ErrorCount = 0;  // files of the batch skipped for an error
+  bool ShowProgressDialog = true;
+  float ProgressScale = 0;  // bar units per byte of the batch
+  std::unique_ptr<ProgressDisplay> ProgressForm;
+  bool Trace = false;  // write the library's messages to <program>.trace
+  std::optional<FileStream> TraceStream;
+  std::string CurrentFile;
+  int BatchCount = 0;
+  int TotalBytesInBatch = 0;
+  std::int64_t BatchBytesDone = 0;  // summed in 64 bits: a batch may report more than announced
+  int SkippedCount = 0;
+  std::string ExtractDir;  // empty = the archive's own folder
+  std::uint8_t ExtractOptions = kExtractUpdate;
+  TZEDBeginFileEvent OnZEDBeginFileEvent;
+  TProgressEvent OnZEDProgressEvent;
+  TZEDEndBatchEvent OnZEDEndBatchEvent;
+  TProgressEvent OnMergeProgress;  // declared for users of the component; never raised here
+  TProgressEvent OnSpanProgress;   // likewise
+
+  // The bar's range: it always runs from 0 to this, whatever the batch size.
+  static constexpr int kProgressMax = 65535;
+
  private:
+  void HandleAction(TUnzipCallbackInfo& info);
+  void AskPassword(TUnzipCallbackInfo& info, const std::string& name);
+  void AskDamaged(TUnzipCallbackInfo& info, const std::string& name);
+  void DecideOverwrite(TUnzipCallbackInfo& info, const std::string& name);
+  // Hides the progress window around a question and shows it again unless cancelled.
+  int Question(const std::function<int()>& ask);
+  std::exception_ptr pending_exception_;
+
   // Resets what a listing fills in.
   void ResetDirectory();
   // Reads TotalEntries central headers from `file` (replaced when the disk changes). False on

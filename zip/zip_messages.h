@@ -19,4 +19,25 @@ inline constexpr char kInsertDisk[] =
     "Insert [ Disk %d ] of the Zip file into the floppy drive\nbefore pressing [ OK ] to "
     "continue ...";
 
+inline constexpr char kMultiDiskRefused[] =
+    "Cannot Add, Delete or Extract from a multiple disk Zip file...\nMerge this Zip file onto the "
+    "hard disk before retrying.";
+inline constexpr char kNoTargetFolder[] =
+    "Unable to extract files to:\n\"%s\"\nThis folder does not exist.";
+inline constexpr char kUnableToLoad[] = "Unable to load %s";
+inline constexpr char kInvalidVersion[] = "Error - invalid version of ZipDll.dll or UnzDll.dll";
+inline constexpr char kNewPassword[] = "A new password is required for \"%s\"";
+inline constexpr char kPasswordRetry[] = "Password is invalid, please retry ...";
+inline constexpr char kNoPassword[] =
+    "No password was entered so the file will not be extracted...\nDo you wish to continue "
+    "extracting other files?";
+inline constexpr char kPasswordTooLong[] =
+    "The password is too long: it must be shorter than 512 bytes.\nPlease enter it again.";
+inline constexpr char kCrcError[] =
+    "\"%s\" may be corrupted (CRC error).\nExtract this file anyway? ...";
+inline constexpr char kOlderFile[] = "\"%s\" is older than the zipped file.\nOverwrite this file? ...";
+inline constexpr char kNewerFile[] =
+    "\"%s\" is the same age or newer than the zipped file.\nDo you really want to overwrite this "
+    "file? ...";
+
 }  // namespace lorvante::zip_texts

@@ -1,5 +1,7 @@
 #include "ui/qt/qt_ui.h"
 
+#include "zip/progress_form.h"
+
 #include <QApplication>
 #include <QEvent>
 #include <QFileDialog>
@@ -144,8 +146,9 @@ void QtUserInterface::RunFolderDialog(const FolderDialogRequest& request,
 }
 
 std::unique_ptr<ProgressDisplay> QtUserInterface::CreateProgressDisplay(
-    std::function<void()> /*cancel_click*/) {
-  throw std::logic_error("the progress window is not built yet");
+    std::function<void()> cancel_click) {
+  // The program's form is no window of its own, so the window is centred on the work area.
+  return std::make_unique<TProgressForm>(std::move(cancel_click), nullptr);
 }
 
 void QtUserInterface::ProcessMessages() { QCoreApplication::processEvents(); }

@@ -1,0 +1,53 @@
+#include "zip/unzip_library.h"
+
+#include "platform/dynamic_library.h"
+#include "zip/zip_drives.h"
+
+namespace lorvante::unzip_library {
+namespace {
+
+struct Binding {
+  DynamicLibrary library;
+  TUnzDllExec exec = nullptr;
+  TGetUnzDllVersion version = nullptr;
+};
+
+Binding& TheBinding() {
+  static Binding binding;
+  return binding;
+}
+
+}  // namespace
+
+std::string PathIn(const std::string& directory) {
+  return directory.empty() ? std::string(kFileName) : AppendSlash(directory) + kFileName;
+}
+
+bool Load(const std::string& path) {
+  Binding& b = TheBinding();
+  if (b.library.IsOpen()) return true;
+  DynamicLibrary library;
+  if (!library.Open(path)) return false;
+  auto* exec = reinterpret_cast<TUnzDllExec>(library.Symbol(UNZDLL_EXEC_NAME));
+  auto* version = reinterpret_cast<TGetUnzDllVersion>(library.Symbol(UNZDLL_VERSION_NAME));
+  if (exec == nullptr || version == nullptr) return false;
+  b.library = std::move(library);
+  b.exec = exec;
+  b.version = version;
+  return true;
+}
+
+bool IsLoaded() { return TheBinding().library.IsOpen(); }
+
+unsigned Version() { return TheBinding().version != nullptr ? TheBinding().version() : 0; }
+
+TUnzDllExec Exec() { return TheBinding().exec; }
+
+void Free() {
+  Binding& b = TheBinding();
+  b.exec = nullptr;
+  b.version = nullptr;
+  b.library.Close();
+}
+
+}  // namespace lorvante::unzip_library

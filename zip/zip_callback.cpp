@@ -1,0 +1,164 @@
+// The unzip library's callback: progress, questions to the user, counts of skipped files.
+#include <algorithm>
+#include <cstring>
+
+#include "platform/format.h"
+#include "ui/application.h"
+#include "ui/message_box.h"
+#include "zip/Zip.h"
+#include "zip/zip_messages.h"
+
+namespace lorvante {
+
+int TZip::UnzipCallback(TUnzipCallbackInfo* Info) {
+  // Nothing may unwind through the library: an exception is kept, the run stopped, and the
+  // exception raised again once the library has returned.
+  if (!Cancel && !pending_exception_) {
+    try {
+      HandleAction(*Info);
+    } catch (...) {
+      pending_exception_ = std::current_exception();
+    }
+  }
+  const int result = Cancel || pending_exception_ ? -1 : 0;
+  try {
+    Application.ProcessMessages();
+  } catch (...) {
+    if (!pending_exception_) pending_exception_ = std::current_exception();
+    return -1;
+  }
+  return result;
+}
+
+void TZip::HandleAction(TUnzipCallbackInfo& info) {
+  const std::string text(info.NameOrMessage, strnlen(info.NameOrMessage, sizeof info.NameOrMessage));
+  switch (info.ActionCode) {
+    case UNZ_ACTION_BEGIN_FILE:
+      CurrentFile = text;
+      if (OnZEDBeginFileEvent) {
+        OnZEDBeginFileEvent(this, CurrentFile, info.Value, BatchCount, TotalBytesInBatch);
+      }
+      if (ShowProgressDialog && ProgressForm) ProgressForm->SetMessage(CurrentFile);
+      break;
+    case UNZ_ACTION_PROGRESS: {
+      BatchBytesDone += info.Value;
+      if (OnZEDProgressEvent) OnZEDProgressEvent(this, CurrentFile, info.Value, TotalBytesInBatch);
+      if (ShowProgressDialog && ProgressForm) {
+        const double position = static_cast<double>(BatchBytesDone) * ProgressScale;
+        ProgressForm->SetProgressPos(
+            static_cast<int>(std::clamp(position, 0.0, static_cast<double>(kProgressMax))));
+      }
+      break;
+    }
+    case UNZ_ACTION_END_BATCH:
+      if (OnZEDEndBatchEvent) OnZEDEndBatchEvent(this, SkippedCount, BatchCount, TotalBytesInBatch);
+      if (ShowProgressDialog && ProgressForm) ProgressForm->Hide();
+      break;
+    case UNZ_ACTION_MESSAGE:
+      if (TraceStream && !text.empty()) {
+        TraceStream->WriteBuffer(text.data(), text.size());
+        TraceStream->WriteBuffer("\r\n", 2);
+      }
+      break;
+    case UNZ_ACTION_FILE_COUNT:
+      BatchCount = info.Value;
+      break;
+    case UNZ_ACTION_TOTAL_BYTES:
+      TotalBytesInBatch = info.Value;
+      BatchBytesDone = 0;
+      SkippedCount = 0;
+      ErrorCount = 0;
+      ProgressScale = info.Value == 0 ? 1.0f : static_cast<float>(65535.0 / info.Value);
+      if (ShowProgressDialog && ProgressForm) ProgressForm->SetProgressMax(kProgressMax);
+      break;
+    case UNZ_ACTION_PASSWORD:
+      AskPassword(info, text);
+      break;
+    case UNZ_ACTION_CRC_ERROR:
+      AskDamaged(info, text);
+      break;
+    case UNZ_ACTION_TARGET_EXISTS:
+      DecideOverwrite(info, text);
+      break;
+    case UNZ_ACTION_SKIPPED: {
+      ++SkippedCount;
+      const int reason = info.Value & 0xFF;
+      if (reason >= 4 && reason <= 9) ++ErrorCount;
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+int TZip::Question(const std::function<int()>& ask) {
+  const bool window = ShowProgressDialog && ProgressForm;
+  if (window) ProgressForm->Hide();
+  const int answer = ask();
+  if (window && !Cancel) ProgressForm->Show();
+  return answer;
+}
+
+void TZip::AskPassword(TUnzipCallbackInfo& info, const std::string& name) {
+  Question([&] {
+    const std::string prompt = info.Value == 3 ? Format(zip_texts::kNewPassword, {name})
+                                               : std::string(zip_texts::kPasswordRetry);
+    for (;;) {
+      const std::string answer = Application.UI().InputBox(Application.Title, prompt, "", true);
+      if (answer.empty()) {
+        if (Application.MessageBox(zip_texts::kNoPassword, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+          Cancel = true;
+        }
+        info.Status = 0;
+        info.Value = 0;
+        return 0;
+      }
+      // A password that does not fit the record with its terminator is never cut.
+      if (answer.size() >= sizeof info.NameOrMessage) {
+        Application.MessageBox(zip_texts::kPasswordTooLong, MB_OK | MB_ICONWARNING);
+        continue;
+      }
+      std::memcpy(info.NameOrMessage, answer.c_str(), answer.size() + 1);
+      info.Status = 1;
+      if (info.Value > 0) --info.Value;
+      return 0;
+    }
+  });
+}
+
+void TZip::AskDamaged(TUnzipCallbackInfo& info, const std::string& name) {
+  const int answer = Question([&] {
+    return Application.MessageBox(Format(zip_texts::kCrcError, {name}),
+                                  MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2);
+  });
+  if (answer == IDYES) info.Status = 1;
+  else if (answer == IDNO) info.Status = 0;
+  else Cancel = true;
+}
+
+void TZip::DecideOverwrite(TUnzipCallbackInfo& info, const std::string& name) {
+  const std::uint8_t options = ExtractOptions;
+  if (!(options & (kExtractUpdate | kExtractFreshen | kExtractAskOverwrite))) {
+    info.Value = 1;
+    return;
+  }
+  if (options & (kExtractUpdate | kExtractFreshen)) {
+    info.Value = info.Status & 1;
+    return;
+  }
+  const bool older = info.Status & 1;
+  const int answer = Question([&] {
+    return older ? Application.MessageBox(Format(zip_texts::kOlderFile, {name}),
+                                          MB_YESNOCANCEL | MB_ICONINFORMATION)
+                 : Application.MessageBox(Format(zip_texts::kNewerFile, {name}),
+                                          MB_YESNOCANCEL | MB_ICONSTOP | MB_DEFBUTTON2);
+  });
+  if (answer == IDYES) {
+    info.Value = 1;
+  } else {
+    info.Value = 0;
+    if (answer != IDYES && answer != IDNO) Cancel = true;
+  }
+}
+
+}  // namespace lorvante

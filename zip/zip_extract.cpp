@@ -1,0 +1,119 @@
+// Extraction through the unzip library: the checks before the call, the call record, the
+// progress window and the trace file around the call.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "platform/format.h"
+#include "platform/paths.h"
+#include "ui/application.h"
+#include "ui/message_box.h"
+#include "zip/Zip.h"
+#include "zip/unzip_library.h"
+#include "zip/zip_drives.h"
+#include "zip/zip_messages.h"
+
+namespace lorvante {
+namespace {
+
+extern "C" int32_t UnzipCallbackEntry(TUnzipCallbackInfo* info) {
+  return static_cast<TZip*>(info->Caller)->UnzipCallback(info);
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The program's own path with ".trace" in place of its extension.
+std::string TraceFileName() {
+  std::string program(4096, '\0');
+  const ssize_t n = readlink("/proc/self/exe", program.data(), program.size());
+  program.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  return ChangeFileExt(program.empty() ? "lorvante" : program, ".trace");
+}
+
+}  // namespace
+
+bool TZip::LoadUnzipLibrary() {
+  if (unzip_library::IsLoaded()) return true;
+  if (!unzip_library::Load(unzip_library::PathIn(DllDirectory))) return false;
+  if (unzip_library::Version() < UNZDLL_VERSION) {
+    unzip_library::Free();
+    throw ZipException(zip_texts::kInvalidVersion);
+  }
+  return true;
+}
+
+int TZip::Extract() {
+  Cancel = false;
+  if (FileList.empty()) return 0;
+  if (EOCH.ThisDisk != 0) {
+    Application.MessageBox(zip_texts::kMultiDiskRefused, MB_OK | MB_ICONINFORMATION);
+    return 0;
+  }
+  if (!ExtractDir.empty() && !IsFolder(ExtractDir)) {
+    Application.MessageBox(Format(zip_texts::kNoTargetFolder, {ExtractDir}),
+                           MB_OK | MB_ICONINFORMATION);
+    return 0;
+  }
+  if (!LoadUnzipLibrary()) {
+    throw ZipException(Format(zip_texts::kUnableToLoad,
+                              {"\"" + unzip_library::PathIn(DllDirectory) + "\"."}));
+  }
+
+  // The folder becomes the current directory; the old one is not restored.
+  const std::string folder =
+      ExtractDir.empty() ? ExtractFilePath(ZipFileName()) : AppendSlash(ExtractDir);
+  if (!folder.empty() && chdir(folder.c_str()) != 0) {
+    // ignored: the library is given the folder itself
+  }
+
+  std::vector<TUnzipFileSpec> specs(FileSpecs.size());
+  for (std::size_t i = 0; i < FileSpecs.size(); ++i) specs[i].SpecText = FileSpecs[i].c_str();
+  const std::uint8_t options = ExtractOptions;
+  const bool update = options & kExtractUpdate;
+  const bool freshen = options & kExtractFreshen;
+  const bool test = options & kExtractTest;
+  TUnzipParams params;
+  std::memset(&params, 0, sizeof params);
+  params.Caller = this;
+  params.Version = UNZDLL_VERSION;
+  params.Callback = &UnzipCallbackEntry;
+  params.Password = Password.empty() ? nullptr : Password.c_str();
+  params.TestOnly = test && !update && !freshen ? -1 : 0;
+  params.Reserved40 = -1;
+  params.Update = update ? -1 : 0;
+  params.Freshen = freshen && !update ? -1 : 0;
+  params.KeepFolders = (options & kExtractKeepFolders) ? -1 : 0;
+  params.Plain = !update && !freshen && !test ? -1 : 0;
+  params.SpecCount = static_cast<int32_t>(specs.size());
+  params.ArchivePath = ZipFileName().c_str();
+  params.Specs = specs.empty() ? nullptr : specs.data();
+  params.Reserved104 = 3;
+  params.TargetFolder = folder.c_str();
+  params.Reserved144 = 7;
+
+  // The trace file and the progress window exist only during the call, on every path out.
+  struct CallScope {
+    TZip& zip;
+    ~CallScope() {
+      zip.ProgressForm.reset();
+      zip.TraceStream.reset();
+    }
+  } scope{*this};
+  if (Trace) TraceStream.emplace(FileStream::Create(TraceFileName()));
+  if (ShowProgressDialog) {
+    ProgressForm = Application.UI().CreateProgressDisplay([this] { Cancel = true; });
+    ProgressForm->Show();
+    Application.ProcessMessages();
+  }
+  pending_exception_ = nullptr;
+  const int result = unzip_library::Exec()(&params);
+  if (pending_exception_) std::rethrow_exception(std::exchange(pending_exception_, nullptr));
+  FileSpecs.clear();
+  return result;
+}
+
+}  // namespace lorvante
