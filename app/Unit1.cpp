@@ -27,6 +27,10 @@ TForm1::TForm1(TComponent* AOwner) : TComponent(AOwner) {
   Button1->OnClick = [this](TObject* Sender) { Button1Click(Sender); };
   SaveDialog = new TSaveDialog(this);
   SaveDialog->Name = "SaveDialog";
+  OpenDirectory = new TOpenDirectory(this);
+  OpenDirectory->Name = "OpenDirectory";
+  OpenDirectory->EnableSizing = true;
+  OpenDirectory->NoChangeDir = false;
   SaveDialog->DefaultExt = "txt";
   SaveDialog->Filter = messages::kTextFilter;
   SaveDialog->FilterIndex = 1;
@@ -48,8 +52,7 @@ std::string TForm1::GetDocumentsFolder() { return lorvante::GetDocumentsFolder()
 void TForm1::ShowMessage(const std::string& text) { Application.MessageBox(text, MB_OK); }
 
 bool TForm1::ExportPayload(const std::string& temp_file) {
-  // The folder export of a zip payload is not built yet: such a payload fails to export.
-  if (IsZipPayload) return false;
+  if (IsZipPayload) return ExportFolder(temp_file, GetDocumentsFolder());
   return ExportText(temp_file);
 }
 

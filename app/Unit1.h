@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/des_layer.h"
+#include "opendir/OpenDir.h"
 #include "ui/component.h"
 #include "ui/dialogs.h"
 
@@ -20,6 +21,7 @@ class TForm1 : public TComponent {
 
   TButton* Button1;
   TSaveDialog* SaveDialog;
+  TOpenDirectory* OpenDirectory;
 
   std::string InputFileName;   // argument 1, unchanged
   std::string TempFileName;    // the decrypted payload in the private temporary folder
@@ -39,6 +41,9 @@ class TForm1 : public TComponent {
   std::string GetTempFolder();
   std::string GetDocumentsFolder();
   bool ExportPayload(const std::string& temp_file);
+  // Extracts the zip archive `archive` into the folder the user picks, starting in
+  // `initial_dir`. True when the user cancelled or no file was skipped for an error.
+  bool ExportFolder(const std::string& archive, const std::string& initial_dir);
 
   // Text export: asks for the output file and decompresses the gzip payload in `temp_file` into
   // it. False when the dialog was cancelled or the gzip data is corrupt; other failures raise.

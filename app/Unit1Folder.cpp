@@ -1,0 +1,45 @@
+// The folder export: the archive in the temporary file is extracted into the folder the user
+// picks.
+#include <sys/stat.h>
+
+#include <memory>
+
+#include "app/Unit1.h"
+#include "zip/Zip.h"
+
+namespace lorvante {
+namespace {
+
+// Replace an existing file only when it is older than the archived copy (bit 0); the library
+// gets the flag of bit 4 as well.
+constexpr std::uint8_t kFolderExportOptions = kExtractUpdate | kExtractKeepFolders;  // 17
+
+bool IsFolder(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+bool TForm1::ExportFolder(const std::string& archive, const std::string& initial_dir) {
+  OpenDirectory->InitialDir = initial_dir;
+  if (!OpenDirectory->Execute()) return true;
+
+  // A folder chosen only in its network form leaves Directory empty; an empty target would
+  // mean the archive's own folder, the private temporary one. The network form serves when it
+  // names a folder that can be reached; otherwise the export fails openly.
+  std::string target = OpenDirectory->Directory();
+  if (target.empty()) {
+    target = OpenDirectory->UNCDirectory();
+    if (target.empty() || !IsFolder(target)) return false;
+  }
+
+  const auto zip = std::make_unique<TZip>(this);
+  zip->SetZipFileName(archive);
+  zip->ExtractOptions = kFolderExportOptions;
+  zip->ExtractDir = target;
+  zip->Extract();
+  return zip->ErrorCount == 0;
+}
+
+}  // namespace lorvante
