@@ -1,6 +1,9 @@
 #include "zip/unzip_library.h"
 
+#include <unistd.h>
+
 #include "platform/dynamic_library.h"
+#include "platform/paths.h"
 #include "zip/zip_drives.h"
 
 namespace lorvante::unzip_library {
@@ -20,7 +23,19 @@ Binding& TheBinding() {
 }  // namespace
 
 std::string PathIn(const std::string& directory) {
-  return directory.empty() ? std::string(kFileName) : AppendSlash(directory) + kFileName;
+  if (!directory.empty()) return AppendSlash(directory) + kFileName;
+  // The library the program was built or installed with lies in the library folder beside its
+  // own folder (as its RUNPATH says). It is looked up here rather than left to the loader, whose
+  // search may start from another object than the program (a sanitizer's runtime, say).
+  std::string program(4096, '\0');
+  const ssize_t n = readlink("/proc/self/exe", program.data(), program.size());
+  if (n > 0) {
+    program.resize(static_cast<std::size_t>(n));
+    const std::string beside =
+        ExtractFilePath(program) + "../" + LORVANTE_LIBDIR + "/" + kFileName;
+    if (access(beside.c_str(), F_OK) == 0) return ExpandFileName(beside);
+  }
+  return kFileName;
 }
 
 bool Load(const std::string& path) {

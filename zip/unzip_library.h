@@ -10,8 +10,9 @@ namespace lorvante::unzip_library {
 // The library's file name on this platform.
 inline constexpr char kFileName[] = "libunzdll.so";
 
-// Where it is looked for: `directory` with a final '/' and the file name, or the bare file name
-// (found beside the program through its RUNPATH, or in the system's library folders).
+// Where it is looked for: `directory` with a final '/' and the file name; with no directory, the
+// library folder beside the program's own (where the build and the install put it), else the
+// bare file name for the system's library search.
 std::string PathIn(const std::string& directory);
 
 // Loads the library from `path` unless it is already loaded. False when it cannot be loaded or

@@ -320,10 +320,12 @@ TEST_F(TextExport, InputChosenThroughALinkIsReplacedBehindIt) {
   EXPECT_TRUE(S_ISLNK(st.st_mode));
 }
 
-TEST_F(TextExport, ZipPayloadDoesNotOpenTheSaveDialog) {
+TEST_F(TextExport, ZipPayloadOpensTheFolderPickerNotTheSaveDialog) {
   const std::string input = Encrypted("in/data.zip.des", Bytes("PK\3\4 an archive"), true);
-  EXPECT_EQ(Convert(input, std::nullopt), Texts{messages::kExportFailed});
-  EXPECT_EQ(ui.shown.size(), 1u);
+  ui.AnswerFolderDialog(ScriptedUserInterface::CancelFolder());
+  EXPECT_EQ(Convert(input, std::nullopt), Texts{});
+  ASSERT_EQ(ui.shown.size(), 1u);
+  EXPECT_EQ(ui.shown[0].kind, ShownItem::Kind::kFolderDialog);
 }
 
 // A full disk, stood in for by a file-size limit in a child process: the temporary file (a few
