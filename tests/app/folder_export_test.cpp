@@ -2,11 +2,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <utime.h>
-#include <zip.h>
 
 #include <filesystem>
 
 #include "tests/app/form_fixture.h"
+#include "tests/support/zip_fixture.h"
 #include "ui/message_box.h"
 
 namespace lorvante {
@@ -15,31 +15,9 @@ namespace {
 using test::Bytes;
 using Texts = std::vector<std::string>;
 
-struct Entry {
-  std::string name;
-  std::string data;
-  time_t mtime;
-};
-
 constexpr time_t kArchived = 1700000000;  // 2023-11-14
 
-// A zip archive of `entries`, stored without compression so that tests can damage the data.
-std::vector<std::uint8_t> MakeArchive(const std::vector<Entry>& entries) {
-  test::TempDir dir;
-  const std::string path = dir / "a.zip";
-  int error = 0;
-  zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-  EXPECT_NE(archive, nullptr);
-  for (const Entry& e : entries) {
-    zip_source_t* source = zip_source_buffer(archive, e.data.data(), e.data.size(), 0);
-    const zip_int64_t index = zip_file_add(archive, e.name.c_str(), source, ZIP_FL_ENC_UTF_8);
-    EXPECT_GE(index, 0);
-    zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0);
-    zip_file_set_mtime(archive, static_cast<zip_uint64_t>(index), e.mtime, 0);
-  }
-  EXPECT_EQ(zip_close(archive), 0);
-  return test::ReadBytes(path);
-}
+using test::MakeStoredArchive;
 
 void SetTime(const std::string& path, time_t when) {
   const utimbuf times{when, when};
@@ -67,7 +45,7 @@ class FolderExport : public test::FormTest {
 
 TEST_F(FolderExport, ChosenFolderReceivesEveryFileWithProgress) {
   const std::string big(300000, 'x');
-  const auto archive = MakeArchive({{"readme.txt", "első sor\n", kArchived},
+  const auto archive = MakeStoredArchive({{"readme.txt", "első sor\n", kArchived},
                                     {"sub/data.bin", big, kArchived},
                                     {"sub/deeper/empty.txt", "", kArchived}});
   EXPECT_EQ(Convert(archive, ScriptedUserInterface::ChooseFolder(out)), Texts{});
@@ -85,7 +63,7 @@ TEST_F(FolderExport, ChosenFolderReceivesEveryFileWithProgress) {
 }
 
 TEST_F(FolderExport, CancelledPickerEndsSilentlyWithNothingExtracted) {
-  const auto archive = MakeArchive({{"a.txt", "a", kArchived}});
+  const auto archive = MakeStoredArchive({{"a.txt", "a", kArchived}});
   EXPECT_EQ(Convert(archive, ScriptedUserInterface::CancelFolder()), Texts{});
   EXPECT_TRUE(std::filesystem::is_empty(out));
   EXPECT_TRUE(ui.progress_log.empty());
@@ -94,7 +72,7 @@ TEST_F(FolderExport, CancelledPickerEndsSilentlyWithNothingExtracted) {
 // Existing files older than the archived copies are replaced, newer or equally old ones kept,
 // and nobody is asked.
 TEST_F(FolderExport, ExistingFilesAreReplacedOnlyWhenOlder) {
-  const auto archive = MakeArchive({{"old.txt", "archived", kArchived},
+  const auto archive = MakeStoredArchive({{"old.txt", "archived", kArchived},
                                     {"new.txt", "archived", kArchived},
                                     {"same.txt", "archived", kArchived}});
   test::WriteText(out + "/old.txt", "mine");
@@ -132,12 +110,9 @@ TEST_F(FolderExport, UnreadableArchiveShowsTheComponentsMessage) {
 // A file whose data is damaged: the component asks, the answer No discards it, and the driver
 // reports the export as failed after the component's question.
 TEST_F(FolderExport, FileSkippedWithAnErrorFailsTheExport) {
-  auto archive = MakeArchive({{"good.txt", "good", kArchived},
+  auto archive = MakeStoredArchive({{"good.txt", "good", kArchived},
                               {"bad.txt", "DAMAGED-PART-OF-THE-DATA", kArchived}});
-  const std::string marker = "DAMAGED";
-  const auto at = std::search(archive.begin(), archive.end(), marker.begin(), marker.end());
-  ASSERT_NE(at, archive.end());
-  *at = 'd';
+  test::DamageAt(archive, "DAMAGED");
   ui.AnswerMessageBox(IDNO);
   const Texts texts = Convert(archive, ScriptedUserInterface::ChooseFolder(out));
   ASSERT_EQ(texts.size(), 2u);
@@ -150,7 +125,7 @@ TEST_F(FolderExport, FileSkippedWithAnErrorFailsTheExport) {
 // A choice that has only a network form that cannot be reached: the archive must not land in
 // the temporary folder; the export fails openly.
 TEST_F(FolderExport, NetworkOnlyChoiceThatCannotBeReachedFailsTheExport) {
-  const auto archive = MakeArchive({{"a.txt", "a", kArchived}});
+  const auto archive = MakeStoredArchive({{"a.txt", "a", kArchived}});
   const Texts texts =
       Convert(archive, ScriptedUserInterface::ChooseFolder("//nowhere-server/share/x"));
   EXPECT_EQ(texts, Texts{messages::kExportFailed});

@@ -6,6 +6,7 @@
 
 #include "app/encrypt.h"
 #include "tests/e2e/terminal_run.h"
+#include "tests/support/zip_fixture.h"
 
 namespace lorvante {
 namespace {
@@ -74,6 +75,26 @@ TEST_F(Terminal, OverwriteQuestionIsAnswered) {
   run = machine.Run({input}, output + "\ny\n");
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(test::ReadText(output), "new");
+}
+
+// A tagged file extracted into a folder given at the prompt; a damaged entry's question is
+// answered on the terminal, and the export then ends with the driver's message.
+TEST_F(Terminal, TaggedFileIsExtractedWithAQuestionAnswered) {
+  auto archive = test::MakeStoredArchive({{"adatok/jó.txt", "rendben", 1700000000},
+                                          {"adatok/rossz.txt", "SERULT ADAT", 1700000000}});
+  test::DamageAt(archive, "SERULT");
+  const std::string input = machine.dir() / "adatok.zip.des";
+  test::WriteBytes(input, EncryptPayload(archive, true));
+  const std::string target = machine.dir() / "cel";
+  std::filesystem::create_directory(target);
+  const auto run = machine.Run({input}, target + "\nn\n");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.err.find("\"adatok/rossz.txt\" may be corrupted (CRC error)."), std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("LORVANTE: Az állomány kitömörítése sikertelen.\n"), std::string::npos)
+      << run.err;
+  EXPECT_EQ(test::ReadText(target + "/adatok/jó.txt"), "rendben");
+  EXPECT_FALSE(std::filesystem::exists(target + "/adatok/rossz.txt"));
 }
 
 // Whatever display or platform the environment names, a program that cannot reach one runs in
