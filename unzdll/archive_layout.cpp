@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <ctime>
 
-#include "unzdll/byte_cursor.h"
+#include "platform/byte_cursor.h"
 
 namespace unzdll {
 namespace {
@@ -60,7 +60,7 @@ bool ReadZip64End(int fd, std::uint64_t end_position, EndRecord& record) {
   const std::uint64_t position = end_position - kZip64LocatorSize - kZip64EndSize;
   std::uint8_t bytes[kZip64EndSize];
   if (!ReadAt(fd, position, bytes, sizeof bytes)) return false;
-  ByteCursor cursor({bytes, sizeof bytes});
+  lorvante::ByteCursor cursor({bytes, sizeof bytes});
   if (cursor.U32() != kZip64EndSignature) return false;
   cursor.Skip(8 + 2 + 2 + 4 + 4 + 8);
   record.entries = cursor.U64();
@@ -80,7 +80,7 @@ std::optional<EndRecord> FindEndRecord(int fd, std::uint64_t file_size) {
   if (!ReadAt(fd, base, tail.data(), tail.size())) return std::nullopt;
   for (std::size_t i = tail.size() - kEndSize + 1; i-- > 0;) {
     if (Le32(&tail[i]) != kEndSignature) continue;
-    ByteCursor cursor({&tail[i], kEndSize});
+    lorvante::ByteCursor cursor({&tail[i], kEndSize});
     cursor.Skip(4);
     const std::uint16_t this_disk = cursor.U16();
     const std::uint16_t cd_disk = cursor.U16();
@@ -107,14 +107,14 @@ std::optional<EndRecord> FindEndRecord(int fd, std::uint64_t file_size) {
 
 // The extended timestamp field (0x5455): flags, then the modification time when bit 0 is set.
 std::optional<std::int64_t> FindUnixTime(std::span<const std::uint8_t> extra) {
-  ByteCursor cursor(extra);
-  while (cursor.left() >= 4) {
+  lorvante::ByteCursor cursor(extra);
+  while (cursor.Remaining() >= 4) {
     const std::uint16_t id = cursor.U16();
     const std::uint16_t length = cursor.U16();
     auto block = cursor.Block(length);
     if (!cursor.ok()) break;
     if (id != 0x5455 || length < 5 || (block[0] & 1) == 0) continue;
-    ByteCursor field(block);
+    lorvante::ByteCursor field(block);
     field.Skip(1);
     return static_cast<std::int32_t>(field.U32());
   }
@@ -125,13 +125,13 @@ std::optional<std::int64_t> FindUnixTime(std::span<const std::uint8_t> extra) {
 // in this order, each only when saved so.
 void ApplyZip64(std::span<const std::uint8_t> extra, CentralEntry& entry, bool big_size,
                 bool big_compressed, bool big_offset) {
-  ByteCursor cursor(extra);
-  while (cursor.left() >= 4) {
+  lorvante::ByteCursor cursor(extra);
+  while (cursor.Remaining() >= 4) {
     const std::uint16_t id = cursor.U16();
     const std::uint16_t length = cursor.U16();
     auto block = cursor.Block(length);
     if (!cursor.ok() || id != 0x0001) continue;
-    ByteCursor field(block);
+    lorvante::ByteCursor field(block);
     if (big_size) entry.size = field.U64();
     if (big_compressed) entry.compressed_size = field.U64();
     if (big_offset) entry.local_offset = field.U64();
@@ -182,7 +182,7 @@ std::optional<ArchiveLayout> ReadArchiveLayout(int fd, std::string& why) {
     why = "the central directory is shorter than its entry count";
     return std::nullopt;
   }
-  ByteCursor cursor(directory);
+  lorvante::ByteCursor cursor(directory);
   layout.entries.reserve(end->entries);
   for (std::uint64_t i = 0; i < end->entries; ++i) {
     CentralEntry entry;
@@ -233,7 +233,7 @@ std::optional<ArchiveLayout> ReadArchiveLayout(int fd, std::string& why) {
       why = "a local file header is missing or damaged";
       return std::nullopt;
     }
-    ByteCursor header({local, sizeof local});
+    lorvante::ByteCursor header({local, sizeof local});
     header.Skip(26);
     const std::uint64_t lengths = header.U16() + static_cast<std::uint64_t>(header.U16());
     const std::uint64_t range_end = entry.local_offset + kLocalSize + lengths;

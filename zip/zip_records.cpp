@@ -1,6 +1,6 @@
 // Decoding of the records the component reads, field by field, little-endian.
 #include "zip/Zip.h"
-#include "zip/byte_cursor.h"
+#include "platform/byte_cursor.h"
 
 #include <algorithm>
 

@@ -1,4 +1,7 @@
-// Little-endian reading over a block of bytes; every read is checked against the block's end.
+// A bounds-checked reader of little-endian fields from a block of bytes.
+//
+// Every read past the end yields zero (or nothing) and marks the cursor as failed; a decoder
+// reads all its fields and then asks once whether they were all there.
 #pragma once
 
 #include <cstddef>
@@ -6,16 +9,18 @@
 #include <span>
 #include <string>
 
-namespace unzdll {
+namespace lorvante {
 
 class ByteCursor {
  public:
   explicit ByteCursor(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
 
   bool ok() const { return ok_; }
-  std::size_t position() const { return pos_; }
-  std::size_t left() const { return ok_ ? bytes_.size() - pos_ : 0; }
+  std::size_t Position() const { return pos_; }
+  // Bytes not read yet; 0 once a read has failed.
+  std::size_t Remaining() const { return ok_ ? bytes_.size() - pos_ : 0; }
 
+  std::uint8_t U8() { return static_cast<std::uint8_t>(Unsigned(1)); }
   std::uint16_t U16() { return static_cast<std::uint16_t>(Unsigned(2)); }
   std::uint32_t U32() { return static_cast<std::uint32_t>(Unsigned(4)); }
   std::uint64_t U64() { return Unsigned(8); }
@@ -56,4 +61,4 @@ class ByteCursor {
   bool ok_ = true;
 };
 
-}  // namespace unzdll
+}  // namespace lorvante
