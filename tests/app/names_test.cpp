@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "app/Unit1.h"
 
 namespace lorvante {
@@ -10,6 +12,8 @@ struct NameCase {
   const char* output;
   const char* temp;  // after the temporary folder "T/"
 };
+
+void PrintTo(const NameCase& c, std::ostream* os) { *os << '"' << c.input << '"'; }
 
 class NameDerivation : public testing::TestWithParam<NameCase> {};
 

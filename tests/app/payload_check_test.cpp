@@ -29,6 +29,10 @@ struct PayloadCase {
   bool passes;
 };
 
+void PrintTo(const PayloadCase& c, std::ostream* os) {
+  *os << (c.is_zip ? "zip" : "gzip") << " of " << c.head.size() << " bytes";
+}
+
 class PayloadCheck : public testing::TestWithParam<PayloadCase> {};
 
 TEST_P(PayloadCheck, FirstBytes) {
