@@ -31,7 +31,8 @@ int TZip::UnzipCallback(TUnzipCallbackInfo* Info) {
 }
 
 void TZip::HandleAction(TUnzipCallbackInfo& info) {
-  const std::string text(info.NameOrMessage, strnlen(info.NameOrMessage, sizeof info.NameOrMessage));
+  const std::string text(info.NameOrMessage,
+                         strnlen(info.NameOrMessage, sizeof info.NameOrMessage));
   switch (info.ActionCode) {
     case UNZ_ACTION_BEGIN_FILE:
       CurrentFile = text;
@@ -127,13 +128,18 @@ void TZip::AskPassword(TUnzipCallbackInfo& info, const std::string& name) {
 }
 
 void TZip::AskDamaged(TUnzipCallbackInfo& info, const std::string& name) {
-  const int answer = Question([&] {
-    return Application.MessageBox(Format(zip_texts::kCrcError, {name}),
-                                  MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2);
+  // Cancel is set inside the question, so that the window stays hidden after it.
+  Question([&] {
+    const int answer = Application.MessageBox(Format(zip_texts::kCrcError, {name}),
+                                              MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2);
+    if (answer == IDYES)
+      info.Status = 1;
+    else if (answer == IDNO)
+      info.Status = 0;
+    else
+      Cancel = true;
+    return answer;
   });
-  if (answer == IDYES) info.Status = 1;
-  else if (answer == IDNO) info.Status = 0;
-  else Cancel = true;
 }
 
 void TZip::DecideOverwrite(TUnzipCallbackInfo& info, const std::string& name) {
@@ -147,18 +153,15 @@ void TZip::DecideOverwrite(TUnzipCallbackInfo& info, const std::string& name) {
     return;
   }
   const bool older = info.Status & 1;
-  const int answer = Question([&] {
-    return older ? Application.MessageBox(Format(zip_texts::kOlderFile, {name}),
-                                          MB_YESNOCANCEL | MB_ICONINFORMATION)
-                 : Application.MessageBox(Format(zip_texts::kNewerFile, {name}),
-                                          MB_YESNOCANCEL | MB_ICONSTOP | MB_DEFBUTTON2);
+  Question([&] {
+    const int answer = older ? Application.MessageBox(Format(zip_texts::kOlderFile, {name}),
+                                                      MB_YESNOCANCEL | MB_ICONINFORMATION)
+                             : Application.MessageBox(Format(zip_texts::kNewerFile, {name}),
+                                                      MB_YESNOCANCEL | MB_ICONSTOP | MB_DEFBUTTON2);
+    info.Value = answer == IDYES ? 1 : 0;
+    if (answer != IDYES && answer != IDNO) Cancel = true;  // set before the window is shown again
+    return answer;
   });
-  if (answer == IDYES) {
-    info.Value = 1;
-  } else {
-    info.Value = 0;
-    if (answer != IDYES && answer != IDNO) Cancel = true;
-  }
 }
 
 }  // namespace lorvante

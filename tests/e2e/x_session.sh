@@ -54,3 +54,15 @@ expect_exit() {
   app_pid=
   [ "$status" -eq "$1" ] || fail "exit status $status, expected $1: $(cat "$work/out.log")"
 }
+
+# Focuses window $1 and presses key $2 until the window is gone: a key sent while the window
+# is still settling under load may be lost.
+press_until_gone() {
+  local i
+  for i in $(seq 1 20); do
+    xdotool windowfocus --sync "$1" key "$2" 2>/dev/null || true
+    sleep 0.5
+    xdotool search --onlyvisible --name . 2>/dev/null | grep -qx "$1" || return 0
+  done
+  fail "window $1 did not go away on $2"
+}
