@@ -19,6 +19,11 @@ Xvfb -displayfd "$display_fd" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.
 xvfb_pid=$!
 read -r -t 20 display_number <&"$display_fd"
 export DISPLAY=":$display_number"
+# The server reports its number as it starts; wait until it answers requests.
+for i in $(seq 1 100); do
+  xdpyinfo >/dev/null 2>&1 && break
+  sleep 0.1
+done
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/run"
@@ -26,7 +31,11 @@ export TMPDIR="$work/tmp" LC_ALL=C.UTF-8
 mkdir -p "$HOME/Documents" "$XDG_RUNTIME_DIR" "$TMPDIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+fail() {
+  echo "FAIL: $*" >&2
+  [ -s "$work/out.log" ] && { echo "program output:" >&2; cat "$work/out.log" >&2; }
+  exit 1
+}
 
 # Starts the program in the background: app_pid is its process.
 start_program() {
