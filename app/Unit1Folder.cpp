@@ -1,10 +1,9 @@
 // The folder export: the archive in the temporary file is extracted into the folder the user
 // picks.
-#include <sys/stat.h>
-
 #include <memory>
 
 #include "app/Unit1.h"
+#include "platform/paths.h"
 #include "zip/Zip.h"
 
 namespace lorvante {
@@ -13,11 +12,6 @@ namespace {
 // Replace an existing file only when it is older than the archived copy (bit 0); the library
 // gets the flag of bit 4 as well.
 constexpr std::uint8_t kFolderExportOptions = kExtractUpdate | kExtractKeepFolders;  // 17
-
-bool IsFolder(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 }  // namespace
 
@@ -31,7 +25,7 @@ bool TForm1::ExportFolder(const std::string& archive, const std::string& initial
   std::string target = OpenDirectory->Directory();
   if (target.empty()) {
     target = OpenDirectory->UNCDirectory();
-    if (target.empty() || !IsFolder(target)) return false;
+    if (target.empty() || !DirectoryExists(target)) return false;
   }
 
   const auto zip = std::make_unique<TZip>(this);

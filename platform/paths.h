@@ -25,4 +25,12 @@ std::string ExpandFileName(std::string_view path);
 // The process's current directory; empty when it cannot be read.
 std::string GetCurrentDir();
 
+// Whether `path` names an existing folder (links followed).
+bool DirectoryExists(const std::string& path);
+// Whether `path` names something that exists and is not a folder (links followed).
+bool FileExists(const std::string& path);
+
+// The absolute path of the running program; empty when it cannot be read.
+std::string GetProgramPath();
+
 }  // namespace lorvante

@@ -8,16 +8,12 @@
 #include "platform/file_stream.h"
 #include "platform/format.h"
 #include "platform/oem_names.h"
+#include "platform/paths.h"
 #include "zip/zip_drives.h"
 #include "zip/zip_messages.h"
 
 namespace lorvante {
 namespace {
-
-bool FileExists(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
-}
 
 // Creates `path`, which must not exist yet, holding the fixed bytes of `record`: an archive
 // without entries. A file that could not be written completely is removed again.

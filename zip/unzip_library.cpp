@@ -1,7 +1,5 @@
 #include "zip/unzip_library.h"
 
-#include <unistd.h>
-
 #include "platform/dynamic_library.h"
 #include "platform/paths.h"
 #include "zip/zip_drives.h"
@@ -27,13 +25,10 @@ std::string PathIn(const std::string& directory) {
   // The library the program was built or installed with lies in the library folder beside its
   // own folder (as its RUNPATH says). It is looked up here rather than left to the loader, whose
   // search may start from another object than the program (a sanitizer's runtime, say).
-  std::string program(4096, '\0');
-  const ssize_t n = readlink("/proc/self/exe", program.data(), program.size());
-  if (n > 0) {
-    program.resize(static_cast<std::size_t>(n));
-    const std::string beside =
-        ExtractFilePath(program) + "../" + LORVANTE_LIBDIR + "/" + kFileName;
-    if (access(beside.c_str(), F_OK) == 0) return ExpandFileName(beside);
+  const std::string program = GetProgramPath();
+  if (!program.empty()) {
+    const std::string beside = ExtractFilePath(program) + "../" + LORVANTE_LIBDIR + "/" + kFileName;
+    if (FileExists(beside)) return ExpandFileName(beside);
   }
   return kFileName;
 }
@@ -52,11 +47,17 @@ bool Load(const std::string& path) {
   return true;
 }
 
-bool IsLoaded() { return TheBinding().library.IsOpen(); }
+bool IsLoaded() {
+  return TheBinding().library.IsOpen();
+}
 
-unsigned Version() { return TheBinding().version != nullptr ? TheBinding().version() : 0; }
+unsigned Version() {
+  return TheBinding().version != nullptr ? TheBinding().version() : 0;
+}
 
-TUnzDllExec Exec() { return TheBinding().exec; }
+TUnzDllExec Exec() {
+  return TheBinding().exec;
+}
 
 void Free() {
   Binding& b = TheBinding();

@@ -1,5 +1,7 @@
 #include "zip/zip_drives.h"
 
+#include "platform/paths.h"
+
 #include <sys/stat.h>
 
 #include "platform/drives.h"
@@ -13,11 +15,6 @@ namespace {
 
 constexpr std::string_view kDiskLabelPrefix = "PKBACK# ";
 constexpr std::size_t kDiskNumberDigits = 3;
-
-bool FileExists(std::string_view path) {
-  struct stat st {};
-  return stat(std::string(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
-}
 
 // Hosts whose file systems separate folders with '\': MS-DOS (FAT), OS/2 (HPFS), Windows (NTFS),
 // the host number some Windows tools write (11), VFAT.
@@ -74,7 +71,7 @@ bool GetVolumeLabel(std::string_view Drive, std::string& Label) {
 }
 
 int GetDiskNumber(std::string_view Path) {
-  if (!FileExists(Path)) return 0;
+  if (!FileExists(std::string(Path))) return 0;
   if (GetPathDriveType(Path) != DRIVE_REMOVABLE) return 0;
   std::string label;
   if (!GetVolumeLabel(ExtractFileDrive(Path), label)) return 0;

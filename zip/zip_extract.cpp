@@ -1,6 +1,5 @@
 // Extraction through the unzip library: the checks before the call, the call record, the
 // progress window and the trace file around the call.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -19,19 +18,6 @@ namespace {
 
 extern "C" int32_t UnzipCallbackEntry(TUnzipCallbackInfo* info) {
   return static_cast<TZip*>(info->Caller)->UnzipCallback(info);
-}
-
-bool IsFolder(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-// The program's own path with ".trace" in place of its extension.
-std::string TraceFileName() {
-  std::string program(4096, '\0');
-  const ssize_t n = readlink("/proc/self/exe", program.data(), program.size());
-  program.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-  return ChangeFileExt(program.empty() ? "lorvante" : program, ".trace");
 }
 
 }  // namespace
@@ -53,14 +39,14 @@ int TZip::Extract() {
     Application.MessageBox(zip_texts::kMultiDiskRefused, MB_OK | MB_ICONINFORMATION);
     return 0;
   }
-  if (!ExtractDir.empty() && !IsFolder(ExtractDir)) {
+  if (!ExtractDir.empty() && !DirectoryExists(ExtractDir)) {
     Application.MessageBox(Format(zip_texts::kNoTargetFolder, {ExtractDir}),
                            MB_OK | MB_ICONINFORMATION);
     return 0;
   }
   if (!LoadUnzipLibrary()) {
-    throw ZipException(Format(zip_texts::kUnableToLoad,
-                              {"\"" + unzip_library::PathIn(DllDirectory) + "\"."}));
+    throw ZipException(
+        Format(zip_texts::kUnableToLoad, {"\"" + unzip_library::PathIn(DllDirectory) + "\"."}));
   }
 
   // The folder becomes the current directory; the old one is not restored.
@@ -103,7 +89,12 @@ int TZip::Extract() {
       zip.TraceStream.reset();
     }
   } scope{*this};
-  if (Trace) TraceStream.emplace(FileStream::Create(TraceFileName()));
+  if (Trace) {
+    // The program's own path with ".trace" in place of its extension.
+    const std::string program = GetProgramPath();
+    TraceStream.emplace(
+        FileStream::Create(ChangeFileExt(program.empty() ? "lorvante" : program, ".trace")));
+  }
   if (ShowProgressDialog) {
     ProgressForm = Application.UI().CreateProgressDisplay([this] { Cancel = true; });
     ProgressForm->Show();

@@ -6,6 +6,7 @@
 #include "app/key.h"
 #include "des/des_ecb.h"
 #include "platform/error_texts.h"
+#include "tests/support/des_vectors.h"
 #include "tests/support/test_support.h"
 
 namespace lorvante {
@@ -13,24 +14,9 @@ namespace {
 
 using test::RandomBytes;
 
-struct KnownAnswer {
-  std::uint8_t key[8];
-  std::uint8_t plain[8];
-  std::uint8_t cipher[8];
-};
-
-// Published vectors: the worked example of FIPS 46 and the ECB example of FIPS 81.
-constexpr KnownAnswer kVectors[] = {
-    {{0x13, 0x34, 0x57, 0x79, 0x9B, 0xBC, 0xDF, 0xF1},
-     {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF},
-     {0x85, 0xE8, 0x13, 0x54, 0x0F, 0x0A, 0xB4, 0x05}},
-    {{0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF},
-     {0x4E, 0x6F, 0x77, 0x20, 0x69, 0x73, 0x20, 0x74},  // "Now is t"
-     {0x3F, 0xA4, 0x0E, 0x8A, 0x98, 0x4D, 0x48, 0x15}},
-};
-
+// Published vectors, both ways through the kernel the program uses.
 TEST(DesEcb, PublishedVectorsBothWays) {
-  for (const KnownAnswer& v : kVectors) {
+  for (const test::DesKnownAnswer& v : test::kDesVectors) {
     const des::EcbCipher cipher(v.key);
     std::uint8_t out[8];
     cipher.Encrypt(v.plain, out, 1);
@@ -60,9 +46,9 @@ TEST(DesEcb, AgreesWithOpenSsl) {
   for (const std::size_t size : {8u, 4096u, 4104u, 70000u}) {
     const auto plain = RandomBytes(size, static_cast<std::uint32_t>(size));
     test::WriteBytes(dir / "plain", plain);
-    const auto run = test::Run({"/usr/bin/openssl", "enc", "-des-ecb", "-nopad", "-K", Hex(key),
-                                "-provider", "legacy", "-provider", "default", "-in",
-                                dir / "plain", "-out", dir / "cipher"});
+    const auto run =
+        test::Run({"/usr/bin/openssl", "enc", "-des-ecb", "-nopad", "-K", Hex(key), "-provider",
+                   "legacy", "-provider", "default", "-in", dir / "plain", "-out", dir / "cipher"});
     ASSERT_EQ(run.status, 0) << run.err;
     auto data = test::ReadBytes(dir / "cipher");
     ASSERT_EQ(data.size(), size);

@@ -62,11 +62,6 @@ std::string Trim(const std::string& text) {
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-bool IsFolder(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 bool Exists(const std::string& path) {
   struct stat info {};
   return stat(path.c_str(), &info) == 0;
@@ -317,7 +312,7 @@ std::optional<std::string> TerminalUserInterface::SaveDialog(const SaveDialogReq
     if (AcceptsOffered(typed)) typed = offered;
     if (typed.empty()) return std::nullopt;  // the line was erased
     std::string path = AbsolutePath(typed);
-    if (IsFolder(path)) {
+    if (DirectoryExists(path)) {
       Show(path + "\nThis is a folder. Type a file name.\n");
       continue;
     }
@@ -325,11 +320,11 @@ std::optional<std::string> TerminalUserInterface::SaveDialog(const SaveDialogReq
       path += "." + request.default_suffix;
     }
     const std::string folder = ExtractFilePath(path);
-    if (!IsFolder(folder)) {
+    if (!DirectoryExists(folder)) {
       Show(path + "\nThe folder does not exist. Check the path and try again.\n");
       continue;
     }
-    if (IsFolder(path)) {
+    if (DirectoryExists(path)) {
       Show(path + "\nThis is a folder. Type a file name.\n");
       continue;
     }
@@ -346,7 +341,7 @@ void TerminalUserInterface::RunFolderDialog(const FolderDialogRequest& request,
                                             FolderDialogClient& client) {
   std::string current =
       AbsolutePath(request.initial_dir.empty() ? GetCurrentDir() : request.initial_dir);
-  if (!IsFolder(current)) current = AbsolutePath(GetCurrentDir());
+  if (!DirectoryExists(current)) current = AbsolutePath(GetCurrentDir());
   const std::string title = request.title.empty() ? "Folder" : request.title;
   client.DialogShow();
   client.DialogFolderChange(current);
@@ -358,7 +353,7 @@ void TerminalUserInterface::RunFolderDialog(const FolderDialogRequest& request,
     if (AcceptsOffered(typed)) typed = current;
     if (typed.empty()) break;  // the line was erased
     const std::string folder = AbsolutePath(typed);
-    if (!IsFolder(folder)) {
+    if (!DirectoryExists(folder)) {
       Show(folder + "\nThis folder does not exist.\n");
       continue;
     }
