@@ -25,6 +25,7 @@
 
 #include "opendir/OpenDir.h"
 #include "platform/paths.h"
+#include "tests/opendir/open_directory_fixture.h"
 #include "tests/support/test_support.h"
 #include "ui/application.h"
 #include "ui/qt/qt_ui.h"
@@ -124,22 +125,13 @@ struct DialogParts {
   }
 };
 
-struct Event {
-  std::string name;
-  TObject* sender;
-  std::string directory;
-  std::string unc_directory;
-};
-
-class FolderDialogTest : public testing::Test {
+class FolderDialogTest : public test::OpenDirectoryFixture<QtUserInterface> {
  protected:
   void SetUp() override {
-    Application.SetUI(&ui_);
+    OpenDirectoryFixture::SetUp();
     for (const char* name : {"Alpha", "Beta", "Gamma"}) fs::create_directories(tmp_ / name);
     test::WriteText(tmp_ / "note.txt", "a file is not listed");
-    start_dir_ = GetCurrentDir();
     dialog_.InitialDir = tmp_.path();
-    dialog_.ReadMountTable = [] { return MountTable(); };
     dialog_.OnFolderChange = Logger("folder");
     dialog_.OnClose = Logger("close");
     const TNotifyEvent log_show = Logger("show");
@@ -149,23 +141,6 @@ class FolderDialogTest : public testing::Test {
       QTimer::singleShot(0, &context_, [this] { RunScript(); });
     };
   }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::current_path(start_dir_, ignored);
-    Application.SetUI(nullptr);
-  }
-
-  TNotifyEvent Logger(const char* name) {
-    return [this, name](TObject* sender) {
-      events_.push_back({name, sender, dialog_.Directory(), dialog_.UNCDirectory()});
-    };
-  }
-  std::vector<std::string> EventNames() const {
-    std::vector<std::string> names;
-    for (const auto& e : events_) names.push_back(e.name);
-    return names;
-  }
-
   // Runs the component; `script` acts on the shown dialog and must end by closing it.
   bool Execute(std::function<void(DialogParts&)> script) {
     script_ = std::move(script);
@@ -187,11 +162,6 @@ class FolderDialogTest : public testing::Test {
     }
   }
 
-  QtUserInterface ui_;
-  test::TempDir tmp_;
-  std::string start_dir_;
-  TOpenDirectory dialog_{nullptr};
-  std::vector<Event> events_;
   std::function<void(DialogParts&)> script_;
   QObject context_;
   QFileDialog* dialog_widget_ = nullptr;

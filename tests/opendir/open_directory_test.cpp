@@ -7,6 +7,7 @@
 
 #include "opendir/OpenDir.h"
 #include "platform/paths.h"
+#include "tests/opendir/open_directory_fixture.h"
 #include "tests/support/test_support.h"
 #include "ui/application.h"
 #include "ui/scripted/scripted_ui.h"
@@ -16,39 +17,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Event {
-  std::string name;
-  TObject* sender;
-  std::string directory;
-  std::string unc_directory;
-};
-
-class OpenDirectoryTest : public testing::Test {
+class OpenDirectoryTest : public test::OpenDirectoryFixture<ScriptedUserInterface> {
  protected:
   void SetUp() override {
-    Application.SetUI(&ui_);
+    OpenDirectoryFixture::SetUp();
     fs::create_directories(tmp_ / "Data/Sub");
-    start_dir_ = GetCurrentDir();
-    dialog_.ReadMountTable = [] { return MountTable(); };
     dialog_.OnShow = Logger("show");
     dialog_.OnFolderChange = Logger("folder");
     dialog_.OnClose = Logger("close");
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::current_path(start_dir_, ignored);
-    Application.SetUI(nullptr);
-  }
-
-  TNotifyEvent Logger(const char* name) {
-    return [this, name](TObject* sender) {
-      events_.push_back({name, sender, dialog_.Directory(), dialog_.UNCDirectory()});
-    };
-  }
-  std::vector<std::string> EventNames() const {
-    std::vector<std::string> names;
-    for (const auto& e : events_) names.push_back(e.name);
-    return names;
   }
   // A dialog run that shows `folder`, lets `between` act, releases over OK and closes.
   void Script(const std::string& folder,
@@ -61,12 +37,6 @@ class OpenDirectoryTest : public testing::Test {
       client.DialogClose();
     });
   }
-
-  ScriptedUserInterface ui_;
-  test::TempDir tmp_;
-  std::string start_dir_;
-  TOpenDirectory dialog_{nullptr};
-  std::vector<Event> events_;
 };
 
 TEST_F(OpenDirectoryTest, AsksForAFolderOnlyDialog) {
