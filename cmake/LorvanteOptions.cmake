@@ -7,3 +7,10 @@ if(LORVANTE_SANITIZE)
                       -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
+
+# ccache, when installed, shortens rebuilds (several work trees share its cache).
+find_program(LORVANTE_CCACHE ccache)
+if(LORVANTE_CCACHE)
+  set(CMAKE_C_COMPILER_LAUNCHER ${LORVANTE_CCACHE})
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${LORVANTE_CCACHE})
+endif()
