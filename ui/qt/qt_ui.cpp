@@ -1,7 +1,5 @@
 #include "ui/qt/qt_ui.h"
 
-#include "zip/progress_form.h"
-
 #include <QApplication>
 #include <QEvent>
 #include <QFileDialog>
@@ -14,12 +12,15 @@
 #include <stdexcept>
 
 #include "ui/message_box.h"
+#include "ui/qt/progress_form.h"
 #include "ui/qt/qt_folder_dialog.h"
 
 namespace lorvante {
 namespace {
 
-QString ToQt(const std::string& text) { return QString::fromStdString(text); }
+QString ToQt(const std::string& text) {
+  return QString::fromStdString(text);
+}
 
 QScreen* ScreenOf(const QWidget* window) {
   if (window != nullptr && window->screen() != nullptr) return window->screen();
@@ -46,11 +47,21 @@ int QtUserInterface::MessageBox(const std::string& text, const std::string& capt
   box.setText(ToQt(text));
   box.setTextFormat(Qt::PlainText);
   switch (style & MB_ICONMASK) {
-    case MB_ICONSTOP: box.setIcon(QMessageBox::Critical); break;
-    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
-    case MB_ICONWARNING: box.setIcon(QMessageBox::Warning); break;
-    case MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
-    default: box.setIcon(QMessageBox::NoIcon); break;
+    case MB_ICONSTOP:
+      box.setIcon(QMessageBox::Critical);
+      break;
+    case MB_ICONQUESTION:
+      box.setIcon(QMessageBox::Question);
+      break;
+    case MB_ICONWARNING:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case MB_ICONINFORMATION:
+      box.setIcon(QMessageBox::Information);
+      break;
+    default:
+      box.setIcon(QMessageBox::NoIcon);
+      break;
   }
   struct ButtonResult {
     QMessageBox::StandardButton button;
@@ -58,13 +69,19 @@ int QtUserInterface::MessageBox(const std::string& text, const std::string& capt
   };
   std::vector<ButtonResult> buttons;
   switch (style & MB_TYPEMASK) {
-    case MB_OKCANCEL: buttons = {{QMessageBox::Ok, IDOK}, {QMessageBox::Cancel, IDCANCEL}}; break;
-    case MB_YESNOCANCEL:
-      buttons = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO},
-                 {QMessageBox::Cancel, IDCANCEL}};
+    case MB_OKCANCEL:
+      buttons = {{QMessageBox::Ok, IDOK}, {QMessageBox::Cancel, IDCANCEL}};
       break;
-    case MB_YESNO: buttons = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}}; break;
-    default: buttons = {{QMessageBox::Ok, IDOK}}; break;
+    case MB_YESNOCANCEL:
+      buttons = {
+          {QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}, {QMessageBox::Cancel, IDCANCEL}};
+      break;
+    case MB_YESNO:
+      buttons = {{QMessageBox::Yes, IDYES}, {QMessageBox::No, IDNO}};
+      break;
+    default:
+      buttons = {{QMessageBox::Ok, IDOK}};
+      break;
   }
   QMessageBox::StandardButtons set;
   for (const auto& b : buttons) set |= b.button;
@@ -72,10 +89,12 @@ int QtUserInterface::MessageBox(const std::string& text, const std::string& capt
   const std::size_t default_index = (style & MB_DEFMASK) >> 8;
   box.setDefaultButton(buttons[default_index < buttons.size() ? default_index : 0].button);
   // Escape and the close box answer Cancel where there is one, else the only button.
-  const bool has_cancel = (style & MB_TYPEMASK) == MB_OKCANCEL ||
-                          (style & MB_TYPEMASK) == MB_YESNOCANCEL;
-  if ((style & MB_TYPEMASK) == MB_OK) box.setEscapeButton(QMessageBox::Ok);
-  else if (has_cancel) box.setEscapeButton(QMessageBox::Cancel);
+  const bool has_cancel =
+      (style & MB_TYPEMASK) == MB_OKCANCEL || (style & MB_TYPEMASK) == MB_YESNOCANCEL;
+  if ((style & MB_TYPEMASK) == MB_OK)
+    box.setEscapeButton(QMessageBox::Ok);
+  else if (has_cancel)
+    box.setEscapeButton(QMessageBox::Cancel);
   box.exec();
   const QAbstractButton* clicked = box.clickedButton();
   for (const auto& b : buttons) {
@@ -151,7 +170,9 @@ std::unique_ptr<ProgressDisplay> QtUserInterface::CreateProgressDisplay(
   return std::make_unique<TProgressForm>(std::move(cancel_click), nullptr);
 }
 
-void QtUserInterface::ProcessMessages() { QCoreApplication::processEvents(); }
+void QtUserInterface::ProcessMessages() {
+  QCoreApplication::processEvents();
+}
 
 ScreenRect QtUserInterface::AvailableGeometry() {
   const QScreen* screen = QGuiApplication::primaryScreen();

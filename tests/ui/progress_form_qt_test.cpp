@@ -10,8 +10,8 @@
 #include <QTest>
 
 #include "ui/application.h"
+#include "ui/qt/progress_form.h"
 #include "ui/qt/qt_ui.h"
-#include "zip/progress_form.h"
 
 namespace lorvante {
 namespace {

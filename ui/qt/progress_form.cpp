@@ -1,12 +1,12 @@
-#include "zip/progress_form.h"
+#include "ui/qt/progress_form.h"
 
 #include <QGuiApplication>
-#include <algorithm>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <algorithm>
 
 #include "ui/application.h"
 
@@ -50,7 +50,9 @@ TProgressForm::TProgressForm(std::function<void()> cancel_click, const QWidget* 
   connect(FCancelButton, &QPushButton::clicked, this, [this] { CancelClick(); });
 }
 
-void TProgressForm::SetProgressMax(int value) { FProgressBar->setMaximum(value); }
+void TProgressForm::SetProgressMax(int value) {
+  FProgressBar->setMaximum(value);
+}
 
 void TProgressForm::SetProgressPos(int value) {
   // The bar ignores values outside its range; a position past the end shows a full bar.
