@@ -25,7 +25,7 @@ class ProgressFormTest : public ::testing::Test {
  protected:
   TitleSet title_;
   int cancelled_ = 0;
-  TProgressForm form_{[this] { ++cancelled_; }, nullptr};
+  TProgressForm form_{[this] { ++cancelled_; }};
 };
 
 TEST_F(ProgressFormTest, Layout) {
@@ -64,17 +64,6 @@ TEST_F(ProgressFormTest, CentredOnTheWorkAreaWithoutMainForm) {
   EXPECT_EQ(outer.top(), area.top() + (area.height() - outer.height()) / 2);
 }
 
-TEST(ProgressFormPlacement, CentredOnAHiddenMainForm) {
-  QWidget main_form;
-  main_form.setGeometry(100, 120, 640, 480);
-  ASSERT_FALSE(main_form.isVisible());
-  TProgressForm form([] {}, &main_form);
-  const QRect outer = form.frameGeometry();
-  const QRect main = main_form.frameGeometry();
-  EXPECT_EQ(outer.left(), main.left() + (main.width() - outer.width()) / 2);
-  EXPECT_EQ(outer.top(), main.top() + (main.height() - outer.height()) / 2);
-}
-
 TEST_F(ProgressFormTest, CloseBoxOnlyHides) {
   form_.Show();
   ASSERT_TRUE(form_.isVisible());
@@ -100,15 +89,51 @@ TEST_F(ProgressFormTest, ClickOnCancelTellsTheOwnerAndHides) {
   EXPECT_FALSE(form_.isVisible());
 }
 
-TEST_F(ProgressFormTest, LongFileNameIsCutNotWrapped) {
+// Escape presses Cancel: hiding the window alone would let the extraction go on unseen.
+TEST_F(ProgressFormTest, EscapePressesCancel) {
+  form_.Show();
+  QTest::keyClick(&form_, Qt::Key_Escape);
+  EXPECT_EQ(cancelled_, 1);
+  EXPECT_FALSE(form_.isVisible());
+}
+
+// A path wider than the label keeps its file name in sight: the middle is left out on display,
+// while the label's text stays the whole path, and the label neither grows nor wraps.
+TEST_F(ProgressFormTest, LongPathShowsItsFileName) {
   const QRect before = form_.FMsgLabel->geometry();
-  const std::string name = "a/very/long/folder/name/" + std::string(300, 'n') + ".txt";
+  const std::string folders = "a/very/long/folder/" + std::string(300, 'n') + "/";
+  const std::string name = folders + "kimutatas-2024.txt";
   form_.SetMessage(name);
   EXPECT_EQ(form_.FMsgLabel->text().toStdString(), name);
   EXPECT_EQ(form_.FMsgLabel->geometry(), before);
   EXPECT_FALSE(form_.FMsgLabel->wordWrap());
-  EXPECT_GT(form_.FMsgLabel->fontMetrics().horizontalAdvance(form_.FMsgLabel->text()), 280);
   EXPECT_EQ(form_.size(), QSize(300, 100));
+
+  const QString shown = form_.FMsgLabel->DisplayedText();
+  EXPECT_TRUE(shown.endsWith("kimutatas-2024.txt")) << shown.toStdString();
+  EXPECT_TRUE(shown.startsWith("a/very")) << shown.toStdString();
+  EXPECT_TRUE(shown.contains(QChar(0x2026))) << shown.toStdString();
+  EXPECT_LE(form_.FMsgLabel->fontMetrics().horizontalAdvance(shown), 280);
+
+  // A short one is shown whole.
+  form_.SetMessage("docs/a.txt");
+  EXPECT_EQ(form_.FMsgLabel->DisplayedText(), "docs/a.txt");
+}
+
+// What the label paints is what it reports to show: rendered, the long path and its elided form
+// give the same pixels.
+TEST_F(ProgressFormTest, TheLabelPaintsTheElidedText) {
+  form_.SetMessage("folder/" + std::string(200, 'x') + "/last-file.dat");
+  const QImage painted = form_.FMsgLabel->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  QLabel plain(form_.FMsgLabel->DisplayedText());
+  plain.setFont(form_.FMsgLabel->font());
+  plain.setAlignment(form_.FMsgLabel->alignment());
+  plain.resize(form_.FMsgLabel->size());
+  const QImage expected = plain.grab().toImage().convertToFormat(QImage::Format_RGB32);
+  EXPECT_EQ(painted, expected);
+  // and not what the whole path would give
+  plain.setText(form_.FMsgLabel->text());
+  EXPECT_NE(painted, plain.grab().toImage().convertToFormat(QImage::Format_RGB32));
 }
 
 TEST_F(ProgressFormTest, PositionsAndMaximum) {
@@ -129,6 +154,7 @@ TEST(ProgressFormSeam, QtFrontEndCreatesAHiddenProgressForm) {
   auto* form = dynamic_cast<TProgressForm*>(display.get());
   ASSERT_NE(form, nullptr);
   EXPECT_FALSE(form->isVisible());
+  EXPECT_EQ(form->FMsgLabel->text(), "wait ...");
   display->Show();
   EXPECT_TRUE(form->isVisible());
   form->FCancelButton->click();

@@ -1,7 +1,9 @@
 #include "ui/qt/progress_form.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -12,7 +14,17 @@
 
 namespace lorvante {
 
-TProgressForm::TProgressForm(std::function<void()> cancel_click, const QWidget* main_form)
+QString TElidedLabel::DisplayedText() const {
+  return fontMetrics().elidedText(text(), Qt::ElideMiddle, contentsRect().width());
+}
+
+void TElidedLabel::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  style()->drawItemText(&painter, contentsRect(), static_cast<int>(alignment()), palette(),
+                        isEnabled(), DisplayedText(), foregroundRole());
+}
+
+TProgressForm::TProgressForm(std::function<void()> cancel_click)
     : QDialog(nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       cancel_click_(std::move(cancel_click)) {
@@ -20,19 +32,15 @@ TProgressForm::TProgressForm(std::function<void()> cancel_click, const QWidget* 
   setModal(false);
   setFixedSize(kClientWidth, kClientHeight);
 
-  // Centred on the main form's rectangle (outer sizes), else on the work area.
-  const QRect outer = frameGeometry();
-  if (main_form != nullptr) {
-    const QRect form = main_form->frameGeometry();
-    move(form.left() + (form.width() - outer.width()) / 2,
-         form.top() + (form.height() - outer.height()) / 2);
-  } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+  // Centred on the work area (outer size).
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect outer = frameGeometry();
     const QRect area = screen->availableGeometry();
     move(area.left() + (area.width() - outer.width()) / 2,
          area.top() + (area.height() - outer.height()) / 2);
   }
 
-  FMsgLabel = new QLabel(QStringLiteral("wait ..."), this);
+  FMsgLabel = new TElidedLabel(QStringLiteral("wait ..."), this);
   FMsgLabel->setWordWrap(false);
   FMsgLabel->setTextFormat(Qt::PlainText);
   FMsgLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -62,6 +70,15 @@ void TProgressForm::SetProgressPos(int value) {
 void TProgressForm::SetMessage(const std::string& text) {
   FMsgLabel->setText(QString::fromStdString(text));
   FMsgLabel->move((kClientWidth - FMsgLabel->width()) / 2, FMsgLabel->y());
+}
+
+void TProgressForm::keyPressEvent(QKeyEvent* event) {
+  // Escape would only hide the window and let the extraction go on: it presses Cancel instead.
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    FCancelButton->click();
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 void TProgressForm::CancelClick() {

@@ -166,8 +166,7 @@ void QtUserInterface::RunFolderDialog(const FolderDialogRequest& request,
 
 std::unique_ptr<ProgressDisplay> QtUserInterface::CreateProgressDisplay(
     std::function<void()> cancel_click) {
-  // The program's form is no window of its own, so the window is centred on the work area.
-  return std::make_unique<TProgressForm>(std::move(cancel_click), nullptr);
+  return std::make_unique<TProgressForm>(std::move(cancel_click));
 }
 
 void QtUserInterface::ProcessMessages() {
