@@ -20,11 +20,12 @@ bool TForm1::ExportFolder(const std::string& archive, const std::string& initial
   if (!OpenDirectory->Execute()) return true;
 
   // A folder chosen only in its network form leaves Directory empty; an empty target would
-  // mean the archive's own folder, the private temporary one. The network form serves when it
-  // names a folder that can be reached; otherwise the export fails openly.
+  // mean the archive's own folder, the private temporary one. The network form serves when a
+  // mounted share holds it (the name itself is no local path: //server/share is not the folder
+  // /server/share); otherwise the export fails openly.
   std::string target = OpenDirectory->Directory();
   if (target.empty()) {
-    target = OpenDirectory->UNCDirectory();
+    target = OpenDirectory->LocalForm(OpenDirectory->UNCDirectory());
     if (target.empty() || !DirectoryExists(target)) return false;
   }
 

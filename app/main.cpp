@@ -47,7 +47,8 @@ int main(int argc, char* argv[]) {
   if (!choice.platform.empty()) setenv("QT_QPA_PLATFORM", choice.platform.c_str(), 1);
 
   QApplication app(argc, argv);
-  QApplication::setApplicationDisplayName(messages::kApplicationTitle);
+  // No display name: Qt would append it to every window's caption ("Open — LORVANTE"); the
+  // dialogs keep their standard captions and the message boxes carry the title themselves.
   QApplication::setQuitOnLastWindowClosed(false);
   // Qt's own dialogs speak the user's language where a translation is installed.
   QTranslator qt_texts;

@@ -1,17 +1,22 @@
 #include "opendir/OpenDir.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
+#include "platform/format.h"
 #include "platform/network_names.h"
 #include "platform/paths.h"
 #include "ui/application.h"
+#include "ui/message_box.h"
 
 namespace lorvante {
 namespace {
 
 constexpr char kFilterText[] = "Directories";
 constexpr char kFilterPattern[] = "*.~#!";  // no ordinary file name matches it
+// A folder typed into the file-name box that does not exist.
+constexpr char kFolderMissing[] = "%s\nThis folder does not exist.";
 
 bool IsNetworkPath(const std::string& path) {
   return path.size() >= 2 && path.compare(0, 2, "//") == 0;
@@ -24,6 +29,19 @@ bool IsLocalPath(const std::string& path) {
 
 void Raise(const TNotifyEvent& event, TObject* sender) {
   if (event) event(sender);
+}
+
+// The folder a name typed into the file-name box stands for: relative names are read in `shown`,
+// the folder the dialog shows, and "~" is the home folder, as the dialog reads them.
+std::string TypedFolder(const std::string& typed, const std::string& shown) {
+  std::filesystem::path path(typed);
+  if (typed == "~" || typed.rfind("~/", 0) == 0) {
+    if (const char* home = std::getenv("HOME")) path = std::string(home) + typed.substr(1);
+  }
+  if (path.is_relative()) path = std::filesystem::path(shown) / path;
+  std::string result = path.lexically_normal().string();
+  if (result.size() > 1 && result.back() == '/') result.pop_back();
+  return result;
 }
 
 }  // namespace
@@ -58,8 +76,17 @@ bool TImplOpenDirectory::FolderListClick(const std::string& name) {
   return true;
 }
 
-bool TImplOpenDirectory::OkButtonRelease() {
+bool TImplOpenDirectory::OkButtonRelease(const std::string& name_box) {
   if (CurrentFolder.empty()) return false;
+  // A name the user typed over the folder shown is what the user means to choose: when it names
+  // no folder, the dialog must not close on the folder shown instead.
+  if (!name_box.empty() && name_box != PathBuffer) {
+    const std::string typed = TypedFolder(name_box, CurrentFolder);
+    if (!DirectoryExists(typed)) {
+      Application.MessageBox(Format(kFolderMissing, {typed}), MB_OK | MB_ICONWARNING);
+      return false;
+    }
+  }
   FolderChosen = true;
   return true;
 }
@@ -114,6 +141,10 @@ std::string TOpenDirectory::UniversalForm(const std::string& path) const {
     if (auto name = GetUniversalName(full, ReadMountTable())) return *name;
   }
   return full;
+}
+
+std::string TOpenDirectory::LocalForm(const std::string& name) const {
+  return GetLocalName(name, ReadMountTable()).value_or("");
 }
 
 void TOpenDirectory::SetResult(const std::string& path) {

@@ -28,7 +28,8 @@ class TImplOpenDirectory : public TObject, public FolderDialogClient {
   void DialogShow() override;
   void DialogFolderChange(const std::string& folder) override;
   bool FolderListClick(const std::string& name) override;
-  bool OkButtonRelease() override;
+  bool CanChoose() const override { return !CurrentFolder.empty(); }
+  bool OkButtonRelease(const std::string& name_box) override;
   std::string FileNameText() const override { return PathBuffer; }
   void DialogClose() override;
 };
@@ -60,6 +61,9 @@ class TOpenDirectory : public TComponent {
   // The universal form of `path`: its network name when it lies on a mounted network share,
   // else its absolute form. A path that begins with "//" is network form already.
   std::string UniversalForm(const std::string& path) const;
+  // The local folder that the universal `name` is mounted at; empty when no mounted share holds
+  // it (a universal name is never read as a local path).
+  std::string LocalForm(const std::string& name) const;
 
  private:
   friend class TImplOpenDirectory;

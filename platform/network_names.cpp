@@ -29,6 +29,14 @@ bool EndsWith(std::string_view text, std::string_view tail) {
   return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
 }
 
+// `name` less its trailing slashes, the "//" of a bare network name and a root's slash kept.
+std::string_view TrimTrailingSlashes(std::string_view name) {
+  while (name.size() > 2 && name.back() == '/' && name[name.size() - 2] != ':') {
+    name.remove_suffix(1);
+  }
+  return name;
+}
+
 }  // namespace
 
 std::optional<std::string> GetUniversalName(std::string_view path, const MountTable& mounts) {
@@ -57,6 +65,29 @@ std::optional<std::string> GetUniversalName(std::string_view path, const MountTa
   if (!suffix.empty() && name.back() == '/') name.pop_back();
   name += suffix;
   return name;
+}
+
+std::optional<std::string> GetLocalName(std::string_view name, const MountTable& mounts) {
+  name = TrimTrailingSlashes(name);
+  if (name.empty()) return std::nullopt;
+  std::optional<std::string> best;
+  std::size_t best_share = 0;
+  for (const MountEntry& mount : mounts.entries()) {
+    // What the network calls this mount point; the longest one that begins `name` wins.
+    const std::optional<std::string> share = GetUniversalName(mount.mount_point, mounts);
+    if (!share || share->size() < best_share || name.substr(0, share->size()) != *share) continue;
+    std::string_view rest = name.substr(share->size());
+    if (!rest.empty() && rest.front() != '/' && share->back() != '/') continue;  // //srv/sharex
+    std::string local = mount.mount_point;
+    if (!rest.empty() && local.back() == '/' && rest.front() == '/') rest.remove_prefix(1);
+    if (!rest.empty() && local.back() != '/' && rest.front() != '/') local += '/';
+    local += rest;
+    // A mount further down may hide the folder: the local path must carry the name asked for.
+    if (GetUniversalName(local, mounts) != name) continue;
+    best = std::move(local);
+    best_share = share->size();
+  }
+  return best;
 }
 
 }  // namespace lorvante

@@ -16,4 +16,10 @@ namespace lorvante {
 // source names the share in the usual form.
 std::optional<std::string> GetUniversalName(std::string_view path, const MountTable& mounts);
 
+// The local path that the universal `name` (//server/share/rest or server:/export/rest) is
+// mounted at, looked up in `mounts`: the inverse of GetUniversalName. Nothing when no mounted
+// share holds it, or when the local path is hidden by another mount. A universal name is never
+// read as a local path: //server/share is not the folder /server/share.
+std::optional<std::string> GetLocalName(std::string_view name, const MountTable& mounts);
+
 }  // namespace lorvante

@@ -18,10 +18,10 @@ namespace lorvante {
 
 // What the save dialog is asked to show.
 struct SaveDialogRequest {
-  std::string title;          // empty: the platform's default title
-  std::string initial_dir;    // folder the dialog opens in
-  std::string file_name;      // file name offered (may be a full path)
-  std::string default_suffix; // appended to a name typed without extension ("txt")
+  std::string title;           // empty: the platform's default title
+  std::string initial_dir;     // folder the dialog opens in
+  std::string file_name;       // file name offered (may be a full path)
+  std::string default_suffix;  // appended to a name typed without extension ("txt")
   // Filter entries as (display text, pattern), e.g. ("Egyszerű szöveg (*.txt)", "*.txt").
   std::vector<std::pair<std::string, std::string>> filters;
   int filter_index = 1;           // 1-based entry selected at first
@@ -56,10 +56,13 @@ class FolderDialogClient {
   // first selected item in index order, empty when nothing is selected. True: the front end
   // posts FileNameText() into the file-name box; false: nothing changed.
   virtual bool FolderListClick(const std::string& name) = 0;
-  // The left button was released over OK (enabled or not). True: the folder is chosen, the
-  // release is passed on and the dialog is closed after it; false: the release is swallowed and
-  // the dialog stays open.
-  virtual bool OkButtonRelease() = 0;
+  // True while a folder is known, so that OK can choose: the front end shows OK enabled exactly
+  // then.
+  virtual bool CanChoose() const = 0;
+  // The left button was released over OK; `name_box` is the text the file-name box holds. True:
+  // the folder is chosen, the release is passed on and the dialog is closed after it; false: the
+  // release is swallowed and the dialog stays open.
+  virtual bool OkButtonRelease(const std::string& name_box) = 0;
   // The text the file-name box is to show, read when the posted text is applied.
   virtual std::string FileNameText() const = 0;
   // The dialog window has gone (by any means).

@@ -46,8 +46,8 @@ class FolderExport : public test::FormTest {
 TEST_F(FolderExport, ChosenFolderReceivesEveryFileWithProgress) {
   const std::string big(300000, 'x');
   const auto archive = MakeStoredArchive({{"readme.txt", "első sor\n", kArchived},
-                                    {"sub/data.bin", big, kArchived},
-                                    {"sub/deeper/empty.txt", "", kArchived}});
+                                          {"sub/data.bin", big, kArchived},
+                                          {"sub/deeper/empty.txt", "", kArchived}});
   EXPECT_EQ(Convert(archive, ScriptedUserInterface::ChooseFolder(out)), Texts{});
   EXPECT_EQ(test::ReadText(out + "/readme.txt"), "első sor\n");
   EXPECT_EQ(test::ReadText(out + "/sub/data.bin"), big);
@@ -73,8 +73,8 @@ TEST_F(FolderExport, CancelledPickerEndsSilentlyWithNothingExtracted) {
 // and nobody is asked.
 TEST_F(FolderExport, ExistingFilesAreReplacedOnlyWhenOlder) {
   const auto archive = MakeStoredArchive({{"old.txt", "archived", kArchived},
-                                    {"new.txt", "archived", kArchived},
-                                    {"same.txt", "archived", kArchived}});
+                                          {"new.txt", "archived", kArchived},
+                                          {"same.txt", "archived", kArchived}});
   test::WriteText(out + "/old.txt", "mine");
   SetTime(out + "/old.txt", kArchived - 3600);
   test::WriteText(out + "/new.txt", "mine");
@@ -110,8 +110,8 @@ TEST_F(FolderExport, UnreadableArchiveShowsTheComponentsMessage) {
 // A file whose data is damaged: the component asks, the answer No discards it, and the driver
 // reports the export as failed after the component's question.
 TEST_F(FolderExport, FileSkippedWithAnErrorFailsTheExport) {
-  auto archive = MakeStoredArchive({{"good.txt", "good", kArchived},
-                              {"bad.txt", "DAMAGED-PART-OF-THE-DATA", kArchived}});
+  auto archive = MakeStoredArchive(
+      {{"good.txt", "good", kArchived}, {"bad.txt", "DAMAGED-PART-OF-THE-DATA", kArchived}});
   test::DamageAt(archive, "DAMAGED");
   ui.AnswerMessageBox(IDNO);
   const Texts texts = Convert(archive, ScriptedUserInterface::ChooseFolder(out));
@@ -130,6 +130,34 @@ TEST_F(FolderExport, NetworkOnlyChoiceThatCannotBeReachedFailsTheExport) {
       Convert(archive, ScriptedUserInterface::ChooseFolder("//nowhere-server/share/x"));
   EXPECT_EQ(texts, Texts{messages::kExportFailed});
   EXPECT_FALSE(std::filesystem::exists(TempFolder() + "a.txt"));
+}
+
+// A network name is no local path: //tmp/... names no folder /tmp/... here. Read as a local path,
+// the choice below would put the archive into `out`, a folder the user did not choose.
+TEST_F(FolderExport, NetworkOnlyChoiceIsNotReadAsALocalPath) {
+  const auto archive = MakeStoredArchive({{"a.txt", "a", kArchived}});
+  const Texts texts = Convert(archive, ScriptedUserInterface::ChooseFolder("/" + out));
+  EXPECT_EQ(texts, Texts{messages::kExportFailed});
+  EXPECT_FALSE(std::filesystem::exists(out + "/a.txt"));
+  EXPECT_FALSE(std::filesystem::exists(TempFolder() + "a.txt"));
+}
+
+// A choice with only its network form, on a share that is mounted: the files go to the folder the
+// share is mounted at.
+TEST_F(FolderExport, NetworkOnlyChoiceOnAMountedShareExtractsThere) {
+  const auto archive = MakeStoredArchive({{"a.txt", "a", kArchived}});
+  const std::string mount = dir / "mnt";
+  mkdir(mount.c_str(), 0755);
+  mkdir((mount + "/x").c_str(), 0755);
+  const std::string input = Encrypted("data.zip.des", archive, true);
+  ui.AnswerFolderDialog(ScriptedUserInterface::ChooseFolder("//server/share/x"));
+  auto form = MakeForm(input);
+  form->OpenDirectory->ReadMountTable = [mount] {
+    return MountTable({{mount, "/", "cifs", "//server/share", 0, 50}});
+  };
+  form->Button1->Click();
+  EXPECT_EQ(ui.MessageTexts(), Texts{});
+  EXPECT_EQ(test::ReadText(mount + "/x/a.txt"), "a");
 }
 
 }  // namespace

@@ -12,6 +12,8 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QCompleter>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -180,6 +182,14 @@ TEST_F(FolderDialogTest, TheDialogIsReshapedIntoAFolderPicker) {
     EXPECT_TRUE(d.Item("Gamma").isValid());
     EXPECT_FALSE(d.Listed().contains("note.txt")) << d.Listed().join(",").toStdString();
     EXPECT_EQ(d.dialog->windowTitle(), QFileDialog().windowTitle());  // the standard caption
+    // OK looks as it acts: enabled while a folder is known, though the box names a folder.
+    EXPECT_TRUE(d.ok->isEnabled());
+    // No places bar; the look-in box and the tool buttons stay.
+    EXPECT_FALSE(d.dialog->findChild<QWidget*>("sidebar")->isVisible());
+    EXPECT_TRUE(d.dialog->findChild<QComboBox*>("lookInCombo")->isVisible());
+    for (const char* button : {"backButton", "toParentButton", "newFolderButton"}) {
+      EXPECT_TRUE(d.dialog->findChild<QWidget*>(button)->isVisible()) << button;
+    }
     EXPECT_NE(d.dialog->minimumSize(), d.dialog->maximumSize());
     // Placed on the primary monitor: centred, a third of the free height from the top.
     const QRect monitor = QGuiApplication::primaryScreen()->geometry();
@@ -312,8 +322,9 @@ TEST_F(FolderDialogTest, OkDoesNothingWhileNoFolderIsKnown) {
     ASSERT_TRUE(WaitUntil([&] { return events_.size() >= 3; }));
     EXPECT_EQ(events_[2].directory, "");
     ASSERT_TRUE(d.BoxShows(""));
+    EXPECT_FALSE(d.ok->isEnabled());  // looks as it acts: nothing to choose
     d.file_name->setText(Q(tmp_ / "Alpha"));  // typed by the user
-    ASSERT_TRUE(d.ok->isEnabled());
+    EXPECT_FALSE(d.ok->isEnabled());
     QTest::mouseClick(d.ok, Qt::LeftButton);
     QTest::qWait(20);
     EXPECT_TRUE(d.dialog->isVisible());
@@ -387,6 +398,121 @@ TEST_F(FolderDialogTest, ALongNonAsciiFolderPathIsDeliveredExactly) {
   ASSERT_TRUE(chosen);
   EXPECT_EQ(dialog_.Directory(), folder + "/Almappa");
   EXPECT_EQ(GetCurrentDir(), folder + "/Almappa");
+}
+
+// OK stays enabled through what the dialog does while a folder is known: opening a folder,
+// typing, emptying the box; it looks disabled again once no folder is known.
+TEST_F(FolderDialogTest, OkIsEnabledWheneverAFolderIsKnown) {
+  Execute([&](DialogParts& d) {
+    ASSERT_TRUE(d.BoxShows(tmp_.path()));
+    EXPECT_TRUE(d.ok->isEnabled());
+    d.DoubleClick("Gamma");
+    ASSERT_TRUE(d.BoxShows(tmp_ / "Gamma"));
+    EXPECT_TRUE(d.ok->isEnabled());
+    for (const QString& text : {Q(tmp_ / "Alpha"), QString("nowhere"), QString()}) {
+      d.file_name->setText(text);
+      EXPECT_TRUE(d.ok->isEnabled()) << text.toStdString();
+    }
+    d.dialog->setDirectory(QString());
+    ASSERT_TRUE(WaitUntil([&] { return !d.ok->isEnabled(); }));
+    d.dialog->setDirectory(Q(tmp_.path()));
+    EXPECT_TRUE(WaitUntil([&] { return d.ok->isEnabled(); }));
+    QTest::keyClick(d.dialog, Qt::Key_Escape);
+  });
+}
+
+// Answers the next message box (the first button of its kind), recording its caption and text.
+struct MessageBoxSeen {
+  std::string caption;
+  std::string text;
+};
+void AnswerNextMessageBox(MessageBoxSeen& seen, QObject& context) {
+  QTimer::singleShot(10, &context, [&seen, &context] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) {
+      AnswerNextMessageBox(seen, context);
+      return;
+    }
+    seen = {box->windowTitle().toStdString(), box->text().toStdString()};
+    QTest::mouseClick(box->buttons().front(), Qt::LeftButton);
+  });
+}
+
+// A typed folder that does not exist: OK leaves the dialog open and says so, naming the folder;
+// the dialog must not choose the folder it shows instead. A typed name relative to the folder
+// shown is named in full.
+TEST_F(FolderDialogTest, ATypedMissingFolderKeepsTheDialogOpenWithAMessage) {
+  Application.Title = "LORVANTE";
+  for (const std::string typed : {std::string(tmp_ / "Missing"), std::string("Missing")}) {
+    SCOPED_TRACE(typed);
+    events_.clear();
+    MessageBoxSeen seen;
+    const bool chosen = Execute([&](DialogParts& d) {
+      ASSERT_TRUE(d.BoxShows(tmp_.path()));
+      d.file_name->setText(Q(typed));
+      AnswerNextMessageBox(seen, context_);
+      QTest::mouseClick(d.ok, Qt::LeftButton);
+      EXPECT_EQ(seen.caption, "LORVANTE");
+      EXPECT_EQ(seen.text, (tmp_ / "Missing") + "\nThis folder does not exist.");
+      QTest::qWait(20);
+      EXPECT_TRUE(d.dialog->isVisible());
+      EXPECT_FALSE(d.ok->isDown());
+      EXPECT_EQ(d.Box(), typed);  // the name stays, to be corrected
+      QTest::keyClick(d.dialog, Qt::Key_Escape);
+    });
+    EXPECT_FALSE(chosen);
+    EXPECT_FALSE(fs::exists(tmp_ / "Missing"));
+    EXPECT_EQ(GetCurrentDir(), start_dir_);
+  }
+}
+
+// A typed folder that exists is chosen with one click on OK, even while the name completion's
+// list is open (the click goes through the window, as a user's does).
+TEST_F(FolderDialogTest, OneClickOnOkChoosesATypedFolderWithTheCompletionOpen) {
+  const bool chosen = Execute([&](DialogParts& d) {
+    ASSERT_TRUE(d.BoxShows(tmp_.path()));
+    d.file_name->setFocus();
+    d.file_name->clear();
+    QTest::keyClicks(d.file_name, Q(tmp_ / "Alph"));
+    QWidget* popup = d.file_name->completer()->popup();
+    ASSERT_TRUE(WaitUntil([&] { return popup->isVisible(); }));
+    QTest::keyClicks(popup, "a");
+    ASSERT_EQ(d.Box(), tmp_ / "Alpha");
+    ASSERT_TRUE(popup->isVisible());
+    const QPoint at = d.ok->mapTo(d.dialog, d.ok->rect().center());
+    QTest::mouseClick(d.dialog->windowHandle(), Qt::LeftButton, {}, at);
+  });
+  EXPECT_TRUE(chosen);
+  EXPECT_EQ(dialog_.Directory(), tmp_ / "Alpha");
+  EXPECT_EQ(GetCurrentDir(), tmp_ / "Alpha");
+}
+
+// The same with a typed name that names no folder: one click shows the message once, and the
+// dialog stays.
+TEST_F(FolderDialogTest, OneClickOnOkWithTheCompletionOpenChecksATypedFolder) {
+  Application.Title = "LORVANTE";
+  int boxes = 0;
+  MessageBoxSeen seen;
+  const bool chosen = Execute([&](DialogParts& d) {
+    ASSERT_TRUE(d.BoxShows(tmp_.path()));
+    d.file_name->setFocus();
+    d.file_name->clear();
+    QTest::keyClicks(d.file_name, Q(tmp_ / "Alph"));
+    QWidget* popup = d.file_name->completer()->popup();
+    ASSERT_TRUE(WaitUntil([&] { return popup->isVisible(); }));
+    ASSERT_EQ(d.Box(), tmp_ / "Alph");  // no such folder, though the list offers Alpha
+    AnswerNextMessageBox(seen, context_);
+    const QPoint at = d.ok->mapTo(d.dialog, d.ok->rect().center());
+    QTest::mouseClick(d.dialog->windowHandle(), Qt::LeftButton, {}, at);
+    if (!seen.text.empty()) ++boxes;
+    QTest::qWait(50);
+    EXPECT_TRUE(d.dialog->isVisible());
+    EXPECT_EQ(QApplication::activeModalWidget(), d.dialog);  // no second box
+    QTest::keyClick(d.dialog, Qt::Key_Escape);
+  });
+  EXPECT_FALSE(chosen);
+  EXPECT_EQ(boxes, 1);
+  EXPECT_EQ(seen.text, (tmp_ / "Alph") + "\nThis folder does not exist.");
 }
 
 TEST_F(FolderDialogTest, AnErrorInAnEventHandlerClosesTheDialogAndIsPassedOn) {

@@ -73,5 +73,49 @@ TEST(UniversalName, AnEmptyTableKnowsNoShare) {
   EXPECT_EQ(GetUniversalName("/mnt/office/x", MountTable()), std::nullopt);
 }
 
+// The way back, from a universal name to the local folder it is mounted at. A name that no
+// mounted share holds has no local form, even where a local folder of that spelling exists:
+// //srv/x must never be taken for /srv/x.
+class LocalNameTest : public testing::TestWithParam<Case> {};
+
+TEST_P(LocalNameTest, FindsTheMountedFolder) {
+  const MountTable table = MountTable::Parse(kMountInfo);
+  EXPECT_EQ(GetLocalName(GetParam().path, table), GetParam().expected);
+  // Whatever is found is called by the name asked for.
+  if (const auto local = GetLocalName(GetParam().path, table)) {
+    std::string name = GetParam().path;
+    while (name.size() > 2 && name.back() == '/' && name[name.size() - 2] != ':') name.pop_back();
+    EXPECT_EQ(GetUniversalName(*local, table), name);
+  }
+}
+
+const Case kLocalCases[] = {
+    {"SmbFolder", "//srv/office/Reports/2024", "/mnt/office/Reports/2024"},
+    {"SmbShareItself", "//srv/office", "/mnt/office"},
+    {"SmbTrailingSlash", "//srv/office/Reports/", "/mnt/office/Reports"},
+    {"Smb3", "//srv3/data/x", "/mnt/smb3/x"},
+    {"NfsFolder", "srv:/export/a/b", "/mnt/nfs/a/b"},
+    {"Nfs4ExportRoot", "srv4:/a", "/mnt/nfs4/a"},
+    {"Nfs4ExportRootItself", "srv4:/", "/mnt/nfs4"},
+    {"TheNearestMountWins", "//srv/office/team/x", "/mnt/team/x"},
+    {"SourceNamesThePrefixAlready", "//srv/docs/sub/x", "/mnt/prefixed/x"},
+    {"EscapedSpaces", "//srv/office files/a b", "/mnt/office files/a b"},
+    {"ShareNamePrefixIsNoShare", "//srv/officex/a", std::nullopt},
+    {"UnmountedShare", "//nowhere/share/x", std::nullopt},
+    {"HiddenByALocalMount", "srv:/over/tmp/x", std::nullopt},
+    {"LocalPath", "/mnt/office/x", std::nullopt},
+    {"EmptyName", "", std::nullopt},
+};
+
+INSTANTIATE_TEST_SUITE_P(Mounts, LocalNameTest, testing::ValuesIn(kLocalCases),
+                         [](const testing::TestParamInfo<Case>& param_info) {
+                           return param_info.param.name;
+                         });
+
+TEST(LocalName, AnEmptyTableKnowsNoShare) {
+  EXPECT_EQ(GetLocalName("//srv/office/x", MountTable()), std::nullopt);
+  EXPECT_EQ(GetLocalName("//tmp", MountTable()), std::nullopt);
+}
+
 }  // namespace
 }  // namespace lorvante

@@ -10,6 +10,7 @@
 #include "tests/opendir/open_directory_fixture.h"
 #include "tests/support/test_support.h"
 #include "ui/application.h"
+#include "ui/message_box.h"
 #include "ui/scripted/scripted_ui.h"
 
 namespace lorvante {
@@ -33,7 +34,7 @@ class OpenDirectoryTest : public test::OpenDirectoryFixture<ScriptedUserInterfac
       client.DialogShow();
       client.DialogFolderChange(folder);
       if (between) between(client);
-      client.OkButtonRelease();
+      client.OkButtonRelease(client.FileNameText());
       client.DialogClose();
     });
   }
@@ -147,7 +148,7 @@ TEST_F(OpenDirectoryTest, OkIsSwallowedWhileNoFolderIsKnown) {
     client.DialogFolderChange("");
     EXPECT_EQ(client.FileNameText(), "");
     EXPECT_FALSE(client.FolderListClick("Sub"));
-    EXPECT_FALSE(client.OkButtonRelease());
+    EXPECT_FALSE(client.OkButtonRelease(client.FileNameText()));
     client.DialogClose();
   });
   EXPECT_FALSE(dialog_.Execute());
@@ -157,9 +158,9 @@ TEST_F(OpenDirectoryTest, OkIsSwallowedWhileNoFolderIsKnown) {
   ui_.AnswerFolderDialog([&](FolderDialogClient& client) {
     client.DialogShow();
     client.DialogFolderChange("");
-    EXPECT_FALSE(client.OkButtonRelease());
+    EXPECT_FALSE(client.OkButtonRelease(client.FileNameText()));
     client.DialogFolderChange(tmp_ / "Data");
-    EXPECT_TRUE(client.OkButtonRelease());
+    EXPECT_TRUE(client.OkButtonRelease(client.FileNameText()));
     client.DialogClose();
   });
   EXPECT_TRUE(dialog_.Execute());
@@ -230,11 +231,93 @@ TEST_F(OpenDirectoryTest, ANewRunForgetsTheLastResult) {
     client.DialogShow();
     // The state of the last run is gone before the dialog reports anything.
     EXPECT_EQ(dialog_.Directory(), "");
-    EXPECT_FALSE(client.OkButtonRelease());
+    EXPECT_FALSE(client.OkButtonRelease(client.FileNameText()));
     EXPECT_FALSE(client.FolderListClick("Sub"));
     client.DialogClose();
   });
   EXPECT_FALSE(dialog_.Execute());
+}
+
+// A name typed into the file-name box over the folder shown: a missing folder keeps the dialog
+// open with a message that names it (the dialog must not choose the folder shown instead); an
+// existing one, absolute, relative to the folder shown or under the home folder, lets OK act.
+TEST_F(OpenDirectoryTest, ATypedNameMustNameAnExistingFolder) {
+  Application.Title = "LORVANTE";
+  const std::string data = tmp_ / "Data";
+  const struct {
+    std::string typed;
+    bool accepted;
+    std::string named;  // the folder the message names
+  } cases[] = {
+      {data + "/Missing", false, data + "/Missing"},
+      {"Missing/Deeper", false, data + "/Missing/Deeper"},
+      {"../Data/./Missing/", false, data + "/Missing"},
+      {tmp_ / "Data/Sub", true, ""},
+      {tmp_ / "Data/Sub/", true, ""},
+      {"Sub", true, ""},
+      {"..", true, ""},
+      {data, true, ""},  // the folder shown itself
+      {"", true, ""},    // an emptied box chooses the folder shown, as before
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed);
+    ui_.shown.clear();
+    ui_.AnswerFolderDialog([&](FolderDialogClient& client) {
+      client.DialogShow();
+      client.DialogFolderChange(data);
+      EXPECT_TRUE(client.CanChoose());
+      EXPECT_EQ(client.OkButtonRelease(c.typed), c.accepted);
+      client.DialogClose();
+    });
+    EXPECT_EQ(dialog_.Execute(), c.accepted);
+    if (c.accepted) {
+      EXPECT_EQ(ui_.shown.size(), 1u);  // the dialog alone, no message
+      continue;
+    }
+    ASSERT_EQ(ui_.shown.size(), 2u);
+    EXPECT_EQ(ui_.shown[1].kind, ShownItem::Kind::kMessageBox);
+    EXPECT_EQ(ui_.shown[1].caption, "LORVANTE");
+    EXPECT_EQ(ui_.shown[1].text, c.named + "\nThis folder does not exist.");
+    EXPECT_EQ(ui_.shown[1].style, MB_OK | MB_ICONWARNING);
+    EXPECT_EQ(dialog_.Directory(), "");
+  }
+}
+
+TEST_F(OpenDirectoryTest, ATypedNameInTheHomeFolder) {
+  test::ScopedEnv env("HOME", tmp_.path());
+  ui_.AnswerFolderDialog([&](FolderDialogClient& client) {
+    client.DialogShow();
+    client.DialogFolderChange("/");
+    EXPECT_TRUE(client.OkButtonRelease("~/Data"));
+    client.DialogClose();
+  });
+  EXPECT_TRUE(dialog_.Execute());
+  EXPECT_TRUE(ui_.MessageTexts().empty());
+  EXPECT_EQ(dialog_.Directory(), "/");  // the dialog opens the typed folder itself
+}
+
+TEST_F(OpenDirectoryTest, NoFolderKnownNoChoiceAndNoMessage) {
+  ui_.AnswerFolderDialog([&](FolderDialogClient& client) {
+    client.DialogShow();
+    client.DialogFolderChange("");
+    EXPECT_FALSE(client.CanChoose());
+    EXPECT_FALSE(client.OkButtonRelease("/no/such/folder"));
+    client.DialogClose();
+  });
+  EXPECT_FALSE(dialog_.Execute());
+  EXPECT_TRUE(ui_.MessageTexts().empty());
+}
+
+// The network form of a choice is turned back into a local folder only through the mount table.
+TEST_F(OpenDirectoryTest, LocalFormOfAUniversalName) {
+  fs::create_directories(tmp_ / "mnt/share/x");
+  dialog_.ReadMountTable = [mount = tmp_ / "mnt/share"] {
+    return MountTable({{mount, "/", "cifs", "//server/share", 0, 50}});
+  };
+  EXPECT_EQ(dialog_.LocalForm("//server/share/x"), tmp_ / "mnt/share/x");
+  EXPECT_EQ(dialog_.LocalForm("//server/other/x"), "");
+  EXPECT_EQ(dialog_.LocalForm("/" + (tmp_ / "mnt/share/x")), "");  // //tmp/... is no local path
+  EXPECT_EQ(dialog_.LocalForm(""), "");
 }
 
 TEST(OpenDirectoryComponent, DefaultsAndOwnership) {

@@ -132,7 +132,8 @@ class RecordingFolderClient : public FolderDialogClient {
   void DialogShow() override {}
   void DialogFolderChange(const std::string& folder) override { folders.push_back(folder); }
   bool FolderListClick(const std::string&) override { return false; }
-  bool OkButtonRelease() override { return chosen = true; }
+  bool CanChoose() const override { return true; }
+  bool OkButtonRelease(const std::string&) override { return chosen = true; }
   std::string FileNameText() const override { return {}; }
   void DialogClose() override { closed = true; }
   std::vector<std::string> folders;

@@ -240,7 +240,8 @@ class RecordingClient : public FolderDialogClient {
     log.push_back("click " + name);
     return true;
   }
-  bool OkButtonRelease() override {
+  bool CanChoose() const override { return true; }
+  bool OkButtonRelease(const std::string&) override {
     log.push_back("ok");
     if (refusals > 0) {
       --refusals;

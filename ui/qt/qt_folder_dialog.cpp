@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QCompleter>
 #include <QDialogButtonBox>
 #include <QEvent>
 #include <QFile>
@@ -63,20 +64,9 @@ class FolderDialogWatcher : public QObject {
       }
       return false;
     }
-    if (watched == ok_button_ && event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-      bool chosen = false;
-      Guard([&] { chosen = client_.OkButtonRelease(); });
-      if (!chosen) return true;  // swallowed: the dialog stays open
-      // The release goes on to the button, which completes its click; the dialog closes after.
-      QPointer<QFileDialog> dialog(&dialog_);
-      QMetaObject::invokeMethod(
-          &dialog_,
-          [dialog] {
-            if (dialog && dialog->isVisible()) dialog->reject();
-          },
-          Qt::QueuedConnection);
-      return false;
+    if (watched == ok_button_) return OkButtonEvent(*event);
+    if (watched == popup_ && event->type() == QEvent::MouseButtonPress) {
+      return PopupPress(static_cast<QMouseEvent&>(*event));
     }
     if (event->type() == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
@@ -116,15 +106,88 @@ class FolderDialogWatcher : public QObject {
     }
   }
 
+  // The OK button follows the client, not the dialog: Qt greys it out while the name box holds a
+  // folder, but a click on it chooses whenever a folder is known.
+  bool OkButtonEvent(QEvent& event) {
+    switch (event.type()) {
+      case QEvent::EnabledChange:
+        if (ok_button_->isEnabled() != client_.CanChoose()) UpdateOkButton();
+        return false;
+      case QEvent::MouseButtonPress:
+        release_taken_ = false;
+        return false;
+      case QEvent::MouseButtonRelease:
+        if (static_cast<QMouseEvent&>(event).button() != Qt::LeftButton) return false;
+        if (release_taken_) {
+          // The press that began this click has already acted (it closed the completion popup).
+          release_taken_ = false;
+          return true;
+        }
+        if (!OkReleased()) {
+          ok_button_->setDown(false);
+          return true;  // swallowed: the dialog stays open
+        }
+        // The release goes on to the button, which completes its click; the dialog closes after.
+        CloseAfterwards();
+        return false;
+      default:
+        return false;
+    }
+  }
+
+  // The client's decision on a release over OK, given what the name box holds.
+  bool OkReleased() {
+    bool chosen = false;
+    const std::string name_box = file_name_ != nullptr ? PathFromQt(file_name_->text()) : "";
+    Guard([&] { chosen = client_.OkButtonRelease(name_box); });
+    return chosen;
+  }
+
+  // A press over OK while the name completion's popup is open: the popup would take the whole
+  // click only to close. It closes, and the click acts on OK at once.
+  bool PopupPress(const QMouseEvent& press) {
+    if (press.button() != Qt::LeftButton || ok_button_ == nullptr || !ok_button_->isEnabled() ||
+        !ok_button_->rect().contains(ok_button_->mapFromGlobal(press.globalPosition().toPoint()))) {
+      return false;
+    }
+    popup_->hide();
+    release_taken_ = true;
+    if (OkReleased()) {
+      ok_button_->click();  // as the completed click would: the dialog opens a typed folder
+      CloseAfterwards();
+    }
+    return true;
+  }
+
+  void CloseAfterwards() {
+    QPointer<QFileDialog> dialog(&dialog_);
+    QMetaObject::invokeMethod(
+        &dialog_,
+        [dialog] {
+          if (dialog && dialog->isVisible()) dialog->reject();
+        },
+        Qt::QueuedConnection);
+  }
+
+  void UpdateOkButton() {
+    if (ok_button_ != nullptr) ok_button_->setEnabled(client_.CanChoose());
+  }
+
   void Reshape() {
     // A child that is not found is left alone.
     if (auto* combo = dialog_.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) combo->hide();
     if (auto* label = dialog_.findChild<QLabel*>(QStringLiteral("fileTypeLabel"))) label->hide();
+    // No places bar; the look-in box and the tool buttons stay.
+    if (auto* sidebar = dialog_.findChild<QWidget*>(QStringLiteral("sidebar"))) sidebar->hide();
     if (auto* box = dialog_.findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))) {
       ok_button_ = box->button(QDialogButtonBox::Open);
       if (ok_button_ != nullptr) ok_button_->installEventFilter(this);
     }
     file_name_ = dialog_.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (file_name_ != nullptr && file_name_->completer() != nullptr) {
+      popup_ = file_name_->completer()->popup();
+      if (popup_ != nullptr) popup_->installEventFilter(this);
+    }
 
     client_.DialogShow();
     if (!request_.enable_sizing) dialog_.setFixedSize(dialog_.size());
@@ -151,6 +214,7 @@ class FolderDialogWatcher : public QObject {
 
   void FolderChanged(const QString& folder) {
     client_.DialogFolderChange(PathFromQt(folder));
+    UpdateOkButton();
     PostFileName();
   }
 
@@ -197,6 +261,8 @@ class FolderDialogWatcher : public QObject {
   std::exception_ptr error_;
   QPointer<QPushButton> ok_button_;
   QPointer<QLineEdit> file_name_;
+  QPointer<QWidget> popup_;     // the name completion's list
+  bool release_taken_ = false;  // the press of the click in progress acted already
   std::vector<QPointer<QAbstractItemView>> views_;
 };
 

@@ -27,7 +27,7 @@ ScriptedUserInterface::FolderScript ScriptedUserInterface::ChooseFolder(const st
   return [folder](FolderDialogClient& client) {
     client.DialogShow();
     client.DialogFolderChange(folder);
-    client.OkButtonRelease();
+    client.OkButtonRelease(client.FileNameText());
     client.DialogClose();
   };
 }
@@ -69,8 +69,8 @@ std::string ScriptedUserInterface::InputBox(const std::string& caption, const st
 }
 
 std::optional<std::string> ScriptedUserInterface::SaveDialog(const SaveDialogRequest& request) {
-  shown.push_back({ShownItem::Kind::kSaveDialog, request.title, request.file_name, 0, false,
-                   request, {}});
+  shown.push_back(
+      {ShownItem::Kind::kSaveDialog, request.title, request.file_name, 0, false, request, {}});
   if (save_answers_.empty()) throw std::logic_error("unanswered save dialog");
   const auto answer = save_answers_.front();
   save_answers_.pop_front();
@@ -79,8 +79,8 @@ std::optional<std::string> ScriptedUserInterface::SaveDialog(const SaveDialogReq
 
 void ScriptedUserInterface::RunFolderDialog(const FolderDialogRequest& request,
                                             FolderDialogClient& client) {
-  shown.push_back({ShownItem::Kind::kFolderDialog, request.title, request.initial_dir, 0, false,
-                   {}, request});
+  shown.push_back(
+      {ShownItem::Kind::kFolderDialog, request.title, request.initial_dir, 0, false, {}, request});
   if (folder_answers_.empty()) throw std::logic_error("unanswered folder dialog");
   const FolderScript script = std::move(folder_answers_.front());
   folder_answers_.pop_front();

@@ -361,7 +361,7 @@ void TerminalUserInterface::RunFolderDialog(const FolderDialogRequest& request,
       current = folder;
       client.DialogFolderChange(current);
     }
-    if (client.OkButtonRelease()) break;
+    if (client.OkButtonRelease(current)) break;
   }
   client.DialogClose();
 }
