@@ -75,3 +75,25 @@ press_until_gone() {
   done
   fail "window $1 did not go away on $2"
 }
+
+# Clicks the folder picker's OK button ("Open"), at the right end of the file-name row, with a
+# press and a release as a hand makes them.
+click_ok() {
+  local width height
+  read -r width height < <(xdotool getwindowgeometry --shell "$1" |
+    awk -F= '/WIDTH/{w=$2} /HEIGHT/{h=$2} END{print w, h}')
+  xdotool mousemove --window "$1" $((width - 52)) $((height - 54))
+  sleep 0.3
+  xdotool mousedown 1
+  sleep 0.2
+  xdotool mouseup 1
+}
+
+# Saves a picture of the whole screen as $LORVANTE_E2E_SHOTS/$1.png when that folder is given,
+# for a person to look at; the tests never read it.
+screenshot() {
+  [ -n "${LORVANTE_E2E_SHOTS:-}" ] || return 0
+  mkdir -p "$LORVANTE_E2E_SHOTS"
+  sleep 0.3
+  import -window root "$LORVANTE_E2E_SHOTS/$1.png" 2>/dev/null || echo "no screenshot $1" >&2
+}
