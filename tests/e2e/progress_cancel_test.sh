@@ -1,6 +1,6 @@
 # A large archive extracted into the folder the picker opens in (OK clicked in the picker's
 # initial state), stopped with Escape in the progress window: the extraction ends early (fewer
-# files than the archive holds), no window is left and the program exits 0.
+# files than the archive holds, each of them whole), no window is left and the program exits 0.
 source "$(dirname "$0")/x_session.sh"
 
 files=1200
@@ -24,5 +24,6 @@ press_until_gone "$progress" Escape
 expect_exit 0
 extracted=$(find "$HOME/Documents" -type f | wc -l)
 [ "$extracted" -lt "$files" ] || fail "all $files files were extracted"
+[ -z "$(find "$HOME/Documents" -type f ! -size 131072c)" ] || fail "a file is left incomplete"
 [ -z "$(xdotool search --onlyvisible --name . 2>/dev/null)" ] || fail "a window is left"
 echo "ok: stopped after $extracted of $files files"
