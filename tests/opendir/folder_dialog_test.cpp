@@ -4,6 +4,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QCompleter>
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QFile>
@@ -13,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QCompleter>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -322,7 +322,7 @@ TEST_F(FolderDialogTest, OkDoesNothingWhileNoFolderIsKnown) {
     ASSERT_TRUE(WaitUntil([&] { return events_.size() >= 3; }));
     EXPECT_EQ(events_[2].directory, "");
     ASSERT_TRUE(d.BoxShows(""));
-    EXPECT_FALSE(d.ok->isEnabled());  // looks as it acts: nothing to choose
+    EXPECT_FALSE(d.ok->isEnabled());          // looks as it acts: nothing to choose
     d.file_name->setText(Q(tmp_ / "Alpha"));  // typed by the user
     EXPECT_FALSE(d.ok->isEnabled());
     QTest::mouseClick(d.ok, Qt::LeftButton);
