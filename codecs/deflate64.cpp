@@ -25,6 +25,9 @@ constexpr unsigned kLiteralLengthRootBits = 10;
 constexpr unsigned kDistanceRootBits = 8;
 constexpr unsigned kCodeLengthRootBits = 7;
 
+// Matches up to this length are copied byte by byte rather than through memmove.
+constexpr std::size_t kShortMatch = 32;
+
 constexpr unsigned kEndOfBlock = 256;
 constexpr unsigned kFirstLengthSymbol = 257;
 constexpr unsigned kMaxLiteralLengthCodes = 286;
@@ -41,19 +44,18 @@ struct CodeBase {
 
 // Symbols 257 to 285. Deflate64 differs from deflate in the last: base 3 with 16 extra bits.
 constexpr std::array<CodeBase, 29> kLengthCodes = {{
-    {3, 0},   {4, 0},   {5, 0},   {6, 0},   {7, 0},   {8, 0},   {9, 0},   {10, 0},
-    {11, 1},  {13, 1},  {15, 1},  {17, 1},  {19, 2},  {23, 2},  {27, 2},  {31, 2},
-    {35, 3},  {43, 3},  {51, 3},  {59, 3},  {67, 4},  {83, 4},  {99, 4},  {115, 4},
-    {131, 5}, {163, 5}, {195, 5}, {227, 5}, {3, 16},
+    {3, 0},  {4, 0},  {5, 0},  {6, 0},   {7, 0},   {8, 0},   {9, 0},   {10, 0},  {11, 1}, {13, 1},
+    {15, 1}, {17, 1}, {19, 2}, {23, 2},  {27, 2},  {31, 2},  {35, 3},  {43, 3},  {51, 3}, {59, 3},
+    {67, 4}, {83, 4}, {99, 4}, {115, 4}, {131, 5}, {163, 5}, {195, 5}, {227, 5}, {3, 16},
 }};
 
 // Distance symbols 0 to 31; 30 and 31 reach back to the whole 64 KiB window.
 constexpr std::array<CodeBase, kMaxDistanceCodes> kDistanceCodes = {{
-    {1, 0},       {2, 0},       {3, 0},      {4, 0},      {5, 1},      {7, 1},      {9, 2},
-    {13, 2},      {17, 3},      {25, 3},     {33, 4},     {49, 4},     {65, 5},     {97, 5},
-    {129, 6},     {193, 6},     {257, 7},    {385, 7},    {513, 8},    {769, 8},    {1025, 9},
-    {1537, 9},    {2049, 10},   {3073, 10},  {4097, 11},  {6145, 11},  {8193, 12},  {12289, 12},
-    {16385, 13},  {24577, 13},  {32769, 14}, {49153, 14},
+    {1, 0},      {2, 0},      {3, 0},      {4, 0},      {5, 1},     {7, 1},     {9, 2},
+    {13, 2},     {17, 3},     {25, 3},     {33, 4},     {49, 4},    {65, 5},    {97, 5},
+    {129, 6},    {193, 6},    {257, 7},    {385, 7},    {513, 8},   {769, 8},   {1025, 9},
+    {1537, 9},   {2049, 10},  {3073, 10},  {4097, 11},  {6145, 11}, {8193, 12}, {12289, 12},
+    {16385, 13}, {24577, 13}, {32769, 14}, {49153, 14},
 }};
 
 // The order in which a dynamic block sends the code lengths of the code-length alphabet.
@@ -107,6 +109,8 @@ class Deflate64Decoder final : public Decoder {
   std::optional<Stop> ReadCodeLengthCodeLengths();
   std::optional<Stop> ReadCodeLengths();
   std::optional<Stop> DecodeLiteralsAndLengths();
+  // Literals while they come and the input holds 8 bytes ahead: the common case, kept tight.
+  void DecodeLiteralRun();
   std::optional<Stop> DecodeDistance();
   std::optional<Stop> CopyMatch();
 
@@ -236,17 +240,37 @@ Deflate64Decoder::Stop Deflate64Decoder::Run() {
   for (;;) {
     std::optional<Stop> stop;
     switch (mode_) {
-      case Mode::kBlockHeader: stop = ReadBlockHeader(); break;
-      case Mode::kStoredLengths: stop = ReadStoredLengths(); break;
-      case Mode::kStoredCopy: stop = CopyStored(); break;
-      case Mode::kTableSizes: stop = ReadTableSizes(); break;
-      case Mode::kCodeLengthCodeLengths: stop = ReadCodeLengthCodeLengths(); break;
-      case Mode::kCodeLengths: stop = ReadCodeLengths(); break;
-      case Mode::kLiteralOrLength: stop = DecodeLiteralsAndLengths(); break;
-      case Mode::kDistance: stop = DecodeDistance(); break;
-      case Mode::kCopy: stop = CopyMatch(); break;
-      case Mode::kDone: return Stop::kStreamEnd;
-      case Mode::kError: return Stop::kError;
+      case Mode::kBlockHeader:
+        stop = ReadBlockHeader();
+        break;
+      case Mode::kStoredLengths:
+        stop = ReadStoredLengths();
+        break;
+      case Mode::kStoredCopy:
+        stop = CopyStored();
+        break;
+      case Mode::kTableSizes:
+        stop = ReadTableSizes();
+        break;
+      case Mode::kCodeLengthCodeLengths:
+        stop = ReadCodeLengthCodeLengths();
+        break;
+      case Mode::kCodeLengths:
+        stop = ReadCodeLengths();
+        break;
+      case Mode::kLiteralOrLength:
+        stop = DecodeLiteralsAndLengths();
+        break;
+      case Mode::kDistance:
+        stop = DecodeDistance();
+        break;
+      case Mode::kCopy:
+        stop = CopyMatch();
+        break;
+      case Mode::kDone:
+        return Stop::kStreamEnd;
+      case Mode::kError:
+        return Stop::kError;
     }
     if (stop) return *stop;
   }
@@ -336,8 +360,8 @@ std::optional<Deflate64Decoder::Stop> Deflate64Decoder::CopyStored() {
   while (stored_left_ > 0) {
     if (budget_ == 0) return Stop::kNeedRoom;
     if (in_ == in_end_) return Stop::kNeedInput;
-    const std::size_t count = std::min({stored_left_, budget_, kWindowSize - write_pos_,
-                                        static_cast<std::size_t>(in_end_ - in_)});
+    const std::size_t count = std::min(
+        {stored_left_, budget_, kWindowSize - write_pos_, static_cast<std::size_t>(in_end_ - in_)});
     std::memcpy(&window_[write_pos_], in_, count);
     in_ += count;
     write_pos_ = (write_pos_ + count) & kWindowMask;
@@ -387,8 +411,9 @@ std::optional<Deflate64Decoder::Stop> Deflate64Decoder::ReadCodeLengths() {
       lengths_[lengths_read_++] = static_cast<std::uint8_t>(entry.value);
       continue;
     }
-    const unsigned extra_bits =
-        entry.value == kRepeatPrevious ? 2 : entry.value == kRepeatZeroShort ? 3 : 7;
+    const unsigned extra_bits = entry.value == kRepeatPrevious    ? 2
+                                : entry.value == kRepeatZeroShort ? 3
+                                                                  : 7;
     if (!Need(entry.length + extra_bits)) return Stop::kNeedInput;
     Drop(entry.length);
     const unsigned extra = Take(extra_bits);
@@ -420,8 +445,45 @@ std::optional<Deflate64Decoder::Stop> Deflate64Decoder::ReadCodeLengths() {
   return std::nullopt;
 }
 
+void Deflate64Decoder::DecodeLiteralRun() {
+  // The hot state in locals: a store into the window could otherwise change any member.
+  const HuffmanTable::Reader table = literal_length_->reader();
+  std::uint8_t* const window = window_.data();
+  std::uint64_t bits = bits_;
+  unsigned count = bit_count_;
+  const std::uint8_t* in = in_;
+  std::size_t pos = write_pos_;
+  std::size_t written = 0;
+  while (written < budget_) {
+    if (count < HuffmanTable::kMaxCodeLength) {
+      if (in_end_ - in < 8) break;
+      bits |= LoadLittleEndian64(in) << count;
+      const unsigned bytes = (63 - count) / 8;
+      in += bytes;
+      count += 8 * bytes;
+      bits &= LowBits(count);
+    }
+    const HuffmanEntry entry = table.Lookup(bits);
+    if (entry.kind != HuffmanEntry::kSymbol || entry.value >= kEndOfBlock) break;
+    window[pos] = static_cast<std::uint8_t>(entry.value);
+    pos = (pos + 1) & kWindowMask;
+    ++written;
+    bits >>= entry.length;
+    count -= entry.length;
+  }
+  loaded_ += static_cast<std::size_t>(in - in_);
+  in_ = in;
+  bits_ = bits;
+  bit_count_ = count;
+  write_pos_ = pos;
+  pending_ += written;
+  budget_ -= written;
+  total_written_ += written;
+}
+
 std::optional<Deflate64Decoder::Stop> Deflate64Decoder::DecodeLiteralsAndLengths() {
   for (;;) {
+    DecodeLiteralRun();
     HuffmanEntry entry;
     if (auto stop = PeekSymbol(*literal_length_, entry)) return stop;
     const unsigned symbol = entry.value;
@@ -441,8 +503,13 @@ std::optional<Deflate64Decoder::Stop> Deflate64Decoder::DecodeLiteralsAndLengths
     if (!Need(entry.length + code.extra_bits)) return Stop::kNeedInput;
     Drop(entry.length);
     copy_length_ = code.base + Take(code.extra_bits);
+    // The distance follows at once; the copy too, when the run has room for all of it.
     mode_ = Mode::kDistance;
-    return std::nullopt;
+    if (auto stop = DecodeDistance()) return stop;
+    if (copy_length_ > budget_) return std::nullopt;
+    CopyFromWindow(copy_distance_, copy_length_);
+    copy_length_ = 0;
+    mode_ = Mode::kLiteralOrLength;
   }
 }
 
@@ -473,6 +540,14 @@ void Deflate64Decoder::CopyFromWindow(std::size_t distance, std::size_t length) 
   pending_ += length;
   budget_ -= length;
   total_written_ += length;
+  const std::size_t start = (write_pos_ - distance) & kWindowMask;
+  if (length <= kShortMatch && start + length <= kWindowSize &&
+      write_pos_ + length <= kWindowSize) {
+    // Most matches are short: byte by byte, forward, which is right for overlapping ones too.
+    for (std::size_t i = 0; i < length; ++i) window_[write_pos_ + i] = window_[start + i];
+    write_pos_ = (write_pos_ + length) & kWindowMask;
+    return;
+  }
   while (length > 0) {
     const std::size_t from = (write_pos_ - distance) & kWindowMask;
     const std::size_t count = std::min({length, kWindowSize - from, kWindowSize - write_pos_});
@@ -508,6 +583,8 @@ void Deflate64Decoder::Deliver() {
 
 }  // namespace
 
-std::unique_ptr<Decoder> MakeDeflate64Decoder() { return std::make_unique<Deflate64Decoder>(); }
+std::unique_ptr<Decoder> MakeDeflate64Decoder() {
+  return std::make_unique<Deflate64Decoder>();
+}
 
 }  // namespace lorvante::codecs

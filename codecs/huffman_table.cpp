@@ -92,7 +92,8 @@ bool HuffmanTable::Build(std::span<const std::uint8_t> lengths, unsigned root_bi
     } else {
       const HuffmanEntry link = entries_[stream_code[symbol] & root_mask_];
       const unsigned size = 1u << link.length;
-      for (unsigned i = stream_code[symbol] >> root_bits; i < size; i += 1u << (length - root_bits)) {
+      for (unsigned i = stream_code[symbol] >> root_bits; i < size;
+           i += 1u << (length - root_bits)) {
         entries_[link.value + i] = entry;
       }
     }

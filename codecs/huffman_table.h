@@ -12,7 +12,8 @@ namespace lorvante::codecs {
 struct HuffmanEntry {
   enum Kind : std::uint8_t { kSymbol, kLink, kInvalid };
   std::uint16_t value = 0;  // the symbol (kSymbol), or where the subtable starts (kLink)
-  std::uint8_t length = 0;  // bits of the code (kSymbol, kInvalid), index bits of the subtable (kLink)
+  std::uint8_t length =
+      0;  // bits of the code (kSymbol, kInvalid), index bits of the subtable (kLink)
   Kind kind = kInvalid;
 };
 
@@ -31,16 +32,26 @@ class HuffmanTable {
   // incomplete where `rule` forbids that.
   bool Build(std::span<const std::uint8_t> lengths, unsigned root_bits, Completeness rule);
 
-  // The entry for the code at the start of `bits`. Bits not yet read must be zero: when the
-  // entry's length exceeds the bits available, more input decides.
-  HuffmanEntry Lookup(std::uint64_t bits) const {
-    HuffmanEntry entry = entries_[bits & root_mask_];
-    if (entry.kind == HuffmanEntry::kLink) {
-      const auto index = (bits >> root_bits_) & ((1u << entry.length) - 1);
-      entry = entries_[entry.value + index];
+  // What a lookup reads, by value: a loop that stores bytes keeps it in registers (the compiler
+  // must assume a byte store may change the table itself).
+  struct Reader {
+    const HuffmanEntry* entries;
+    unsigned root_bits;
+    std::uint64_t root_mask;
+
+    // The entry for the code at the start of `bits`. Bits not yet read must be zero: when the
+    // entry's length exceeds the bits available, more input decides.
+    HuffmanEntry Lookup(std::uint64_t bits) const {
+      HuffmanEntry entry = entries[bits & root_mask];
+      if (entry.kind == HuffmanEntry::kLink) {
+        const auto index = (bits >> root_bits) & ((1u << entry.length) - 1);
+        entry = entries[entry.value + index];
+      }
+      return entry;
     }
-    return entry;
-  }
+  };
+  Reader reader() const { return {entries_.data(), root_bits_, root_mask_}; }
+  HuffmanEntry Lookup(std::uint64_t bits) const { return reader().Lookup(bits); }
 
  private:
   std::vector<HuffmanEntry> entries_;

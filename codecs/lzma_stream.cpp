@@ -2,7 +2,9 @@
 
 namespace lorvante::codecs {
 
-LzmaStreamDecoder::~LzmaStreamDecoder() { lzma_end(&stream_); }
+LzmaStreamDecoder::~LzmaStreamDecoder() {
+  lzma_end(&stream_);
+}
 
 DecodeStatus LzmaStreamDecoder::StatusOf(lzma_ret ret) {
   switch (ret) {
@@ -28,8 +30,7 @@ DecodeStep LzmaStreamDecoder::Decode(std::span<const std::uint8_t> input,
   stream_.next_out = output.data();
   stream_.avail_out = output.size();
   const DecodeStatus status = StatusOf(lzma_code(&stream_, LZMA_RUN));
-  const DecodeStep step{input.size() - stream_.avail_in, output.size() - stream_.avail_out,
-                        status};
+  const DecodeStep step{input.size() - stream_.avail_in, output.size() - stream_.avail_out, status};
   if (status == DecodeStatus::kStreamEnd) ended_ = true;
   if (status == DecodeStatus::kDataError || status == DecodeStatus::kMemoryError) {
     failure_ = status;

@@ -21,6 +21,8 @@ class XzDecoder final : public LzmaStreamDecoder {
 
 }  // namespace
 
-std::unique_ptr<Decoder> MakeXzDecoder() { return std::make_unique<XzDecoder>(); }
+std::unique_ptr<Decoder> MakeXzDecoder() {
+  return std::make_unique<XzDecoder>();
+}
 
 }  // namespace lorvante::codecs

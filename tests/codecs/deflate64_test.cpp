@@ -96,12 +96,12 @@ std::vector<std::uint32_t> CanonicalCodes(const std::vector<std::uint8_t>& lengt
   return codes;
 }
 
-constexpr std::uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5,
-                                               11, 4, 12, 3, 13, 2, 14, 1, 15};
+constexpr std::uint8_t kCodeLengthOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                               11, 4,  12, 3, 13, 2, 14, 1, 15};
 
 // The start of a dynamic block: table sizes and the code-length code.
-void DynamicStart(BitWriter& w, bool final, unsigned literal_length_codes,
-                  unsigned distance_codes, const std::vector<std::uint8_t>& code_length_lengths) {
+void DynamicStart(BitWriter& w, bool final, unsigned literal_length_codes, unsigned distance_codes,
+                  const std::vector<std::uint8_t>& code_length_lengths) {
   w.Bits(final, 1);
   w.Bits(2, 2);
   w.Bits(literal_length_codes - 257, 5);
@@ -133,7 +133,8 @@ std::vector<std::uint8_t> ZeroEndAndShortMatch() {
 struct PiecesCase {
   std::size_t input, output;
 };
-const PiecesCase kPieces[] = {{1, 1}, {7, 7}, {1, 65536}, {65536, 1}, {65536, 65536}, {1 << 20, 1 << 20}};
+const PiecesCase kPieces[] = {{1, 1},     {7, 7},         {1, 65536},
+                              {65536, 1}, {65536, 65536}, {1 << 20, 1 << 20}};
 
 void ExpectDecodes(const std::vector<std::uint8_t>& stream, const std::vector<std::uint8_t>& want) {
   for (const PiecesCase pieces : kPieces) {
@@ -284,7 +285,8 @@ TEST(Deflate64Test, MalformedBlocksAreDataErrors) {
          FixedMatch(w, {257, 0, 0, 19, 8, 232});  // from 1001 back
          FixedSymbol(w, 256);
        }},
-      {"literal/length symbol 286", [](BitWriter& w) {
+      {"literal/length symbol 286",
+       [](BitWriter& w) {
          FixedHeader(w, true);
          FixedSymbol(w, 286);
          w.Bits(0, 16);

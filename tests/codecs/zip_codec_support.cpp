@@ -6,8 +6,8 @@
 #include <zstd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <array>
+#include <cstdlib>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -44,8 +44,8 @@ FeedResult Feed(codecs::Decoder& decoder, std::span<const std::uint8_t> input,
 
 std::vector<std::uint8_t> TextLike(std::size_t size, std::uint32_t seed) {
   static const std::array<std::string, 16> kWords = {
-      "kivonat", "jelentés", "adat", "the", "archive", "entry", "of", "and",
-      "2026.",   "összeg",   "Ft",   "12", "345",     "—",     "név", "file"};
+      "kivonat", "jelentés", "adat", "the", "archive", "entry", "of",  "and",
+      "2026.",   "összeg",   "Ft",   "12",  "345",     "—",     "név", "file"};
   std::mt19937 random(seed);
   std::vector<std::uint8_t> text;
   text.reserve(size + 32);
@@ -97,8 +97,10 @@ std::vector<std::uint8_t> SevenZipDeflate64(std::span<const std::uint8_t> data) 
   if (data.empty()) return {0x03, 0x00};  // a final fixed block holding only its end code
   TempDir dir;
   WriteBytes(dir / "data.bin", std::vector<std::uint8_t>(data.begin(), data.end()));
-  const RunResult run = Run({FindProgram("7z"), "a", "-tzip", "-mm=Deflate64", dir / "data.zip", dir / "data.bin"});
-  if (run.status != 0) throw std::runtime_error("7z failed (scripts/setup installs p7zip-full): " + run.err);
+  const RunResult run =
+      Run({FindProgram("7z"), "a", "-tzip", "-mm=Deflate64", dir / "data.zip", dir / "data.bin"});
+  if (run.status != 0)
+    throw std::runtime_error("7z failed (scripts/setup installs p7zip-full): " + run.err);
   // The local header of the only entry: method at 8, compressed size at 18, name and extra
   // field lengths at 26 and 28, the data after them.
   const std::vector<std::uint8_t> zip = ReadBytes(dir / "data.zip");
@@ -121,9 +123,13 @@ std::vector<std::uint8_t> ZipLzma(std::span<const std::uint8_t> data, bool end_m
   lzma_stream stream = LZMA_STREAM_INIT;
   if (lzma_raw_encoder(&stream, filters.data()) != LZMA_OK) throw std::runtime_error("encoder");
   std::vector<std::uint8_t> out = {
-      9, 20, 5, 0,  // LZMA SDK 9.20; 5 bytes of properties
+      9,
+      20,
+      5,
+      0,  // LZMA SDK 9.20; 5 bytes of properties
       static_cast<std::uint8_t>((options.pb * 5 + options.lp) * 9 + options.lc),
-      static_cast<std::uint8_t>(options.dict_size), static_cast<std::uint8_t>(options.dict_size >> 8),
+      static_cast<std::uint8_t>(options.dict_size),
+      static_cast<std::uint8_t>(options.dict_size >> 8),
       static_cast<std::uint8_t>(options.dict_size >> 16),
       static_cast<std::uint8_t>(options.dict_size >> 24)};
   const std::size_t header = out.size();

@@ -32,7 +32,9 @@ struct Method {
   std::function<void(std::vector<std::uint8_t>&)> corrupt;
 };
 
-void FlipMiddleByte(std::vector<std::uint8_t>& stream) { stream[stream.size() / 2] ^= 0x55; }
+void FlipMiddleByte(std::vector<std::uint8_t>& stream) {
+  stream[stream.size() / 2] ^= 0x55;
+}
 
 const std::vector<Method>& Methods() {
   static const std::vector<Method> methods = {
@@ -106,8 +108,8 @@ TEST_P(ZipMethodTest, DecodesByteForByteInPiecesOfAnySize) {
     auto decoder = DecoderFor(method(), data().bytes.size());
     const FeedResult result = Feed(*decoder, followed, pieces.input, pieces.output);
     EXPECT_EQ(result.status, DecodeStatus::kStreamEnd);
-    EXPECT_TRUE(result.output == data().bytes) << "decoded " << result.output.size() << " of "
-                                                << data().bytes.size() << " bytes";
+    EXPECT_TRUE(result.output == data().bytes)
+        << "decoded " << result.output.size() << " of " << data().bytes.size() << " bytes";
     EXPECT_EQ(result.consumed, stream.size());
     // Once ended, the decoder stays ended and takes nothing more.
     std::uint8_t room[16];
@@ -176,8 +178,8 @@ TEST_P(ZipMethodDamageTest, RandomDamageIsSurvived) {
         damaged[random() % damaged.size()] ^= static_cast<std::uint8_t>(1 + random() % 255);
       }
       auto decoder = DecoderFor(method(), data.bytes.size());
-      const FeedResult result = Feed(*decoder, damaged, 1 + random() % 5000,
-                                     1 + random() % 70000, std::size_t{16} << 20);
+      const FeedResult result =
+          Feed(*decoder, damaged, 1 + random() % 5000, 1 + random() % 70000, std::size_t{16} << 20);
       EXPECT_LE(result.consumed, damaged.size());
     }
   }
@@ -189,7 +191,6 @@ std::string MethodName(const ::testing::TestParamInfo<std::size_t>& info) {
 
 INSTANTIATE_TEST_SUITE_P(Methods, ZipMethodDamageTest, ::testing::Range<std::size_t>(0, 6),
                          MethodName);
-
 
 // Writers that work in parallel put several frames into one entry, sometimes after a skippable
 // frame; the entry ends with the frame that completes its size.
@@ -215,8 +216,8 @@ TEST(ZstandardTest, FramesFollowOneAnotherUntilTheEntryIsComplete) {
 // A frame header asking for a 1 GiB window: refused before anything is allocated for it.
 TEST(ZstandardTest, WindowOverTheLimitIsRefused) {
   const std::uint8_t window_1gib = (30 - 10) << 3;  // exponent 20 over the 1 KiB base
-  const std::vector<std::uint8_t> frame = {0x28, 0xB5, 0x2F, 0xFD, 0x00, window_1gib,
-                                           0x01, 0x00, 0x00};  // then an empty last raw block
+  const std::vector<std::uint8_t> frame = {
+      0x28, 0xB5, 0x2F, 0xFD, 0x00, window_1gib, 0x01, 0x00, 0x00};  // then an empty last raw block
   auto decoder = MakeZipDecoder(93, ZipDecoderParams{0, 0});
   EXPECT_EQ(Feed(*decoder, frame, frame.size(), 1024).status, DecodeStatus::kMemoryError);
 
@@ -247,11 +248,11 @@ TEST(ZipLzmaTest, DictionaryIsBoundedByTheEntryAndTheLimit) {
 
 TEST(ZipLzmaTest, MalformedHeaderIsDataError) {
   const std::vector<std::uint8_t> good = ZipLzma(TextLike(100, 5), true);
-  for (const auto& [what, offset, value] : std::vector<std::tuple<std::string, int, int>>{
-           {"properties size 4", 2, 4},
-           {"properties size 261", 3, 1},
-           {"pb 5", 4, 225},
-           {"lc 3 with lp 2", 4, 2 * 9 + 3}}) {
+  for (const auto& [what, offset, value] :
+       std::vector<std::tuple<std::string, int, int>>{{"properties size 4", 2, 4},
+                                                      {"properties size 261", 3, 1},
+                                                      {"pb 5", 4, 225},
+                                                      {"lc 3 with lp 2", 4, 2 * 9 + 3}}) {
     SCOPED_TRACE(what);
     std::vector<std::uint8_t> stream = good;
     stream[offset] = static_cast<std::uint8_t>(value);
@@ -276,19 +277,24 @@ TEST(ZipMethodsTest, FactoryServesTheMethodsOfThisModuleOnly) {
     EXPECT_NE(MakeZipDecoder(method, {}), nullptr) << method;
   }
   // Stored and bzip2 stay with libzip, deflate with the inflater; the rest is unsupported.
-  for (const std::uint16_t method : {0, 1, 2, 5, 6, 8, 10, 12, 18, 19, 94, 96, 97, 98, 99, 7, 300}) {
+  for (const std::uint16_t method :
+       {0, 1, 2, 5, 6, 8, 10, 12, 18, 19, 94, 96, 97, 98, 99, 7, 300}) {
     EXPECT_EQ(MakeZipDecoder(method, {}), nullptr) << method;
   }
 }
 
 TEST(ZipMethodsTest, EveryMethodAUserMayMeetHasAPlainName) {
-  const std::map<std::uint16_t, std::string> names = {
-      {0, "stored"},     {1, "shrink"},     {2, "reduce"},    {3, "reduce"},
-      {4, "reduce"},     {5, "reduce"},     {6, "implode"},   {8, "deflate"},
-      {9, "Deflate64"},  {10, "PKWARE DCL implode"},          {12, "bzip2"},
-      {14, "LZMA"},      {18, "IBM TERSE"}, {19, "IBM LZ77"}, {20, "Zstandard"},
-      {93, "Zstandard"}, {94, "MP3"},       {95, "XZ"},       {96, "JPEG"},
-      {97, "WavPack"},   {98, "PPMd"},      {99, "AES encryption"}};
+  const std::map<std::uint16_t, std::string> names = {{0, "stored"},     {1, "shrink"},
+                                                      {2, "reduce"},     {3, "reduce"},
+                                                      {4, "reduce"},     {5, "reduce"},
+                                                      {6, "implode"},    {8, "deflate"},
+                                                      {9, "Deflate64"},  {10, "PKWARE DCL implode"},
+                                                      {12, "bzip2"},     {14, "LZMA"},
+                                                      {18, "IBM TERSE"}, {19, "IBM LZ77"},
+                                                      {20, "Zstandard"}, {93, "Zstandard"},
+                                                      {94, "MP3"},       {95, "XZ"},
+                                                      {96, "JPEG"},      {97, "WavPack"},
+                                                      {98, "PPMd"},      {99, "AES encryption"}};
   for (const auto& [method, name] : names) EXPECT_EQ(codecs::ZipMethodName(method), name) << method;
   for (const std::uint16_t method : {7, 11, 13, 15, 100, 65535}) {
     EXPECT_STREQ(codecs::ZipMethodName(method), "unknown") << method;
