@@ -23,7 +23,7 @@ using codecs::DecodeStatus;
 // most significant bit.
 class BitWriter {
  public:
-  void Bits(std::uint32_t value, unsigned count) {
+  void Bits(std::uint64_t value, unsigned count) {  // count <= 64
     for (unsigned i = 0; i < count; ++i) Bit((value >> i) & 1);
   }
   void Code(std::uint32_t code, unsigned length) {
