@@ -453,8 +453,9 @@ void Deflate64Decoder::DecodeLiteralRun() {
   unsigned count = bit_count_;
   const std::uint8_t* in = in_;
   std::size_t pos = write_pos_;
+  const std::size_t budget = budget_;
   std::size_t written = 0;
-  while (written < budget_) {
+  while (written < budget) {
     if (count < HuffmanTable::kMaxCodeLength) {
       if (in_end_ - in < 8) break;
       bits |= LoadLittleEndian64(in) << count;

@@ -2,8 +2,11 @@
 // byte-for-byte output of streams made by the real encoders, fed in pieces of every size; the end
 // of the stream found exactly; truncated, corrupt and over-large streams refused.
 #include <gtest/gtest.h>
+#include <lzma.h>
 #include <zstd.h>
 
+#include <array>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <random>
@@ -226,6 +229,38 @@ TEST(ZstandardTest, WindowOverTheLimitIsRefused) {
   small[5] = (20 - 10) << 3;
   decoder = MakeZipDecoder(93, ZipDecoderParams{0, 0});
   EXPECT_EQ(Feed(*decoder, small, small.size(), 1024).status, DecodeStatus::kStreamEnd);
+}
+
+// An .xz stream whose block asks for a dictionary of `size` bytes (its header rewritten).
+std::vector<std::uint8_t> XzWithDictionary(const std::vector<std::uint8_t>& data,
+                                           std::uint32_t size) {
+  std::vector<std::uint8_t> stream = Xz(data);
+  constexpr std::size_t kBlockHeader = LZMA_STREAM_HEADER_SIZE;
+  lzma_stream_flags flags;
+  EXPECT_EQ(lzma_stream_header_decode(&flags, stream.data()), LZMA_OK);
+  std::array<lzma_filter, LZMA_FILTERS_MAX + 1> filters{};
+  lzma_block block{};
+  block.check = flags.check;
+  block.filters = filters.data();
+  block.header_size = lzma_block_header_size_decode(stream[kBlockHeader]);
+  EXPECT_EQ(lzma_block_header_decode(&block, nullptr, stream.data() + kBlockHeader), LZMA_OK);
+  static_cast<lzma_options_lzma*>(filters[0].options)->dict_size = size;
+  EXPECT_EQ(lzma_block_header_encode(&block, stream.data() + kBlockHeader), LZMA_OK);
+  for (lzma_filter& filter : filters) free(filter.options);
+  return stream;
+}
+
+// The dictionary is the writer's choice: one past the limit is refused before it is allocated;
+// the largest that common writers use (64 MiB, xz -9) is not.
+TEST(XzTest, DictionaryOverTheLimitIsRefused) {
+  const std::vector<std::uint8_t> data = TextLike(3000, 9);
+  auto decoder = MakeZipDecoder(95, ZipDecoderParams{data.size(), 0});
+  EXPECT_EQ(Feed(*decoder, XzWithDictionary(data, 1u << 30), 100, 4096).status,
+            DecodeStatus::kMemoryError);
+  decoder = MakeZipDecoder(95, ZipDecoderParams{data.size(), 0});
+  const FeedResult result = Feed(*decoder, XzWithDictionary(data, 64u << 20), 100, 4096);
+  EXPECT_EQ(result.status, DecodeStatus::kStreamEnd);
+  EXPECT_TRUE(result.output == data);
 }
 
 // The dictionary of a zip LZMA entry is bounded by the entry's size: a writer's huge dictionary
