@@ -19,8 +19,10 @@ std::unique_ptr<Decoder> MakeZipDecoder(std::uint16_t method, const ZipDecoderPa
       return MakeZstdDecoder(params.uncompressed_size);
     case kZipXz:
       return MakeXzDecoder();
+    case kZipDeflate:
+      // Served by the inflater module (codecs/inflater.h, MakeInflater), outside this one.
+      return nullptr;
     default:
-      // Deflate comes from the inflater module; the rest has no decoder.
       return nullptr;
   }
 }
