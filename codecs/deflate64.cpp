@@ -77,6 +77,38 @@ std::uint64_t LoadLittleEndian64(const std::uint8_t* p) {
   return word;
 }
 
+// Appends `length` bytes at `pos` of the circular window, copied from `distance` back; returns
+// the position after them.
+std::size_t CopyInWindow(std::uint8_t* window, std::size_t pos, std::size_t distance,
+                         std::size_t length) {
+  const std::size_t start = (pos - distance) & kWindowMask;
+  if (length <= kShortMatch && start + length <= kWindowSize && pos + length <= kWindowSize) {
+    // Most matches are short: byte by byte, forward, which is right for overlapping ones too.
+    for (std::size_t i = 0; i < length; ++i) window[pos + i] = window[start + i];
+    return (pos + length) & kWindowMask;
+  }
+  while (length > 0) {
+    const std::size_t from = (pos - distance) & kWindowMask;
+    const std::size_t count = std::min({length, kWindowSize - from, kWindowSize - pos});
+    std::uint8_t* to = window + pos;
+    const std::uint8_t* source = window + from;
+    if (distance >= count) {
+      // Apart, or the source ahead of the destination in the circle (read before written).
+      std::memmove(to, source, count);
+    } else if (distance == 1) {
+      std::memset(to, *source, count);
+    } else {
+      // The match overlaps itself: copy it one period at a time.
+      for (std::size_t done = 0; done < count; done += distance) {
+        std::memcpy(to + done, source + done, std::min(distance, count - done));
+      }
+    }
+    pos = (pos + count) & kWindowMask;
+    length -= count;
+  }
+  return pos;
+}
+
 class Deflate64Decoder final : public Decoder {
  public:
   Deflate64Decoder();
@@ -109,8 +141,11 @@ class Deflate64Decoder final : public Decoder {
   std::optional<Stop> ReadCodeLengthCodeLengths();
   std::optional<Stop> ReadCodeLengths();
   std::optional<Stop> DecodeLiteralsAndLengths();
-  // Literals while they come and the input holds 8 bytes ahead: the common case, kept tight.
-  void DecodeLiteralRun();
+  // Literals and matches while the input holds 8 bytes ahead and the run has room: the common
+  // case, kept tight. Leaves the rest (block end, input or room running short, errors in codes)
+  // to the step by step way, with `mode_` where the stream stands; false on a distance before
+  // the start of the output.
+  bool DecodeFast();
   std::optional<Stop> DecodeDistance();
   std::optional<Stop> CopyMatch();
 
@@ -445,9 +480,10 @@ std::optional<Deflate64Decoder::Stop> Deflate64Decoder::ReadCodeLengths() {
   return std::nullopt;
 }
 
-void Deflate64Decoder::DecodeLiteralRun() {
+bool Deflate64Decoder::DecodeFast() {
   // The hot state in locals: a store into the window could otherwise change any member.
-  const HuffmanTable::Reader table = literal_length_->reader();
+  const HuffmanTable::Reader literal_length = literal_length_->reader();
+  const HuffmanTable::Reader distance_table = distance_->reader();
   std::uint8_t* const window = window_.data();
   std::uint64_t bits = bits_;
   unsigned count = bit_count_;
@@ -455,22 +491,62 @@ void Deflate64Decoder::DecodeLiteralRun() {
   std::size_t pos = write_pos_;
   const std::size_t budget = budget_;
   std::size_t written = 0;
+  bool valid = true;
+  // Tops the buffer up to 56 bits or more; false when the input is too short for the fast way.
+  const auto refill = [&] {
+    if (in_end_ - in < 8) return false;
+    bits |= LoadLittleEndian64(in) << count;
+    const unsigned bytes = (63 - count) / 8;
+    in += bytes;
+    count += 8 * bytes;
+    bits &= LowBits(count);
+    return true;
+  };
+  const auto take = [&](unsigned n) {
+    const auto value = static_cast<std::size_t>(bits & LowBits(n));
+    bits >>= n;
+    count -= n;
+    return value;
+  };
+
   while (written < budget) {
-    if (count < HuffmanTable::kMaxCodeLength) {
-      if (in_end_ - in < 8) break;
-      bits |= LoadLittleEndian64(in) << count;
-      const unsigned bytes = (63 - count) / 8;
-      in += bytes;
-      count += 8 * bytes;
-      bits &= LowBits(count);
+    // Up to 31 bits for a length symbol and its extra bits.
+    if (count < HuffmanTable::kMaxCodeLength + 16 && !refill()) break;
+    const HuffmanEntry entry = literal_length.Lookup(bits);
+    if (entry.kind != HuffmanEntry::kSymbol) break;
+    if (entry.value < kEndOfBlock) {
+      window[pos] = static_cast<std::uint8_t>(entry.value);
+      pos = (pos + 1) & kWindowMask;
+      ++written;
+      bits >>= entry.length;
+      count -= entry.length;
+      continue;
     }
-    const HuffmanEntry entry = table.Lookup(bits);
-    if (entry.kind != HuffmanEntry::kSymbol || entry.value >= kEndOfBlock) break;
-    window[pos] = static_cast<std::uint8_t>(entry.value);
-    pos = (pos + 1) & kWindowMask;
-    ++written;
-    bits >>= entry.length;
-    count -= entry.length;
+    if (entry.value == kEndOfBlock || entry.value >= kFirstLengthSymbol + kLengthCodes.size()) {
+      break;
+    }
+    const CodeBase& length_code = kLengthCodes[entry.value - kFirstLengthSymbol];
+    take(entry.length);
+    copy_length_ = length_code.base + take(length_code.extra_bits);
+    // Up to 29 bits for a distance symbol and its extra bits; without them the distance is
+    // left to the step by step way.
+    mode_ = Mode::kDistance;
+    if (count < HuffmanTable::kMaxCodeLength + 14 && !refill()) break;
+    const HuffmanEntry distance_entry = distance_table.Lookup(bits);
+    if (distance_entry.kind != HuffmanEntry::kSymbol) break;
+    const CodeBase& distance_code = kDistanceCodes[distance_entry.value];
+    take(distance_entry.length);
+    copy_distance_ = distance_code.base + take(distance_code.extra_bits);
+    mode_ = Mode::kCopy;
+    if (copy_distance_ > total_written_ + written) {  // before the start of the output
+      valid = false;
+      break;
+    }
+    if (copy_length_ > budget - written) break;  // copied as the run's room allows
+    pos = CopyInWindow(window, pos, copy_distance_, copy_length_);
+    written += copy_length_;
+    copy_length_ = 0;
+    mode_ = Mode::kLiteralOrLength;
   }
   loaded_ += static_cast<std::size_t>(in - in_);
   in_ = in;
@@ -480,11 +556,13 @@ void Deflate64Decoder::DecodeLiteralRun() {
   pending_ += written;
   budget_ -= written;
   total_written_ += written;
+  return valid;
 }
 
 std::optional<Deflate64Decoder::Stop> Deflate64Decoder::DecodeLiteralsAndLengths() {
   for (;;) {
-    DecodeLiteralRun();
+    if (!DecodeFast()) return Stop::kError;
+    if (mode_ != Mode::kLiteralOrLength) return std::nullopt;  // a match is under way
     HuffmanEntry entry;
     if (auto stop = PeekSymbol(*literal_length_, entry)) return stop;
     const unsigned symbol = entry.value;
@@ -541,33 +619,7 @@ void Deflate64Decoder::CopyFromWindow(std::size_t distance, std::size_t length) 
   pending_ += length;
   budget_ -= length;
   total_written_ += length;
-  const std::size_t start = (write_pos_ - distance) & kWindowMask;
-  if (length <= kShortMatch && start + length <= kWindowSize &&
-      write_pos_ + length <= kWindowSize) {
-    // Most matches are short: byte by byte, forward, which is right for overlapping ones too.
-    for (std::size_t i = 0; i < length; ++i) window_[write_pos_ + i] = window_[start + i];
-    write_pos_ = (write_pos_ + length) & kWindowMask;
-    return;
-  }
-  while (length > 0) {
-    const std::size_t from = (write_pos_ - distance) & kWindowMask;
-    const std::size_t count = std::min({length, kWindowSize - from, kWindowSize - write_pos_});
-    std::uint8_t* to = &window_[write_pos_];
-    const std::uint8_t* source = &window_[from];
-    if (distance >= count) {
-      // Apart, or the source ahead of the destination in the circle (read before written).
-      std::memmove(to, source, count);
-    } else if (distance == 1) {
-      std::memset(to, *source, count);
-    } else {
-      // The match overlaps itself: copy it one period at a time.
-      for (std::size_t done = 0; done < count; done += distance) {
-        std::memcpy(to + done, source + done, std::min(distance, count - done));
-      }
-    }
-    write_pos_ = (write_pos_ + count) & kWindowMask;
-    length -= count;
-  }
+  write_pos_ = CopyInWindow(window_.data(), write_pos_, distance, length);
 }
 
 void Deflate64Decoder::Deliver() {

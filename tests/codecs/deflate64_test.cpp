@@ -364,9 +364,14 @@ TEST(Deflate64Test, MalformedBlocksAreDataErrors) {
     SCOPED_TRACE(name);
     BitWriter w;
     write(w);
-    for (const std::size_t piece : {std::size_t{1}, w.bytes().size()}) {
-      auto decoder = codecs::MakeDeflate64Decoder();
-      EXPECT_EQ(Feed(*decoder, w.bytes(), piece, 64).status, DecodeStatus::kDataError);
+    // Followed by more bytes, the fault is met where the decoder reads ahead in large steps.
+    std::vector<std::uint8_t> followed = w.bytes();
+    followed.resize(followed.size() + 32, 0);
+    for (const auto& stream : {w.bytes(), followed}) {
+      for (const std::size_t piece : {std::size_t{1}, stream.size()}) {
+        auto decoder = codecs::MakeDeflate64Decoder();
+        EXPECT_EQ(Feed(*decoder, stream, piece, 64).status, DecodeStatus::kDataError);
+      }
     }
   }
 }
