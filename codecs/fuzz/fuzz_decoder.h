@@ -36,11 +36,10 @@ inline Outcome DecodeInPieces(Decoder& decoder, std::span<const std::uint8_t> in
     outcome.consumed += step.consumed;
     outcome.output.insert(outcome.output.end(), buffer.begin(), buffer.begin() + step.produced);
     outcome.status = step.status;
-    if (step.status != DecodeStatus::kOk) return outcome;
-    if (outcome.output.size() > kOutputLimit) {
-      outcome.limited = true;
-      return outcome;
-    }
+    // Past the limit, whether or not the stream ended in the same call: the other decoding,
+    // in other pieces, may have been stopped before its end.
+    outcome.limited = outcome.output.size() > kOutputLimit;
+    if (step.status != DecodeStatus::kOk || outcome.limited) return outcome;
     if (step.consumed == 0 && step.produced == 0) {
       // With room to write, only the end of the input may stop a decoder.
       if (outcome.consumed != input.size()) abort();
