@@ -1,0 +1,48 @@
+// Shared by the tests of the zip-method decoders: feeding a decoder in pieces, test data, and
+// compressed streams made by the real encoders (Debian's 7z, liblzma, libzstd).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "codecs/decoder.h"
+
+namespace lorvante::test {
+
+// What a decoder made of a whole input. `status` is the last one it reported, or kOk when the
+// input ran out before the stream ended (a truncated stream).
+struct FeedResult {
+  codecs::DecodeStatus status = codecs::DecodeStatus::kOk;
+  std::vector<std::uint8_t> output;
+  std::size_t consumed = 0;
+};
+
+// Feeds `input` to `decoder` at most `input_piece` bytes at a time, into an output buffer of
+// `output_piece` bytes, until the decoder ends, fails, or can go no further. A decoder that
+// writes more than `output_limit` bytes is stopped there (kOk). Flags, as test failures, any
+// step that takes or gives more than it was offered, and a decoder that stops taking input while
+// it has room.
+FeedResult Feed(codecs::Decoder& decoder, std::span<const std::uint8_t> input,
+                std::size_t input_piece, std::size_t output_piece,
+                std::size_t output_limit = std::size_t{1} << 26);
+
+// Words and line breaks from a small vocabulary: compressible with many short matches.
+std::vector<std::uint8_t> TextLike(std::size_t size, std::uint32_t seed);
+// Random blocks of 40 KiB and 60 KiB, each sent twice in a row: the only redundancy lies beyond
+// the 32 KiB window of deflate, within the 64 KiB one of Deflate64.
+std::vector<std::uint8_t> LongMatches();
+
+// Zip method payloads of `data`.
+// Deflate64 written by 7z into a zip, cut out of it; the empty stream for empty data (7z stores
+// an empty file instead).
+std::vector<std::uint8_t> SevenZipDeflate64(std::span<const std::uint8_t> data);
+// The zip LZMA header and raw LZMA1 from liblzma's encoder, with or without the end marker.
+std::vector<std::uint8_t> ZipLzma(std::span<const std::uint8_t> data, bool end_marker);
+// One .xz stream (CRC-64 check).
+std::vector<std::uint8_t> Xz(std::span<const std::uint8_t> data);
+// One Zstandard frame with its content checksum.
+std::vector<std::uint8_t> Zstd(std::span<const std::uint8_t> data);
+
+}  // namespace lorvante::test
