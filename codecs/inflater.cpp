@@ -44,14 +44,15 @@ class IsalInflater final : public Decoder {
       state_.next_out = output.data() + step.produced;
       state_.avail_out = static_cast<std::uint32_t>(out);
       const int rc = isal_inflate(&state_);
-      if (rc == ISAL_DECOMP_OK)
+      if (rc == ISAL_DECOMP_OK) {
         GiveBackWholeBytes(static_cast<std::uint32_t>(in - state_.avail_in));
+      }
       step.consumed += in - state_.avail_in;
       step.produced += out - state_.avail_out;
       if (rc != ISAL_DECOMP_OK) {
         step.status = DecodeStatus::kDataError;
       } else if (state_.block_state == ISAL_BLOCK_FINISH) {
-        // Finished and flushed: ISA-L gives back the bytes it had read ahead past the end.
+        // Finished and flushed; what was read ahead past the end has been handed back.
         step.status = DecodeStatus::kStreamEnd;
       } else if (!MayContinue(step, input, output, in - state_.avail_in, out - state_.avail_out)) {
         break;
@@ -74,6 +75,7 @@ class IsalInflater final : public Decoder {
     if (!(stopped_by_output || ended) || state_.read_in_length < 8) return;
     const std::uint32_t back =
         std::min(static_cast<std::uint32_t>(state_.read_in_length) / 8, taken);
+    if (back == 0) return;
     state_.next_in -= back;
     state_.avail_in += back;
     state_.read_in_length -= static_cast<std::int32_t>(8 * back);
