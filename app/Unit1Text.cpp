@@ -1,17 +1,15 @@
 // The text export: the save dialog asks for the output file, and the gzip payload in the
 // temporary file is decompressed into it byte for byte.
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
-#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
 
 #include "app/Unit1.h"
+#include "app/gzip_source.h"
 #include "app/messages.h"
 #include "platform/exceptions.h"
 #include "platform/file_stream.h"
@@ -19,71 +17,6 @@
 
 namespace lorvante {
 namespace {
-
-constexpr unsigned kCopyBufferSize = 16384;
-// A temporary path longer than this that cannot be opened is reported as too long.
-constexpr std::size_t kGzipPathLimit = 240;
-// zlib's own read buffer; the memory use stays the same for every file size.
-constexpr unsigned kGzipReadBuffer = 65536;
-
-// The temporary file opened for gzip reading. It is opened here and held with a shared lock for
-// the whole export, so that it cannot be chosen as the output and emptied; zlib reads it through
-// a duplicate of the descriptor, so the length of its path never matters to zlib.
-class GzipSource {
- public:
-  explicit GzipSource(const std::string& path) {
-    try {
-      file_.emplace(FileStream::OpenRead(path));
-    } catch (const EFileError&) {
-      // Without a descriptor a path this long could not be handed to the reader either.
-      if (path.size() > kGzipPathLimit) TForm1::ShowMessage(messages::kGzipPathTooLong);
-      return;
-    }
-    const int fd = fcntl(file_->Handle(), F_DUPFD_CLOEXEC, 0);
-    if (fd < 0) return;
-    std::array<std::uint8_t, 2> magic{};
-    is_gzip_ =
-        pread(fd, magic.data(), magic.size(), 0) == 2 && magic[0] == 0x1F && magic[1] == 0x8B;
-    gz_ = gzdopen(fd, "r");
-    if (gz_ == nullptr) {
-      close(fd);
-      return;
-    }
-    gzbuffer(gz_, kGzipReadBuffer);
-  }
-  ~GzipSource() { Close(); }
-  GzipSource(const GzipSource&) = delete;
-  GzipSource& operator=(const GzipSource&) = delete;
-
-  bool IsOpen() const { return gz_ != nullptr; }
-
-  // Decompresses up to `size` bytes into `buffer`. Returns their number, 0 at the end of the
-  // data, a negative value when the data are corrupt. zlib ends a stream that is cut short or
-  // lacks its trailer with 0 and keeps the error for gzerror: that end counts as corrupt too.
-  // Data without the gzip magic, which zlib would copy unchanged, are no gzip payload either.
-  int Read(void* buffer, unsigned size) {
-    if (!is_gzip_) return -1;
-    const int n = gzread(gz_, buffer, size);
-    if (n != 0) return n;
-    int error = Z_OK;
-    gzerror(gz_, &error);
-    return error == Z_OK ? 0 : -1;
-  }
-
-  // Releases the gzip handle, then the file and its lock. Returns gzclose's result.
-  int Close() {
-    int result = Z_OK;
-    if (gz_ != nullptr) result = gzclose(gz_);
-    gz_ = nullptr;
-    file_.reset();
-    return result;
-  }
-
- private:
-  std::optional<FileStream> file_;
-  gzFile gz_ = nullptr;
-  bool is_gzip_ = false;
-};
 
 // Whether `a` and `b` name the same existing regular file (same device and inode).
 bool SameFile(const std::string& a, const std::string& b) {
@@ -170,14 +103,12 @@ bool TForm1::ExportText(const std::string& temp_file) {
   output.emplace(SaveDialog->FileName, InputFileName);
   if (!source.IsOpen()) throw Exception(messages::kSourceNotFound);
 
-  std::array<std::uint8_t, kCopyBufferSize> buffer;
-  for (;;) {
-    const int n = source.Read(buffer.data(), kCopyBufferSize);
-    if (n < 0) return false;  // corrupt data: the output keeps what was copied before
-    if (n == 0) break;
-    output->Write(buffer.data(), static_cast<std::size_t>(n));
+  // Corrupt data fail the export; the output keeps what was copied before.
+  if (!source.CopyTo(
+          [&](std::span<const std::uint8_t> text) { output->Write(text.data(), text.size()); })) {
+    return false;
   }
-  if (source.Close() != Z_OK) return false;
+  source.Close();
   output->Commit();
   return true;
 }

@@ -30,7 +30,8 @@ struct DecodeStep {
 class Decoder {
  public:
   virtual ~Decoder() = default;
-  virtual DecodeStep Decode(std::span<const std::uint8_t> input, std::span<std::uint8_t> output) = 0;
+  virtual DecodeStep Decode(std::span<const std::uint8_t> input,
+                            std::span<std::uint8_t> output) = 0;
 };
 
 // The CRC-32 of zip and gzip (reflected IEEE polynomial), continued from `crc` (0 to start).

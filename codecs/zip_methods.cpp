@@ -1,6 +1,7 @@
 #include "codecs/zip_methods.h"
 
 #include "codecs/deflate64.h"
+#include "codecs/inflater.h"
 #include "codecs/lzma_zip.h"
 #include "codecs/xz.h"
 #include "codecs/zstd.h"
@@ -20,8 +21,7 @@ std::unique_ptr<Decoder> MakeZipDecoder(std::uint16_t method, const ZipDecoderPa
     case kZipXz:
       return MakeXzDecoder();
     case kZipDeflate:
-      // Served by the inflater module (codecs/inflater.h, MakeInflater), outside this one.
-      return nullptr;
+      return MakeInflater();
     default:
       return nullptr;
   }

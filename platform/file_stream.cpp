@@ -59,7 +59,12 @@ FileStream FileStream::Create(const std::string& path, const CreateOptions& opti
   FileStream stream(fd, path);
   if (const std::uint32_t error = CheckRegular(fd)) throw EFCreateError(path, error);
   if (const std::uint32_t error = LockFile(fd, true)) throw EFCreateError(path, error);
-  if (ftruncate(fd, 0) != 0) throw EFCreateError(path, static_cast<std::uint32_t>(errno));
+  // A file that is empty already (a new one) is left as it is: ext4 takes a truncation to zero
+  // for the rewrite of a file and starts writing all of it out at close, in the closing process.
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || st.st_size != 0) {
+    if (ftruncate(fd, 0) != 0) throw EFCreateError(path, static_cast<std::uint32_t>(errno));
+  }
   ClearNonBlocking(fd);
   return stream;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <lzma.h>
 #include <unistd.h>
+#include <zlib.h>
 #include <zstd.h>
 
 #include <algorithm>
@@ -142,6 +143,23 @@ std::vector<std::uint8_t> ZipLzma(std::span<const std::uint8_t> data, bool end_m
   out.resize(out.size() - stream.avail_out);
   lzma_end(&stream);
   if (ret != LZMA_STREAM_END) throw std::runtime_error("lzma encoding");
+  return out;
+}
+
+std::vector<std::uint8_t> RawDeflate(std::span<const std::uint8_t> data) {
+  z_stream stream{};
+  if (deflateInit2(&stream, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+    throw std::runtime_error("deflateInit2 failed");
+  }
+  std::vector<std::uint8_t> out(deflateBound(&stream, data.size()));
+  stream.next_in = const_cast<std::uint8_t*>(data.data());
+  stream.avail_in = static_cast<uInt>(data.size());
+  stream.next_out = out.data();
+  stream.avail_out = static_cast<uInt>(out.size());
+  const int result = deflate(&stream, Z_FINISH);
+  out.resize(stream.total_out);
+  deflateEnd(&stream);
+  if (result != Z_STREAM_END) throw std::runtime_error("deflate did not finish");
   return out;
 }
 

@@ -37,6 +37,9 @@ std::vector<std::uint8_t> LongMatches();
 // Zip method payloads of `data`.
 // Deflate64 written by 7z into a zip, cut out of it; the empty stream for empty data (7z stores
 // an empty file instead).
+// Raw deflate as zlib writes it at level 6.
+std::vector<std::uint8_t> RawDeflate(std::span<const std::uint8_t> data);
+
 std::vector<std::uint8_t> SevenZipDeflate64(std::span<const std::uint8_t> data);
 // The zip LZMA header and raw LZMA1 from liblzma's encoder, with or without the end marker.
 std::vector<std::uint8_t> ZipLzma(std::span<const std::uint8_t> data, bool end_marker);

@@ -41,6 +41,9 @@ void FlipMiddleByte(std::vector<std::uint8_t>& stream) {
 
 const std::vector<Method>& Methods() {
   static const std::vector<Method> methods = {
+      {"Deflate", 8, 0, RawDeflate,
+       // Block type 3 does not exist.
+       [](auto& s) { s[0] |= 0x06; }},
       {"Deflate64", 9, 0, SevenZipDeflate64,
        // Block type 3 does not exist.
        [](auto& s) { s[0] |= 0x06; }},

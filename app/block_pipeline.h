@@ -1,0 +1,27 @@
+// Blocks made on a worker thread and used on the calling thread, in order, through two buffers:
+// while the caller uses one block, the worker fills the other. The memory is two blocks,
+// whatever the length of the stream.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+
+namespace lorvante {
+
+struct FilledBlock {
+  std::size_t size = 0;  // bytes placed at the start of the buffer
+  bool last = false;     // nothing follows this block
+};
+
+// Runs `produce` on a worker thread, each time into a free buffer of `block_size` bytes, and
+// `consume` on the calling thread with each filled block, in the order made, until the last
+// block has been consumed. An exception raised by `consume` stops the worker before its next
+// block and is raised again here; one raised by `produce` is raised here once the blocks made
+// before it have been consumed. The worker has ended when this returns or raises.
+void RunBlockPipeline(std::size_t block_size,
+                      const std::function<FilledBlock(std::span<std::uint8_t>)>& produce,
+                      const std::function<void(std::span<const std::uint8_t>)>& consume);
+
+}  // namespace lorvante

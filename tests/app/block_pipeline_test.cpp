@@ -1,0 +1,157 @@
+// The two-thread copy of the text export: blocks arrive in order and whole, the worker never
+// runs more than the two buffers ahead, and a failure on either side is raised on the caller's
+// thread in the order the single-threaded copy would have met it. Then the gzip source over it:
+// payloads of many blocks, a fault after several blocks, a writer that fails.
+#include "app/block_pipeline.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <stdexcept>
+#include <thread>
+
+#include "app/encrypt.h"
+#include "app/gzip_source.h"
+#include "tests/support/test_support.h"
+
+namespace lorvante {
+namespace {
+
+using ByteVector = std::vector<std::uint8_t>;
+
+// Blocks numbered from 0: each filled with its number, `count` blocks in all.
+struct NumberedBlocks {
+  int count;
+  std::atomic<int> made{0};
+  FilledBlock operator()(std::span<std::uint8_t> buffer) {
+    const int n = made++;
+    std::fill(buffer.begin(), buffer.end(), static_cast<std::uint8_t>(n));
+    return {buffer.size() - static_cast<std::size_t>(n % 3), n + 1 == count};
+  }
+};
+
+TEST(BlockPipeline, BlocksArriveInOrderAndWhole) {
+  for (const int count : {1, 2, 3, 50}) {
+    NumberedBlocks produce{count};
+    std::vector<int> seen;
+    const auto caller = std::this_thread::get_id();
+    RunBlockPipeline(1000, std::ref(produce), [&](std::span<const std::uint8_t> block) {
+      EXPECT_EQ(std::this_thread::get_id(), caller);
+      const int n = static_cast<int>(seen.size());
+      ASSERT_EQ(block.size(), 1000u - static_cast<std::size_t>(n % 3));
+      EXPECT_TRUE(std::all_of(block.begin(), block.end(),
+                              [&](std::uint8_t b) { return b == static_cast<std::uint8_t>(n); }));
+      seen.push_back(n);
+    });
+    EXPECT_EQ(static_cast<int>(seen.size()), count);
+    EXPECT_EQ(produce.made, count);
+  }
+}
+
+// The memory stays two blocks: while the caller holds a block, the worker fills at most one
+// more and waits.
+TEST(BlockPipeline, WorkerStaysWithinTwoBuffers) {
+  NumberedBlocks produce{40};
+  int consumed = 0;
+  RunBlockPipeline(64, std::ref(produce), [&](std::span<const std::uint8_t>) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));  // let the worker run ahead
+    ++consumed;
+    EXPECT_LE(produce.made.load(), consumed + 1);
+  });
+  EXPECT_EQ(consumed, 40);
+}
+
+// A failed write stops the inflation: the worker makes at most the block it was on and the one
+// in the other buffer, and the error reaches the caller once the worker has ended.
+TEST(BlockPipeline, ConsumerErrorStopsTheWorker) {
+  NumberedBlocks produce{1000};
+  int consumed = 0;
+  EXPECT_THROW(RunBlockPipeline(64, std::ref(produce),
+                                [&](std::span<const std::uint8_t>) {
+                                  if (++consumed == 3)
+                                    throw std::runtime_error("Stream write error");
+                                }),
+               std::runtime_error);
+  EXPECT_EQ(consumed, 3);
+  EXPECT_LE(produce.made.load(), 5);
+}
+
+// The worker's error comes after the blocks it made before it.
+TEST(BlockPipeline, ProducerErrorComesAfterTheBlocksBeforeIt) {
+  int made = 0;
+  int consumed = 0;
+  try {
+    RunBlockPipeline(
+        64,
+        [&](std::span<std::uint8_t> buffer) -> FilledBlock {
+          if (++made == 4) throw std::runtime_error("worker failed");
+          return {buffer.size(), false};
+        },
+        [&](std::span<const std::uint8_t>) { ++consumed; });
+    ADD_FAILURE() << "no error";
+  } catch (const std::runtime_error& error) {
+    EXPECT_STREQ(error.what(), "worker failed");
+  }
+  EXPECT_EQ(consumed, 3);
+}
+
+class GzipSourceTest : public testing::Test {
+ protected:
+  // Copies `payload` (written to a file) through the gzip source; returns the verdict and fills
+  // `text` with what was written, checking the writes' sizes.
+  bool Copy(const ByteVector& payload, ByteVector& text) {
+    test::WriteBytes(dir / "payload", payload);
+    GzipSource source(dir / "payload");
+    EXPECT_TRUE(source.IsOpen());
+    return source.CopyTo([&](std::span<const std::uint8_t> piece) {
+      EXPECT_LE(piece.size(), GzipSource::kWriteBlockSize);
+      ++writes;
+      text.insert(text.end(), piece.begin(), piece.end());
+    });
+  }
+
+  test::TempDir dir;
+  int writes = 0;
+};
+
+// Several members of several blocks each, followed by filler: one text, written in blocks of
+// 1 MiB (seven and a half MiB: eight writes).
+TEST_F(GzipSourceTest, ManyBlocksOfSeveralMembersArriveWhole) {
+  const ByteVector first = test::RandomBytes(5 << 20, 1);
+  const ByteVector second = test::RandomBytes((5 << 19), 2);
+  ByteVector payload = GzipPayload(first, 2);
+  const ByteVector member2 = GzipPayload(second, 8);
+  payload.insert(payload.end(), member2.begin(), member2.end());
+  payload.insert(payload.end(), {0xA5, 0xA5, 0xA5});
+  ByteVector text;
+  EXPECT_TRUE(Copy(payload, text));
+  ByteVector expected = first;
+  expected.insert(expected.end(), second.begin(), second.end());
+  EXPECT_TRUE(text == expected);
+  EXPECT_EQ(writes, 8);
+}
+
+// A fault found after several blocks: the blocks before it are written, then the copy fails.
+TEST_F(GzipSourceTest, FaultAfterSeveralBlocksKeepsTheTextBeforeIt) {
+  const ByteVector data = test::RandomBytes(4 << 20, 3);
+  ByteVector payload = GzipPayload(data, 6);
+  payload[payload.size() - 8] ^= 0x01;  // the CRC
+  ByteVector text;
+  EXPECT_FALSE(Copy(payload, text));
+  EXPECT_GE(text.size(), 3u << 20);
+  EXPECT_TRUE(std::equal(text.begin(), text.end(), data.begin()));
+}
+
+TEST_F(GzipSourceTest, WriterErrorIsRaisedOnTheCaller) {
+  test::WriteBytes(dir / "payload", GzipPayload(test::RandomBytes(6 << 20, 4), 6));
+  GzipSource source(dir / "payload");
+  int calls = 0;
+  EXPECT_THROW(source.CopyTo([&](std::span<const std::uint8_t>) {
+    if (++calls == 2) throw std::runtime_error("Stream write error");
+  }),
+               std::runtime_error);
+  EXPECT_EQ(calls, 2);
+}
+
+}  // namespace
+}  // namespace lorvante
