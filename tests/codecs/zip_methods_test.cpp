@@ -311,12 +311,12 @@ TEST(ZipLzmaTest, MarkerWithoutTheFlagIsAccepted) {
 }
 
 TEST(ZipMethodsTest, FactoryServesTheMethodsOfThisModuleOnly) {
-  for (const std::uint16_t method : {9, 14, 20, 93, 95}) {
+  for (const std::uint16_t method : {8, 9, 14, 20, 93, 95}) {
     EXPECT_NE(MakeZipDecoder(method, {}), nullptr) << method;
   }
-  // Stored and bzip2 stay with libzip, deflate with the inflater; the rest is unsupported.
+  // Stored and bzip2 stay with libzip; the rest is unsupported.
   for (const std::uint16_t method :
-       {0, 1, 2, 5, 6, 8, 10, 12, 18, 19, 94, 96, 97, 98, 99, 7, 300}) {
+       {0, 1, 2, 5, 6, 10, 12, 18, 19, 94, 96, 97, 98, 99, 7, 300}) {
     EXPECT_EQ(MakeZipDecoder(method, {}), nullptr) << method;
   }
 }
