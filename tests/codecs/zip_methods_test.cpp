@@ -144,7 +144,7 @@ std::string CaseName(const ::testing::TestParamInfo<std::tuple<std::size_t, std:
 }
 
 INSTANTIATE_TEST_SUITE_P(MethodsAndData, ZipMethodTest,
-                         ::testing::Combine(::testing::Range<std::size_t>(0, 6),
+                         ::testing::Combine(::testing::Range<std::size_t>(0, Methods().size()),
                                             ::testing::Range<std::size_t>(0, 4)),
                          CaseName);
 
@@ -195,7 +195,7 @@ std::string MethodName(const ::testing::TestParamInfo<std::size_t>& info) {
   return Methods()[info.param].name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Methods, ZipMethodDamageTest, ::testing::Range<std::size_t>(0, 6),
+INSTANTIATE_TEST_SUITE_P(Methods, ZipMethodDamageTest, ::testing::Range<std::size_t>(0, Methods().size()),
                          MethodName);
 
 // Writers that work in parallel put several frames into one entry, sometimes after a skippable
