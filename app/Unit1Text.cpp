@@ -13,6 +13,7 @@
 
 #include "app/Unit1.h"
 #include "app/messages.h"
+#include "app/summary.h"
 #include "platform/exceptions.h"
 #include "platform/file_stream.h"
 #include "platform/paths.h"
@@ -179,6 +180,7 @@ bool TForm1::ExportText(const std::string& temp_file) {
   }
   if (source.Close() != Z_OK) return false;
   output->Commit();
+  AnnounceTextSaved(SaveDialog->FileName);
   return true;
 }
 

@@ -77,6 +77,16 @@ std::optional<std::string> ScriptedUserInterface::SaveDialog(const SaveDialogReq
   return answer;
 }
 
+std::optional<std::string> ScriptedUserInterface::OpenDialog(const OpenDialogRequest& request) {
+  ShownItem item{ShownItem::Kind::kOpenDialog, request.title, request.initial_dir, 0, false, {}, {}};
+  item.open = request;
+  shown.push_back(std::move(item));
+  if (open_answers_.empty()) throw std::logic_error("unanswered open dialog");
+  const auto answer = open_answers_.front();
+  open_answers_.pop_front();
+  return answer;
+}
+
 void ScriptedUserInterface::RunFolderDialog(const FolderDialogRequest& request,
                                             FolderDialogClient& client) {
   shown.push_back({ShownItem::Kind::kFolderDialog, request.title, request.initial_dir, 0, false,
