@@ -7,11 +7,12 @@ set(CPACK_PACKAGE_VENDOR "The LORVANTE developers")
 set(CPACK_PACKAGE_CONTACT "LORVANTE developers <dev@lorvante.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "turn encrypted data files back into readable files")
 set(CPACK_PACKAGE_DESCRIPTION
-    "LORVANTE decrypts an encrypted data file and puts its content where the user chooses: a\n"
-    "text document is saved under the name given in a save dialog, an archive of files is\n"
-    "extracted into the folder picked in a folder dialog. A double-click on such a file in the\n"
-    "file manager starts it; without a display it runs in the terminal. lorvante-pack makes\n"
-    "such files.")
+    "LORVANTE decrypts an encrypted data file and puts its content where the\n"
+    "user chooses: a text document is saved under the name given in a save\n"
+    "dialog, an archive of files is extracted into the folder picked in a\n"
+    "folder dialog. A double-click on such a file in the file manager starts\n"
+    "it; without a display it runs in the terminal. lorvante-pack makes such\n"
+    "files.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """A notification service for the tests, on the session bus of DBUS_SESSION_BUS_ADDRESS.
 
 It owns org.freedesktop.Notifications and writes every Notify call as one JSON line to LOG.

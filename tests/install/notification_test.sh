@@ -27,7 +27,8 @@ cp "$src/examples/jelentes.txt.des" "$work/in/"
 start_server() {
   [ -n "$server_pid" ] && { kill "$server_pid"; wait "$server_pid" 2>/dev/null || true; }
   rm -f "$work/ready"
-  python3 "$here/notification_server.py" "$work/notes.log" "$1" "$work/ready" \
+  # Debian's own interpreter, which has the D-Bus and GLib bindings.
+  /usr/bin/python3 "$here/notification_server.py" "$work/notes.log" "$1" "$work/ready" \
     >"$work/server.log" 2>&1 &
   server_pid=$!
   for i in $(seq 1 100); do [ -e "$work/ready" ] && break; sleep 0.1; done

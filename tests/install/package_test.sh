@@ -29,12 +29,12 @@ done
 echo "ok: dpkg-deb -c lists the install tree"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libc6 libqt6widgets6 libqt6dbus6 libzip4 libisal2 libnettle8; do
+for lib in libc6 libqt6widgets6 libqt6dbus6 libzip4 zlib1g; do
   grep -q "\b$lib\b" <<<"$depends" || fail "no dependency on $lib: $depends"
 done
 echo "ok: dependencies computed: $depends"
 
-lintian --no-tag-display-limit "$deb" >"$work/lintian" 2>&1 || true
+lintian --tag-display-limit 0 "$deb" >"$work/lintian" 2>&1 || true
 cat "$work/lintian"
 ! grep -q '^E:' "$work/lintian" || fail "lintian errors"
 echo "ok: no lintian errors"
