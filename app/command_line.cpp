@@ -26,7 +26,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     if (!options_ended && argument == "--") {
       options_ended = true;
     } else if (!options_ended && (argument == "-h" || argument == "--help")) {
-      if (result.action == CommandLine::Action::kConvert) result.action = CommandLine::Action::kHelp;
+      if (result.action == CommandLine::Action::kConvert)
+        result.action = CommandLine::Action::kHelp;
     } else if (!options_ended && (argument == "-V" || argument == "--version")) {
       if (result.action == CommandLine::Action::kConvert) {
         result.action = CommandLine::Action::kVersion;
@@ -38,11 +39,17 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   return result;
 }
 
-std::string UsageText() { return std::string(kUsageLine) + "\n" + kUsageDetails; }
+std::string UsageText() {
+  return std::string(kUsageLine) + "\n" + kUsageDetails;
+}
 
-std::string UsageLine() { return kUsageLine; }
+std::string UsageLine() {
+  return kUsageLine;
+}
 
-std::string VersionText() { return std::string("lorvante ") + LORVANTE_VERSION + "\n"; }
+std::string VersionText() {
+  return std::string("lorvante ") + LORVANTE_VERSION + "\n";
+}
 
 OpenDialogRequest InputFileRequest() {
   OpenDialogRequest request;

@@ -86,7 +86,8 @@ TEST_F(RealLibraryTest, ListedArchiveExtractedWithProgress) {
   zip_.OnZEDEndBatchEvent = [&](TObject*, int, int, int) {
     loaded_from_build_tree =
         fs::equivalent(MappedLibrary(), REAL_UNZDLL_PATH) &&
-        fs::equivalent(MappedLibrary(), fs::path(BinDir()) / ".." / LORVANTE_PRIVATE_DIR / "libunzdll.so");
+        fs::equivalent(MappedLibrary(),
+                       fs::path(BinDir()) / ".." / LORVANTE_PRIVATE_DIR / "libunzdll.so");
   };
 
   EXPECT_EQ(zip_.Extract(), 2);  // the library's result: files written

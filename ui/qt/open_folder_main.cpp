@@ -49,11 +49,10 @@ int main(int argc, char* argv[]) {
   QDBusConnection bus = QDBusConnection::sessionBus();
   if (!bus.isConnected()) return 0;
   ActionWatch watch(id, args[2]);
-  const bool connected =
-      bus.connect(kService, kPath, kInterface, "ActionInvoked", &watch,
-                  SLOT(ActionInvoked(uint, QString))) &&
-      bus.connect(kService, kPath, kInterface, "NotificationClosed", &watch,
-                  SLOT(NotificationClosed(uint, uint)));
+  const bool connected = bus.connect(kService, kPath, kInterface, "ActionInvoked", &watch,
+                                     SLOT(ActionInvoked(uint, QString))) &&
+                         bus.connect(kService, kPath, kInterface, "NotificationClosed", &watch,
+                                     SLOT(NotificationClosed(uint, uint)));
   if (!connected) return 0;
   QTimer::singleShot(kLongestWaitMs, &app, &QCoreApplication::quit);
   return app.exec();

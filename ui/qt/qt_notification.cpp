@@ -64,14 +64,13 @@ void QtUserInterface::Notify(const Notification& notification) {
   QVariantMap hints;
   hints.insert("desktop-entry", QString(LORVANTE_APP_ID));
   const QString summary = QString::fromStdString(notification.summary);
-  const QDBusMessage reply =
-      CallService(bus, "Notify",
-                  {summary, 0U, QString(LORVANTE_APP_ID), summary, body, actions, hints,
-                   kServerDefaultExpiry});
+  const QDBusMessage reply = CallService(
+      bus, "Notify",
+      {summary, 0U, QString(LORVANTE_APP_ID), summary, body, actions, hints, kServerDefaultExpiry});
   if (helper.isEmpty() || reply.type() != QDBusMessage::ReplyMessage) return;
   const unsigned id = reply.arguments().value(0).toUInt();
-  QProcess::startDetached(helper, {QString::number(id),
-                                   QString::fromStdString(notification.folder)});
+  QProcess::startDetached(helper,
+                          {QString::number(id), QString::fromStdString(notification.folder)});
 }
 
 }  // namespace lorvante

@@ -78,7 +78,8 @@ std::optional<std::string> ScriptedUserInterface::SaveDialog(const SaveDialogReq
 }
 
 std::optional<std::string> ScriptedUserInterface::OpenDialog(const OpenDialogRequest& request) {
-  ShownItem item{ShownItem::Kind::kOpenDialog, request.title, request.initial_dir, 0, false, {}, {}};
+  ShownItem item{ShownItem::Kind::kOpenDialog, request.title, request.initial_dir, 0, false, {},
+                 {}};
   item.open = request;
   shown.push_back(std::move(item));
   if (open_answers_.empty()) throw std::logic_error("unanswered open dialog");
