@@ -3,7 +3,8 @@
 
 It owns org.freedesktop.Notifications and writes every Notify call as one JSON line to LOG.
 MODE "actions": it offers actions and clicks the first one of each notification a moment
-later (ActionInvoked); "plain": no actions; "stuck": Notify never answers in time.
+later (ActionInvoked); "hold": it offers actions and leaves the notifications alone; "plain": no
+actions; "stuck": Notify never answers in time.
 Usage: notification_server.py LOG MODE READY_FILE
 """
 import json
@@ -31,7 +32,7 @@ class Server(dbus.service.Object):
     @dbus.service.method(NAME, in_signature="", out_signature="as")
     def GetCapabilities(self):
         caps = ["body", "body-markup"]
-        if self.mode == "actions":
+        if self.mode in ("actions", "hold"):
             caps.append("actions")
         return caps
 

@@ -67,19 +67,32 @@ for i in $(seq 1 100); do [ -s "$work/opened" ] && break; sleep 0.1; done
 [ "$(cat "$work/opened" 2>/dev/null)" = "$work/out" ] || fail "the folder was not opened"
 echo "ok: one notification naming the output; its action opened $work/out"
 
+# A notification nobody clicks: the helper that waits for the click ends with the service.
+start_server hold
+convert_text "$work/out/varakozo.txt"
+helper() { pgrep -f "lorvante-open-folder [0-9]+ $work/out\$"; }
+for i in $(seq 1 50); do helper >/dev/null && break; sleep 0.1; done
+helper >/dev/null || fail "no helper waits for the click"
+kill "$server_pid"; wait "$server_pid" 2>/dev/null || true; server_pid=
+for i in $(seq 1 100); do helper >/dev/null || break; sleep 0.1; done
+! helper >/dev/null || fail "the helper outlived the service"
+rm -f "$work/notes.log"
+echo "ok: the helper waiting for a click ends with the service"
+
 # A failed conversion: the message box, and no notification.
+start_server actions
 start_program "$work/missing.des"
 box=$(wait_window '^LORVANTE$')
 press_until_gone "$box" Return
 expect_exit 0
-[ "$(notes)" -eq 1 ] || fail "a failed conversion sent a notification"
+[ "$(notes)" -eq 0 ] || fail "a failed conversion sent a notification"
 echo "ok: a failed conversion sends none"
 
 # A service without actions: the notification offers none.
 start_server plain
 convert_text "$work/out/masodik.txt"
-[ "$(notes)" -eq 2 ] || fail "$(notes) notifications, expected 2"
-[ -z "$(note 2 actions)" ] || fail "actions offered to a service without them: $(note 2 actions)"
+[ "$(notes)" -eq 1 ] || fail "$(notes) notifications, expected 1"
+[ -z "$(note 1 actions)" ] || fail "actions offered to a service without them: $(note 1 actions)"
 echo "ok: no action where the service offers none"
 
 # A service that never answers: the program still ends (the service hangs for a minute, the

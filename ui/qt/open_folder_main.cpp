@@ -1,8 +1,10 @@
 // lorvante-open-folder ID FOLDER: the program's helper behind a notification's action. It waits on
 // the session bus for the user's answer to notification ID: a click opens FOLDER in the file
-// manager (xdg-open); the notification's closing, or a long silence, ends the wait.
+// manager (xdg-open); the notification's closing, the service's end, or a long silence ends the
+// wait.
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusServiceWatcher>
 #include <QObject>
 #include <QProcess>
 #include <QString>
@@ -54,6 +56,10 @@ int main(int argc, char* argv[]) {
                          bus.connect(kService, kPath, kInterface, "NotificationClosed", &watch,
                                      SLOT(NotificationClosed(uint, uint)));
   if (!connected) return 0;
+  // A service that ends takes its notifications with it.
+  QDBusServiceWatcher service_end(kService, bus, QDBusServiceWatcher::WatchForUnregistration);
+  QObject::connect(&service_end, &QDBusServiceWatcher::serviceUnregistered, &app,
+                   &QCoreApplication::quit);
   QTimer::singleShot(kLongestWaitMs, &app, &QCoreApplication::quit);
   return app.exec();
 }
