@@ -1,7 +1,10 @@
 #include "app/command_line.h"
 
+#include <unistd.h>
+
 #include "app/messages.h"
 #include "platform/known_folders.h"
+#include "platform/paths.h"
 #include "ui/application.h"
 
 namespace lorvante {
@@ -61,7 +64,12 @@ OpenDialogRequest InputFileRequest() {
 
 void ConvertEach(const std::string& program, const std::vector<std::string>& files,
                  const std::function<void()>& convert) {
+  // A folder dialog moves the current directory to the folder chosen; each conversion starts
+  // from where the program was started, so that a relative name means the same for every file.
+  const std::string start = GetCurrentDir();
   for (const std::string& file : files) {
+    // When the starting folder has gone, an absolute name still serves.
+    if (!start.empty()) (void)!chdir(start.c_str());
     Application.SetArguments({program, file});
     convert();
   }

@@ -30,7 +30,8 @@ std::string VersionText();
 // documents folder.
 OpenDialogRequest InputFileRequest();
 
-// Runs `convert` once for each file, with that file as argument 1 of the command line.
+// Runs `convert` once for each file, with that file as argument 1 of the command line, each
+// from the current directory the first one started in.
 void ConvertEach(const std::string& program, const std::vector<std::string>& files,
                  const std::function<void()>& convert);
 

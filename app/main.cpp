@@ -34,7 +34,6 @@ void Convert() {
 
 int main(int argc, char* argv[]) {
   using namespace lorvante;
-  // Read before Qt takes its own options out of argv.
   const CommandLine command = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
   if (command.action == CommandLine::Action::kHelp) {
     std::fputs(UsageText().c_str(), stdout);
@@ -46,6 +45,9 @@ int main(int argc, char* argv[]) {
   }
   const std::string program = argc > 0 ? argv[0] : "lorvante";
   Application.SetArguments({program});
+  // Qt sees only the program's name: every argument is a file, even one that looks like a Qt
+  // option ("-style").
+  int qt_argc = argc > 0 ? 1 : 0;
   Application.Title = messages::kApplicationTitle;
 
   const FrontEndChoice choice = ChooseFrontEnd(SystemDisplayEnvironment());
@@ -55,7 +57,7 @@ int main(int argc, char* argv[]) {
       return 0;
     }
     // Qt Core without a display serves the folder lookups.
-    QCoreApplication app(argc, argv);
+    QCoreApplication app(qt_argc, argv);
     TerminalUserInterface ui;
     Application.SetUI(&ui);
     ConvertEach(program, command.files, Convert);
@@ -64,7 +66,7 @@ int main(int argc, char* argv[]) {
   // Ask the toolkit for the platform that was found to work.
   if (!choice.platform.empty()) setenv("QT_QPA_PLATFORM", choice.platform.c_str(), 1);
 
-  QApplication app(argc, argv);
+  QApplication app(qt_argc, argv);
   QApplication::setApplicationDisplayName(messages::kApplicationTitle);
   QApplication::setQuitOnLastWindowClosed(false);
   // Ties the windows to the desktop entry (task bar icon and name).

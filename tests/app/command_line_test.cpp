@@ -3,8 +3,11 @@
 #include "app/command_line.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/messages.h"
+#include "platform/paths.h"
 #include "tests/support/test_support.h"
 #include "ui/application.h"
 #include "ui/scripted/scripted_ui.h"
@@ -79,6 +82,22 @@ TEST(CommandLineConversions, EachFileIsArgumentOneOfItsOwnConversion) {
   EXPECT_EQ(seen, (std::vector<Args>{{"/usr/bin/lorvante", "b.des", ""},
                                      {"/usr/bin/lorvante", "-h", ""},
                                      {"/usr/bin/lorvante", "a.des", ""}}));
+}
+
+// A folder dialog changes the current directory; the next file's relative name must still mean
+// the file beside the first.
+TEST(CommandLineConversions, EachFileStartsFromTheFirstCurrentDirectory) {
+  test::TempDir dir;
+  ASSERT_EQ(mkdir((dir / "elsewhere").c_str(), 0755), 0);
+  const std::string before = GetCurrentDir();
+  ASSERT_EQ(chdir(dir.path().c_str()), 0);
+  std::vector<std::string> seen;
+  ConvertEach("lorvante", {"a.des", "b.des"}, [&] {
+    seen.push_back(GetCurrentDir());
+    ASSERT_EQ(chdir((dir / "elsewhere").c_str()), 0);
+  });
+  EXPECT_EQ(seen, (std::vector<std::string>{dir.path(), dir.path()}));
+  ASSERT_EQ(chdir(before.c_str()), 0);
 }
 
 TEST(CommandLineConversions, OpenDialogOffersEncryptedFilesThenAllInTheDocumentsFolder) {

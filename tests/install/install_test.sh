@@ -90,17 +90,31 @@ grep -q '^usage: lorvante' "$work/help" && [ ! -s "$work/err" ] || fail "--help 
 [ "$("$lorvante" -V)" = "$("$build/bin/lorvante" --version)" ] || fail "-V output"
 echo "ok: --help, --version"
 
-# The tagged sample extracted in the terminal, the library loaded from the prefix.
-mkdir "$work/target" "$work/expected" "$work/tmp"
+# Two files in one terminal run, converted in turn, the first named like an option after "--":
+# the tagged sample extracted with the library loaded from the prefix, then the bare one saved.
+mkdir "$work/run" "$work/target" "$work/expected" "$work/tmp"
+cp "$src/examples/adatok.zip.des" "$work/run/-style"
+cp "$src/examples/jelentes.txt.des" "$work/run/"
 (cd "$work/expected" && unzip -q "$src/examples/adatok.zip")
-printf '%s\n' "$work/target" |
-  env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM HOME="$work" TMPDIR="$work/tmp" \
-    LD_DEBUG=libs LD_DEBUG_OUTPUT="$work/ld" "$lorvante" "$src/examples/adatok.zip.des" \
-    >"$work/out" 2>"$work/err" || fail "the installed program failed: $(cat "$work/err")"
+printf '%s\n%s\n' "$work/target" "$work/jelentes.txt" |
+  (cd "$work/run" && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM HOME="$work" \
+    TMPDIR="$work/tmp" LD_DEBUG=libs LD_DEBUG_OUTPUT="$work/ld" \
+    "$lorvante" -- -style jelentes.txt.des) >"$work/out" 2>"$work/err" ||
+  fail "the installed program failed: $(cat "$work/err")"
 diff -r "$work/expected" "$work/target" || fail "extracted files differ"
+cmp "$work/jelentes.txt" "$src/examples/jelentes.cp1250.txt" || fail "the text differs: $(cat "$work/err")"
 count=$(find "$work/expected" -type f | wc -l)
 grep -qx "LORVANTE: $count állomány kibontva ide: $work/target" "$work/err" ||
-  fail "no summary line: $(cat "$work/err")"
+  fail "no summary line of the extraction: $(cat "$work/err")"
+grep -qx "LORVANTE: A szöveg mentve: $work/jelentes.txt" "$work/err" ||
+  fail "no summary line of the text: $(cat "$work/err")"
 cat "$work"/ld.* | grep -q "calling init: $prefix/lib/lorvante/libunzdll.so" ||
   fail "the library was not loaded from the prefix"
-echo "ok: the installed program extracted the tagged sample"
+echo "ok: the installed program converted two files in turn"
+
+# Without a file and without a display: the usage line, nothing else.
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$lorvante" >"$work/out" 2>"$work/err" ||
+  fail "exit status of a run without a file"
+[ ! -s "$work/out" ] && grep -q '^usage: lorvante' "$work/err" && [ "$(wc -l <"$work/err")" -eq 1 ] ||
+  fail "a run without a file: $(cat "$work/err")"
+echo "ok: usage line without a file"
