@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/Unit1.h"
+#include "app/summary.h"
 #include "platform/paths.h"
 #include "zip/Zip.h"
 
@@ -33,8 +34,11 @@ bool TForm1::ExportFolder(const std::string& archive, const std::string& initial
   zip->SetZipFileName(archive);
   zip->ExtractOptions = kFolderExportOptions;
   zip->ExtractDir = target;
-  zip->Extract();
-  return zip->ErrorCount == 0;
+  const int written = zip->Extract();
+  if (zip->ErrorCount != 0) return false;
+  // A run the user stopped ends as silently as a cancelled picker.
+  if (!zip->Cancel) AnnounceFilesExtracted(written, target);
+  return true;
 }
 
 }  // namespace lorvante

@@ -11,6 +11,7 @@
 #include "app/Unit1.h"
 #include "app/gzip_source.h"
 #include "app/messages.h"
+#include "app/summary.h"
 #include "platform/exceptions.h"
 #include "platform/file_stream.h"
 #include "platform/paths.h"
@@ -110,6 +111,7 @@ bool TForm1::ExportText(const std::string& temp_file) {
   }
   source.Close();
   output->Commit();
+  AnnounceTextSaved(SaveDialog->FileName);
   return true;
 }
 

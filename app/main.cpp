@@ -1,17 +1,20 @@
-// The program entry: one conversion of the file named by argument 1, then the end.
+// The program entry: one conversion for each file named on the command line, then the end.
 //
 // With a display the user sees Qt dialogs; without one (over SSH, on a server) the same
 // conversion runs in the terminal. The display is checked before any GUI object exists, so a
-// missing display never ends the program.
+// missing display never ends the program. Started without a file (from the desktop's menu), the
+// program asks for one in an open dialog; the terminal prints its usage instead.
 #include <QApplication>
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 #include <QWidget>
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/Unit1.h"
+#include "app/command_line.h"
 #include "app/messages.h"
 #include "ui/application.h"
 #include "ui/display_probe.h"
@@ -31,25 +34,44 @@ void Convert() {
 
 int main(int argc, char* argv[]) {
   using namespace lorvante;
-  Application.SetArguments(std::vector<std::string>(argv, argv + argc));
+  const CommandLine command = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  if (command.action == CommandLine::Action::kHelp) {
+    std::fputs(UsageText().c_str(), stdout);
+    return 0;
+  }
+  if (command.action == CommandLine::Action::kVersion) {
+    std::fputs(VersionText().c_str(), stdout);
+    return 0;
+  }
+  const std::string program = argc > 0 ? argv[0] : "lorvante";
+  Application.SetArguments({program});
+  // Qt sees only the program's name: every argument is a file, even one that looks like a Qt
+  // option ("-style").
+  int qt_argc = argc > 0 ? 1 : 0;
   Application.Title = messages::kApplicationTitle;
 
   const FrontEndChoice choice = ChooseFrontEnd(SystemDisplayEnvironment());
   if (choice.front_end == FrontEnd::kTerminal) {
+    if (command.files.empty()) {
+      std::fputs(UsageLine().c_str(), stderr);
+      return 0;
+    }
     // Qt Core without a display serves the folder lookups.
-    QCoreApplication app(argc, argv);
+    QCoreApplication app(qt_argc, argv);
     TerminalUserInterface ui;
     Application.SetUI(&ui);
-    Convert();
+    ConvertEach(program, command.files, Convert);
     return 0;
   }
   // Ask the toolkit for the platform that was found to work.
   if (!choice.platform.empty()) setenv("QT_QPA_PLATFORM", choice.platform.c_str(), 1);
 
-  QApplication app(argc, argv);
+  QApplication app(qt_argc, argv);
   // No display name: Qt would append it to every window's caption ("Open — LORVANTE"); the
   // dialogs keep their standard captions and the message boxes carry the title themselves.
   QApplication::setQuitOnLastWindowClosed(false);
+  // Ties the windows to the desktop entry (task bar icon and name).
+  QGuiApplication::setDesktopFileName(LORVANTE_APP_ID);
   // Qt's own dialogs speak the user's language where a translation is installed.
   QTranslator qt_texts;
   if (qt_texts.load(QLocale(), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
@@ -58,7 +80,14 @@ int main(int argc, char* argv[]) {
 
   QtUserInterface ui;
   Application.SetUI(&ui);
-  Convert();
+  std::vector<std::string> files = command.files;
+  if (files.empty()) {
+    // Started from the menu: the file is asked for; cancel ends the program silently.
+    const std::optional<std::string> chosen = ui.OpenDialog(InputFileRequest());
+    if (!chosen) return 0;
+    files.push_back(*chosen);
+  }
+  ConvertEach(program, files, Convert);
   // The conversion has requested the end; the event loop only takes that request.
   if (Application.TerminateRequests() > 0) {
     QMetaObject::invokeMethod(&app, &QApplication::quit, Qt::QueuedConnection);

@@ -14,4 +14,16 @@ inline constexpr char kGzipPathTooLong[] = "Unable to GZip this file: path name 
 // The save dialog's filter: plain text, MS-DOS text; both entries match *.txt.
 inline constexpr char kTextFilter[] = "Egyszerű szöveg (*.txt)|*.txt|MS-DOS szöveg (*.txt)|*.txt";
 
+
+// The word at the end of a conversion that worked. The text was saved: <file>.
+inline constexpr char kTextSaved[] = "A szöveg mentve: %s";
+// <n> files extracted to: <folder>.
+inline constexpr char kFilesExtracted[] = "%d állomány kibontva ide: %s";
+
+// The open dialog of a start without a file: "Open an encrypted file"; its filter entries,
+// encrypted files and all files.
+inline constexpr char kOpenTitle[] = "Titkosított állomány megnyitása";
+inline constexpr char kEncryptedFiles[] = "Titkosított állományok (*.des)";
+inline constexpr char kAllFiles[] = "Minden állomány (*)";
+
 }  // namespace lorvante::messages

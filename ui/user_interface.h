@@ -29,6 +29,22 @@ struct SaveDialogRequest {
   bool resizable = false;
 };
 
+// What the open dialog is asked to show: the program started without a file asks for one.
+struct OpenDialogRequest {
+  std::string title;        // empty: the platform's default title
+  std::string initial_dir;  // folder the dialog opens in
+  // Filter entries as (display text, pattern), the first selected at first.
+  std::vector<std::pair<std::string, std::string>> filters;
+};
+
+// The word to the user at the end of a conversion that worked. It is no question: the front end
+// shows it without waiting for the user (a desktop notification, a line in the terminal).
+struct Notification {
+  std::string summary;  // the application title
+  std::string body;     // what was made and where
+  std::string folder;   // the folder that holds the result, offered to be opened
+};
+
 // What the folder dialog is asked to show.
 struct FolderDialogRequest {
   std::string title;        // empty: the dialog's standard caption
@@ -112,6 +128,13 @@ class UserInterface {
 
   // Lets the front end handle what is pending (repaints, a click on Cancel).
   virtual void ProcessMessages() = 0;
+
+  // The modal open dialog for an existing file. Returns the chosen path, or nothing when cancelled.
+  virtual std::optional<std::string> OpenDialog(const OpenDialogRequest& request) = 0;
+
+  // Tells the user that a conversion worked. Never waits for the user, never more than a moment
+  // for anything else; a front end that cannot show it drops it silently.
+  virtual void Notify(const Notification& notification) = 0;
 
   // The part of the primary screen that windows may use (without panels and docks); an empty
   // rectangle from a front end without screens.

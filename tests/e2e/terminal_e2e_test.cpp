@@ -26,10 +26,15 @@ TEST_F(Terminal, MissingFileIsReportedOnTheErrorOutput) {
   EXPECT_EQ(run.err, "LORVANTE: Cannot open file \"" + missing + "\". No such file or directory\n");
 }
 
+// Without a file the terminal has nothing to ask with: the usage line, nothing converted. An
+// empty file name is still a file, which cannot be opened.
 TEST_F(Terminal, NoArgument) {
   const auto run = machine.Run({});
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.err, "LORVANTE: Cannot open file \"\". No such file or directory\n");
+  EXPECT_EQ(run.err, "usage: lorvante [-h | -V] [--] [FILE.des ...]\n");
+  const auto empty = machine.Run({""});
+  EXPECT_EQ(empty.status, 0);
+  EXPECT_EQ(empty.err, "LORVANTE: Cannot open file \"\". No such file or directory\n");
 }
 
 TEST_F(Terminal, WrongKeyIsReported) {
@@ -41,7 +46,7 @@ TEST_F(Terminal, WrongKeyIsReported) {
 }
 
 // A bare file converted from the terminal: the save prompt is answered with a path, the text
-// lands there byte for byte, and nothing is shown.
+// lands there byte for byte, and nothing is shown but the summary at the end.
 TEST_F(Terminal, BareFileIsConvertedToTheAnsweredPath) {
   const std::string text = "első sor\r\nmásodik sor\n";
   const std::string input = machine.dir() / "jelentes.txt.des";
@@ -49,7 +54,8 @@ TEST_F(Terminal, BareFileIsConvertedToTheAnsweredPath) {
   const std::string output = machine.Documents() + "/out.txt";
   const auto run = machine.Run({input}, output + "\n");
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.err.find("LORVANTE: "), std::string::npos) << run.err;
+  const std::size_t shown = run.err.find("LORVANTE: ");
+  EXPECT_EQ(run.err.substr(shown), "LORVANTE: A szöveg mentve: " + output + "\n") << run.err;
   EXPECT_EQ(test::ReadText(output), text);
 }
 

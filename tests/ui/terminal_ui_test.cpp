@@ -422,5 +422,28 @@ TEST_F(PipedTerminal, SecondCtrlCEndsTheProgram) {
       testing::KilledBySignal(SIGINT), "");
 }
 
+// ---- the word at the end -------------------------------------------------------------------
+
+TEST_F(PipedTerminal, NotificationIsOneLineAndReadsNoAnswer) {
+  auto& ui = Ui("kept\n");
+  ui.Notify({"LORVANTE", "A szöveg mentve: /out/jelentés.txt", "/out"});
+  // A line break in a file name would split the line.
+  ui.Notify({"LORVANTE", "2 állomány kibontva ide: /out/két\nsor", "/out/két\nsor"});
+  EXPECT_EQ(Output(),
+            "LORVANTE: A szöveg mentve: /out/jelentés.txt\n"
+            "LORVANTE: 2 állomány kibontva ide: /out/két sor\n");
+  EXPECT_EQ(ui.InputBox("LORVANTE", "Password", "", true), "kept");
+}
+
+TEST_F(PipedTerminal, NotificationKeepsAProgressLineOutOfItsWay) {
+  auto& ui = Ui("");
+  auto progress = ui.CreateProgressDisplay({});
+  progress->SetMessage("a.txt");
+  progress->Show();
+  ui.Notify({"LORVANTE", "1 állomány kibontva ide: /out", "/out"});
+  progress.reset();
+  EXPECT_TRUE(Contains(Output(), "\nLORVANTE: 1 állomány kibontva ide: /out\n"));
+}
+
 }  // namespace
 }  // namespace lorvante

@@ -1,5 +1,5 @@
 // Extract end to end with the real unzip library, found as the program finds it: through the
-// RUNPATH of the test program (bin/../lib), with DllDirectory left empty.
+// RUNPATH of the test program (bin/../lib/lorvante), with DllDirectory left empty.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <zip.h>
@@ -86,7 +86,8 @@ TEST_F(RealLibraryTest, ListedArchiveExtractedWithProgress) {
   zip_.OnZEDEndBatchEvent = [&](TObject*, int, int, int) {
     loaded_from_build_tree =
         fs::equivalent(MappedLibrary(), REAL_UNZDLL_PATH) &&
-        fs::equivalent(MappedLibrary(), fs::path(BinDir()) / ".." / "lib" / "libunzdll.so");
+        fs::equivalent(MappedLibrary(),
+                       fs::path(BinDir()) / ".." / LORVANTE_PRIVATE_DIR / "libunzdll.so");
   };
 
   EXPECT_EQ(zip_.Extract(), 2);  // the library's result: files written

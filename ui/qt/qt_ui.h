@@ -16,6 +16,9 @@ class QtUserInterface : public UserInterface {
   void RunFolderDialog(const FolderDialogRequest& request, FolderDialogClient& client) override;
   std::unique_ptr<ProgressDisplay> CreateProgressDisplay(
       std::function<void()> cancel_click) override;
+  std::optional<std::string> OpenDialog(const OpenDialogRequest& request) override;
+  // A desktop notification through the session bus; nothing when no service answers at once.
+  void Notify(const Notification& notification) override;
   void ProcessMessages() override;
   ScreenRect AvailableGeometry() override;
 };

@@ -49,7 +49,7 @@ std::vector<std::string> ScriptedUserInterface::MessageTexts() const {
 
 int ScriptedUserInterface::MessageBox(const std::string& text, const std::string& caption,
                                       unsigned style) {
-  shown.push_back({ShownItem::Kind::kMessageBox, caption, text, style, false, {}, {}});
+  shown.push_back({ShownItem::Kind::kMessageBox, caption, text, style, false, {}, {}, {}});
   if (message_answers_.empty()) {
     if ((style & MB_TYPEMASK) == MB_OK) return IDOK;
     throw std::logic_error("unanswered message box: " + text);
@@ -61,7 +61,7 @@ int ScriptedUserInterface::MessageBox(const std::string& text, const std::string
 
 std::string ScriptedUserInterface::InputBox(const std::string& caption, const std::string& prompt,
                                             const std::string& default_text, bool masked) {
-  shown.push_back({ShownItem::Kind::kInputBox, caption, prompt, 0, masked, {}, {}});
+  shown.push_back({ShownItem::Kind::kInputBox, caption, prompt, 0, masked, {}, {}, {}});
   if (input_answers_.empty()) throw std::logic_error("unanswered input box: " + prompt);
   const auto answer = input_answers_.front();
   input_answers_.pop_front();
@@ -69,18 +69,28 @@ std::string ScriptedUserInterface::InputBox(const std::string& caption, const st
 }
 
 std::optional<std::string> ScriptedUserInterface::SaveDialog(const SaveDialogRequest& request) {
-  shown.push_back(
-      {ShownItem::Kind::kSaveDialog, request.title, request.file_name, 0, false, request, {}});
+  shown.push_back({ShownItem::Kind::kSaveDialog, request.title, request.file_name, 0, false,
+                   request, {}, {}});
   if (save_answers_.empty()) throw std::logic_error("unanswered save dialog");
   const auto answer = save_answers_.front();
   save_answers_.pop_front();
   return answer;
 }
 
+std::optional<std::string> ScriptedUserInterface::OpenDialog(const OpenDialogRequest& request) {
+  ShownItem item{ShownItem::Kind::kOpenDialog, request.title, request.initial_dir, 0, false, {},
+                 {}, request};
+  shown.push_back(std::move(item));
+  if (open_answers_.empty()) throw std::logic_error("unanswered open dialog");
+  const auto answer = open_answers_.front();
+  open_answers_.pop_front();
+  return answer;
+}
+
 void ScriptedUserInterface::RunFolderDialog(const FolderDialogRequest& request,
                                             FolderDialogClient& client) {
-  shown.push_back(
-      {ShownItem::Kind::kFolderDialog, request.title, request.initial_dir, 0, false, {}, request});
+  shown.push_back({ShownItem::Kind::kFolderDialog, request.title, request.initial_dir, 0, false,
+                   {}, request, {}});
   if (folder_answers_.empty()) throw std::logic_error("unanswered folder dialog");
   const FolderScript script = std::move(folder_answers_.front());
   folder_answers_.pop_front();

@@ -15,7 +15,7 @@
 namespace lorvante {
 
 struct ShownItem {
-  enum class Kind { kMessageBox, kInputBox, kSaveDialog, kFolderDialog };
+  enum class Kind { kMessageBox, kInputBox, kSaveDialog, kFolderDialog, kOpenDialog };
   Kind kind;
   std::string caption;
   std::string text;  // message, prompt
@@ -23,6 +23,7 @@ struct ShownItem {
   bool masked = false;
   SaveDialogRequest save;
   FolderDialogRequest folder;
+  OpenDialogRequest open;
 };
 
 class ScriptedUserInterface : public UserInterface {
@@ -35,6 +36,8 @@ class ScriptedUserInterface : public UserInterface {
   // Nothing: the save dialog is cancelled.
   void AnswerSaveDialog(std::optional<std::string> path) { save_answers_.push_back(path); }
   void AnswerFolderDialog(FolderScript script) { folder_answers_.push_back(std::move(script)); }
+  // Nothing: the open dialog is cancelled.
+  void AnswerOpenDialog(std::optional<std::string> path) { open_answers_.push_back(path); }
 
   // A folder dialog run that shows `folder`, releases the left button over OK and closes.
   static FolderScript ChooseFolder(const std::string& folder);
@@ -45,6 +48,9 @@ class ScriptedUserInterface : public UserInterface {
   std::vector<ShownItem> shown;
   // The texts of the message boxes shown, in order.
   std::vector<std::string> MessageTexts() const;
+
+  // The notifications sent, in order (they ask nothing, so they are kept apart from `shown`).
+  std::vector<Notification> notifications;
 
   // What the progress displays were told, one line a call: "max 65535", "pos 12",
   // "message name", "show", "hide", "free".
@@ -64,6 +70,8 @@ class ScriptedUserInterface : public UserInterface {
   void RunFolderDialog(const FolderDialogRequest& request, FolderDialogClient& client) override;
   std::unique_ptr<ProgressDisplay> CreateProgressDisplay(
       std::function<void()> cancel_click) override;
+  std::optional<std::string> OpenDialog(const OpenDialogRequest& request) override;
+  void Notify(const Notification& notification) override { notifications.push_back(notification); }
   void ProcessMessages() override;
   ScreenRect AvailableGeometry() override { return available_geometry; }
 
@@ -72,6 +80,7 @@ class ScriptedUserInterface : public UserInterface {
   std::deque<std::optional<std::string>> input_answers_;
   std::deque<std::optional<std::string>> save_answers_;
   std::deque<FolderScript> folder_answers_;
+  std::deque<std::optional<std::string>> open_answers_;
   std::function<void()> cancel_click_;
 };
 

@@ -371,6 +371,18 @@ std::unique_ptr<ProgressDisplay> TerminalUserInterface::CreateProgressDisplay(
   return std::make_unique<TerminalProgress>(*this, std::move(cancel_click));
 }
 
+std::optional<std::string> TerminalUserInterface::OpenDialog(const OpenDialogRequest& /*request*/) {
+  return std::nullopt;
+}
+
+void TerminalUserInterface::Notify(const Notification& notification) {
+  // One line whatever the texts hold: a file name may carry a line break.
+  std::string line = Labelled(notification.summary, notification.body);
+  std::replace(line.begin(), line.end(), '\n', ' ');
+  Show(line + "\n");
+  if (progress_ != nullptr) progress_->Draw();
+}
+
 void TerminalUserInterface::ProcessMessages() {
   if (progress_ != nullptr) progress_->TakeInterrupt();
 }

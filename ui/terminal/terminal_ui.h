@@ -35,6 +35,10 @@ class TerminalUserInterface : public UserInterface {
   void RunFolderDialog(const FolderDialogRequest& request, FolderDialogClient& client) override;
   std::unique_ptr<ProgressDisplay> CreateProgressDisplay(
       std::function<void()> cancel_click) override;
+  // No file dialog on a terminal: the program asks for its file on the command line instead.
+  std::optional<std::string> OpenDialog(const OpenDialogRequest& request) override;
+  // One line: "caption: body".
+  void Notify(const Notification& notification) override;
   void ProcessMessages() override;
 
  private:

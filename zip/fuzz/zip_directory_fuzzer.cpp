@@ -27,6 +27,8 @@ class CancellingUserInterface : public UserInterface {
   }
   std::optional<std::string> SaveDialog(const SaveDialogRequest&) override { return {}; }
   void RunFolderDialog(const FolderDialogRequest&, FolderDialogClient&) override {}
+  std::optional<std::string> OpenDialog(const OpenDialogRequest&) override { return {}; }
+  void Notify(const Notification&) override {}
   std::unique_ptr<ProgressDisplay> CreateProgressDisplay(std::function<void()>) override {
     return nullptr;
   }

@@ -1,0 +1,40 @@
+# The Debian package: cpack makes it from the build tree (into a scratch folder, the build tree
+# untouched); it holds the install tree below /usr, depends on the libraries its binaries use, and
+# lintian finds no error in it.
+set -euo pipefail
+build=${LORVANTE_BUILD_DIR:?}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+(cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1) ||
+  fail "cpack: $(cat "$work/cpack.log")"
+deb=$(ls "$work"/out/lorvante_*.deb)
+version=$("$build/bin/lorvante" --version | cut -d' ' -f2)
+[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version"
+
+id=org.lorvante.Lorvante
+dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./||' >"$work/contents"
+for path in usr/bin/lorvante usr/bin/lorvante-pack usr/lib/lorvante/libunzdll.so \
+    usr/lib/lorvante/lorvante-open-folder usr/share/applications/$id.desktop \
+    usr/share/mime/packages/$id.xml usr/share/metainfo/$id.metainfo.xml \
+    usr/share/icons/hicolor/scalable/apps/$id.svg usr/share/icons/hicolor/48x48/apps/$id.png \
+    usr/share/man/man1/lorvante.1.gz usr/share/man/man1/lorvante-pack.1.gz \
+    usr/share/doc/lorvante/README.md usr/share/doc/lorvante/copyright \
+    usr/share/doc/lorvante/changelog.gz; do
+  grep -qx "$path" "$work/contents" || fail "$path missing from the package"
+done
+! grep -E '\.h$|^usr/include|^usr/lib/[^/]*\.so|mime\.cache' "$work/contents" ||
+  fail "files that do not belong in the package"
+echo "ok: dpkg-deb -c lists the install tree"
+
+depends=$(dpkg-deb -f "$deb" Depends)
+for lib in libc6 libqt6widgets6 libqt6dbus6 libzip4 zlib1g; do
+  grep -q "\b$lib\b" <<<"$depends" || fail "no dependency on $lib: $depends"
+done
+echo "ok: dependencies computed: $depends"
+
+lintian --tag-display-limit 0 "$deb" >"$work/lintian" 2>&1 || true
+cat "$work/lintian"
+! grep -q '^E:' "$work/lintian" || fail "lintian errors"
+echo "ok: no lintian errors"
