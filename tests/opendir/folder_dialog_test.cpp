@@ -443,7 +443,7 @@ void AnswerNextMessageBox(MessageBoxSeen& seen, QObject& context) {
 // shown is named in full.
 TEST_F(FolderDialogTest, ATypedMissingFolderKeepsTheDialogOpenWithAMessage) {
   Application.Title = "LORVANTE";
-  for (const std::string typed : {std::string(tmp_ / "Missing"), std::string("Missing")}) {
+  for (const std::string& typed : {std::string(tmp_ / "Missing"), std::string("Missing")}) {
     SCOPED_TRACE(typed);
     events_.clear();
     MessageBoxSeen seen;
