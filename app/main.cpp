@@ -13,6 +13,7 @@
 
 #include "app/Unit1.h"
 #include "app/messages.h"
+#include "platform/signal_cleanup.h"
 #include "ui/application.h"
 #include "ui/display_probe.h"
 #include "ui/qt/qt_ui.h"
@@ -33,6 +34,8 @@ int main(int argc, char* argv[]) {
   using namespace lorvante;
   Application.SetArguments(std::vector<std::string>(argv, argv + argc));
   Application.Title = messages::kApplicationTitle;
+  // Ctrl+C, SIGTERM and SIGHUP remove the run's temporary files before the program ends.
+  InstallSignalCleanup();
 
   const FrontEndChoice choice = ChooseFrontEnd(SystemDisplayEnvironment());
   if (choice.front_end == FrontEnd::kTerminal) {
