@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
+#include <utility>
 
 #include "app/Unit1.h"
 #include "app/messages.h"
@@ -121,6 +122,8 @@ class TextOutput {
 
   // Closes the file ("Stream write error" when that fails) and renames it over the chosen name.
   void Commit() {
+    // The owner of a replaced file stays, where the process may give the file away.
+    if (owner_) static_cast<void>(fchown(file_->Handle(), owner_->first, owner_->second));
     if (file_->Finish(mode_) != 0) throw EWriteError();
     const std::string name = ExtractFileName(target_);
     if (const int error = file_->RenameTo(name)) {
@@ -141,7 +144,8 @@ class TextOutput {
 
   // An existing file under the chosen name must be a regular file that no other open of this
   // program uses; it is locked until the replacement is in place, and the replacement gets its
-  // permissions, as the file rewritten in place would keep them.
+  // permissions and, where the process may give it away, its owner, as the file rewritten in
+  // place would keep them.
   void HoldExistingFile() {
     struct stat st {};
     if (stat(target_.c_str(), &st) != 0) return;
@@ -157,6 +161,7 @@ class TextOutput {
       }
     }
     mode_ = st.st_mode & 07777;
+    owner_.emplace(st.st_uid, st.st_gid);
   }
 
   std::string chosen_;
@@ -164,6 +169,7 @@ class TextOutput {
   int folder_fd_ = -1;
   int existing_fd_ = -1;
   mode_t mode_ = 0;
+  std::optional<std::pair<uid_t, gid_t>> owner_;  // of the file replaced
   std::optional<ReplacementFile> file_;
 };
 

@@ -322,6 +322,36 @@ TEST_F(TextExport, InputChosenThroughALinkIsReplacedBehindIt) {
   EXPECT_TRUE(S_ISLNK(st.st_mode));
 }
 
+// The text replaces an existing file as a new file: it keeps that file's permissions, and its
+// owner where the program may give the file away; a new name gets a fresh file's mode.
+TEST_F(TextExport, ReplacedFileKeepsItsModeAndOwner) {
+  const ByteVector text = Cp1250Text(2000);
+  const std::string input = Encrypted("in/report.txt.des", GzipPayload(text), false);
+  const std::string existing = dir / "existing.txt";
+  test::WriteText(existing, "old");
+  ASSERT_EQ(chmod(existing.c_str(), 0604), 0);
+  const bool root = geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(chown(existing.c_str(), 65534, 65534), 0);
+  }
+  EXPECT_EQ(Convert(input, existing), Texts{});
+  EXPECT_EQ(ReadBytes(existing), text);
+  struct stat st {};
+  ASSERT_EQ(stat(existing.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0604u);
+  if (root) {
+    EXPECT_EQ(st.st_uid, 65534u);
+  }
+
+  ui.shown.clear();
+  Application.ResetTerminate();
+  EXPECT_EQ(Convert(input, dir / "fresh.txt"), Texts{});
+  const mode_t mask = umask(022);
+  umask(mask);
+  ASSERT_EQ(stat((dir / "fresh.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0666u & ~mask);
+}
+
 TEST_F(TextExport, ZipPayloadOpensTheFolderPickerNotTheSaveDialog) {
   const std::string input = Encrypted("in/data.zip.des", Bytes("PK\3\4 an archive"), true);
   ui.AnswerFolderDialog(ScriptedUserInterface::CancelFolder());

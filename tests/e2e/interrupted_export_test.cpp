@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <chrono>
@@ -25,8 +26,8 @@ using ByteVector = std::vector<std::uint8_t>;
 using Names = std::vector<std::string>;
 
 constexpr char kOldContent[] = "what the user had under this name before";
-constexpr std::size_t kLargeText = 160u << 20;
-constexpr std::size_t kWrittenBeforeTheSignal = 4u << 20;
+constexpr std::size_t kLargeText = 96u << 20;
+constexpr std::size_t kWrittenBeforeTheSignal = 2u << 20;
 constexpr auto kPatience = std::chrono::seconds(20);
 
 Names Listing(const std::string& folder) {
@@ -64,8 +65,9 @@ class InterruptedExport : public testing::Test {
  protected:
   static void SetUpTestSuite() {
     large_input_ = new test::TempDir;
-    test::WriteBytes(*large_input_ / "large.txt.des",
-                     EncryptPayload(GzipPayload(LinesOfText(kLargeText), 2), false));
+    const ByteVector text = LinesOfText(kLargeText);
+    large_crc_ = crc32(0, text.data(), static_cast<uInt>(text.size()));
+    test::WriteBytes(*large_input_ / "large.txt.des", EncryptPayload(GzipPayload(text, 2), false));
   }
   static void TearDownTestSuite() {
     delete large_input_;
@@ -78,6 +80,7 @@ class InterruptedExport : public testing::Test {
   }
 
   static std::string LargeInput() { return *large_input_ / "large.txt.des"; }
+  static uLong LargeCrc() { return large_crc_; }
 
   // Starts the export of the large text over old.txt and stops the program once its hidden file
   // has grown; returns the run, stopped. The hidden file's name goes to `hidden`.
@@ -118,9 +121,16 @@ class InterruptedExport : public testing::Test {
 
  private:
   static test::TempDir* large_input_;
+  static uLong large_crc_;
 };
 
 test::TempDir* InterruptedExport::large_input_ = nullptr;
+uLong InterruptedExport::large_crc_ = 0;
+
+uLong CrcOfFile(const std::string& path) {
+  const ByteVector bytes = test::ReadBytes(path);
+  return crc32(0, bytes.data(), static_cast<uInt>(bytes.size()));
+}
 
 TEST_F(InterruptedExport, CtrlCCancelsTheExport) {
   std::string hidden;
@@ -158,6 +168,29 @@ TEST_F(InterruptedExport, SigkillLeavesOnlyWhatTheNextRunRemoves) {
   const auto next = machine.Run({small}, out_ + "/new.txt\n");
   EXPECT_EQ(MessagesIn(next.err), Names{}) << next.err;
   EXPECT_EQ(Listing(out_), (Names{"new.txt", "old.txt"}));
+  EXPECT_EQ(machine.TempLeftovers(), CleanTemp());
+}
+
+// Two conversions of inputs with the same name at once: each decrypts into a folder of its own,
+// so the second one neither disturbs the first nor is disturbed by it.
+TEST_F(InterruptedExport, RunsOfTheSameNameDoNotShareTheirPayload) {
+  std::string hidden;
+  auto first = StopMidway(hidden);
+  const std::string other = machine.dir() / "other";
+  std::filesystem::create_directory(other);
+  test::WriteBytes(other + "/large.txt.des",
+                   EncryptPayload(GzipPayload(test::Bytes("a másik"), 6), false));
+  const auto second = machine.Run({other + "/large.txt.des"}, other + "/large.txt\n");
+  EXPECT_EQ(MessagesIn(second.err), Names{}) << second.err;
+  EXPECT_EQ(test::ReadText(other + "/large.txt"), "a másik");
+
+  kill(first->pid(), SIGCONT);
+  const auto result = first->Wait();
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(MessagesIn(result.err), Names{}) << result.err;
+  EXPECT_EQ(Listing(out_), Names{"old.txt"});
+  EXPECT_EQ(std::filesystem::file_size(out_ + "/old.txt"), kLargeText);
+  EXPECT_EQ(CrcOfFile(out_ + "/old.txt"), LargeCrc());
   EXPECT_EQ(machine.TempLeftovers(), CleanTemp());
 }
 

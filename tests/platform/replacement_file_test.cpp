@@ -116,8 +116,13 @@ TEST(ReplacementFile, StaleFilesOfGoneProcessesAreRemoved) {
     test::WriteText(dir / name, "partial");
   }
   mkdir((dir / gone_folder).c_str(), 0700);
-  const timespec future[2] = {{RunStartTime() + 100, 0}, {RunStartTime() + 100, 0}};
-  ASSERT_EQ(utimensat(AT_FDCWD, (dir / newer).c_str(), future, 0), 0);
+  // Everything was written before this run started, except the newer file.
+  const timespec before[2] = {{RunStartTime() - 100, 0}, {RunStartTime() - 100, 0}};
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    ASSERT_EQ(utimensat(AT_FDCWD, entry.path().c_str(), before, 0), 0);
+  }
+  const timespec after[2] = {{RunStartTime() + 100, 0}, {RunStartTime() + 100, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, (dir / newer).c_str(), after, 0), 0);
   FolderFd folder(dir.path());
   RemoveStaleReplacements(folder.get());
   std::vector<std::string> expected = {

@@ -179,5 +179,21 @@ TEST(RunFolder, FallbackFolderIsTheRunsAndIsRemoved) {
   EXPECT_TRUE(std::filesystem::is_empty(elsewhere.path()));
 }
 
+// TMPDIR that cannot be used: a fresh folder below /tmp serves the run and goes with it.
+TEST(RunFolder, FolderMadeBecauseTmpdirWasUnusableIsRemoved) {
+  std::string path;
+  {
+    const RunFolder run("/nonexistent/base", geteuid());
+    path = run.Path();
+    EXPECT_EQ(
+        path.rfind(
+            "/tmp/lorvante-" + std::to_string(geteuid()) + "-" + std::to_string(getpid()) + "-", 0),
+        0u)
+        << path;
+    EXPECT_TRUE(IsPrivateFolder(path, geteuid()));
+  }
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
 }  // namespace
 }  // namespace lorvante
