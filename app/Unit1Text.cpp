@@ -183,8 +183,8 @@ bool TForm1::ExportText(const std::string& temp_file) {
   // Declared first, so that on every path the gzip handle is closed before the output.
   std::optional<TextOutput> output;
   GzipSource source(temp_file);
-  // The output is created before the source is known to be open: a missing source leaves it
-  // empty.
+  // The output is made before the source is known to be open, so that its errors come first; a
+  // missing source leaves the chosen name as it was.
   output.emplace(SaveDialog->FileName);
   if (!source.IsOpen()) throw Exception(messages::kSourceNotFound);
 

@@ -105,7 +105,7 @@ std::vector<HostileInput> Cases() {
        {"CryptDecrypt: ErrorCode: 0x80090005 - Bad Data.", decrypt_failed},
        {}},
       {"junk", test::RandomBytes(65536, 3), Target::kTextFile, {decrypt_failed}, {}},
-      {"large junk", test::RandomBytes(32 << 20, 4), Target::kTextFile, {decrypt_failed}, {}},
+      {"large junk", test::RandomBytes(2 << 20, 4), Target::kTextFile, {decrypt_failed}, {}},
       {"tag only", Bytes("DESM4G!C11"), Target::kTextFile, {decrypt_failed}, {}},
       {"tag before a gzip payload",
        EncryptPayload(GoodGzip(), true),

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <thread>
 
@@ -26,7 +27,7 @@ using ByteVector = std::vector<std::uint8_t>;
 using Names = std::vector<std::string>;
 
 constexpr char kOldContent[] = "what the user had under this name before";
-constexpr std::size_t kLargeText = 96u << 20;
+constexpr std::size_t kLargeText = 64u << 20;
 constexpr std::size_t kWrittenBeforeTheSignal = 2u << 20;
 constexpr auto kPatience = std::chrono::seconds(20);
 
@@ -39,15 +40,22 @@ Names Listing(const std::string& folder) {
   return names;
 }
 
-// Lines of text with a running number: compressible, but not trivially.
+// Lines of text with a running number: compressible, but not trivially. A large text repeats a
+// block of 1 MiB, beyond the reach of deflate's window.
 ByteVector LinesOfText(std::size_t size) {
+  constexpr std::size_t kBlock = 1u << 20;
   ByteVector text;
   text.reserve(size + 64);
-  for (std::size_t line = 0; text.size() < size; ++line) {
+  for (std::size_t line = 0; text.size() < std::min(size, kBlock); ++line) {
     const std::string row = "Sor " + std::to_string(line) + ": a jelentés szövege\r\n";
     text.insert(text.end(), row.begin(), row.end());
   }
-  text.resize(size);
+  text.resize(std::min(size, kBlock));
+  const ByteVector block = text;
+  while (text.size() < size) {
+    const std::size_t part = std::min(block.size(), size - text.size());
+    text.insert(text.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(part));
+  }
   return text;
 }
 
@@ -128,8 +136,15 @@ test::TempDir* InterruptedExport::large_input_ = nullptr;
 uLong InterruptedExport::large_crc_ = 0;
 
 uLong CrcOfFile(const std::string& path) {
-  const ByteVector bytes = test::ReadBytes(path);
-  return crc32(0, bytes.data(), static_cast<uInt>(bytes.size()));
+  uLong crc = crc32(0, nullptr, 0);
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return crc;
+  ByteVector buffer(1u << 20);
+  for (std::size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), file)) > 0;) {
+    crc = crc32(crc, buffer.data(), static_cast<uInt>(n));
+  }
+  std::fclose(file);
+  return crc;
 }
 
 TEST_F(InterruptedExport, CtrlCCancelsTheExport) {
