@@ -45,11 +45,13 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
   Caption = InputFileName;
 }
 
-std::string TForm1::GetTempFolder() { return lorvante::GetTempFolder(); }
+std::string TForm1::GetDocumentsFolder() {
+  return lorvante::GetDocumentsFolder();
+}
 
-std::string TForm1::GetDocumentsFolder() { return lorvante::GetDocumentsFolder(); }
-
-void TForm1::ShowMessage(const std::string& text) { Application.MessageBox(text, MB_OK); }
+void TForm1::ShowMessage(const std::string& text) {
+  Application.MessageBox(text, MB_OK);
+}
 
 bool TForm1::ExportPayload(const std::string& temp_file) {
   if (IsZipPayload) return ExportFolder(temp_file, GetDocumentsFolder());
@@ -58,8 +60,11 @@ bool TForm1::ExportPayload(const std::string& temp_file) {
 
 void TForm1::Button1Click(TObject* /*Sender*/) {
   try {
-    OutputFileName = DefaultOutputName(InputFileName);
-    TempFileName = TempFileNameFor(GetTempFolder(), InputFileName);
+    // The payload goes into a folder of this run's own, removed with it whatever the outcome.
+    const RunFolder run;
+    // Absolute from the start: a dialog may change the current directory.
+    OutputFileName = DefaultOutputName(ExpandFileName(InputFileName));
+    TempFileName = TempFileNameFor(run.Path(), InputFileName);
     const std::string key = BuildKey();
     if (!DecryptInput(InputFileName, TempFileName, key)) {
       throw Exception(messages::kDecryptFailed);

@@ -24,7 +24,7 @@ class TForm1 : public TComponent {
   TOpenDirectory* OpenDirectory;
 
   std::string InputFileName;   // argument 1, unchanged
-  std::string TempFileName;    // the decrypted payload in the private temporary folder
+  std::string TempFileName;    // the decrypted payload in this run's temporary folder
   std::string OutputFileName;  // the output path the save dialog offers
   std::string Caption;
   bool IsZipPayload = false;
@@ -38,7 +38,6 @@ class TForm1 : public TComponent {
   void Button1Click(TObject* Sender);
 
   // Driver steps.
-  std::string GetTempFolder();
   std::string GetDocumentsFolder();
   bool ExportPayload(const std::string& temp_file);
   // Extracts the zip archive `archive` into the folder the user picks, starting in

@@ -1,5 +1,7 @@
 // The text export: the save dialog asks for the output file, and the gzip payload in the
-// temporary file is decompressed into it byte for byte.
+// temporary file is decompressed into it byte for byte. The text is written beside the chosen
+// name and takes its place only when complete.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,86 +9,103 @@
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
+#include <utility>
 
 #include "app/Unit1.h"
 #include "app/gzip_source.h"
 #include "app/messages.h"
 #include "app/summary.h"
+#include "platform/error_texts.h"
 #include "platform/exceptions.h"
 #include "platform/file_stream.h"
 #include "platform/paths.h"
+#include "platform/replacement_file.h"
+#include "platform/signal_cleanup.h"
 
 namespace lorvante {
 namespace {
 
-// Whether `a` and `b` name the same existing regular file (same device and inode).
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa {};
-  struct stat sb {};
-  return !a.empty() && !b.empty() && stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 &&
-         S_ISREG(sa.st_mode) && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
-// The chosen output file. When it is the encrypted input itself, the text goes into a new file
-// beside it that replaces the input only after a complete copy, so that a failure leaves the
-// input as it was.
+// The chosen output file, written as a replacement file beside the chosen name and renamed
+// over it only after a complete copy: a failure, a cancel or a signal leaves the chosen name as
+// it was (or absent). A name that is a link to a file keeps the link; its target is replaced.
 class TextOutput {
  public:
-  TextOutput(const std::string& chosen, const std::string& input_file) {
-    if (!SameFile(chosen, input_file)) {
-      stream_.emplace(FileStream::Create(chosen));
-      return;
-    }
-    char* resolved = realpath(chosen.c_str(), nullptr);  // the file itself, not a link to it
-    if (resolved == nullptr) throw EFCreateError(chosen, static_cast<std::uint32_t>(errno));
-    target_ = resolved;
-    std::free(resolved);
-    struct stat st {};
-    if (stat(target_.c_str(), &st) != 0) {
-      throw EFCreateError(chosen, static_cast<std::uint32_t>(errno));
-    }
-    std::string name = ExtractFilePath(target_) + ".lorvante-XXXXXX";
-    const int fd = mkstemp(name.data());
-    if (fd < 0) throw EFCreateError(chosen, static_cast<std::uint32_t>(errno));
-    close(fd);
-    replacement_ = name;
-    try {
-      FileStream::CreateOptions options;
-      options.mode = 0600;
-      options.no_follow = true;
-      stream_.emplace(FileStream::Create(replacement_, options));
-      fchmod(stream_->Handle(), st.st_mode & 07777);  // the replaced file's permissions
-    } catch (const EFileError& error) {
-      unlink(replacement_.c_str());
-      throw EFCreateError(chosen, error.Code());
-    }
+  explicit TextOutput(const std::string& chosen) : chosen_(chosen) {
+    target_ = ResolvedTarget(chosen);
+    const std::string folder = ExtractFilePath(target_);
+    folder_fd_ = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder_fd_ < 0) throw EFCreateError(chosen, static_cast<std::uint32_t>(errno));
+    mode_ = FreshFileMode();
+    HoldExistingFile();
+    RemoveStaleReplacements(folder_fd_);
+    int error = 0;
+    file_ = ReplacementFile::Create(folder_fd_, error);
+    if (!file_) throw EFCreateError(chosen, static_cast<std::uint32_t>(error));
   }
   ~TextOutput() {
-    stream_.reset();
-    if (!replacement_.empty() && !committed_) unlink(replacement_.c_str());
+    file_.reset();
+    if (existing_fd_ >= 0) close(existing_fd_);
+    if (folder_fd_ >= 0) close(folder_fd_);
   }
   TextOutput(const TextOutput&) = delete;
   TextOutput& operator=(const TextOutput&) = delete;
 
   // Writes all `size` bytes or raises "Stream write error".
-  void Write(const void* data, std::size_t size) { stream_->WriteBuffer(data, size); }
+  void Write(const void* data, std::size_t size) {
+    if (!file_->Write(data, size)) throw EWriteError();
+  }
 
-  // Closes the file ("Stream write error" when that fails) and moves a replacement into place.
+  // Closes the file ("Stream write error" when that fails) and renames it over the chosen name.
   void Commit() {
-    stream_->Close();
-    if (!replacement_.empty()) {
-      if (rename(replacement_.c_str(), target_.c_str()) != 0) {
-        throw EFCreateError(target_, static_cast<std::uint32_t>(errno));
-      }
+    // The owner of a replaced file stays, where the process may give the file away.
+    if (owner_) static_cast<void>(fchown(file_->Handle(), owner_->first, owner_->second));
+    if (file_->Finish(mode_) != 0) throw EWriteError();
+    const std::string name = ExtractFileName(target_);
+    if (const int error = file_->RenameTo(name)) {
+      throw EFCreateError(chosen_, static_cast<std::uint32_t>(error));
     }
-    committed_ = true;
   }
 
  private:
-  std::optional<FileStream> stream_;
-  std::string target_;       // the input a replacement goes over
-  std::string replacement_;  // the new file beside it; empty when the chosen file is written
-  bool committed_ = false;
+  // The file a name stands for: the end of its links when it exists, the name itself otherwise.
+  static std::string ResolvedTarget(const std::string& chosen) {
+    const std::string path = ExpandFileName(chosen);
+    char* resolved = realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) return path;
+    std::string target = resolved;
+    std::free(resolved);
+    return target;
+  }
+
+  // An existing file under the chosen name must be a regular file that no other open of this
+  // program uses; it is locked until the replacement is in place, and the replacement gets its
+  // permissions and, where the process may give it away, its owner, as the file rewritten in
+  // place would keep them.
+  void HoldExistingFile() {
+    struct stat st {};
+    if (stat(target_.c_str(), &st) != 0) return;
+    if (S_ISDIR(st.st_mode)) throw EFCreateError(chosen_, EISDIR);
+    if (!S_ISREG(st.st_mode)) throw EFCreateError(chosen_, kErrorNotRegularFile);
+    if (access(target_.c_str(), W_OK) != 0) {
+      throw EFCreateError(chosen_, static_cast<std::uint32_t>(errno));
+    }
+    existing_fd_ = open(target_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (existing_fd_ >= 0) {
+      if (const std::uint32_t error = LockFile(existing_fd_, true)) {
+        throw EFCreateError(chosen_, error);
+      }
+    }
+    mode_ = st.st_mode & 07777;
+    owner_.emplace(st.st_uid, st.st_gid);
+  }
+
+  std::string chosen_;
+  std::string target_;
+  int folder_fd_ = -1;
+  int existing_fd_ = -1;
+  mode_t mode_ = 0;
+  std::optional<std::pair<uid_t, gid_t>> owner_;  // of the file replaced
+  std::optional<ReplacementFile> file_;
 };
 
 }  // namespace
@@ -99,16 +118,24 @@ bool TForm1::ExportText(const std::string& temp_file) {
   // Declared first, so that on every path the gzip handle is closed before the output.
   std::optional<TextOutput> output;
   GzipSource source(temp_file);
-  // The output is created before the source is known to be open: a missing source leaves it
-  // empty.
-  output.emplace(SaveDialog->FileName, InputFileName);
+  // The output is made before the source is known to be open, so that its errors come first; a
+  // missing source leaves the chosen name as it was.
+  output.emplace(SaveDialog->FileName);
   if (!source.IsOpen()) throw Exception(messages::kSourceNotFound);
 
-  // Corrupt data fail the export; the output keeps what was copied before.
-  if (!source.CopyTo(
-          [&](std::span<const std::uint8_t> text) { output->Write(text.data(), text.size()); })) {
+  // Ctrl+C cancels the export as it cancels an extraction; the chosen name stays as it was.
+  const InterruptScope interrupts;
+  struct Cancelled {};
+  try {
+    const bool sound = source.CopyTo([&](std::span<const std::uint8_t> text) {
+      if (interrupts.Interrupted()) throw Cancelled{};
+      output->Write(text.data(), text.size());
+    });
+    if (!sound) return false;  // corrupt data: nothing reaches the chosen name
+  } catch (const Cancelled&) {
     return false;
   }
+  if (interrupts.Interrupted()) return false;
   source.Close();
   output->Commit();
   AnnounceTextSaved(SaveDialog->FileName);

@@ -16,6 +16,7 @@
 #include "app/Unit1.h"
 #include "app/command_line.h"
 #include "app/messages.h"
+#include "platform/signal_cleanup.h"
 #include "ui/application.h"
 #include "ui/display_probe.h"
 #include "ui/qt/qt_ui.h"
@@ -49,6 +50,8 @@ int main(int argc, char* argv[]) {
   // option ("-style").
   int qt_argc = argc > 0 ? 1 : 0;
   Application.Title = messages::kApplicationTitle;
+  // Ctrl+C, SIGTERM and SIGHUP remove the run's temporary files before the program ends.
+  InstallSignalCleanup();
 
   const FrontEndChoice choice = ChooseFrontEnd(SystemDisplayEnvironment());
   if (choice.front_end == FrontEnd::kTerminal) {

@@ -3,13 +3,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <dirent.h>
+
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 #include "platform/error_texts.h"
 #include "platform/exceptions.h"
+#include "platform/owned_names.h"
 #include "platform/paths.h"
+#include "platform/signal_cleanup.h"
 
 namespace lorvante {
 namespace {
@@ -28,12 +33,48 @@ bool MakePrivateFolder(const std::string& folder, uid_t uid) {
   return true;
 }
 
-std::string FreshPrivateFolder(const std::string& base, uid_t uid) {
-  std::string pattern = base + "/lorvante-" + std::to_string(uid) + "-XXXXXX";
+constexpr char kRunPrefix[] = "run-";
+
+// $TMPDIR, empty when it is not set (for /tmp).
+std::string SystemTempBase() {
+  const char* tmpdir = std::getenv("TMPDIR");
+  return tmpdir != nullptr ? tmpdir : "";
+}
+
+// "lorvante-<uid>-": the fresh folders made where the private one could not be had.
+std::string FreshPrefix(uid_t uid) {
+  return "lorvante-" + std::to_string(uid) + "-";
+}
+
+// mkdtemp of `folder` + `prefix` + "XXXXXX"; empty when it fails.
+std::string MakeUniqueFolder(const std::string& folder, const std::string& prefix) {
+  std::string pattern = folder + "/" + prefix + "XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   if (mkdtemp(name.data()) == nullptr) return {};
   return name.data();
+}
+
+std::string FreshPrivateFolder(const std::string& base, uid_t uid) {
+  return MakeUniqueFolder(base, OwnedNamePrefix(FreshPrefix(uid)));
+}
+
+// Removes the folders in `parent` named "<prefix><pid>-..." whose process has gone: only real
+// folders of `uid`, with what is in them (links in them are removed, never followed).
+void RemoveFoldersOfGoneRuns(const std::string& parent, const std::string& prefix, uid_t uid) {
+  DIR* folder = opendir(parent.empty() ? "/" : parent.c_str());
+  if (folder == nullptr) return;
+  std::vector<std::string> stale;
+  while (const dirent* entry = readdir(folder)) {
+    if (LeftByGoneProcess(entry->d_name, prefix)) stale.push_back(parent + "/" + entry->d_name);
+  }
+  closedir(folder);
+  for (const std::string& path : stale) {
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != uid) continue;
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
 }
 
 }  // namespace
@@ -56,8 +97,42 @@ std::string PrivateTempFolder(const std::string& base, uid_t uid) {
 }
 
 std::string GetTempFolder() {
-  const char* tmpdir = std::getenv("TMPDIR");
-  return PrivateTempFolder(tmpdir != nullptr ? tmpdir : "", geteuid());
+  return PrivateTempFolder(SystemTempBase(), geteuid());
+}
+
+RunFolder::RunFolder(const std::string& base, uid_t uid) {
+  // Absolute from the start: a dialog may change the current directory later.
+  const std::string root = WithoutTrailingSlashes(ExpandFileName(base.empty() ? "/tmp" : base));
+  const std::string parent = WithoutTrailingSlashes(PrivateTempFolder(root, uid));
+  const std::string preferred = (root == "/" ? "" : root) + "/lorvante-" + std::to_string(uid);
+  if (parent == preferred) {
+    if (IsPrivateFolder(parent, uid)) {
+      RemoveFoldersOfGoneRuns(parent, kRunPrefix, uid);
+      path_ = MakeUniqueFolder(parent, OwnedNamePrefix(kRunPrefix));
+    }
+  } else {
+    // A fresh folder of this run's own: it is the run's folder. Those of gone runs beside it go.
+    path_ = parent;
+    RemoveFoldersOfGoneRuns(std::filesystem::path(parent).parent_path().string(), FreshPrefix(uid),
+                            uid);
+  }
+  made_ = !path_.empty();
+  if (!made_) {
+    path_ = preferred + "/" + OwnedNamePrefix(kRunPrefix) + "unavailable/";
+    return;
+  }
+  on_signal_ = std::make_unique<RemoveOnSignal>(path_, RemoveOnSignal::Kind::kFolder);
+  path_ += "/";
+}
+
+RunFolder::RunFolder() : RunFolder(SystemTempBase(), geteuid()) {}
+
+RunFolder::~RunFolder() {
+  if (made_) {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  on_signal_.reset();
 }
 
 FileStream CreatePrivateFile(const std::string& path) {
@@ -70,7 +145,8 @@ FileStream CreatePrivateFile(const std::string& path) {
   options.no_follow = true;
   FileStream file = FileStream::Create(path, options);
   // A file left by an earlier run keeps nothing of a wider mode it may have been given.
-  if (fchmod(file.Handle(), 0600) != 0) throw EFCreateError(path, static_cast<std::uint32_t>(errno));
+  if (fchmod(file.Handle(), 0600) != 0)
+    throw EFCreateError(path, static_cast<std::uint32_t>(errno));
   return file;
 }
 

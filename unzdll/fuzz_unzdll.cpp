@@ -46,6 +46,10 @@ struct Scratch {
     target = root + "/out/";
     escape = root + "/escape";
   }
+  ~Scratch() {
+    std::error_code ignored;
+    std::filesystem::remove_all(root, ignored);
+  }
   std::string root, archive, target, escape;
 };
 

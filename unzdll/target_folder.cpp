@@ -1,13 +1,11 @@
 #include "unzdll/target_folder.h"
 
 #include <fcntl.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 
 namespace unzdll {
 namespace {
@@ -54,6 +52,7 @@ std::optional<TargetFolder> TargetFolder::Open(const std::string& path) {
   const std::string name = path.empty() ? "." : path;
   UniqueFd fd(::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!fd.valid()) return std::nullopt;
+  lorvante::RemoveStaleReplacements(fd.get());
   return TargetFolder(std::move(fd));
 }
 
@@ -97,55 +96,17 @@ void TargetFolder::ApplyFolderTimes() {
   folder_times_.clear();
 }
 
-TempFile::~TempFile() {
-  if (!name_.empty()) {
-    fd_.reset();
-    ::unlinkat(folder_fd_, name_.c_str(), 0);
-  }
-}
-
-TempFile::TempFile(TempFile&& other) noexcept
-    : folder_fd_(other.folder_fd_), fd_(std::move(other.fd_)), name_(std::move(other.name_)) {
-  other.name_.clear();
-}
-
 std::optional<TempFile> TempFile::Create(int folder_fd, mode_t mode, int& error) {
-  for (int attempt = 0; attempt < 64; ++attempt) {
-    std::uint64_t random = 0;
-    if (::getrandom(&random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
-      random = static_cast<std::uint64_t>(::getpid()) * 2654435761u + attempt;
-    }
-    char name[32];
-    std::snprintf(name, sizeof name, ".unz%012llx.tmp",
-                  static_cast<unsigned long long>(random & 0xffffffffffffULL));
-    const int fd =
-        ::openat(folder_fd, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-    if (fd >= 0) {
-      TempFile file;
-      file.folder_fd_ = folder_fd;
-      file.fd_ = UniqueFd(fd);
-      file.name_ = name;
-      return file;
-    }
-    if (errno != EEXIST) break;
-  }
-  error = errno;
-  return std::nullopt;
-}
-
-bool TempFile::Rewind() {
-  return ::ftruncate(fd_.get(), 0) == 0 && ::lseek(fd_.get(), 0, SEEK_SET) == 0;
+  auto file = lorvante::ReplacementFile::Create(folder_fd, error);
+  if (!file) return std::nullopt;
+  return TempFile(std::move(*file), lorvante::FreshFileMode(mode));
 }
 
 int TempFile::Commit(const std::string& name, std::int64_t mtime) {
   const timespec times[2] = {ToTimespec(mtime), ToTimespec(mtime)};
-  if (::futimens(fd_.get(), times) != 0) return errno;
-  const int fd = fd_.get();
-  static_cast<void>(fd_.release_for_close());
-  if (::close(fd) != 0) return errno;
-  if (::renameat(folder_fd_, name_.c_str(), folder_fd_, name.c_str()) != 0) return errno;
-  name_.clear();
-  return 0;
+  if (::futimens(file_.Handle(), times) != 0) return errno;
+  if (const int error = file_.Finish(mode_)) return error;
+  return file_.RenameTo(name);
 }
 
 }  // namespace unzdll

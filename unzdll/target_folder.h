@@ -1,6 +1,6 @@
 // The folder the run writes into. Every folder below it is opened step by step relative to its
-// parent, never through a symbolic link, and files are written under a temporary name in their
-// folder and renamed into place only when complete.
+// parent, never through a symbolic link, and files are written as replacement files beside their
+// name (platform/replacement_file.h) and renamed into place only when complete.
 #pragma once
 
 #include <sys/types.h>
@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/replacement_file.h"
 #include "unzdll/unique_fd.h"
 
 namespace unzdll {
@@ -46,25 +47,21 @@ class TargetFolder {
 // A file being written under a temporary name in its folder; removed unless committed.
 class TempFile {
  public:
-  TempFile() = default;
-  ~TempFile();
-  TempFile(TempFile&& other) noexcept;
-  TempFile& operator=(TempFile&&) = delete;
-  TempFile(const TempFile&) = delete;
-
-  // Creates the temporary file in `folder_fd` with `mode` (under the umask). -1/errno on failure.
+  // Creates the temporary file in `folder_fd`; `mode` (under the umask) is the file's mode once
+  // committed. Nothing and `error` (an errno value) on failure.
   static std::optional<TempFile> Create(int folder_fd, mode_t mode, int& error);
 
-  int fd() const { return fd_.get(); }
+  int fd() const { return file_.Handle(); }
   // Empties the file for another try.
-  bool Rewind();
+  bool Rewind() { return file_.Rewind(); }
   // Sets the time, closes and renames the file to `name`. 0 or an errno value.
   int Commit(const std::string& name, std::int64_t mtime);
 
  private:
-  int folder_fd_ = -1;
-  UniqueFd fd_;
-  std::string name_;
+  TempFile(lorvante::ReplacementFile file, mode_t mode) : file_(std::move(file)), mode_(mode) {}
+
+  lorvante::ReplacementFile file_;
+  mode_t mode_;
 };
 
 }  // namespace unzdll

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 
 #include "platform/error_texts.h"
@@ -36,10 +37,6 @@ ByteVector Cp1250Text(std::size_t size) {
   }
   text.resize(size);
   return text;
-}
-
-bool IsPrefix(const ByteVector& part, const ByteVector& whole) {
-  return part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin());
 }
 
 // The names in `folder`, sorted.
@@ -176,16 +173,16 @@ TEST_F(TextExport, FillerAfterTheGzipMemberIsIgnored) {
 }
 
 // The ways gzip data go wrong. zlib reports a stream that is cut short only through gzerror,
-// after a read of 0; every case must fail, and the output keeps what was copied before.
-TEST_F(TextExport, CorruptGzipDataFailsKeepingWhatWasCopied) {
+// after a read of 0; every case must fail. Nothing reaches the chosen name: a new name stays
+// absent, an existing file keeps its content, and no scratch file is left beside it.
+TEST_F(TextExport, CorruptGzipDataFailsLeavingTheChosenNameAsItWas) {
   const ByteVector text = RandomBytes(100000, 5);  // stored blocks: the data come out early
   const ByteVector good = GzipPayload(text);
   struct Case {
     const char* name;
     std::function<void(ByteVector&)> damage;
-    // The output is a non-empty prefix of the text. Where the fault shows only at the trailer,
-    // zlib may still hold the decompressed data in its own buffer: the prefix may be empty.
-    bool prefix_kept;
+    // The fault shows only after data were decompressed (which the old export wrote out).
+    bool after_data;
   };
   const Case cases[] = {
       {"cut in the middle", [](ByteVector& p) { p.resize(p.size() / 2); }, true},
@@ -196,16 +193,18 @@ TEST_F(TextExport, CorruptGzipDataFailsKeepingWhatWasCopied) {
       {"bad block type", [](ByteVector& p) { p[10] = 0x07; }, false},
       {"header only", [](ByteVector& p) { p.resize(10); }, false},
   };
+  const ByteVector old = Bytes("the file that was there before");
   for (const auto& c : cases) {
     ByteVector payload = good;
     c.damage(payload);
-    const std::string output = dir / "out.txt";
-    EXPECT_FALSE(ExportBytes(payload, output)) << c.name;
-    const ByteVector kept = ReadBytes(output);
-    EXPECT_TRUE(IsPrefix(kept, text)) << c.name;
-    if (c.prefix_kept) {
-      EXPECT_FALSE(kept.empty()) << c.name;
-    }
+    const std::string fresh = dir / "out/new.txt";
+    const std::string existing = dir / "out/old.txt";
+    mkdir((dir / "out").c_str(), 0755);
+    WriteBytes(existing, old);
+    EXPECT_FALSE(ExportBytes(payload, fresh)) << c.name;
+    EXPECT_FALSE(ExportBytes(payload, existing)) << c.name;
+    EXPECT_EQ(Listing(dir / "out"), Texts{"old.txt"}) << c.name;
+    EXPECT_EQ(ReadBytes(existing), old) << c.name << (c.after_data ? " (after data)" : "");
   }
   EXPECT_EQ(ui.MessageTexts(), Texts{});
 }
@@ -214,7 +213,7 @@ TEST_F(TextExport, CorruptGzipDataFailsKeepingWhatWasCopied) {
 TEST_F(TextExport, DataWithoutTheGzipMagicAreCorrupt) {
   for (const ByteVector& payload : {ByteVector{}, Bytes("plain text, not compressed")}) {
     EXPECT_FALSE(ExportBytes(payload, dir / "out.txt"));
-    EXPECT_TRUE(ReadBytes(dir / "out.txt").empty());
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.txt"));
   }
 }
 
@@ -225,10 +224,14 @@ TEST_F(TextExport, CorruptPayloadThroughTheDriverShowsTheExportMessage) {
   EXPECT_EQ(Convert(input, dir / "out.txt"), Texts{messages::kExportFailed});
 }
 
-TEST_F(TextExport, MissingSourceLeavesTheOutputEmpty) {
+// The output is made before the source is known to be missing (its errors come first), but the
+// chosen name keeps what it held.
+TEST_F(TextExport, MissingSourceLeavesTheChosenNameAsItWas) {
   test::WriteText(dir / "out.txt", "old content");
   EXPECT_EQ(ExportError(dir / "no-such-payload", dir / "out.txt"), messages::kSourceNotFound);
-  EXPECT_TRUE(ReadBytes(dir / "out.txt").empty());
+  EXPECT_EQ(test::ReadText(dir / "out.txt"), "old content");
+  EXPECT_EQ(ExportError(dir / "no-such-payload", dir / "missing/out.txt"),
+            "Cannot create file \"" + (dir / "missing/out.txt") + "\". No such file or directory");
   EXPECT_EQ(ui.MessageTexts(), Texts{});  // a short path: no message of its own
 }
 
@@ -252,7 +255,7 @@ TEST_F(TextExport, LongTemporaryPath) {
   EXPECT_EQ(ExportError(deep + "/missing", dir / "out2.txt"), messages::kSourceNotFound);
   EXPECT_EQ(ui.MessageTexts(), Texts{messages::kGzipPathTooLong});
   EXPECT_EQ(ui.shown.back().caption, "LORVANTE");
-  EXPECT_TRUE(ReadBytes(dir / "out2.txt").empty());
+  EXPECT_FALSE(std::filesystem::exists(dir / "out2.txt"));
 }
 
 TEST_F(TextExport, OutputThatCannotBeCreatedIsTheDriversOnlyMessage) {
@@ -270,16 +273,15 @@ TEST_F(TextExport, OutputThatCannotBeCreatedIsTheDriversOnlyMessage) {
 }
 
 // The temporary file is held open with a lock while it is read: choosing it as the output
-// fails instead of emptying it.
+// fails instead of replacing it.
 TEST_F(TextExport, TemporaryFileChosenAsOutputIsRefusedAndKept) {
   const ByteVector payload = GzipPayload(Cp1250Text(3000));
-  const std::string input = Encrypted("in/report.txt.des", payload, false);
   const std::string temp = TempFolder() + "report.txt";
-  EXPECT_EQ(Convert(input, temp),
-            Texts{"Cannot create file \"" + temp + "\". The file is in use by another process."});
-  const ByteVector kept = ReadBytes(temp);
-  ASSERT_GE(kept.size(), payload.size());
-  EXPECT_TRUE(IsPrefix(payload, kept));
+  WriteBytes(temp, payload);
+  EXPECT_EQ(ExportError(temp, temp),
+            "Cannot create file \"" + temp + "\". The file is in use by another process.");
+  EXPECT_EQ(ReadBytes(temp), payload);
+  EXPECT_EQ(Listing(TempFolder()), Texts{"report.txt"});
 }
 
 // An input named like report.txt is offered as its own output. It is replaced only after a
@@ -320,6 +322,36 @@ TEST_F(TextExport, InputChosenThroughALinkIsReplacedBehindIt) {
   EXPECT_TRUE(S_ISLNK(st.st_mode));
 }
 
+// The text replaces an existing file as a new file: it keeps that file's permissions, and its
+// owner where the program may give the file away; a new name gets a fresh file's mode.
+TEST_F(TextExport, ReplacedFileKeepsItsModeAndOwner) {
+  const ByteVector text = Cp1250Text(2000);
+  const std::string input = Encrypted("in/report.txt.des", GzipPayload(text), false);
+  const std::string existing = dir / "existing.txt";
+  test::WriteText(existing, "old");
+  ASSERT_EQ(chmod(existing.c_str(), 0604), 0);
+  const bool root = geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(chown(existing.c_str(), 65534, 65534), 0);
+  }
+  EXPECT_EQ(Convert(input, existing), Texts{});
+  EXPECT_EQ(ReadBytes(existing), text);
+  struct stat st {};
+  ASSERT_EQ(stat(existing.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0604u);
+  if (root) {
+    EXPECT_EQ(st.st_uid, 65534u);
+  }
+
+  ui.shown.clear();
+  Application.ResetTerminate();
+  EXPECT_EQ(Convert(input, dir / "fresh.txt"), Texts{});
+  const mode_t mask = umask(022);
+  umask(mask);
+  ASSERT_EQ(stat((dir / "fresh.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0666u & ~mask);
+}
+
 TEST_F(TextExport, ZipPayloadOpensTheFolderPickerNotTheSaveDialog) {
   const std::string input = Encrypted("in/data.zip.des", Bytes("PK\3\4 an archive"), true);
   ui.AnswerFolderDialog(ScriptedUserInterface::CancelFolder());
@@ -330,19 +362,22 @@ TEST_F(TextExport, ZipPayloadOpensTheFolderPickerNotTheSaveDialog) {
 
 // A full disk, stood in for by a file-size limit in a child process: the temporary file (a few
 // kilobytes of gzip data) fits, the text does not. Exits 0 when the user saw exactly "Stream
-// write error" and the output holds a prefix of the text.
+// write error", the file that was under the chosen name is unchanged and nothing is left beside
+// it.
 class TextExportFullDisk : public TextExport {
  public:
   [[noreturn]] void ConvertBeyondLimit() {
     const ByteVector text = Cp1250Text(1 << 20);
     const std::string input = Encrypted("in/report.txt.des", GzipPayload(text), false);
+    mkdir((dir / "out").c_str(), 0755);
+    test::WriteText(dir / "out/out.txt", "old");
     signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{65536, 65536};
     setrlimit(RLIMIT_FSIZE, &limit);
-    const Texts texts = Convert(input, dir / "out.txt");
-    const ByteVector kept = ReadBytes(dir / "out.txt");
-    const bool ok =
-        texts == Texts{"Stream write error"} && kept.size() == 65536 && IsPrefix(kept, text);
+    const Texts texts = Convert(input, dir / "out/out.txt");
+    const bool ok = texts == Texts{"Stream write error"} &&
+                    test::ReadText(dir / "out/out.txt") == "old" &&
+                    Listing(dir / "out") == Texts{"out.txt"};
     std::_Exit(ok ? 0 : 1);
   }
 };

@@ -4,12 +4,31 @@
 // output.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
 #include "tests/support/test_support.h"
 
 namespace lorvante::test {
+
+// A run started in the background, for what happens to it while it works.
+class BackgroundRun {
+ public:
+  BackgroundRun(pid_t pid, std::string err_file) : pid_(pid), err_file_(std::move(err_file)) {}
+  BackgroundRun(const BackgroundRun&) = delete;
+  BackgroundRun& operator=(const BackgroundRun&) = delete;
+  ~BackgroundRun();  // kills a run that was not waited for
+
+  pid_t pid() const { return pid_; }
+  // Waits for the end. Its exit status (-signal when killed) and its error output.
+  RunResult Wait();
+
+ private:
+  pid_t pid_;
+  std::string err_file_;
+};
 
 class Headless {
  public:
@@ -24,10 +43,19 @@ class Headless {
   RunResult Run(const std::vector<std::string>& arguments, const std::string& answers = {},
                 const std::vector<std::string>& environment = {}) const;
 
-  // The decrypted payload the program leaves for `input` in its private temporary folder.
-  std::string PayloadLeftFor(const std::string& input) const;
+  // The same run started in the background; `file_size_limit` (bytes, 0 for none) limits the
+  // size of every file it writes, as a full disk would.
+  std::unique_ptr<BackgroundRun> Start(const std::vector<std::string>& arguments,
+                                       const std::string& answers,
+                                       unsigned long long file_size_limit = 0) const;
+
+  // What the runs left in the temporary folder: every path below it, relative, sorted. A clean
+  // machine has only the private folder, empty.
+  std::vector<std::string> TempLeftovers() const;
 
  private:
+  std::vector<std::string> Environment(const std::vector<std::string>& extra) const;
+
   TempDir dir_;
 };
 

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <vector>
 
 #include "platform/exceptions.h"
 #include "platform/paths.h"
@@ -91,6 +94,105 @@ TEST(CreatePrivateFile, OnlyInAPrivateFolderAndNeverThroughALink) {
   EXPECT_THROW(CreatePrivateFile("payload"), EFCreateError);
   EXPECT_FALSE(std::filesystem::exists(base / "payload"));
   EXPECT_FALSE(std::filesystem::exists("payload"));
+}
+
+// The id of a process that has just ended.
+pid_t GonePid() {
+  const pid_t pid = fork();
+  if (pid == 0) _exit(0);
+  waitpid(pid, nullptr, 0);
+  return pid;
+}
+
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Each run gets a fresh private folder inside the private one, with an absolute path even when
+// TMPDIR is relative; it goes with everything in it when the run ends.
+TEST(RunFolder, OwnFolderPerRunRemovedWithItsContent) {
+  TempDir base;
+  const std::string parent = base / ("lorvante-" + std::to_string(geteuid()));
+  std::string first;
+  {
+    const RunFolder run(base.path(), geteuid());
+    const RunFolder other(base.path(), geteuid());
+    first = run.Path();
+    EXPECT_EQ(first.rfind(parent + "/run-" + std::to_string(getpid()) + "-", 0), 0u) << first;
+    EXPECT_EQ(first.back(), '/');
+    EXPECT_NE(other.Path(), first);
+    EXPECT_TRUE(IsPrivateFolder(first, geteuid()));
+    CreatePrivateFile(first + "payload").WriteBuffer("secret", 6);
+  }
+  EXPECT_FALSE(std::filesystem::exists(first));
+  EXPECT_TRUE(std::filesystem::is_empty(parent));
+
+  const std::string cwd = GetCurrentDir();
+  ASSERT_EQ(chdir(base.path().c_str()), 0);
+  {
+    const RunFolder relative("sub/..", geteuid());
+    EXPECT_EQ(relative.Path().rfind(parent + "/run-", 0), 0u) << relative.Path();
+  }
+  ASSERT_EQ(chdir(cwd.c_str()), 0);
+}
+
+// Folders of runs whose process has gone are removed by the next run; those of live processes
+// (this one) and names that are no run's stay.
+TEST(RunFolder, FoldersOfGoneRunsAreRemoved) {
+  TempDir base;
+  const std::string parent = PrivateTempFolder(base.path(), geteuid());
+  const std::string gone = parent + "run-" + std::to_string(GonePid()) + "-abcdef";
+  const std::string live = parent + "run-" + std::to_string(getpid()) + "-abcdef";
+  ASSERT_EQ(mkdir(gone.c_str(), 0700), 0);
+  test::WriteBytes(gone + "/payload", test::RandomBytes(1000, 1));
+  ASSERT_EQ(mkdir(live.c_str(), 0700), 0);
+  test::WriteText(parent + "run-notapid-x", "");
+  { const RunFolder run(base.path(), geteuid()); }
+  EXPECT_EQ(Names(parent), (std::vector<std::string>{"run-" + std::to_string(getpid()) + "-abcdef",
+                                                     "run-notapid-x"}));
+}
+
+// A folder made because the private one could not be had serves the run itself and goes with it;
+// those of gone runs beside it go too.
+TEST(RunFolder, FallbackFolderIsTheRunsAndIsRemoved) {
+  TempDir base, elsewhere;
+  const std::string squatted = base / ("lorvante-" + std::to_string(geteuid()));
+  ASSERT_EQ(symlink(elsewhere.path().c_str(), squatted.c_str()), 0);
+  const std::string stale =
+      base / ("lorvante-" + std::to_string(geteuid()) + "-" + std::to_string(GonePid()) + "-abc");
+  ASSERT_EQ(mkdir(stale.c_str(), 0700), 0);
+  std::string path;
+  {
+    const RunFolder run(base.path(), geteuid());
+    path = run.Path();
+    EXPECT_EQ(path.rfind(squatted + "-" + std::to_string(getpid()) + "-", 0), 0u) << path;
+    EXPECT_TRUE(IsPrivateFolder(path, geteuid()));
+    EXPECT_FALSE(std::filesystem::exists(stale));
+  }
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_EQ(Names(base.path()), std::vector<std::string>{squatted.substr(base.path().size() + 1)});
+  EXPECT_TRUE(std::filesystem::is_empty(elsewhere.path()));
+}
+
+// TMPDIR that cannot be used: a fresh folder below /tmp serves the run and goes with it.
+TEST(RunFolder, FolderMadeBecauseTmpdirWasUnusableIsRemoved) {
+  std::string path;
+  {
+    const RunFolder run("/nonexistent/base", geteuid());
+    path = run.Path();
+    EXPECT_EQ(
+        path.rfind(
+            "/tmp/lorvante-" + std::to_string(geteuid()) + "-" + std::to_string(getpid()) + "-", 0),
+        0u)
+        << path;
+    EXPECT_TRUE(IsPrivateFolder(path, geteuid()));
+  }
+  EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 }  // namespace

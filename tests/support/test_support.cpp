@@ -56,7 +56,8 @@ std::string ReadText(const std::string& path) {
 
 void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
@@ -64,7 +65,9 @@ void WriteText(const std::string& path, std::string_view text) {
   WriteBytes(path, Bytes(text));
 }
 
-std::vector<std::uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
+std::vector<std::uint8_t> Bytes(std::string_view text) {
+  return {text.begin(), text.end()};
+}
 
 std::vector<std::uint8_t> RandomBytes(std::size_t size, std::uint32_t seed) {
   std::mt19937 engine(seed);
@@ -79,8 +82,10 @@ ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
 }
 
 ScopedEnv::~ScopedEnv() {
-  if (old_) setenv(name_.c_str(), old_->c_str(), 1);
-  else unsetenv(name_.c_str());
+  if (old_)
+    setenv(name_.c_str(), old_->c_str(), 1);
+  else
+    unsetenv(name_.c_str());
 }
 
 std::string BinDir() {
@@ -89,6 +94,19 @@ std::string BinDir() {
   const char* dir = std::getenv("LORVANTE_BIN_DIR");
   if (dir != nullptr && *dir != '\0') return dir;
   return LORVANTE_BUILD_BIN_DIR;
+}
+
+std::vector<std::string> MergedEnvironment(const std::vector<std::string>& env) {
+  std::vector<std::string> environment;
+  for (char** e = environ; *e != nullptr; ++e) environment.emplace_back(*e);
+  for (const auto& e : env) {
+    // "NAME=value" sets NAME; a bare "NAME" removes it.
+    const std::size_t equals = e.find('=');
+    const std::string key = equals == std::string::npos ? e + "=" : e.substr(0, equals + 1);
+    std::erase_if(environment, [&](const std::string& old) { return old.rfind(key, 0) == 0; });
+    if (e.find('=') != std::string::npos) environment.push_back(e);
+  }
+  return environment;
 }
 
 RunResult Run(const std::vector<std::string>& argv, const std::string& input,
@@ -103,15 +121,7 @@ RunResult Run(const std::vector<std::string>& argv, const std::string& input,
   posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
   posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
 
-  std::vector<std::string> environment;
-  for (char** e = environ; *e != nullptr; ++e) environment.emplace_back(*e);
-  for (const auto& e : env) {
-    // "NAME=value" sets NAME; a bare "NAME" removes it.
-    const std::size_t equals = e.find('=');
-    const std::string key = equals == std::string::npos ? e + "=" : e.substr(0, equals + 1);
-    std::erase_if(environment, [&](const std::string& old) { return old.rfind(key, 0) == 0; });
-    if (e.find('=') != std::string::npos) environment.push_back(e);
-  }
+  const std::vector<std::string> environment = MergedEnvironment(env);
   std::vector<char*> args, envp;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
@@ -135,7 +145,8 @@ RunResult Run(const std::vector<std::string>& argv, const std::string& input,
   signal(SIGPIPE, SIG_IGN);
   std::size_t written = 0;
   if (input.empty()) close(in_pipe[1]);
-  pollfd fds[3] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0},
+  pollfd fds[3] = {{out_pipe[0], POLLIN, 0},
+                   {err_pipe[0], POLLIN, 0},
                    {input.empty() ? -1 : in_pipe[1], POLLOUT, 0}};
   while (fds[0].fd >= 0 || fds[1].fd >= 0) {
     if (poll(fds, 3, -1) < 0) {

@@ -48,6 +48,10 @@ class ScopedEnv {
 // The folder of the built programs: $LORVANTE_BIN_DIR, else bin/ of the build tree.
 std::string BinDir();
 
+// The environment of this process with `env` applied: "NAME=value" sets a variable, a bare
+// "NAME" removes it.
+std::vector<std::string> MergedEnvironment(const std::vector<std::string>& env);
+
 // Runs a program and waits for it. Returns its exit status (-signal when killed). `env` entries
 // "NAME=value" set a variable, a bare "NAME" removes it.
 struct RunResult {

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "platform/signal_cleanup.h"
+
 namespace lorvante {
 namespace {
 
@@ -18,9 +20,8 @@ constexpr int kFatalSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 extern "C" void RestoreTerminalAndExit(int signal_number) {
   if (g_raw_fd >= 0) tcsetattr(g_raw_fd, TCSANOW, &g_saved_settings);
-  // The default action ends the program once this handler returns.
-  signal(signal_number, SIG_DFL);
-  raise(signal_number);
+  // What the run has registered is removed before the program ends.
+  EndBySignal(signal_number);
 }
 
 // Raw mode for the life of the object: one byte a read, no echo, no line editing by the

@@ -9,26 +9,11 @@
 #include <cstdlib>
 
 #include "platform/paths.h"
+#include "platform/signal_cleanup.h"
 #include "ui/message_box.h"
 
 namespace lorvante {
 namespace {
-
-// Ctrl+C while a progress display exists: counted here, acted on at ProcessMessages.
-volatile sig_atomic_t g_interrupts = 0;
-volatile sig_atomic_t g_interrupt_echo_fd = -1;
-
-extern "C" void CountInterrupt(int signal_number) {
-  g_interrupts = g_interrupts + 1;
-  if (g_interrupts >= 2) {
-    // The second Ctrl+C ends the program, leaving the cursor on a fresh line.
-    if (g_interrupt_echo_fd >= 0) {
-      [[maybe_unused]] const ssize_t ignored = write(g_interrupt_echo_fd, "\n", 1);
-    }
-    signal(signal_number, SIG_DFL);
-    raise(signal_number);
-  }
-}
 
 constexpr int kDefaultWidth = 80;
 constexpr int kBarWidth = 20;
@@ -135,14 +120,7 @@ std::string ProgressLine(const std::string& name, int position, int maximum, int
 class TerminalProgress : public ProgressDisplay {
  public:
   TerminalProgress(TerminalUserInterface& ui, std::function<void()> cancel_click)
-      : ui_(ui), cancel_click_(std::move(cancel_click)) {
-    g_interrupts = 0;
-    g_interrupt_echo_fd = ui_.output_fd_;
-    struct sigaction action {};
-    action.sa_handler = CountInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, &old_action_);
+      : ui_(ui), cancel_click_(std::move(cancel_click)), interrupts_(ui_.output_fd_) {
     previous_ = ui_.progress_;
     ui_.progress_ = this;
   }
@@ -150,9 +128,6 @@ class TerminalProgress : public ProgressDisplay {
   ~TerminalProgress() override {
     Clear();
     ui_.progress_ = previous_;
-    sigaction(SIGINT, &old_action_, nullptr);
-    g_interrupt_echo_fd = -1;
-    g_interrupts = 0;
   }
 
   TerminalProgress(const TerminalProgress&) = delete;
@@ -182,7 +157,7 @@ class TerminalProgress : public ProgressDisplay {
 
   // A Ctrl+C that has not been acted on yet presses Cancel once.
   void TakeInterrupt() {
-    if (g_interrupts > 0 && !cancel_pressed_) {
+    if (interrupts_.Interrupted() && !cancel_pressed_) {
       cancel_pressed_ = true;
       if (cancel_click_) cancel_click_();
     }
@@ -223,8 +198,10 @@ class TerminalProgress : public ProgressDisplay {
 
   TerminalUserInterface& ui_;
   std::function<void()> cancel_click_;
+  // Ctrl+C while the display exists: counted, acted on at ProcessMessages; a second one ends
+  // the program.
+  InterruptScope interrupts_;
   TerminalProgress* previous_ = nullptr;
-  struct sigaction old_action_ {};
   bool cancel_pressed_ = false;
   bool visible_ = false;
   int maximum_ = 100;  // the bar's range when it is made: 0 to 100

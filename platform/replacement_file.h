@@ -1,0 +1,63 @@
+// A file written beside the name it is meant for and renamed over that name only when complete.
+//
+// It is made in the folder of the final name (so that the rename replaces the old file in one
+// step), hidden and named ".lorvante-<pid>-XXXXXX.tmp" so that a later run can tell that its
+// writer has gone, with mode 0600 while it is written. Finish gives it its final mode and closes
+// it (a failed close is a failed write); RenameTo puts it in place. On every other way out it is
+// removed: its destructor, and the signal handlers while it exists.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace lorvante {
+
+class RemoveOnSignal;
+
+class ReplacementFile {
+ public:
+  // Creates the file in the folder open as `folder_fd`, which must stay open while the file
+  // lives. Nothing and `error` (an errno value) when it cannot be made.
+  static std::optional<ReplacementFile> Create(int folder_fd, int& error);
+
+  ReplacementFile(ReplacementFile&& other) noexcept;
+  ReplacementFile& operator=(ReplacementFile&& other) noexcept;
+  ReplacementFile(const ReplacementFile&) = delete;
+  ReplacementFile& operator=(const ReplacementFile&) = delete;
+  ~ReplacementFile();
+
+  int Handle() const { return fd_; }
+  // The hidden name in its folder.
+  const std::string& Name() const { return name_; }
+
+  // Writes all `size` bytes; false when fewer could be written (a full disk).
+  bool Write(const void* data, std::size_t size);
+  // Empties the file for another try.
+  bool Rewind();
+  // Gives the file its final permissions and closes it. 0 or an errno value.
+  int Finish(mode_t mode);
+  // Renames the finished file to `name` in its folder, replacing what is there. 0 or an errno.
+  int RenameTo(const std::string& name);
+
+ private:
+  ReplacementFile() = default;
+  void Remove();
+
+  int folder_fd_ = -1;
+  int fd_ = -1;
+  std::string name_;  // empty once renamed
+  std::unique_ptr<RemoveOnSignal> on_signal_;
+};
+
+// The permissions a new file asking for `requested` gets under the process's umask.
+mode_t FreshFileMode(mode_t requested = 0666);
+
+// Removes from the folder open as `folder_fd` the replacement files of earlier runs whose
+// process no longer exists: only this user's regular files, older than this run.
+void RemoveStaleReplacements(int folder_fd);
+
+}  // namespace lorvante

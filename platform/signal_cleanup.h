@@ -1,0 +1,55 @@
+// What a run leaves on disk while it works, and the signals that end it.
+//
+// The hidden file being written and the run's temporary folder are registered here for their
+// lifetime. Ctrl+C, SIGTERM and SIGHUP remove what is registered and then end the program by the
+// same signal, so that its parent sees how it ended. SIGKILL cannot be caught: the names of what
+// it leaves carry the process id (owned_names.h), and a later run removes them.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace lorvante {
+
+// A path removed when a signal ends the program while the object lives.
+class RemoveOnSignal {
+ public:
+  enum class Kind {
+    kFile,
+    kFolder,  // the entries in it, then the folder itself
+  };
+  RemoveOnSignal(const std::string& path, Kind kind);
+  ~RemoveOnSignal();
+  RemoveOnSignal(const RemoveOnSignal&) = delete;
+  RemoveOnSignal& operator=(const RemoveOnSignal&) = delete;
+
+ private:
+  int slot_ = -1;  // -1: the table was full or the path too long; nothing is registered
+};
+
+// Installs the handlers of SIGINT, SIGTERM and SIGHUP that remove what is registered before the
+// program ends, and ignores SIGXFSZ, so that a file-size limit shows as a short write.
+void InstallSignalCleanup();
+
+// For a signal handler that ends the program itself: removes what is registered, then ends the
+// program by `signal_number` with its default action. Async-signal-safe.
+[[noreturn]] void EndBySignal(int signal_number);
+
+// While the object lives, Ctrl+C asks for a cancel instead of ending the program: the first one
+// is counted (Interrupted), a second one ends the program as EndBySignal does, after writing a
+// line end to `echo_fd` (when not -1) to leave the cursor on a fresh line.
+class InterruptScope {
+ public:
+  explicit InterruptScope(int echo_fd = -1);
+  ~InterruptScope();
+  InterruptScope(const InterruptScope&) = delete;
+  InterruptScope& operator=(const InterruptScope&) = delete;
+
+  bool Interrupted() const;
+
+ private:
+  struct Saved;
+  std::unique_ptr<Saved> saved_;
+};
+
+}  // namespace lorvante

@@ -1,0 +1,245 @@
+// A text export that does not run to its end: the program killed, interrupted with Ctrl+C or
+// terminated in the middle of a large text, or the disk full. The name the user chose holds what
+// it held before, the temporary folder is emptied, and what SIGKILL leaves (only a hidden file
+// beside the chosen name, and the run's folder) is removed by the next run.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+
+#include "app/encrypt.h"
+#include "app/messages.h"
+#include "tests/e2e/terminal_run.h"
+
+namespace lorvante {
+namespace {
+
+using ByteVector = std::vector<std::uint8_t>;
+using Names = std::vector<std::string>;
+
+constexpr char kOldContent[] = "what the user had under this name before";
+constexpr std::size_t kLargeText = 64u << 20;
+constexpr std::size_t kWrittenBeforeTheSignal = 2u << 20;
+constexpr auto kPatience = std::chrono::seconds(20);
+
+Names Listing(const std::string& folder) {
+  Names names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Lines of text with a running number: compressible, but not trivially. A large text repeats a
+// block of 1 MiB, beyond the reach of deflate's window.
+ByteVector LinesOfText(std::size_t size) {
+  constexpr std::size_t kBlock = 1u << 20;
+  ByteVector text;
+  text.reserve(size + 64);
+  for (std::size_t line = 0; text.size() < std::min(size, kBlock); ++line) {
+    const std::string row = "Sor " + std::to_string(line) + ": a jelentés szövege\r\n";
+    text.insert(text.end(), row.begin(), row.end());
+  }
+  text.resize(std::min(size, kBlock));
+  const ByteVector block = text;
+  while (text.size() < size) {
+    const std::size_t part = std::min(block.size(), size - text.size());
+    text.insert(text.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(part));
+  }
+  return text;
+}
+
+std::vector<std::string> MessagesIn(const std::string& err) {
+  std::vector<std::string> messages;
+  const std::string prefix = "LORVANTE: ";
+  for (std::size_t at = err.find(prefix); at != std::string::npos; at = err.find(prefix, at)) {
+    at += prefix.size();
+    messages.push_back(err.substr(at, err.find('\n', at) - at));
+  }
+  return messages;
+}
+
+class InterruptedExport : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    large_input_ = new test::TempDir;
+    const ByteVector text = LinesOfText(kLargeText);
+    large_crc_ = crc32(0, text.data(), static_cast<uInt>(text.size()));
+    test::WriteBytes(*large_input_ / "large.txt.des", EncryptPayload(GzipPayload(text, 2), false));
+  }
+  static void TearDownTestSuite() {
+    delete large_input_;
+    large_input_ = nullptr;
+  }
+
+  InterruptedExport() {
+    std::filesystem::create_directory(out_);
+    test::WriteText(out_ + "/old.txt", kOldContent);
+  }
+
+  static std::string LargeInput() { return *large_input_ / "large.txt.des"; }
+  static uLong LargeCrc() { return large_crc_; }
+
+  // Starts the export of the large text over old.txt and stops the program once its hidden file
+  // has grown; returns the run, stopped. The hidden file's name goes to `hidden`.
+  std::unique_ptr<test::BackgroundRun> StopMidway(std::string& hidden) {
+    auto run = machine.Start({LargeInput()}, out_ + "/old.txt\ny\n");
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    while (std::chrono::steady_clock::now() < deadline) {
+      for (const auto& entry : std::filesystem::directory_iterator(out_)) {
+        const std::string name = entry.path().filename();
+        std::error_code error;
+        if (name.rfind(".lorvante-", 0) == 0 &&
+            std::filesystem::file_size(entry.path(), error) >= kWrittenBeforeTheSignal) {
+          kill(run->pid(), SIGSTOP);
+          int status = 0;
+          waitpid(run->pid(), &status, WUNTRACED);
+          hidden = name;
+          EXPECT_TRUE(std::filesystem::exists(entry.path())) << "the export ended too soon";
+          return run;
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ADD_FAILURE() << "the export never started";
+    return run;
+  }
+
+  // Sends `signal_number` to a stopped run and lets it go on.
+  static test::RunResult Deliver(test::BackgroundRun& run, int signal_number) {
+    kill(run.pid(), signal_number);
+    kill(run.pid(), SIGCONT);
+    return run.Wait();
+  }
+
+  Names CleanTemp() const { return {"lorvante-" + std::to_string(geteuid())}; }
+
+  test::Headless machine;
+  std::string out_ = machine.dir() / "out";
+
+ private:
+  static test::TempDir* large_input_;
+  static uLong large_crc_;
+};
+
+test::TempDir* InterruptedExport::large_input_ = nullptr;
+uLong InterruptedExport::large_crc_ = 0;
+
+uLong CrcOfFile(const std::string& path) {
+  uLong crc = crc32(0, nullptr, 0);
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return crc;
+  ByteVector buffer(1u << 20);
+  for (std::size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), file)) > 0;) {
+    crc = crc32(crc, buffer.data(), static_cast<uInt>(n));
+  }
+  std::fclose(file);
+  return crc;
+}
+
+TEST_F(InterruptedExport, CtrlCCancelsTheExport) {
+  std::string hidden;
+  auto run = StopMidway(hidden);
+  const auto result = Deliver(*run, SIGINT);
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(MessagesIn(result.err), Names{messages::kExportFailed}) << result.err;
+  EXPECT_EQ(Listing(out_), Names{"old.txt"});
+  EXPECT_EQ(test::ReadText(out_ + "/old.txt"), kOldContent);
+  EXPECT_EQ(machine.TempLeftovers(), CleanTemp());
+}
+
+TEST_F(InterruptedExport, SigtermRemovesTheRunsFilesThenEnds) {
+  std::string hidden;
+  auto run = StopMidway(hidden);
+  const auto result = Deliver(*run, SIGTERM);
+  EXPECT_EQ(result.status, -SIGTERM);
+  EXPECT_EQ(Listing(out_), Names{"old.txt"});
+  EXPECT_EQ(test::ReadText(out_ + "/old.txt"), kOldContent);
+  EXPECT_EQ(machine.TempLeftovers(), CleanTemp());
+}
+
+TEST_F(InterruptedExport, SigkillLeavesOnlyWhatTheNextRunRemoves) {
+  std::string hidden;
+  auto run = StopMidway(hidden);
+  const auto result = Deliver(*run, SIGKILL);
+  EXPECT_EQ(result.status, -SIGKILL);
+  EXPECT_EQ(Listing(out_), (Names{hidden, "old.txt"}));
+  EXPECT_EQ(test::ReadText(out_ + "/old.txt"), kOldContent);
+  EXPECT_NE(machine.TempLeftovers(), CleanTemp());  // the run's folder with the payload
+
+  // The next run into the same folder removes the hidden file and the dead run's folder.
+  const std::string small = machine.dir() / "small.txt.des";
+  test::WriteBytes(small, EncryptPayload(GzipPayload(test::Bytes("kicsi")), false));
+  const auto next = machine.Run({small}, out_ + "/new.txt\n");
+  EXPECT_EQ(MessagesIn(next.err), Names{}) << next.err;
+  EXPECT_EQ(Listing(out_), (Names{"new.txt", "old.txt"}));
+  EXPECT_EQ(machine.TempLeftovers(), CleanTemp());
+}
+
+// Two conversions of inputs with the same name at once: each decrypts into a folder of its own,
+// so the second one neither disturbs the first nor is disturbed by it.
+TEST_F(InterruptedExport, RunsOfTheSameNameDoNotShareTheirPayload) {
+  std::string hidden;
+  auto first = StopMidway(hidden);
+  const std::string other = machine.dir() / "other";
+  std::filesystem::create_directory(other);
+  test::WriteBytes(other + "/large.txt.des",
+                   EncryptPayload(GzipPayload(test::Bytes("a másik"), 6), false));
+  const auto second = machine.Run({other + "/large.txt.des"}, other + "/large.txt\n");
+  EXPECT_EQ(MessagesIn(second.err), Names{}) << second.err;
+  EXPECT_EQ(test::ReadText(other + "/large.txt"), "a másik");
+
+  kill(first->pid(), SIGCONT);
+  const auto result = first->Wait();
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(MessagesIn(result.err), Names{}) << result.err;
+  EXPECT_EQ(Listing(out_), Names{"old.txt"});
+  EXPECT_EQ(std::filesystem::file_size(out_ + "/old.txt"), kLargeText);
+  EXPECT_EQ(CrcOfFile(out_ + "/old.txt"), LargeCrc());
+  EXPECT_EQ(machine.TempLeftovers(), CleanTemp());
+}
+
+// A full disk, stood in for by a file-size limit (the payload fits, the text does not), and by
+// a small tmpfs where this machine lets the test mount one.
+TEST_F(InterruptedExport, FullDiskIsAStreamWriteErrorAndKeepsTheOldFile) {
+  const std::string input = machine.dir() / "report.txt.des";
+  test::WriteBytes(input, EncryptPayload(GzipPayload(LinesOfText(8u << 20)), false));
+  auto run = machine.Start({input}, out_ + "/old.txt\ny\n", 1u << 20);
+  const auto result = run->Wait();
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(MessagesIn(result.err), Names{"Stream write error"}) << result.err;
+  EXPECT_EQ(Listing(out_), Names{"old.txt"});
+  EXPECT_EQ(test::ReadText(out_ + "/old.txt"), kOldContent);
+  EXPECT_EQ(machine.TempLeftovers(), CleanTemp());
+}
+
+TEST_F(InterruptedExport, FullTmpfsIsAStreamWriteErrorAndKeepsTheOldFile) {
+  const std::string small = machine.dir() / "small-disk";
+  std::filesystem::create_directory(small);
+  if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=2m") != 0) {
+    GTEST_SKIP() << "no tmpfs can be mounted here; the file-size limit stands in for it";
+  }
+  test::WriteText(small + "/old.txt", kOldContent);
+  const std::string input = machine.dir() / "report.txt.des";
+  test::WriteBytes(input, EncryptPayload(GzipPayload(LinesOfText(8u << 20)), false));
+  const auto result = machine.Run({input}, small + "/old.txt\ny\n");
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(MessagesIn(result.err), Names{"Stream write error"}) << result.err;
+  EXPECT_EQ(Listing(small), Names{"old.txt"});
+  EXPECT_EQ(test::ReadText(small + "/old.txt"), kOldContent);
+  EXPECT_EQ(machine.TempLeftovers(), CleanTemp());
+  umount2(small.c_str(), MNT_DETACH);
+}
+
+}  // namespace
+}  // namespace lorvante

@@ -1,0 +1,197 @@
+// The file written beside its final name: it reaches the name only when finished and renamed,
+// and what a failed, interrupted or killed writer leaves never stands under the final name.
+#include "platform/replacement_file.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <vector>
+
+#include "platform/owned_names.h"
+#include "platform/signal_cleanup.h"
+#include "tests/support/test_support.h"
+
+namespace lorvante {
+namespace {
+
+using test::TempDir;
+
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class FolderFd {
+ public:
+  explicit FolderFd(const std::string& path)
+      : fd_(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+  ~FolderFd() { close(fd_); }
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+pid_t GonePid() {
+  const pid_t pid = fork();
+  if (pid == 0) _exit(0);
+  waitpid(pid, nullptr, 0);
+  return pid;
+}
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
+  return st.st_mode & 07777;
+}
+
+TEST(ReplacementFile, HiddenPrivateWhileWrittenThenRenamedWithItsFinalMode) {
+  TempDir dir;
+  test::WriteText(dir / "out.txt", "old");
+  FolderFd folder(dir.path());
+  int error = 0;
+  auto file = ReplacementFile::Create(folder.get(), error);
+  ASSERT_TRUE(file) << error;
+  const std::string name = file->Name();
+  EXPECT_EQ(name.rfind(".lorvante-" + std::to_string(getpid()) + "-", 0), 0u) << name;
+  EXPECT_EQ(ModeOf(dir / name), 0600u);
+  ASSERT_TRUE(file->Write("new text", 8));
+  EXPECT_EQ(test::ReadText(dir / "out.txt"), "old");
+  ASSERT_EQ(file->Finish(0644), 0);
+  ASSERT_EQ(file->RenameTo("out.txt"), 0);
+  file.reset();
+  EXPECT_EQ(test::ReadText(dir / "out.txt"), "new text");
+  EXPECT_EQ(ModeOf(dir / "out.txt"), 0644u);
+  EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"out.txt"});
+}
+
+TEST(ReplacementFile, RemovedUnlessRenamed) {
+  TempDir dir;
+  FolderFd folder(dir.path());
+  int error = 0;
+  {
+    auto file = ReplacementFile::Create(folder.get(), error);
+    ASSERT_TRUE(file);
+    file->Write("x", 1);
+  }
+  {
+    auto file = ReplacementFile::Create(folder.get(), error);
+    ASSERT_TRUE(file);
+    ASSERT_EQ(file->Finish(0644), 0);
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST(ReplacementFile, FreshModeFollowsTheUmask) {
+  const mode_t old = umask(027);
+  // The umask is read once per process; a child sees the one it starts with.
+  const pid_t pid = fork();
+  if (pid == 0) _exit(FreshFileMode() == 0640 && FreshFileMode(0777) == 0750 ? 0 : 1);
+  umask(old);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+// What a writer that was killed left: removed by a later run only when its process has gone,
+// it is this user's regular file, and it is older than the run.
+TEST(ReplacementFile, StaleFilesOfGoneProcessesAreRemoved) {
+  TempDir dir;
+  const std::string gone = ".lorvante-" + std::to_string(GonePid()) + "-abcdef.tmp";
+  const std::string live = ".lorvante-" + std::to_string(getppid()) + "-abcdef.tmp";
+  const std::string own = ".lorvante-" + std::to_string(getpid()) + "-abcdef.tmp";
+  const std::string gone_folder = ".lorvante-" + std::to_string(GonePid()) + "-folder.tmp";
+  const std::string newer = ".lorvante-" + std::to_string(GonePid()) + "-newer.tmp";
+  for (const auto& name :
+       {gone, live, own, newer, std::string("keep.txt"), std::string(".lorvante-x-abcdef.tmp")}) {
+    test::WriteText(dir / name, "partial");
+  }
+  mkdir((dir / gone_folder).c_str(), 0700);
+  // Everything was written before this run started, except the newer file.
+  const timespec before[2] = {{RunStartTime() - 100, 0}, {RunStartTime() - 100, 0}};
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    ASSERT_EQ(utimensat(AT_FDCWD, entry.path().c_str(), before, 0), 0);
+  }
+  const timespec after[2] = {{RunStartTime() + 100, 0}, {RunStartTime() + 100, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, (dir / newer).c_str(), after, 0), 0);
+  FolderFd folder(dir.path());
+  RemoveStaleReplacements(folder.get());
+  std::vector<std::string> expected = {
+      ".lorvante-x-abcdef.tmp", gone_folder, live, newer, own, "keep.txt"};
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(Names(dir.path()), expected);
+}
+
+TEST(OwnedNames, ProcessIdIsReadFromTheName) {
+  const std::string gone = std::to_string(GonePid());
+  EXPECT_TRUE(LeftByGoneProcess("run-" + gone + "-x", "run-"));
+  EXPECT_FALSE(LeftByGoneProcess("run-" + std::to_string(getpid()) + "-x", "run-"));
+  EXPECT_FALSE(LeftByGoneProcess("run-1-x", "run-"));  // init always runs
+  EXPECT_FALSE(LeftByGoneProcess("run-" + gone, "run-"));
+  EXPECT_FALSE(LeftByGoneProcess("run--x", "run-"));
+  EXPECT_FALSE(LeftByGoneProcess("run-12a-x", "run-"));
+  EXPECT_FALSE(LeftByGoneProcess("other-" + gone + "-x", "run-"));
+  EXPECT_EQ(OwnedNamePrefix("run-"), "run-" + std::to_string(getpid()) + "-");
+}
+
+// A signal that ends the program removes what is registered, and the parent sees the signal.
+TEST(SignalCleanup, TerminationRemovesRegisteredFilesAndFolders) {
+  for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+    TempDir dir;
+    mkdir((dir / "run").c_str(), 0700);
+    test::WriteText(dir / "run/payload", "secret");
+    test::WriteText(dir / "partial", "half");
+    test::WriteText(dir / "kept", "done");
+    const pid_t pid = fork();
+    if (pid == 0) {
+      InstallSignalCleanup();
+      RemoveOnSignal folder(dir / "run", RemoveOnSignal::Kind::kFolder);
+      RemoveOnSignal file(dir / "partial", RemoveOnSignal::Kind::kFile);
+      { RemoveOnSignal gone_before(dir / "kept", RemoveOnSignal::Kind::kFile); }
+      raise(signal_number);
+      _exit(0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << signal_number;
+    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"kept"}) << signal_number;
+  }
+}
+
+// Within an interrupt scope the first Ctrl+C only asks for a cancel; a second one ends the
+// program, removing what is registered.
+TEST(SignalCleanup, FirstCtrlCInAScopeCancelsTheSecondEnds) {
+  TempDir dir;
+  test::WriteText(dir / "partial", "half");
+  const pid_t pid = fork();
+  if (pid == 0) {
+    InstallSignalCleanup();
+    RemoveOnSignal file(dir / "partial", RemoveOnSignal::Kind::kFile);
+    {
+      InterruptScope scope;
+      if (scope.Interrupted()) _exit(2);
+      raise(SIGINT);
+      if (!scope.Interrupted()) _exit(3);
+      if (!std::filesystem::exists(dir / "partial")) _exit(4);
+      raise(SIGINT);
+    }
+    _exit(5);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT)
+      << (WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+  EXPECT_FALSE(std::filesystem::exists(dir / "partial"));
+}
+
+}  // namespace
+}  // namespace lorvante
