@@ -22,6 +22,8 @@
 #include "unzdll/spec_match.h"
 #include "unzdll/target_folder.h"
 #include "unzdll/unique_fd.h"
+#include "zipformat/host_system.h"
+#include "zipformat/names.h"
 
 namespace unzdll {
 namespace {
@@ -48,16 +50,11 @@ struct Job {
   std::int64_t mtime = 0;
 };
 
-bool IsUnixHost(std::uint16_t made_by) {
-  const int host = made_by >> 8;
-  return host == 3 || host == 19;
-}
-
 // The entry's type and permissions from its external attributes. Returns a refusal text for a
 // type that is not created (link, device, FIFO, socket).
 const char* DecideMode(const CentralEntry& entry, Job& job) {
   job.mode = (entry.external_attributes & 0x01) != 0 ? 0444 : 0666;
-  if (!IsUnixHost(entry.made_by)) return nullptr;
+  if (!lorvante::zipformat::IsUnixHost(entry.made_by)) return nullptr;
   const auto unix_mode = static_cast<mode_t>(entry.external_attributes >> 16);
   if (unix_mode == 0) return nullptr;
   switch (unix_mode & S_IFMT) {
@@ -143,7 +140,8 @@ std::vector<Job> Batch::Select(const ArchiveLayout& layout) {
     if (text != nullptr) texts.emplace_back(text);
   }
   const SpecList specs(std::move(texts));
-  const bool oem = !layout.entries.empty() && NamesAreOem(layout.entries.front().made_by);
+  const bool oem =
+      !layout.entries.empty() && lorvante::zipformat::NamesAreOem(layout.entries.front().made_by);
   const std::string codepage = oem ? lorvante::OemCodePage() : std::string();
   const bool keep_folders = params_.KeepFolders != 0;
 

@@ -17,6 +17,7 @@
 #include "ui/component.h"
 #include "ui/user_interface.h"
 #include "unzdll/unzdll_api.h"
+#include "zipformat/records.h"
 
 namespace lorvante {
 
@@ -26,11 +27,11 @@ class ZipException : public Exception {
   using Exception::Exception;
 };
 
-// Signatures of the records the component reads.
-inline constexpr std::uint32_t kEndOfCentralDirSignature = 0x06054B50;  // 50 4B 05 06
-inline constexpr std::uint32_t kCentralHeaderSignature = 0x02014B50;    // 50 4B 01 02
-inline constexpr std::size_t kEndOfCentralDirSize = 22;
-inline constexpr std::size_t kCentralHeaderSize = 46;
+// The component's names for the records it reads (their layouts are in zipformat/records.h).
+inline constexpr std::uint32_t kEndOfCentralDirSignature = zipformat::kEndRecordSignature;
+inline constexpr std::uint32_t kCentralHeaderSignature = zipformat::kCentralHeaderSignature;
+inline constexpr std::size_t kEndOfCentralDirSize = zipformat::kEndRecordSize;
+inline constexpr std::size_t kCentralHeaderSize = zipformat::kCentralHeaderSize;
 
 // The end of central directory record: its fixed fields in file order and width, then the
 // archive comment and where the record was found.
@@ -83,8 +84,10 @@ struct TFileInfo {
   // Decodes the 46 fixed bytes (little-endian) and sets Encrypted. False when fewer are given.
   bool Decode(std::span<const std::uint8_t> bytes);
 
-  std::uint8_t HostSystem() const { return static_cast<std::uint8_t>(VersionMadeBy >> 8); }
-  bool HasUtf8Names() const { return (GeneralFlags & 0x0800) != 0; }
+  std::uint8_t HostSystem() const {
+    return static_cast<std::uint8_t>(zipformat::HostSystem(VersionMadeBy));
+  }
+  bool HasUtf8Names() const { return (GeneralFlags & zipformat::kFlagUtf8Names) != 0; }
 };
 
 // Events of the extraction; Filename is the entry as the library names it.
@@ -97,11 +100,11 @@ using TProgressEvent = std::function<void(TObject* Sender, const std::string& Fi
 
 // Bits of ExtractOptions.
 enum : std::uint8_t {
-  kExtractUpdate = 1,       // bit 0: replace an existing file exactly when it is older
-  kExtractFreshen = 2,      // bit 1: as bit 0, and only files that exist
-  kExtractTest = 4,         // bit 2: test only
-  kExtractAskOverwrite = 8, // bit 3: ask before replacing, when bits 0 and 1 are clear
-  kExtractKeepFolders = 16, // bit 4: handed to the library
+  kExtractUpdate = 1,        // bit 0: replace an existing file exactly when it is older
+  kExtractFreshen = 2,       // bit 1: as bit 0, and only files that exist
+  kExtractTest = 4,          // bit 2: test only
+  kExtractAskOverwrite = 8,  // bit 3: ask before replacing, when bits 0 and 1 are clear
+  kExtractKeepFolders = 16,  // bit 4: handed to the library
 };
 
 class TZip : public TComponent {
@@ -143,7 +146,7 @@ class TZip : public TComponent {
   // Answers one callback of the library; 0 to go on, -1 to stop.
   int UnzipCallback(TUnzipCallbackInfo* Info);
 
-  std::string DllDirectory;            // folder of the unzip library; empty = where it was installed
+  std::string DllDirectory;  // folder of the unzip library; empty = where it was installed
   std::vector<std::string> FileSpecs;  // entries to extract; empty = all; emptied after Extract
   bool Cancel = false;
   int ErrorCount = 0;  // files of the batch skipped for an error

@@ -16,21 +16,6 @@ namespace {
 constexpr std::string_view kDiskLabelPrefix = "PKBACK# ";
 constexpr std::size_t kDiskNumberDigits = 3;
 
-// Hosts whose file systems separate folders with '\': MS-DOS (FAT), OS/2 (HPFS), Windows (NTFS),
-// the host number some Windows tools write (11), VFAT.
-bool UsesBackslash(unsigned host_system) {
-  switch (host_system) {
-    case 0:
-    case 6:
-    case 10:
-    case 11:
-    case 14:
-      return true;
-    default:
-      return false;
-  }
-}
-
 }  // namespace
 
 void CenterWindow(TopLevelWindow& Wnd) {
@@ -44,16 +29,6 @@ std::string AppendSlash(std::string_view Dir) {
   std::string result(Dir);
   if (!result.empty() && result.back() != '/') result += '/';
   return result;
-}
-
-std::string EntryNameToPath(std::string_view name, unsigned host_system) {
-  std::string path(name);
-  if (UsesBackslash(host_system)) {
-    for (char& c : path) {
-      if (c == '\\') c = '/';
-    }
-  }
-  return path;
 }
 
 std::string ExtractFileDrive(std::string_view Path) {

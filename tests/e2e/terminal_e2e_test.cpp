@@ -6,7 +6,7 @@
 
 #include "app/encrypt.h"
 #include "tests/e2e/terminal_run.h"
-#include "tests/support/zip_fixture.h"
+#include "tests/support/zip_builder.h"
 
 namespace lorvante {
 namespace {

@@ -8,9 +8,9 @@
 #include <optional>
 #include <sstream>
 
-#include "archive_builder.h"
 #include "extract_fixture.h"
 #include "platform/format.h"
+#include "tests/support/zip_builder.h"
 #include "ui/message_box.h"
 #include "zip/unzip_library.h"
 #include "zip/zip_messages.h"
@@ -30,7 +30,7 @@ class FakeLibraryTest : public ExtractFixture {
       : script_env_("LORVANTE_FAKE_UNZDLL_SCRIPT", dir_ / "script"),
         record_env_("LORVANTE_FAKE_UNZDLL_RECORD", dir_ / "record") {
     std::filesystem::create_directory(dir_ / "out");
-    ArchiveLayout layout;
+    ZipLayout layout;
     layout.entries.resize(2);
     layout.entries[1].name = "dir/b.txt";
     WriteBytes(archive(), layout.Build());
