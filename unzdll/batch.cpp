@@ -29,7 +29,6 @@ namespace unzdll {
 namespace {
 
 constexpr std::size_t kChunkSize = 256 * 1024;
-constexpr int kFirstPasswordRequest = 3;
 
 struct ArchiveCloser {
   void operator()(zip_t* archive) const { zip_discard(archive); }
@@ -212,7 +211,7 @@ void Batch::ReadData(Job& job, TempFile* temp) {
         break;
       }
     }
-    std::int32_t tries = kFirstPasswordRequest;
+    std::int32_t tries = UNZ_FIRST_PASSWORD_REQUEST;
     while (!opened) {
       if (!host_.Send(UNZ_ACTION_PASSWORD, tries, job.written)) {
         result = {ReadStatus::kStopped, 0, {}};

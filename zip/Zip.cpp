@@ -7,7 +7,6 @@
 
 #include "platform/file_stream.h"
 #include "platform/format.h"
-#include "platform/oem_names.h"
 #include "platform/paths.h"
 #include "zip/zip_drives.h"
 #include "zip/zip_messages.h"
@@ -69,11 +68,6 @@ void TZip::SetZipFileName(const std::string& AName) {
 
 void TZip::ClearFileList() {
   FileList.clear();
-}
-
-std::string TZip::OemToAnsiName(const std::string& AName) const {
-  if (AName.empty() || !OemNames) return AName;
-  return OemToUtf8(AName, OemCodePage());
 }
 
 }  // namespace lorvante

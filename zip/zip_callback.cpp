@@ -69,7 +69,9 @@ void TZip::HandleAction(TUnzipCallbackInfo& info) {
       BatchBytesDone = 0;
       SkippedCount = 0;
       ErrorCount = 0;
-      ProgressScale = info.Value == 0 ? 1.0f : static_cast<float>(65535.0 / info.Value);
+      ProgressScale = info.Value == 0
+                          ? 1.0f
+                          : static_cast<float>(static_cast<double>(kProgressMax) / info.Value);
       if (ShowProgressDialog && ProgressForm) ProgressForm->SetProgressMax(kProgressMax);
       break;
     case UNZ_ACTION_PASSWORD:
@@ -84,7 +86,7 @@ void TZip::HandleAction(TUnzipCallbackInfo& info) {
     case UNZ_ACTION_SKIPPED: {
       ++SkippedCount;
       const int reason = info.Value & 0xFF;
-      if (reason >= 4 && reason <= 9) ++ErrorCount;
+      if (reason >= UNZ_SKIP_FIRST_ERROR && reason <= UNZ_SKIP_LAST_ERROR) ++ErrorCount;
       break;
     }
     default:
@@ -102,8 +104,9 @@ int TZip::Question(const std::function<int()>& ask) {
 
 void TZip::AskPassword(TUnzipCallbackInfo& info, const std::string& name) {
   Question([&] {
-    const std::string prompt = info.Value == 3 ? Format(zip_texts::kNewPassword, {name})
-                                               : std::string(zip_texts::kPasswordRetry);
+    const std::string prompt = info.Value == UNZ_FIRST_PASSWORD_REQUEST
+                                   ? Format(zip_texts::kNewPassword, {name})
+                                   : std::string(zip_texts::kPasswordRetry);
     for (;;) {
       const std::string answer = Application.UI().InputBox(Application.Title, prompt, "", true);
       if (answer.empty()) {

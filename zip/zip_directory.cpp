@@ -7,6 +7,7 @@
 
 #include "platform/file_stream.h"
 #include "platform/format.h"
+#include "platform/oem_names.h"
 #include "ui/application.h"
 #include "ui/message_box.h"
 #include "zip/Zip.h"
@@ -51,6 +52,11 @@ std::int64_t TZip::FindEndOfCentralDir(FileStream& Stream) {
   const auto found = zipformat::FindEndRecord(buffer);
   if (!found) return -1;
   return Stream.Seek(size - window + static_cast<std::int64_t>(found->offset), SEEK_SET);
+}
+
+std::string TZip::OemToAnsiName(const std::string& AName) const {
+  if (AName.empty() || !OemNames) return AName;
+  return OemToUtf8(AName, OemCodePage());
 }
 
 bool TZip::ChangeDisk(FileStream& file, int disk_no) {

@@ -25,12 +25,6 @@ void CenterWindow(TopLevelWindow& Wnd) {
              area.top + (area.height - window.height) / 2);
 }
 
-std::string AppendSlash(std::string_view Dir) {
-  std::string result(Dir);
-  if (!result.empty() && result.back() != '/') result += '/';
-  return result;
-}
-
 std::string ExtractFileDrive(std::string_view Path) {
   return Drives().DrivePart(Path);
 }

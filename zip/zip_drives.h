@@ -23,9 +23,6 @@ class TopLevelWindow {
 // Centres `Wnd` on the available area of the primary screen (from the application's front end).
 void CenterWindow(TopLevelWindow& Wnd);
 
-// `Dir` with a trailing '/'; an empty string stays empty.
-std::string AppendSlash(std::string_view Dir);
-
 // The drive part of `Path`: the mount point that holds it; empty for a relative path.
 std::string ExtractFileDrive(std::string_view Path);
 

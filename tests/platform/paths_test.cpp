@@ -17,6 +17,14 @@ TEST(Paths, ExtensionFileNameAndFolder) {
   EXPECT_EQ(ExtractFilePath("c.x"), "");
 }
 
+TEST(Paths, AppendSlashAddsOneTrailingSlash) {
+  EXPECT_EQ(AppendSlash("/media/stick"), "/media/stick/");
+  EXPECT_EQ(AppendSlash("/media/stick/"), "/media/stick/");
+  EXPECT_EQ(AppendSlash("/"), "/");
+  EXPECT_EQ(AppendSlash("dir"), "dir/");
+  EXPECT_EQ(AppendSlash(""), "");
+}
+
 TEST(Paths, ExpandFileNameFoldsDotsWithoutTouchingTheDisk) {
   EXPECT_EQ(ExpandFileName(""), "");
   EXPECT_EQ(ExpandFileName("/a/./b/../c"), "/a/c");

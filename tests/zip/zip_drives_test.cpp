@@ -16,14 +16,6 @@
 namespace lorvante::test {
 namespace {
 
-TEST(AppendSlash, AddsOneTrailingSlash) {
-  EXPECT_EQ(AppendSlash("/media/stick"), "/media/stick/");
-  EXPECT_EQ(AppendSlash("/media/stick/"), "/media/stick/");
-  EXPECT_EQ(AppendSlash("/"), "/");
-  EXPECT_EQ(AppendSlash("dir"), "dir/");
-  EXPECT_EQ(AppendSlash(""), "");
-}
-
 // A removable disk and a fixed one, with the helpers pointed at them.
 class DiskTest : public testing::Test {
  protected:
