@@ -127,10 +127,10 @@ void ApplyZip64(std::span<const std::uint8_t> extra, CentralEntry& entry, bool b
 }
 
 // One central header with its name and extra field; `cursor` moves past its comment too.
-bool ReadCentralEntry(lorvante::ByteCursor& cursor, CentralEntry& entry, std::string& why) {
+bool ReadCentralEntry(lorvante::ByteCursor& cursor, CentralEntry& entry, Failure& failure) {
   const zf::CentralHeader header = zf::ReadCentralHeader(cursor);
   if (header.signature != zf::kCentralHeaderSignature) {
-    why = "a central file header is damaged";
+    failure = Failure::Because("a central file header is damaged");
     return false;
   }
   entry.made_by = header.version_made_by;
@@ -147,7 +147,7 @@ bool ReadCentralEntry(lorvante::ByteCursor& cursor, CentralEntry& entry, std::st
   const auto extra = cursor.Block(header.extra_length);
   cursor.Skip(header.comment_length);
   if (!cursor.ok()) {
-    why = "a central file header is cut short";
+    failure = Failure::Because("a central file header is cut short");
     return false;
   }
   ApplyZip64(extra, entry, entry.size == zf::kZip64Value, entry.compressed_size == zf::kZip64Value,
@@ -158,22 +158,22 @@ bool ReadCentralEntry(lorvante::ByteCursor& cursor, CentralEntry& entry, std::st
 
 // The central directory that lies at `cd_position`, with as many entries as `end` says.
 bool ReadCentralDirectory(int fd, std::uint64_t cd_position, const EndRecord& end,
-                          std::vector<CentralEntry>& entries, std::string& why) {
+                          std::vector<CentralEntry>& entries, Failure& failure) {
   std::vector<std::uint8_t> directory(end.cd_size);
   if (!ReadAt(fd, cd_position, directory.data(), directory.size())) {
-    why = "the central directory cannot be read";
+    failure = Failure::Because("the central directory cannot be read");
     return false;
   }
   // Each central header takes at least 46 bytes: a count beyond that cannot be honest.
   if (end.entries > directory.size() / zf::kCentralHeaderSize) {
-    why = "the central directory is shorter than its entry count";
+    failure = Failure::Because("the central directory is shorter than its entry count");
     return false;
   }
   lorvante::ByteCursor cursor(directory);
   entries.reserve(end.entries);
   for (std::uint64_t i = 0; i < end.entries; ++i) {
     CentralEntry entry;
-    if (!ReadCentralEntry(cursor, entry, why)) return false;
+    if (!ReadCentralEntry(cursor, entry, failure)) return false;
     entries.push_back(std::move(entry));
   }
   return true;
@@ -182,7 +182,7 @@ bool ReadCentralDirectory(int fd, std::uint64_t cd_position, const EndRecord& en
 // Local ranges: header, name, extra field and data of every entry, sorted by offset, must not
 // overlap each other nor reach into the central directory (at `cd_offset`).
 bool CheckLocalRanges(int fd, const ArchiveLayout& layout, std::uint64_t cd_offset,
-                      std::string& why) {
+                      Failure& failure) {
   struct Range {
     std::uint64_t begin, end;
   };
@@ -192,20 +192,20 @@ bool CheckLocalRanges(int fd, const ArchiveLayout& layout, std::uint64_t cd_offs
     std::uint8_t local[zf::kLocalHeaderSize];
     if (entry.local_offset > cd_offset ||
         !ReadAt(fd, layout.window_start + entry.local_offset, local, sizeof local)) {
-      why = "a local file header is missing or damaged";
+      failure = Failure::Because("a local file header is missing or damaged");
       return false;
     }
     lorvante::ByteCursor cursor({local, sizeof local});
     const zf::LocalHeader header = zf::ReadLocalHeader(cursor);
     if (header.signature != zf::kLocalHeaderSignature) {
-      why = "a local file header is missing or damaged";
+      failure = Failure::Because("a local file header is missing or damaged");
       return false;
     }
     const std::uint64_t lengths =
         header.name_length + static_cast<std::uint64_t>(header.extra_length);
     const std::uint64_t range_end = entry.local_offset + zf::kLocalHeaderSize + lengths;
     if (entry.compressed_size > cd_offset || range_end > cd_offset - entry.compressed_size) {
-      why = "an entry's data reaches into the central directory";
+      failure = Failure::Because("an entry's data reaches into the central directory");
       return false;
     }
     ranges.push_back({entry.local_offset, range_end + entry.compressed_size});
@@ -214,7 +214,7 @@ bool CheckLocalRanges(int fd, const ArchiveLayout& layout, std::uint64_t cd_offs
             [](const Range& a, const Range& b) { return a.begin < b.begin; });
   for (std::size_t i = 1; i < ranges.size(); ++i) {
     if (ranges[i].begin < ranges[i - 1].end) {
-      why = "entries overlap each other";
+      failure = Failure::Because("entries overlap each other");
       return false;
     }
   }
@@ -235,15 +235,15 @@ std::int64_t DosTimeToUnix(std::uint16_t dos_date, std::uint16_t dos_time) {
   return static_cast<std::int64_t>(std::mktime(&tm));
 }
 
-std::optional<ArchiveLayout> ReadArchiveLayout(int fd, std::string& why) {
+std::optional<ArchiveLayout> ReadArchiveLayout(int fd, Failure& failure) {
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    why = "the archive is not a regular file";
+    failure = Failure::Because("the archive is not a regular file");
     return std::nullopt;
   }
   const auto end = FindEndRecord(fd, static_cast<std::uint64_t>(st.st_size));
   if (!end) {
-    why = "no end of central directory record was found";
+    failure = Failure::Because("no end of central directory record was found");
     return std::nullopt;
   }
   // The central directory ends where the (zip64) end record begins; whatever lies in front of
@@ -252,8 +252,8 @@ std::optional<ArchiveLayout> ReadArchiveLayout(int fd, std::string& why) {
   const std::uint64_t cd_position = end->position - end->cd_size;
   layout.window_start = cd_position - end->cd_offset;
   layout.window_length = end->end - layout.window_start;
-  if (!ReadCentralDirectory(fd, cd_position, *end, layout.entries, why)) return std::nullopt;
-  if (!CheckLocalRanges(fd, layout, end->cd_offset, why)) return std::nullopt;
+  if (!ReadCentralDirectory(fd, cd_position, *end, layout.entries, failure)) return std::nullopt;
+  if (!CheckLocalRanges(fd, layout, end->cd_offset, failure)) return std::nullopt;
   return layout;
 }
 

@@ -177,9 +177,8 @@ void Batch::Skip(const Job& job, int reason, const std::string& detail) {
 
 ReadResult Batch::Attempt(const Job& job, const char* password, TempFile* temp,
                           EntryProgress& progress) {
-  if (temp != nullptr && !temp->Rewind()) {
-    return {ReadStatus::kWriteFailed, errno, SystemText(errno)};
-  }
+  Failure failure;
+  if (temp != nullptr && !temp->Rewind(failure)) return {ReadStatus::kWriteFailed, failure};
   progress.Restart();
   return ReadEntry(archive_.get(), job.index, job.entry->size, password,
                    temp != nullptr ? temp->fd() : -1, progress, buffer_);
@@ -214,7 +213,7 @@ void Batch::ReadData(Job& job, TempFile* temp) {
     std::int32_t tries = UNZ_FIRST_PASSWORD_REQUEST;
     while (!opened) {
       if (!host_.Send(UNZ_ACTION_PASSWORD, tries, job.written)) {
-        result = {ReadStatus::kStopped, 0, {}};
+        result = {ReadStatus::kStopped, {}};
         break;
       }
       if (host_.status() == 0) {
@@ -232,7 +231,7 @@ void Batch::ReadData(Job& job, TempFile* temp) {
         break;
       }
       if (left <= 0) {
-        Skip(job, UNZ_SKIP_WRONG_PASSWORD, result.detail);
+        Skip(job, UNZ_SKIP_WRONG_PASSWORD, result.failure.Text());
         return;
       }
       tries = left;
@@ -246,14 +245,14 @@ void Batch::ReadData(Job& job, TempFile* temp) {
       Skip(job, UNZ_SKIP_STOPPED, {});
       return;
     case ReadStatus::kUnsupported:
-      Skip(job, UNZ_SKIP_UNSUPPORTED, result.detail);
+      Skip(job, UNZ_SKIP_UNSUPPORTED, result.failure.Text());
       return;
     case ReadStatus::kWriteFailed:
-      Skip(job, UNZ_SKIP_CANNOT_WRITE, result.detail);
+      Skip(job, UNZ_SKIP_CANNOT_WRITE, result.failure.Text());
       return;
     case ReadStatus::kCrcMismatch:
       if (mode_ == Mode::kTest) {
-        Skip(job, UNZ_SKIP_CRC_ERROR, result.detail);
+        Skip(job, UNZ_SKIP_CRC_ERROR, result.failure.Text());
         return;
       }
       if (!host_.Send(UNZ_ACTION_CRC_ERROR, 0, job.written)) {
@@ -261,18 +260,19 @@ void Batch::ReadData(Job& job, TempFile* temp) {
         return;
       }
       if (host_.status() != 1) {
-        Skip(job, UNZ_SKIP_CRC_ERROR, result.detail);
+        Skip(job, UNZ_SKIP_CRC_ERROR, result.failure.Text());
         return;
       }
       host_.Message("Kept \"" + job.written + "\" despite its CRC error");
       break;
     default:
-      Skip(job, UNZ_SKIP_DAMAGED, result.detail);
+      Skip(job, UNZ_SKIP_DAMAGED, result.failure.Text());
       return;
   }
   if (temp != nullptr) {
-    if (const int error = temp->Commit(job.path.leaf, job.mtime)) {
-      Skip(job, UNZ_SKIP_CANNOT_WRITE, SystemText(error));
+    Failure failure;
+    if (!temp->Commit(job.path.leaf, job.mtime, failure)) {
+      Skip(job, UNZ_SKIP_CANNOT_WRITE, failure.Text());
       return;
     }
   }
@@ -291,11 +291,9 @@ void Batch::Process(Job& job) {
   }
   if (job.path.is_folder) {
     if (mode_ != Mode::kExtract || job.path.folders.empty()) return;
-    PathError error;
-    if (target_->Folder(job.path.folders, true, error) < 0) {
-      Skip(job, error.through_link ? UNZ_SKIP_UNSAFE : UNZ_SKIP_CANNOT_WRITE,
-           error.through_link ? "a symbolic link stands at \"" + error.where + "\""
-                              : SystemText(error.error));
+    Failure failure;
+    if (target_->Folder(job.path.folders, true, failure) < 0) {
+      Skip(job, failure.unsafe ? UNZ_SKIP_UNSAFE : UNZ_SKIP_CANNOT_WRITE, failure.Text());
       return;
     }
     target_->RememberFolderTime(job.path.folders, job.mtime);
@@ -333,15 +331,15 @@ void Batch::Process(Job& job) {
     Skip(job, UNZ_SKIP_CANNOT_WRITE, SystemText(ENAMETOOLONG));
     return;
   }
-  PathError error;
-  const int folder = target_->Folder(job.path.folders, mode_ == Mode::kExtract, error);
+  Failure failure;
+  const int folder = target_->Folder(job.path.folders, mode_ == Mode::kExtract, failure);
   if (folder < 0) {
-    if (error.through_link) {
-      Skip(job, UNZ_SKIP_UNSAFE, "a symbolic link stands at \"" + error.where + "\"");
-    } else if (mode_ == Mode::kFreshen && error.error == ENOENT) {
+    if (failure.unsafe) {
+      Skip(job, UNZ_SKIP_UNSAFE, failure.Text());
+    } else if (mode_ == Mode::kFreshen && failure.error == ENOENT) {
       Skip(job, UNZ_SKIP_NO_TARGET, {});
     } else {
-      Skip(job, UNZ_SKIP_CANNOT_WRITE, SystemText(error.error));
+      Skip(job, UNZ_SKIP_CANNOT_WRITE, failure.Text());
     }
     return;
   }
@@ -368,10 +366,9 @@ void Batch::Process(Job& job) {
     Skip(job, UNZ_SKIP_NO_TARGET, {});
     return;
   }
-  int create_error = 0;
-  auto temp = TempFile::Create(folder, job.mode, create_error);
+  auto temp = TempFile::Create(folder, job.mode, failure);
   if (!temp) {
-    Skip(job, UNZ_SKIP_CANNOT_WRITE, SystemText(create_error));
+    Skip(job, UNZ_SKIP_CANNOT_WRITE, failure.Text());
     return;
   }
   ReadData(job, &*temp);
@@ -381,9 +378,9 @@ std::int32_t Batch::Run() {
   const std::string archive_path = params_.ArchivePath != nullptr ? params_.ArchivePath : "";
   UniqueFd fd(::open(archive_path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd.valid()) return RefuseRun(archive_path, UNZ_SKIP_DAMAGED, SystemText(errno));
-  std::string why;
-  const auto layout = ReadArchiveLayout(fd.get(), why);
-  if (!layout) return RefuseRun(archive_path, UNZ_SKIP_DAMAGED, why);
+  Failure failure;
+  const auto layout = ReadArchiveLayout(fd.get(), failure);
+  if (!layout) return RefuseRun(archive_path, UNZ_SKIP_DAMAGED, failure.Text());
 
   // Two entries of one name make the archive ambiguous (which copy is meant?): it is refused
   // as a whole, as libzip's consistency check would refuse it, but with a clear message.
@@ -426,8 +423,8 @@ std::int32_t Batch::Run() {
 
   if (mode_ != Mode::kTest) {
     const std::string folder = params_.TargetFolder != nullptr ? params_.TargetFolder : "";
-    target_ = TargetFolder::Open(folder);
-    if (!target_) return RefuseRun(folder, UNZ_SKIP_CANNOT_WRITE, SystemText(errno));
+    target_ = TargetFolder::Open(folder, failure);
+    if (!target_) return RefuseRun(folder, UNZ_SKIP_CANNOT_WRITE, failure.Text());
   }
 
   std::vector<Job> jobs = Select(*layout);
