@@ -104,11 +104,27 @@ class Batch {
  private:
   std::int32_t RefuseRun(const std::string& name, int reason, const std::string& detail);
   std::vector<Job> Select(const ArchiveLayout& layout);
-  void Process(Job& job);
   void Skip(const Job& job, int reason, const std::string& detail);
+
+  // One entry, in phases: announced, refused when unsafe, a folder made, or its methods checked,
+  // its folder opened, the existing file decided about, and its data read.
+  void Process(Job& job);
+  void MakeFolder(const Job& job);
+  // False (the entry skipped) when libzip cannot read its compression or encryption method.
+  bool MethodsSupported(const Job& job);
+  // The folder that the entry goes into; -1 when it is skipped.
+  int OpenFolderOf(const Job& job);
+  // Whether the file may be written there: missing, or replaced as the mode and the host say.
+  bool MayWrite(const Job& job, int folder);
+
   // Extracts or tests the data of `job`, asking for passwords as needed.
   void ReadData(Job& job, TempFile* temp);
   ReadResult Attempt(const Job& job, const char* password, TempFile* temp, EntryProgress& progress);
+  // An encrypted entry: the passwords known from earlier entries and the call record first, then
+  // the host's answers. Nothing when the entry was skipped here.
+  std::optional<ReadResult> ReadEncrypted(const Job& job, TempFile* temp, EntryProgress& progress);
+  // Whether what was read is kept: every fault is a skip, a CRC error is the host's choice.
+  bool KeepData(const Job& job, const ReadResult& result);
 
   const TUnzipParams& params_;
   HostChannel host_;
@@ -184,91 +200,91 @@ ReadResult Batch::Attempt(const Job& job, const char* password, TempFile* temp,
                    temp != nullptr ? temp->fd() : -1, progress, buffer_);
 }
 
-void Batch::ReadData(Job& job, TempFile* temp) {
-  EntryProgress progress(host_);
-  const bool encrypted = (job.entry->flags & 1) != 0;
-  ReadResult result;
-  bool opened = false;
-  if (!encrypted) {
-    result = Attempt(job, nullptr, temp, progress);
-    opened = true;
-  } else {
-    // A data or CRC error on an encrypted entry means a wrong password that passed the header
-    // check (about one wrong password in 256 does).
-    auto wrong = [](const ReadResult& r) {
-      return r.status == ReadStatus::kWrongPassword || r.status == ReadStatus::kCrcMismatch ||
-             r.status == ReadStatus::kDamaged || r.status == ReadStatus::kNeedPassword;
-    };
-    std::vector<std::string> known;
-    if (worked_) known.push_back(*worked_);
-    if (given_ && given_ != worked_) known.push_back(*given_);
-    for (const std::string& password : known) {
-      result = Attempt(job, password.c_str(), temp, progress);
-      if (!wrong(result)) {
-        opened = true;
-        if (result.status == ReadStatus::kOk) worked_ = password;
-        break;
-      }
-    }
-    std::int32_t tries = UNZ_FIRST_PASSWORD_REQUEST;
-    while (!opened) {
-      if (!host_.Send(UNZ_ACTION_PASSWORD, tries, job.written)) {
-        result = {ReadStatus::kStopped, {}};
-        break;
-      }
-      if (host_.status() == 0) {
-        Skip(job, UNZ_SKIP_NO_PASSWORD, {});
-        return;
-      }
-      const std::string password = host_.text();
-      // The host counts the tries down; should it not, the library does.
-      const std::int32_t left = host_.value() < tries ? host_.value() : tries - 1;
-      host_.Wipe();
-      result = Attempt(job, password.c_str(), temp, progress);
-      if (!wrong(result)) {
-        opened = true;
-        if (result.status == ReadStatus::kOk) worked_ = password;
-        break;
-      }
-      if (left <= 0) {
-        Skip(job, UNZ_SKIP_WRONG_PASSWORD, result.failure.Text());
-        return;
-      }
-      tries = left;
+// A data or CRC error on an encrypted entry means a wrong password that passed the header check
+// (about one wrong password in 256 does).
+bool WrongPassword(const ReadResult& r) {
+  return r.status == ReadStatus::kWrongPassword || r.status == ReadStatus::kCrcMismatch ||
+         r.status == ReadStatus::kDamaged || r.status == ReadStatus::kNeedPassword;
+}
+
+std::optional<ReadResult> Batch::ReadEncrypted(const Job& job, TempFile* temp,
+                                               EntryProgress& progress) {
+  std::vector<std::string> known;
+  if (worked_) known.push_back(*worked_);
+  if (given_ && given_ != worked_) known.push_back(*given_);
+  for (const std::string& password : known) {
+    ReadResult result = Attempt(job, password.c_str(), temp, progress);
+    if (!WrongPassword(result)) {
+      if (result.status == ReadStatus::kOk) worked_ = password;
+      return result;
     }
   }
+  std::int32_t tries = UNZ_FIRST_PASSWORD_REQUEST;
+  for (;;) {
+    if (!host_.Send(UNZ_ACTION_PASSWORD, tries, job.written)) {
+      return ReadResult{ReadStatus::kStopped, {}};
+    }
+    if (host_.status() == 0) {
+      Skip(job, UNZ_SKIP_NO_PASSWORD, {});
+      return std::nullopt;
+    }
+    const std::string password = host_.text();
+    // The host counts the tries down; should it not, the library does.
+    const std::int32_t left = host_.value() < tries ? host_.value() : tries - 1;
+    host_.Wipe();
+    ReadResult result = Attempt(job, password.c_str(), temp, progress);
+    if (!WrongPassword(result)) {
+      if (result.status == ReadStatus::kOk) worked_ = password;
+      return result;
+    }
+    if (left <= 0) {
+      Skip(job, UNZ_SKIP_WRONG_PASSWORD, result.failure.Text());
+      return std::nullopt;
+    }
+    tries = left;
+  }
+}
 
+bool Batch::KeepData(const Job& job, const ReadResult& result) {
   switch (result.status) {
     case ReadStatus::kOk:
-      break;
+      return true;
     case ReadStatus::kStopped:
       Skip(job, UNZ_SKIP_STOPPED, {});
-      return;
+      return false;
     case ReadStatus::kUnsupported:
       Skip(job, UNZ_SKIP_UNSUPPORTED, result.failure.Text());
-      return;
+      return false;
     case ReadStatus::kWriteFailed:
       Skip(job, UNZ_SKIP_CANNOT_WRITE, result.failure.Text());
-      return;
+      return false;
     case ReadStatus::kCrcMismatch:
       if (mode_ == Mode::kTest) {
         Skip(job, UNZ_SKIP_CRC_ERROR, result.failure.Text());
-        return;
+        return false;
       }
       if (!host_.Send(UNZ_ACTION_CRC_ERROR, 0, job.written)) {
         Skip(job, UNZ_SKIP_STOPPED, {});
-        return;
+        return false;
       }
       if (host_.status() != 1) {
         Skip(job, UNZ_SKIP_CRC_ERROR, result.failure.Text());
-        return;
+        return false;
       }
       host_.Message("Kept \"" + job.written + "\" despite its CRC error");
-      break;
+      return true;
     default:
       Skip(job, UNZ_SKIP_DAMAGED, result.failure.Text());
-      return;
+      return false;
   }
+}
+
+void Batch::ReadData(Job& job, TempFile* temp) {
+  EntryProgress progress(host_);
+  const bool encrypted = (job.entry->flags & lorvante::zipformat::kFlagEncrypted) != 0;
+  const std::optional<ReadResult> result =
+      encrypted ? ReadEncrypted(job, temp, progress) : Attempt(job, nullptr, temp, progress);
+  if (!result || !KeepData(job, *result)) return;
   if (temp != nullptr) {
     Failure failure;
     if (!temp->Commit(job.path.leaf, job.mtime, failure)) {
@@ -279,57 +295,47 @@ void Batch::ReadData(Job& job, TempFile* temp) {
   ++done_;
 }
 
-void Batch::Process(Job& job) {
-  const CentralEntry& entry = *job.entry;
-  if (!host_.Send(UNZ_ACTION_BEGIN_FILE, job.path.is_folder ? 0 : Cap32(entry.size), job.written)) {
-    Skip(job, UNZ_SKIP_STOPPED, {});
+void Batch::MakeFolder(const Job& job) {
+  if (mode_ != Mode::kExtract || job.path.folders.empty()) return;
+  Failure failure;
+  if (target_->Folder(job.path.folders, true, failure) < 0) {
+    Skip(job, failure.unsafe ? UNZ_SKIP_UNSAFE : UNZ_SKIP_CANNOT_WRITE, failure.Text());
     return;
   }
-  if (job.refusal != nullptr) {
-    Skip(job, UNZ_SKIP_UNSAFE, job.refusal);
-    return;
-  }
-  if (job.path.is_folder) {
-    if (mode_ != Mode::kExtract || job.path.folders.empty()) return;
-    Failure failure;
-    if (target_->Folder(job.path.folders, true, failure) < 0) {
-      Skip(job, failure.unsafe ? UNZ_SKIP_UNSAFE : UNZ_SKIP_CANNOT_WRITE, failure.Text());
-      return;
-    }
-    target_->RememberFolderTime(job.path.folders, job.mtime);
-    return;
-  }
+  target_->RememberFolderTime(job.path.folders, job.mtime);
+}
+
+bool Batch::MethodsSupported(const Job& job) {
   // libzip resolves the method that AES entries keep in their extra field.
   zip_stat_t st;
   zip_stat_init(&st);
   const bool stat_ok = zip_stat_index(archive_.get(), job.index, 0, &st) == 0;
   const int method = stat_ok && (st.valid & ZIP_STAT_COMP_METHOD) != 0
                          ? static_cast<int>(st.comp_method)
-                         : static_cast<int>(entry.method);
+                         : static_cast<int>(job.entry->method);
   if (!zip_compression_method_supported(method, 0)) {
     Skip(job, UNZ_SKIP_UNSUPPORTED, "compression method " + MethodName(method));
-    return;
+    return false;
   }
   if (stat_ok && (st.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 &&
       st.encryption_method != ZIP_EM_NONE &&
       !zip_encryption_method_supported(st.encryption_method, 0)) {
     Skip(job, UNZ_SKIP_UNSUPPORTED, "encryption method " + std::to_string(st.encryption_method));
-    return;
+    return false;
   }
-  if (mode_ == Mode::kTest) {
-    ReadData(job, nullptr);
-    return;
-  }
+  return true;
+}
 
+int Batch::OpenFolderOf(const Job& job) {
   for (const std::string& part : job.path.folders) {
     if (part.size() > NAME_MAX) {
       Skip(job, UNZ_SKIP_CANNOT_WRITE, SystemText(ENAMETOOLONG));
-      return;
+      return -1;
     }
   }
   if (job.path.leaf.size() > NAME_MAX) {
     Skip(job, UNZ_SKIP_CANNOT_WRITE, SystemText(ENAMETOOLONG));
-    return;
+    return -1;
   }
   Failure failure;
   const int folder = target_->Folder(job.path.folders, mode_ == Mode::kExtract, failure);
@@ -341,31 +347,59 @@ void Batch::Process(Job& job) {
     } else {
       Skip(job, UNZ_SKIP_CANNOT_WRITE, failure.Text());
     }
-    return;
   }
+  return folder;
+}
+
+bool Batch::MayWrite(const Job& job, int folder) {
   struct stat existing {};
   if (::fstatat(folder, job.path.leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
     if (S_ISDIR(existing.st_mode)) {
       Skip(job, UNZ_SKIP_CANNOT_WRITE, "a folder of that name exists");
-      return;
+      return false;
     }
     // Zip times have 2-second steps: older means at least 2 seconds older.
     const bool older = static_cast<std::int64_t>(existing.st_mtime) + 2 <= job.mtime;
     if (!host_.Send(UNZ_ACTION_TARGET_EXISTS, 0, job.written, older ? 1 : 0)) {
       Skip(job, UNZ_SKIP_STOPPED, {});
-      return;
+      return false;
     }
     if (host_.value() != 1) {
       Skip(job, UNZ_SKIP_KEPT_EXISTING, {});
-      return;
+      return false;
     }
   } else if (errno != ENOENT) {
     Skip(job, UNZ_SKIP_CANNOT_WRITE, SystemText(errno));
-    return;
+    return false;
   } else if (mode_ == Mode::kFreshen) {
     Skip(job, UNZ_SKIP_NO_TARGET, {});
+    return false;
+  }
+  return true;
+}
+
+void Batch::Process(Job& job) {
+  const std::int32_t size = job.path.is_folder ? 0 : Cap32(job.entry->size);
+  if (!host_.Send(UNZ_ACTION_BEGIN_FILE, size, job.written)) {
+    Skip(job, UNZ_SKIP_STOPPED, {});
     return;
   }
+  if (job.refusal != nullptr) {
+    Skip(job, UNZ_SKIP_UNSAFE, job.refusal);
+    return;
+  }
+  if (job.path.is_folder) {
+    MakeFolder(job);
+    return;
+  }
+  if (!MethodsSupported(job)) return;
+  if (mode_ == Mode::kTest) {
+    ReadData(job, nullptr);
+    return;
+  }
+  const int folder = OpenFolderOf(job);
+  if (folder < 0 || !MayWrite(job, folder)) return;
+  Failure failure;
   auto temp = TempFile::Create(folder, job.mode, failure);
   if (!temp) {
     Skip(job, UNZ_SKIP_CANNOT_WRITE, failure.Text());
