@@ -146,20 +146,13 @@ class TZip : public TComponent {
   // Answers one callback of the library; 0 to go on, -1 to stop.
   int UnzipCallback(TUnzipCallbackInfo* Info);
 
+  // Settings of the extraction.
   std::string DllDirectory;  // folder of the unzip library; empty = where it was installed
   std::vector<std::string> FileSpecs;  // entries to extract; empty = all; emptied after Extract
-  bool Cancel = false;
-  int ErrorCount = 0;  // files of the batch skipped for an error
   bool ShowProgressDialog = true;
-  float ProgressScale = 0;  // bar units per byte of the batch
   std::unique_ptr<ProgressDisplay> ProgressForm;
   bool Trace = false;  // write the library's messages to <program>.trace
   std::optional<FileStream> TraceStream;
-  std::string CurrentFile;
-  int BatchCount = 0;
-  int TotalBytesInBatch = 0;
-  std::int64_t BatchBytesDone = 0;  // summed in 64 bits: a batch may report more than announced
-  int SkippedCount = 0;
   std::string ExtractDir;  // empty = the archive's own folder
   std::uint8_t ExtractOptions = kExtractUpdate;
   TZEDBeginFileEvent OnZEDBeginFileEvent;
@@ -168,11 +161,25 @@ class TZip : public TComponent {
   TProgressEvent OnMergeProgress;  // declared for users of the component; never raised here
   TProgressEvent OnSpanProgress;   // likewise
 
+  // State of the current run. Cancel is cleared when Extract starts; the batch's counts and
+  // scale are reset together by StartBatch when the library announces the batch's size;
+  // BatchCount and CurrentFile are set as the library reports them.
+  bool Cancel = false;
+  int ErrorCount = 0;       // files of the batch skipped for an error
+  float ProgressScale = 0;  // bar units per byte of the batch
+  std::string CurrentFile;
+  int BatchCount = 0;
+  int TotalBytesInBatch = 0;
+  std::int64_t BatchBytesDone = 0;  // summed in 64 bits: a batch may report more than announced
+  int SkippedCount = 0;
+
   // The bar's range: it always runs from 0 to this, whatever the batch size.
   static constexpr int kProgressMax = 65535;
 
  private:
   void HandleAction(TUnzipCallbackInfo& info);
+  // A batch of `total_bytes` begins: its counts start again and the bar is scaled to it.
+  void StartBatch(int total_bytes);
   void AskPassword(TUnzipCallbackInfo& info, const std::string& name);
   void AskDamaged(TUnzipCallbackInfo& info, const std::string& name);
   void DecideOverwrite(TUnzipCallbackInfo& info, const std::string& name);

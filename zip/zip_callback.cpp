@@ -65,14 +65,7 @@ void TZip::HandleAction(TUnzipCallbackInfo& info) {
       BatchCount = info.Value;
       break;
     case UNZ_ACTION_TOTAL_BYTES:
-      TotalBytesInBatch = info.Value;
-      BatchBytesDone = 0;
-      SkippedCount = 0;
-      ErrorCount = 0;
-      ProgressScale = info.Value == 0
-                          ? 1.0f
-                          : static_cast<float>(static_cast<double>(kProgressMax) / info.Value);
-      if (ShowProgressDialog && ProgressForm) ProgressForm->SetProgressMax(kProgressMax);
+      StartBatch(info.Value);
       break;
     case UNZ_ACTION_PASSWORD:
       AskPassword(info, text);
@@ -92,6 +85,16 @@ void TZip::HandleAction(TUnzipCallbackInfo& info) {
     default:
       break;
   }
+}
+
+void TZip::StartBatch(int total_bytes) {
+  TotalBytesInBatch = total_bytes;
+  BatchBytesDone = 0;
+  SkippedCount = 0;
+  ErrorCount = 0;
+  ProgressScale =
+      total_bytes == 0 ? 1.0f : static_cast<float>(static_cast<double>(kProgressMax) / total_bytes);
+  if (ShowProgressDialog && ProgressForm) ProgressForm->SetProgressMax(kProgressMax);
 }
 
 int TZip::Question(const std::function<int()>& ask) {
