@@ -38,10 +38,9 @@ TEST_F(Driver, NoArgumentCannotOpenTheEmptyPath) {
 }
 
 TEST_F(Driver, MissingInputShowsTheOpenErrorWithTheFullPath) {
-  ASSERT_EQ(chdir(dir.path().c_str()), 0);
-  EXPECT_EQ(Convert("missing.des"),
-            Texts{"Cannot open file \"" + dir.path() + "/missing.des\". No such file or directory"});
-  ASSERT_EQ(chdir("/"), 0);
+  const test::ScopedCurrentDir in_dir(dir.path());
+  EXPECT_EQ(Convert("missing.des"), Texts{"Cannot open file \"" + dir.path() +
+                                          "/missing.des\". No such file or directory"});
 }
 
 TEST_F(Driver, InputShorterThanTheTag) {
@@ -81,10 +80,11 @@ class FailingCipher : public DesDecryptService {
 
 TEST_F(Driver, EveryCipherFailureIsShownThenTheDecryptionMessage) {
   const std::string input = Encrypted("in.txt.des", GzipPayload(Bytes("text")), false);
-  const std::string texts[] = {"CryptAcquireContext: ErrorCode: 0x80090016 - ",
-                               "CryptImportKey: ErrorCode: 0x80090003 - Bad Key.",
-                               "CryptSetKeyParam: ErrorCode: 0x80090008 - Invalid algorithm specified.",
-                               "CryptDecrypt: ErrorCode: 0x05 - Input/output error"};
+  const std::string texts[] = {
+      "CryptAcquireContext: ErrorCode: 0x80090016 - ",
+      "CryptImportKey: ErrorCode: 0x80090003 - Bad Key.",
+      "CryptSetKeyParam: ErrorCode: 0x80090008 - Invalid algorithm specified.",
+      "CryptDecrypt: ErrorCode: 0x05 - Input/output error"};
   for (int step = 0; step < 4; ++step) {
     ui.shown.clear();
     Application.ResetTerminate();

@@ -27,7 +27,6 @@ void SetTime(const std::string& path, time_t when) {
 class FolderExport : public test::FormTest {
  protected:
   FolderExport() { mkdir(out.c_str(), 0755); }
-  ~FolderExport() override { (void)!chdir("/"); }
 
   // Converts a tagged file holding `archive`, the folder dialog answered by `script`.
   Texts Convert(const std::vector<std::uint8_t>& archive,
@@ -41,13 +40,14 @@ class FolderExport : public test::FormTest {
   }
 
   const std::string out = dir / "out";
+  test::ScopedCurrentDir cwd_;  // the extraction enters the chosen folder
 };
 
 TEST_F(FolderExport, ChosenFolderReceivesEveryFileWithProgress) {
   const std::string big(300000, 'x');
   const auto archive = MakeStoredArchive({{"readme.txt", "első sor\n", kArchived},
-                                    {"sub/data.bin", big, kArchived},
-                                    {"sub/deeper/empty.txt", "", kArchived}});
+                                          {"sub/data.bin", big, kArchived},
+                                          {"sub/deeper/empty.txt", "", kArchived}});
   EXPECT_EQ(Convert(archive, ScriptedUserInterface::ChooseFolder(out)), Texts{});
   EXPECT_EQ(test::ReadText(out + "/readme.txt"), "első sor\n");
   EXPECT_EQ(test::ReadText(out + "/sub/data.bin"), big);
@@ -73,8 +73,8 @@ TEST_F(FolderExport, CancelledPickerEndsSilentlyWithNothingExtracted) {
 // and nobody is asked.
 TEST_F(FolderExport, ExistingFilesAreReplacedOnlyWhenOlder) {
   const auto archive = MakeStoredArchive({{"old.txt", "archived", kArchived},
-                                    {"new.txt", "archived", kArchived},
-                                    {"same.txt", "archived", kArchived}});
+                                          {"new.txt", "archived", kArchived},
+                                          {"same.txt", "archived", kArchived}});
   test::WriteText(out + "/old.txt", "mine");
   SetTime(out + "/old.txt", kArchived - 3600);
   test::WriteText(out + "/new.txt", "mine");
@@ -110,8 +110,8 @@ TEST_F(FolderExport, UnreadableArchiveShowsTheComponentsMessage) {
 // A file whose data is damaged: the component asks, the answer No discards it, and the driver
 // reports the export as failed after the component's question.
 TEST_F(FolderExport, FileSkippedWithAnErrorFailsTheExport) {
-  auto archive = MakeStoredArchive({{"good.txt", "good", kArchived},
-                              {"bad.txt", "DAMAGED-PART-OF-THE-DATA", kArchived}});
+  auto archive = MakeStoredArchive(
+      {{"good.txt", "good", kArchived}, {"bad.txt", "DAMAGED-PART-OF-THE-DATA", kArchived}});
   test::DamageAt(archive, "DAMAGED");
   ui.AnswerMessageBox(IDNO);
   const Texts texts = Convert(archive, ScriptedUserInterface::ChooseFolder(out));

@@ -56,7 +56,8 @@ std::string ReadText(const std::string& path) {
 
 void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
@@ -64,7 +65,9 @@ void WriteText(const std::string& path, std::string_view text) {
   WriteBytes(path, Bytes(text));
 }
 
-std::vector<std::uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
+std::vector<std::uint8_t> Bytes(std::string_view text) {
+  return {text.begin(), text.end()};
+}
 
 std::vector<std::uint8_t> RandomBytes(std::size_t size, std::uint32_t seed) {
   std::mt19937 engine(seed);
@@ -79,8 +82,21 @@ ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
 }
 
 ScopedEnv::~ScopedEnv() {
-  if (old_) setenv(name_.c_str(), old_->c_str(), 1);
-  else unsetenv(name_.c_str());
+  if (old_)
+    setenv(name_.c_str(), old_->c_str(), 1);
+  else
+    unsetenv(name_.c_str());
+}
+
+ScopedCurrentDir::ScopedCurrentDir() : start_(std::filesystem::current_path().string()) {}
+
+ScopedCurrentDir::ScopedCurrentDir(const std::string& enter) : ScopedCurrentDir() {
+  std::filesystem::current_path(enter);
+}
+
+ScopedCurrentDir::~ScopedCurrentDir() {
+  std::error_code ignored;
+  std::filesystem::current_path(start_, ignored);
 }
 
 std::string BinDir() {
@@ -135,7 +151,8 @@ RunResult Run(const std::vector<std::string>& argv, const std::string& input,
   signal(SIGPIPE, SIG_IGN);
   std::size_t written = 0;
   if (input.empty()) close(in_pipe[1]);
-  pollfd fds[3] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0},
+  pollfd fds[3] = {{out_pipe[0], POLLIN, 0},
+                   {err_pipe[0], POLLIN, 0},
                    {input.empty() ? -1 : in_pipe[1], POLLOUT, 0}};
   while (fds[0].fd >= 0 || fds[1].fd >= 0) {
     if (poll(fds, 3, -1) < 0) {

@@ -5,7 +5,7 @@
 #include <deque>
 #include <functional>
 
-#include "fake_system.h"
+#include "tests/support/fake_system.h"
 #include "tests/support/zip_builder.h"
 #include "ui/application.h"
 #include "ui/message_box.h"

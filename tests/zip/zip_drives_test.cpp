@@ -8,7 +8,7 @@
 #include <deque>
 #include <functional>
 
-#include "fake_system.h"
+#include "tests/support/fake_system.h"
 #include "ui/application.h"
 #include "ui/message_box.h"
 #include "ui/scripted/scripted_ui.h"

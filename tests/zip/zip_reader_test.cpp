@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "fake_system.h"
+#include "tests/support/fake_system.h"
 #include "platform/exceptions.h"
 #include "platform/file_stream.h"
 #include "tests/support/zip_builder.h"

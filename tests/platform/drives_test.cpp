@@ -6,8 +6,8 @@
 
 #include <filesystem>
 
-#include "fake_system.h"
 #include "platform/drives.h"
+#include "tests/support/fake_system.h"
 
 namespace lorvante::test {
 namespace {
