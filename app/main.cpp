@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QTranslator>
 #include <QWidget>
+
 #include <cstdlib>
 
 #include "app/Unit1.h"

@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <memory>
 
-
 namespace unzdll {
 namespace {
 

@@ -1,8 +1,8 @@
 #include "unzdll/spec_match.h"
 
-#include "zipformat/names.h"
-
 #include <algorithm>
+
+#include "zipformat/names.h"
 
 namespace unzdll {
 namespace {

@@ -1,13 +1,11 @@
 #include "zip/Zip.h"
 
-#include "zip/unzip_library.h"
-
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/file_stream.h"
 #include "platform/format.h"
 #include "platform/paths.h"
+#include "zip/unzip_library.h"
 #include "zip/zip_drives.h"
 #include "zip/zip_messages.h"
 

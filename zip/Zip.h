@@ -3,14 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
-
-#include <exception>
-#include <functional>
-#include <optional>
 
 #include "platform/exceptions.h"
 #include "platform/file_stream.h"

@@ -1,11 +1,9 @@
 #include "zip/zip_drives.h"
 
-#include "platform/paths.h"
-
-#include <sys/stat.h>
 
 #include "platform/drives.h"
 #include "platform/format.h"
+#include "platform/paths.h"
 #include "ui/application.h"
 #include "ui/message_box.h"
 #include "zip/zip_messages.h"

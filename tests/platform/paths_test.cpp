@@ -1,7 +1,8 @@
+#include "platform/paths.h"
+
 #include <gtest/gtest.h>
 
 #include "platform/format.h"
-#include "platform/paths.h"
 
 namespace lorvante {
 namespace {

@@ -1,11 +1,11 @@
 #include "tests/unzdll/unzdll_host.h"
 
-#include "platform/paths.h"
-
 #include <dlfcn.h>
 
 #include <cstring>
 #include <stdexcept>
+
+#include "platform/paths.h"
 
 namespace unzdll::test {
 namespace {

@@ -3,10 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include <deque>
 #include <functional>
+#include <ostream>
 
 #include "tests/support/fake_system.h"
 #include "ui/application.h"

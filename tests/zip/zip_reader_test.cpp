@@ -1,13 +1,12 @@
 // Listing archives: the end record, the central headers, the names, and every error.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <ostream>
 
-#include <filesystem>
-
-#include "tests/support/fake_system.h"
 #include "platform/exceptions.h"
 #include "platform/file_stream.h"
+#include "tests/support/fake_system.h"
 #include "tests/support/zip_builder.h"
 #include "ui/application.h"
 #include "ui/scripted/scripted_ui.h"

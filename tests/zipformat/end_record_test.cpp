@@ -1,11 +1,12 @@
 // The backward search for the end record, and the check through which its reader passes over
 // a record it does not accept.
+#include "zipformat/end_record.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "tests/support/zip_builder.h"
-#include "zipformat/end_record.h"
 
 namespace lorvante::zipformat {
 namespace {

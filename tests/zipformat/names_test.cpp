@@ -1,10 +1,11 @@
 // The rules for stored names: which archives hold OEM names, and the folder separator.
+#include "zipformat/names.h"
+
 #include <gtest/gtest.h>
 
 #include <ostream>
 
 #include "zipformat/host_system.h"
-#include "zipformat/names.h"
 
 namespace lorvante::zipformat {
 namespace {

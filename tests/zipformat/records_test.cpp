@@ -1,11 +1,12 @@
 // The fixed parts of the records, decoded field by field from archives built byte by byte.
+#include "zipformat/records.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "platform/byte_cursor.h"
 #include "tests/support/zip_builder.h"
-#include "zipformat/records.h"
 
 namespace lorvante::zipformat {
 namespace {
