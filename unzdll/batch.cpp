@@ -103,6 +103,9 @@ class Batch {
 
  private:
   std::int32_t RefuseRun(const std::string& name, int reason, const std::string& detail);
+  // Opens the archive's window of the file with libzip into archive_, and checks that libzip
+  // sees the entries of `layout`, in order.
+  bool OpenWithLibzip(int fd, const ArchiveLayout& layout, Failure& failure);
   std::vector<Job> Select(const ArchiveLayout& layout);
   void Skip(const Job& job, int reason, const std::string& detail);
 
@@ -408,6 +411,41 @@ void Batch::Process(Job& job) {
   ReadData(job, &*temp);
 }
 
+bool Batch::OpenWithLibzip(int fd, const ArchiveLayout& layout, Failure& failure) {
+  // libzip sees the archive through a window of the file: from the offset its own offsets count
+  // from to the end of the end record, so that data in front and filler behind do not disturb
+  // its consistency check.
+  UniqueFd copy(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+  FILE* stream = copy.valid() ? ::fdopen(copy.get(), "rb") : nullptr;
+  if (stream == nullptr) {
+    failure = Failure::System(errno);
+    return false;
+  }
+  static_cast<void>(copy.release_for_close());
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* source = zip_source_filep_create(
+      stream, layout.window_start, static_cast<zip_int64_t>(layout.window_length), &error);
+  if (source == nullptr) {
+    std::fclose(stream);
+  } else {
+    archive_.reset(zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error));
+    if (!archive_) zip_source_free(source);
+  }
+  if (!archive_) failure = Failure::Because(zip_error_strerror(&error));
+  zip_error_fini(&error);
+  if (!archive_) return false;
+  // libzip's entries must be the ones read here, in the same order.
+  const zip_int64_t count = zip_get_num_entries(archive_.get(), 0);
+  bool same = count >= 0 && static_cast<std::size_t>(count) == layout.entries.size();
+  for (std::size_t i = 0; same && i < layout.entries.size(); ++i) {
+    const char* name = zip_get_name(archive_.get(), i, ZIP_FL_ENC_RAW);
+    same = name != nullptr && layout.entries[i].raw_name == name;
+  }
+  if (!same) failure = Failure::Because("the central directory differs");
+  return same;
+}
+
 std::int32_t Batch::Run() {
   const std::string archive_path = params_.ArchivePath != nullptr ? params_.ArchivePath : "";
   UniqueFd fd(::open(archive_path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -423,37 +461,9 @@ std::int32_t Batch::Run() {
                      "the name \"" + twice + "\" stands twice in the archive");
   }
 
-  // libzip sees the archive through a window of the file: from the offset its own offsets count
-  // from to the end of the end record, so that data in front and filler behind do not disturb
-  // its consistency check.
-  UniqueFd copy(::fcntl(fd.get(), F_DUPFD_CLOEXEC, 0));
-  FILE* stream = copy.valid() ? ::fdopen(copy.get(), "rb") : nullptr;
-  if (stream == nullptr) return RefuseRun(archive_path, UNZ_SKIP_DAMAGED, SystemText(errno));
-  static_cast<void>(copy.release_for_close());
-  zip_error_t error;
-  zip_error_init(&error);
-  zip_source_t* source = zip_source_filep_create(
-      stream, layout->window_start, static_cast<zip_int64_t>(layout->window_length), &error);
-  if (source == nullptr) {
-    std::fclose(stream);
-  } else {
-    archive_.reset(zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error));
-    if (!archive_) zip_source_free(source);
+  if (!OpenWithLibzip(fd.get(), *layout, failure)) {
+    return RefuseRun(archive_path, UNZ_SKIP_DAMAGED, failure.Text());
   }
-  if (!archive_) {
-    const std::string detail = zip_error_strerror(&error);
-    zip_error_fini(&error);
-    return RefuseRun(archive_path, UNZ_SKIP_DAMAGED, detail);
-  }
-  zip_error_fini(&error);
-  // libzip's entries must be the ones read here, in the same order.
-  const zip_int64_t count = zip_get_num_entries(archive_.get(), 0);
-  bool same = count >= 0 && static_cast<std::size_t>(count) == layout->entries.size();
-  for (std::size_t i = 0; same && i < layout->entries.size(); ++i) {
-    const char* name = zip_get_name(archive_.get(), i, ZIP_FL_ENC_RAW);
-    same = name != nullptr && layout->entries[i].raw_name == name;
-  }
-  if (!same) return RefuseRun(archive_path, UNZ_SKIP_DAMAGED, "the central directory differs");
 
   if (mode_ != Mode::kTest) {
     const std::string folder = params_.TargetFolder != nullptr ? params_.TargetFolder : "";
