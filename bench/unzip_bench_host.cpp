@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/paths.h"
 #include "unzdll/unzdll_api.h"
 
 namespace {
@@ -31,8 +32,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   auto exec = reinterpret_cast<TUnzDllExec>(dlsym(library, UNZDLL_EXEC_NAME));
-  std::string folder = argv[2];
-  if (folder.back() != '/') folder += '/';
+  const std::string folder = lorvante::AppendSlash(argv[2]);
   TUnzipParams params{};
   params.Version = 160;
   params.Callback = &Answer;

@@ -1,8 +1,10 @@
 # Compiler warnings and the sanitizer build, applied to every target of the project.
 add_compile_options(-Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wformat=2)
 
+include(${CMAKE_CURRENT_LIST_DIR}/LorvanteFuzz.cmake)
+
 option(LORVANTE_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
-if(LORVANTE_SANITIZE)
+if(LORVANTE_SANITIZE OR LORVANTE_FUZZ)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined
                       -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)

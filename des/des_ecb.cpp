@@ -1,16 +1,26 @@
 #include "des/des_ecb.h"
 
+#include <nettle/des.h>
+
 #include <cstring>
 
 #include "des/bitslice_kernels.h"
 
 namespace lorvante::des {
 
+struct EcbCipher::TableKey {
+  des_ctx ctx{};
+};
+
 EcbCipher::EcbCipher(const std::uint8_t (&key)[kKeySize])
-    : round_keys_(bitslice::MakeDecryptKeys(key)) {
+    : table_key_(std::make_unique<TableKey>()), round_keys_(bitslice::MakeDecryptKeys(key)) {
   // The result only tells whether the key is weak; the schedule is set up either way.
-  des_set_key(&ctx_, key);
+  des_set_key(&table_key_->ctx, key);
 }
+
+EcbCipher::~EcbCipher() = default;
+EcbCipher::EcbCipher(EcbCipher&&) noexcept = default;
+EcbCipher& EcbCipher::operator=(EcbCipher&&) noexcept = default;
 
 void EcbCipher::Decrypt(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks) const {
   DecryptWith(BestKernel(), in, out, blocks);
@@ -51,11 +61,11 @@ void EcbCipher::DecryptWith(Kernel kernel, const std::uint8_t* in, std::uint8_t*
       return;
     }
   }
-  if (blocks != 0) des_decrypt(&ctx_, blocks * kBlockSize, out, in);
+  if (blocks != 0) des_decrypt(&table_key_->ctx, blocks * kBlockSize, out, in);
 }
 
 void EcbCipher::Encrypt(const std::uint8_t* in, std::uint8_t* out, std::size_t blocks) const {
-  if (blocks != 0) des_encrypt(&ctx_, blocks * kBlockSize, out, in);
+  if (blocks != 0) des_encrypt(&table_key_->ctx, blocks * kBlockSize, out, in);
 }
 
 }  // namespace lorvante::des

@@ -7,10 +7,9 @@
 // Encryption, off the hot path, always uses the library routine.
 #pragma once
 
-#include <nettle/des.h>
-
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "des/bitslice_keys.h"
 #include "des/des_kernel.h"
@@ -27,6 +26,9 @@ inline constexpr std::size_t kMinPaddedBlocks = 16;
 class EcbCipher {
  public:
   explicit EcbCipher(const std::uint8_t (&key)[kKeySize]);
+  ~EcbCipher();
+  EcbCipher(EcbCipher&&) noexcept;
+  EcbCipher& operator=(EcbCipher&&) noexcept;
 
   // Decrypt or encrypt `blocks` blocks from `in` to `out`; `out` may equal `in`, other overlaps
   // are not allowed.
@@ -39,7 +41,8 @@ class EcbCipher {
                    std::size_t blocks) const;
 
  private:
-  des_ctx ctx_{};
+  struct TableKey;  // the library routine's key schedule, kept out of this header
+  std::unique_ptr<TableKey> table_key_;
   bitslice::RoundKeys round_keys_{};
 };
 

@@ -68,9 +68,7 @@ void TImplOpenDirectory::DialogFolderChange(const std::string& folder) {
 
 bool TImplOpenDirectory::FolderListClick(const std::string& name) {
   if (name.empty() || CurrentFolder.empty()) return false;
-  std::string path = CurrentFolder;
-  if (path.back() != '/') path += '/';
-  path += name;
+  const std::string path = AppendSlash(CurrentFolder) + name;
   PathBuffer = path;
   Owner->SetResult(path);
   return true;

@@ -67,6 +67,12 @@ std::string GetProgramPath() {
   }
 }
 
+std::string AppendSlash(std::string_view Dir) {
+  std::string result(Dir);
+  if (!result.empty() && result.back() != '/') result += '/';
+  return result;
+}
+
 std::string ExpandFileName(std::string_view path) {
   if (path.empty()) return {};
   std::string full;

@@ -18,6 +18,9 @@ std::string ExtractFileName(std::string_view path);
 // The part up to and including the last '/'; empty when there is none.
 std::string ExtractFilePath(std::string_view path);
 
+// `Dir` with a trailing '/'; an empty string stays empty.
+std::string AppendSlash(std::string_view Dir);
+
 // The absolute form of `path`: relative to the current directory, "." and ".." folded away and
 // doubled separators removed, without following symbolic links. Empty stays empty.
 std::string ExpandFileName(std::string_view path);

@@ -6,6 +6,7 @@
 #include <xcb/xcb.h>
 
 #include <QLibraryInfo>
+
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "unzdll/failure.h"
+
 namespace unzdll {
 
 struct CentralEntry {
@@ -32,9 +34,9 @@ struct ArchiveLayout {
   std::vector<CentralEntry> entries;
 };
 
-// Reads the layout of the archive open on `fd`. On failure returns nothing and puts a short
-// English description into `why`.
-std::optional<ArchiveLayout> ReadArchiveLayout(int fd, std::string& why);
+// Reads the layout of the archive open on `fd`. On failure returns nothing and says why in
+// `failure`.
+std::optional<ArchiveLayout> ReadArchiveLayout(int fd, Failure& failure);
 
 // The time of an MS-DOS date and time read as local time (seconds since the epoch).
 std::int64_t DosTimeToUnix(std::uint16_t dos_date, std::uint16_t dos_time);

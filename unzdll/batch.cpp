@@ -22,12 +22,13 @@
 #include "unzdll/spec_match.h"
 #include "unzdll/target_folder.h"
 #include "unzdll/unique_fd.h"
+#include "zipformat/host_system.h"
+#include "zipformat/names.h"
 
 namespace unzdll {
 namespace {
 
 constexpr std::size_t kChunkSize = 256 * 1024;
-constexpr int kFirstPasswordRequest = 3;
 
 struct ArchiveCloser {
   void operator()(zip_t* archive) const { zip_discard(archive); }
@@ -48,16 +49,11 @@ struct Job {
   std::int64_t mtime = 0;
 };
 
-bool IsUnixHost(std::uint16_t made_by) {
-  const int host = made_by >> 8;
-  return host == 3 || host == 19;
-}
-
 // The entry's type and permissions from its external attributes. Returns a refusal text for a
 // type that is not created (link, device, FIFO, socket).
 const char* DecideMode(const CentralEntry& entry, Job& job) {
   job.mode = (entry.external_attributes & 0x01) != 0 ? 0444 : 0666;
-  if (!IsUnixHost(entry.made_by)) return nullptr;
+  if (!lorvante::zipformat::IsUnixHost(entry.made_by)) return nullptr;
   const auto unix_mode = static_cast<mode_t>(entry.external_attributes >> 16);
   if (unix_mode == 0) return nullptr;
   switch (unix_mode & S_IFMT) {
@@ -107,12 +103,31 @@ class Batch {
 
  private:
   std::int32_t RefuseRun(const std::string& name, int reason, const std::string& detail);
+  // Opens the archive's window of the file with libzip into archive_, and checks that libzip
+  // sees the entries of `layout`, in order.
+  bool OpenWithLibzip(int fd, const ArchiveLayout& layout, Failure& failure);
   std::vector<Job> Select(const ArchiveLayout& layout);
-  void Process(Job& job);
   void Skip(const Job& job, int reason, const std::string& detail);
+
+  // One entry, in phases: announced, refused when unsafe, a folder made, or its methods checked,
+  // its folder opened, the existing file decided about, and its data read.
+  void Process(Job& job);
+  void MakeFolder(const Job& job);
+  // False (the entry skipped) when libzip cannot read its compression or encryption method.
+  bool MethodsSupported(const Job& job);
+  // The folder that the entry goes into; -1 when it is skipped.
+  int OpenFolderOf(const Job& job);
+  // Whether the file may be written there: missing, or replaced as the mode and the host say.
+  bool MayWrite(const Job& job, int folder);
+
   // Extracts or tests the data of `job`, asking for passwords as needed.
   void ReadData(Job& job, TempFile* temp);
   ReadResult Attempt(const Job& job, const char* password, TempFile* temp, EntryProgress& progress);
+  // An encrypted entry: the passwords known from earlier entries and the call record first, then
+  // the host's answers. Nothing when the entry was skipped here.
+  std::optional<ReadResult> ReadEncrypted(const Job& job, TempFile* temp, EntryProgress& progress);
+  // Whether what was read is kept: every fault is a skip, a CRC error is the host's choice.
+  bool KeepData(const Job& job, const ReadResult& result);
 
   const TUnzipParams& params_;
   HostChannel host_;
@@ -143,7 +158,8 @@ std::vector<Job> Batch::Select(const ArchiveLayout& layout) {
     if (text != nullptr) texts.emplace_back(text);
   }
   const SpecList specs(std::move(texts));
-  const bool oem = !layout.entries.empty() && NamesAreOem(layout.entries.front().made_by);
+  const bool oem =
+      !layout.entries.empty() && lorvante::zipformat::NamesAreOem(layout.entries.front().made_by);
   const std::string codepage = oem ? lorvante::OemCodePage() : std::string();
   const bool keep_folders = params_.KeepFolders != 0;
 
@@ -180,111 +196,194 @@ void Batch::Skip(const Job& job, int reason, const std::string& detail) {
 
 ReadResult Batch::Attempt(const Job& job, const char* password, TempFile* temp,
                           EntryProgress& progress) {
-  if (temp != nullptr && !temp->Rewind()) {
-    return {ReadStatus::kWriteFailed, errno, SystemText(errno)};
-  }
+  Failure failure;
+  if (temp != nullptr && !temp->Rewind(failure)) return {ReadStatus::kWriteFailed, failure};
   progress.Restart();
   return ReadEntry(archive_.get(), job.index, job.entry->size, password,
                    temp != nullptr ? temp->fd() : -1, progress, buffer_);
 }
 
-void Batch::ReadData(Job& job, TempFile* temp) {
-  EntryProgress progress(host_);
-  const bool encrypted = (job.entry->flags & 1) != 0;
-  ReadResult result;
-  bool opened = false;
-  if (!encrypted) {
-    result = Attempt(job, nullptr, temp, progress);
-    opened = true;
-  } else {
-    // A data or CRC error on an encrypted entry means a wrong password that passed the header
-    // check (about one wrong password in 256 does).
-    auto wrong = [](const ReadResult& r) {
-      return r.status == ReadStatus::kWrongPassword || r.status == ReadStatus::kCrcMismatch ||
-             r.status == ReadStatus::kDamaged || r.status == ReadStatus::kNeedPassword;
-    };
-    std::vector<std::string> known;
-    if (worked_) known.push_back(*worked_);
-    if (given_ && given_ != worked_) known.push_back(*given_);
-    for (const std::string& password : known) {
-      result = Attempt(job, password.c_str(), temp, progress);
-      if (!wrong(result)) {
-        opened = true;
-        if (result.status == ReadStatus::kOk) worked_ = password;
-        break;
-      }
-    }
-    std::int32_t tries = kFirstPasswordRequest;
-    while (!opened) {
-      if (!host_.Send(UNZ_ACTION_PASSWORD, tries, job.written)) {
-        result = {ReadStatus::kStopped, 0, {}};
-        break;
-      }
-      if (host_.status() == 0) {
-        Skip(job, UNZ_SKIP_NO_PASSWORD, {});
-        return;
-      }
-      const std::string password = host_.text();
-      // The host counts the tries down; should it not, the library does.
-      const std::int32_t left = host_.value() < tries ? host_.value() : tries - 1;
-      host_.Wipe();
-      result = Attempt(job, password.c_str(), temp, progress);
-      if (!wrong(result)) {
-        opened = true;
-        if (result.status == ReadStatus::kOk) worked_ = password;
-        break;
-      }
-      if (left <= 0) {
-        Skip(job, UNZ_SKIP_WRONG_PASSWORD, result.detail);
-        return;
-      }
-      tries = left;
+// A data or CRC error on an encrypted entry means a wrong password that passed the header check
+// (about one wrong password in 256 does).
+bool WrongPassword(const ReadResult& r) {
+  return r.status == ReadStatus::kWrongPassword || r.status == ReadStatus::kCrcMismatch ||
+         r.status == ReadStatus::kDamaged || r.status == ReadStatus::kNeedPassword;
+}
+
+std::optional<ReadResult> Batch::ReadEncrypted(const Job& job, TempFile* temp,
+                                               EntryProgress& progress) {
+  std::vector<std::string> known;
+  if (worked_) known.push_back(*worked_);
+  if (given_ && given_ != worked_) known.push_back(*given_);
+  for (const std::string& password : known) {
+    ReadResult result = Attempt(job, password.c_str(), temp, progress);
+    if (!WrongPassword(result)) {
+      if (result.status == ReadStatus::kOk) worked_ = password;
+      return result;
     }
   }
+  std::int32_t tries = UNZ_FIRST_PASSWORD_REQUEST;
+  for (;;) {
+    if (!host_.Send(UNZ_ACTION_PASSWORD, tries, job.written)) {
+      return ReadResult{ReadStatus::kStopped, {}};
+    }
+    if (host_.status() == 0) {
+      Skip(job, UNZ_SKIP_NO_PASSWORD, {});
+      return std::nullopt;
+    }
+    const std::string password = host_.text();
+    // The host counts the tries down; should it not, the library does.
+    const std::int32_t left = host_.value() < tries ? host_.value() : tries - 1;
+    host_.Wipe();
+    ReadResult result = Attempt(job, password.c_str(), temp, progress);
+    if (!WrongPassword(result)) {
+      if (result.status == ReadStatus::kOk) worked_ = password;
+      return result;
+    }
+    if (left <= 0) {
+      Skip(job, UNZ_SKIP_WRONG_PASSWORD, result.failure.Text());
+      return std::nullopt;
+    }
+    tries = left;
+  }
+}
 
+bool Batch::KeepData(const Job& job, const ReadResult& result) {
   switch (result.status) {
     case ReadStatus::kOk:
-      break;
+      return true;
     case ReadStatus::kStopped:
       Skip(job, UNZ_SKIP_STOPPED, {});
-      return;
+      return false;
     case ReadStatus::kUnsupported:
-      Skip(job, UNZ_SKIP_UNSUPPORTED, result.detail);
-      return;
+      Skip(job, UNZ_SKIP_UNSUPPORTED, result.failure.Text());
+      return false;
     case ReadStatus::kWriteFailed:
-      Skip(job, UNZ_SKIP_CANNOT_WRITE, result.detail);
-      return;
+      Skip(job, UNZ_SKIP_CANNOT_WRITE, result.failure.Text());
+      return false;
     case ReadStatus::kCrcMismatch:
       if (mode_ == Mode::kTest) {
-        Skip(job, UNZ_SKIP_CRC_ERROR, result.detail);
-        return;
+        Skip(job, UNZ_SKIP_CRC_ERROR, result.failure.Text());
+        return false;
       }
       if (!host_.Send(UNZ_ACTION_CRC_ERROR, 0, job.written)) {
         Skip(job, UNZ_SKIP_STOPPED, {});
-        return;
+        return false;
       }
       if (host_.status() != 1) {
-        Skip(job, UNZ_SKIP_CRC_ERROR, result.detail);
-        return;
+        Skip(job, UNZ_SKIP_CRC_ERROR, result.failure.Text());
+        return false;
       }
       host_.Message("Kept \"" + job.written + "\" despite its CRC error");
-      break;
+      return true;
     default:
-      Skip(job, UNZ_SKIP_DAMAGED, result.detail);
-      return;
+      Skip(job, UNZ_SKIP_DAMAGED, result.failure.Text());
+      return false;
   }
+}
+
+void Batch::ReadData(Job& job, TempFile* temp) {
+  EntryProgress progress(host_);
+  const bool encrypted = (job.entry->flags & lorvante::zipformat::kFlagEncrypted) != 0;
+  const std::optional<ReadResult> result =
+      encrypted ? ReadEncrypted(job, temp, progress) : Attempt(job, nullptr, temp, progress);
+  if (!result || !KeepData(job, *result)) return;
   if (temp != nullptr) {
-    if (const int error = temp->Commit(job.path.leaf, job.mtime)) {
-      Skip(job, UNZ_SKIP_CANNOT_WRITE, SystemText(error));
+    Failure failure;
+    if (!temp->Commit(job.path.leaf, job.mtime, failure)) {
+      Skip(job, UNZ_SKIP_CANNOT_WRITE, failure.Text());
       return;
     }
   }
   ++done_;
 }
 
+void Batch::MakeFolder(const Job& job) {
+  if (mode_ != Mode::kExtract || job.path.folders.empty()) return;
+  Failure failure;
+  if (target_->Folder(job.path.folders, true, failure) < 0) {
+    Skip(job, failure.unsafe ? UNZ_SKIP_UNSAFE : UNZ_SKIP_CANNOT_WRITE, failure.Text());
+    return;
+  }
+  target_->RememberFolderTime(job.path.folders, job.mtime);
+}
+
+bool Batch::MethodsSupported(const Job& job) {
+  // libzip resolves the method that AES entries keep in their extra field.
+  zip_stat_t st;
+  zip_stat_init(&st);
+  const bool stat_ok = zip_stat_index(archive_.get(), job.index, 0, &st) == 0;
+  const int method = stat_ok && (st.valid & ZIP_STAT_COMP_METHOD) != 0
+                         ? static_cast<int>(st.comp_method)
+                         : static_cast<int>(job.entry->method);
+  if (!zip_compression_method_supported(method, 0)) {
+    Skip(job, UNZ_SKIP_UNSUPPORTED, "compression method " + MethodName(method));
+    return false;
+  }
+  if (stat_ok && (st.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 &&
+      st.encryption_method != ZIP_EM_NONE &&
+      !zip_encryption_method_supported(st.encryption_method, 0)) {
+    Skip(job, UNZ_SKIP_UNSUPPORTED, "encryption method " + std::to_string(st.encryption_method));
+    return false;
+  }
+  return true;
+}
+
+int Batch::OpenFolderOf(const Job& job) {
+  for (const std::string& part : job.path.folders) {
+    if (part.size() > NAME_MAX) {
+      Skip(job, UNZ_SKIP_CANNOT_WRITE, SystemText(ENAMETOOLONG));
+      return -1;
+    }
+  }
+  if (job.path.leaf.size() > NAME_MAX) {
+    Skip(job, UNZ_SKIP_CANNOT_WRITE, SystemText(ENAMETOOLONG));
+    return -1;
+  }
+  Failure failure;
+  const int folder = target_->Folder(job.path.folders, mode_ == Mode::kExtract, failure);
+  if (folder < 0) {
+    if (failure.unsafe) {
+      Skip(job, UNZ_SKIP_UNSAFE, failure.Text());
+    } else if (mode_ == Mode::kFreshen && failure.error == ENOENT) {
+      Skip(job, UNZ_SKIP_NO_TARGET, {});
+    } else {
+      Skip(job, UNZ_SKIP_CANNOT_WRITE, failure.Text());
+    }
+  }
+  return folder;
+}
+
+bool Batch::MayWrite(const Job& job, int folder) {
+  struct stat existing {};
+  if (::fstatat(folder, job.path.leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (S_ISDIR(existing.st_mode)) {
+      Skip(job, UNZ_SKIP_CANNOT_WRITE, "a folder of that name exists");
+      return false;
+    }
+    // Zip times have 2-second steps: older means at least 2 seconds older.
+    const bool older = static_cast<std::int64_t>(existing.st_mtime) + 2 <= job.mtime;
+    if (!host_.Send(UNZ_ACTION_TARGET_EXISTS, 0, job.written, older ? 1 : 0)) {
+      Skip(job, UNZ_SKIP_STOPPED, {});
+      return false;
+    }
+    if (host_.value() != 1) {
+      Skip(job, UNZ_SKIP_KEPT_EXISTING, {});
+      return false;
+    }
+  } else if (errno != ENOENT) {
+    Skip(job, UNZ_SKIP_CANNOT_WRITE, SystemText(errno));
+    return false;
+  } else if (mode_ == Mode::kFreshen) {
+    Skip(job, UNZ_SKIP_NO_TARGET, {});
+    return false;
+  }
+  return true;
+}
+
 void Batch::Process(Job& job) {
-  const CentralEntry& entry = *job.entry;
-  if (!host_.Send(UNZ_ACTION_BEGIN_FILE, job.path.is_folder ? 0 : Cap32(entry.size), job.written)) {
+  const std::int32_t size = job.path.is_folder ? 0 : Cap32(job.entry->size);
+  if (!host_.Send(UNZ_ACTION_BEGIN_FILE, size, job.written)) {
     Skip(job, UNZ_SKIP_STOPPED, {});
     return;
   }
@@ -293,100 +392,67 @@ void Batch::Process(Job& job) {
     return;
   }
   if (job.path.is_folder) {
-    if (mode_ != Mode::kExtract || job.path.folders.empty()) return;
-    PathError error;
-    if (target_->Folder(job.path.folders, true, error) < 0) {
-      Skip(job, error.through_link ? UNZ_SKIP_UNSAFE : UNZ_SKIP_CANNOT_WRITE,
-           error.through_link ? "a symbolic link stands at \"" + error.where + "\""
-                              : SystemText(error.error));
-      return;
-    }
-    target_->RememberFolderTime(job.path.folders, job.mtime);
+    MakeFolder(job);
     return;
   }
-  // libzip resolves the method that AES entries keep in their extra field.
-  zip_stat_t st;
-  zip_stat_init(&st);
-  const bool stat_ok = zip_stat_index(archive_.get(), job.index, 0, &st) == 0;
-  const int method = stat_ok && (st.valid & ZIP_STAT_COMP_METHOD) != 0
-                         ? static_cast<int>(st.comp_method)
-                         : static_cast<int>(entry.method);
-  if (!zip_compression_method_supported(method, 0)) {
-    Skip(job, UNZ_SKIP_UNSUPPORTED, "compression method " + MethodName(method));
-    return;
-  }
-  if (stat_ok && (st.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 &&
-      st.encryption_method != ZIP_EM_NONE &&
-      !zip_encryption_method_supported(st.encryption_method, 0)) {
-    Skip(job, UNZ_SKIP_UNSUPPORTED, "encryption method " + std::to_string(st.encryption_method));
-    return;
-  }
+  if (!MethodsSupported(job)) return;
   if (mode_ == Mode::kTest) {
     ReadData(job, nullptr);
     return;
   }
-
-  for (const std::string& part : job.path.folders) {
-    if (part.size() > NAME_MAX) {
-      Skip(job, UNZ_SKIP_CANNOT_WRITE, SystemText(ENAMETOOLONG));
-      return;
-    }
-  }
-  if (job.path.leaf.size() > NAME_MAX) {
-    Skip(job, UNZ_SKIP_CANNOT_WRITE, SystemText(ENAMETOOLONG));
-    return;
-  }
-  PathError error;
-  const int folder = target_->Folder(job.path.folders, mode_ == Mode::kExtract, error);
-  if (folder < 0) {
-    if (error.through_link) {
-      Skip(job, UNZ_SKIP_UNSAFE, "a symbolic link stands at \"" + error.where + "\"");
-    } else if (mode_ == Mode::kFreshen && error.error == ENOENT) {
-      Skip(job, UNZ_SKIP_NO_TARGET, {});
-    } else {
-      Skip(job, UNZ_SKIP_CANNOT_WRITE, SystemText(error.error));
-    }
-    return;
-  }
-  struct stat existing {};
-  if (::fstatat(folder, job.path.leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
-    if (S_ISDIR(existing.st_mode)) {
-      Skip(job, UNZ_SKIP_CANNOT_WRITE, "a folder of that name exists");
-      return;
-    }
-    // Zip times have 2-second steps: older means at least 2 seconds older.
-    const bool older = static_cast<std::int64_t>(existing.st_mtime) + 2 <= job.mtime;
-    if (!host_.Send(UNZ_ACTION_TARGET_EXISTS, 0, job.written, older ? 1 : 0)) {
-      Skip(job, UNZ_SKIP_STOPPED, {});
-      return;
-    }
-    if (host_.value() != 1) {
-      Skip(job, UNZ_SKIP_KEPT_EXISTING, {});
-      return;
-    }
-  } else if (errno != ENOENT) {
-    Skip(job, UNZ_SKIP_CANNOT_WRITE, SystemText(errno));
-    return;
-  } else if (mode_ == Mode::kFreshen) {
-    Skip(job, UNZ_SKIP_NO_TARGET, {});
-    return;
-  }
-  int create_error = 0;
-  auto temp = TempFile::Create(folder, job.mode, create_error);
+  const int folder = OpenFolderOf(job);
+  if (folder < 0 || !MayWrite(job, folder)) return;
+  Failure failure;
+  auto temp = TempFile::Create(folder, job.mode, failure);
   if (!temp) {
-    Skip(job, UNZ_SKIP_CANNOT_WRITE, SystemText(create_error));
+    Skip(job, UNZ_SKIP_CANNOT_WRITE, failure.Text());
     return;
   }
   ReadData(job, &*temp);
+}
+
+bool Batch::OpenWithLibzip(int fd, const ArchiveLayout& layout, Failure& failure) {
+  // libzip sees the archive through a window of the file: from the offset its own offsets count
+  // from to the end of the end record, so that data in front and filler behind do not disturb
+  // its consistency check.
+  UniqueFd copy(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+  FILE* stream = copy.valid() ? ::fdopen(copy.get(), "rb") : nullptr;
+  if (stream == nullptr) {
+    failure = Failure::System(errno);
+    return false;
+  }
+  static_cast<void>(copy.release_for_close());
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* source = zip_source_filep_create(
+      stream, layout.window_start, static_cast<zip_int64_t>(layout.window_length), &error);
+  if (source == nullptr) {
+    std::fclose(stream);
+  } else {
+    archive_.reset(zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error));
+    if (!archive_) zip_source_free(source);
+  }
+  if (!archive_) failure = Failure::Because(zip_error_strerror(&error));
+  zip_error_fini(&error);
+  if (!archive_) return false;
+  // libzip's entries must be the ones read here, in the same order.
+  const zip_int64_t count = zip_get_num_entries(archive_.get(), 0);
+  bool same = count >= 0 && static_cast<std::size_t>(count) == layout.entries.size();
+  for (std::size_t i = 0; same && i < layout.entries.size(); ++i) {
+    const char* name = zip_get_name(archive_.get(), i, ZIP_FL_ENC_RAW);
+    same = name != nullptr && layout.entries[i].raw_name == name;
+  }
+  if (!same) failure = Failure::Because("the central directory differs");
+  return same;
 }
 
 std::int32_t Batch::Run() {
   const std::string archive_path = params_.ArchivePath != nullptr ? params_.ArchivePath : "";
   UniqueFd fd(::open(archive_path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd.valid()) return RefuseRun(archive_path, UNZ_SKIP_DAMAGED, SystemText(errno));
-  std::string why;
-  const auto layout = ReadArchiveLayout(fd.get(), why);
-  if (!layout) return RefuseRun(archive_path, UNZ_SKIP_DAMAGED, why);
+  Failure failure;
+  const auto layout = ReadArchiveLayout(fd.get(), failure);
+  if (!layout) return RefuseRun(archive_path, UNZ_SKIP_DAMAGED, failure.Text());
 
   // Two entries of one name make the archive ambiguous (which copy is meant?): it is refused
   // as a whole, as libzip's consistency check would refuse it, but with a clear message.
@@ -395,42 +461,14 @@ std::int32_t Batch::Run() {
                      "the name \"" + twice + "\" stands twice in the archive");
   }
 
-  // libzip sees the archive through a window of the file: from the offset its own offsets count
-  // from to the end of the end record, so that data in front and filler behind do not disturb
-  // its consistency check.
-  UniqueFd copy(::fcntl(fd.get(), F_DUPFD_CLOEXEC, 0));
-  FILE* stream = copy.valid() ? ::fdopen(copy.get(), "rb") : nullptr;
-  if (stream == nullptr) return RefuseRun(archive_path, UNZ_SKIP_DAMAGED, SystemText(errno));
-  static_cast<void>(copy.release_for_close());
-  zip_error_t error;
-  zip_error_init(&error);
-  zip_source_t* source = zip_source_filep_create(
-      stream, layout->window_start, static_cast<zip_int64_t>(layout->window_length), &error);
-  if (source == nullptr) {
-    std::fclose(stream);
-  } else {
-    archive_.reset(zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error));
-    if (!archive_) zip_source_free(source);
+  if (!OpenWithLibzip(fd.get(), *layout, failure)) {
+    return RefuseRun(archive_path, UNZ_SKIP_DAMAGED, failure.Text());
   }
-  if (!archive_) {
-    const std::string detail = zip_error_strerror(&error);
-    zip_error_fini(&error);
-    return RefuseRun(archive_path, UNZ_SKIP_DAMAGED, detail);
-  }
-  zip_error_fini(&error);
-  // libzip's entries must be the ones read here, in the same order.
-  const zip_int64_t count = zip_get_num_entries(archive_.get(), 0);
-  bool same = count >= 0 && static_cast<std::size_t>(count) == layout->entries.size();
-  for (std::size_t i = 0; same && i < layout->entries.size(); ++i) {
-    const char* name = zip_get_name(archive_.get(), i, ZIP_FL_ENC_RAW);
-    same = name != nullptr && layout->entries[i].raw_name == name;
-  }
-  if (!same) return RefuseRun(archive_path, UNZ_SKIP_DAMAGED, "the central directory differs");
 
   if (mode_ != Mode::kTest) {
     const std::string folder = params_.TargetFolder != nullptr ? params_.TargetFolder : "";
-    target_ = TargetFolder::Open(folder);
-    if (!target_) return RefuseRun(folder, UNZ_SKIP_CANNOT_WRITE, SystemText(errno));
+    target_ = TargetFolder::Open(folder, failure);
+    if (!target_) return RefuseRun(folder, UNZ_SKIP_CANNOT_WRITE, failure.Text());
   }
 
   std::vector<Job> jobs = Select(*layout);

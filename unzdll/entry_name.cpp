@@ -3,23 +3,16 @@
 #include <algorithm>
 
 #include "platform/oem_names.h"
+#include "zipformat/names.h"
+#include "zipformat/records.h"
 
 namespace unzdll {
 
-bool NamesAreOem(std::uint16_t first_made_by) {
-  const int host = first_made_by >> 8;
-  const int version = first_made_by & 0xff;
-  return host == 0 || host == 6 || (host == 11 && version == 50);
-}
-
 std::string ConvertName(std::string_view raw, std::uint16_t flags, bool oem_names,
                         const std::string& oem_codepage) {
-  constexpr std::uint16_t kUtf8Flag = 1u << 11;
-  std::string name = ((flags & kUtf8Flag) == 0 && oem_names)
-                         ? lorvante::OemToUtf8(raw, oem_codepage)
-                         : std::string(raw);
-  std::replace(name.begin(), name.end(), '\\', '/');
-  return name;
+  const bool utf8 = (flags & lorvante::zipformat::kFlagUtf8Names) != 0;
+  return lorvante::zipformat::EntryNameToPath(
+      !utf8 && oem_names ? lorvante::OemToUtf8(raw, oem_codepage) : std::string(raw));
 }
 
 SafePath CheckName(std::string_view name) {

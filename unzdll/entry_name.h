@@ -8,12 +8,9 @@
 
 namespace unzdll {
 
-// Whether the archive's names are in an MS-DOS code page, decided from the "version made by"
-// of its first central header: MS-DOS (0), OS/2 (6), or host 11 written by version 5.0.
-bool NamesAreOem(std::uint16_t first_made_by);
-
-// The stored name as UTF-8: as stored with flag bit 11 or when the archive's names are not OEM,
-// else converted from `oem_codepage`. `\` becomes `/`.
+// The stored name as UTF-8: as stored with flag bit 11 or when the archive's names are not OEM
+// (zipformat::NamesAreOem), else converted from `oem_codepage`; its separators then follow the
+// archive's separator rule (zipformat::EntryNameToPath).
 std::string ConvertName(std::string_view raw, std::uint16_t flags, bool oem_names,
                         const std::string& oem_codepage);
 

@@ -5,10 +5,10 @@
 #include <cerrno>
 #include <memory>
 
-#include "unzdll/messages.h"
-
 namespace unzdll {
 namespace {
+
+constexpr char kShorterThanDeclared[] = "the data is shorter than its declared size";
 
 struct FileCloser {
   void operator()(zip_file_t* file) const { zip_fclose(file); }
@@ -35,20 +35,22 @@ ReadResult FromZipError(zip_error_t* error) {
       result.status = ReadStatus::kDamaged;
       break;
   }
-  result.detail = zip_error_strerror(error);
+  result.failure = Failure::Because(zip_error_strerror(error));
   return result;
 }
 
-int WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
+bool WriteAll(int fd, const std::uint8_t* data, std::size_t size, Failure& failure) {
   while (size > 0) {
     const ssize_t n = ::write(fd, data, size);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return errno;
-    if (n == 0) return EIO;
+    if (n <= 0) {
+      failure = Failure::System(n < 0 ? errno : EIO);
+      return false;
+    }
     data += n;
     size -= static_cast<std::size_t>(n);
   }
-  return 0;
+  return true;
 }
 
 }  // namespace
@@ -79,25 +81,26 @@ ReadResult ReadEntry(zip_t* archive, zip_uint64_t index, std::uint64_t declared_
       // A short entry also fails its CRC: the size decides which fault it is.
       if (result.status == ReadStatus::kCrcMismatch && total != declared_size) {
         result.status = ReadStatus::kDamaged;
-        result.detail = "the data is shorter than its declared size";
+        result.failure = Failure::Because(kShorterThanDeclared);
       }
       return result;
     }
     if (n == 0) break;
     const auto count = static_cast<std::uint64_t>(n);
     if (count > declared_size - total) {
-      return {ReadStatus::kDamaged, 0, "the data is longer than its declared size"};
+      return {ReadStatus::kDamaged, Failure::Because("the data is longer than its declared size")};
     }
     total += count;
     if (out_fd >= 0) {
-      if (const int error = WriteAll(out_fd, buffer.data(), static_cast<std::size_t>(n))) {
-        return {ReadStatus::kWriteFailed, error, SystemText(error)};
+      Failure failure;
+      if (!WriteAll(out_fd, buffer.data(), static_cast<std::size_t>(n), failure)) {
+        return {ReadStatus::kWriteFailed, failure};
       }
     }
-    if (!progress.Add(count)) return {ReadStatus::kStopped, 0, {}};
+    if (!progress.Add(count)) return {ReadStatus::kStopped, {}};
   }
   if (total != declared_size) {
-    return {ReadStatus::kDamaged, 0, "the data is shorter than its declared size"};
+    return {ReadStatus::kDamaged, Failure::Because(kShorterThanDeclared)};
   }
   return {};
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "unzdll/failure.h"
 #include "unzdll/host_channel.h"
 
 namespace unzdll {
@@ -25,8 +26,7 @@ enum class ReadStatus {
 
 struct ReadResult {
   ReadStatus status = ReadStatus::kOk;
-  int error = 0;       // errno for kWriteFailed
-  std::string detail;  // libzip's or the system's text
+  Failure failure;  // libzip's text, or the system's error for kWriteFailed
 };
 
 // Reports the bytes of one entry to the host at least every chunk and at the end. Bytes read

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "zipformat/names.h"
+
 namespace unzdll {
 namespace {
 
@@ -46,7 +48,7 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
 }
 
 SpecList::SpecList(std::vector<std::string> texts) : texts_(std::move(texts)) {
-  for (std::string& text : texts_) std::replace(text.begin(), text.end(), '\\', '/');
+  for (std::string& text : texts_) text = lorvante::zipformat::EntryNameToPath(text);
 }
 
 bool SpecList::Selects(std::string_view name) const {

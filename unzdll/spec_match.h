@@ -13,7 +13,7 @@ bool WildcardMatch(std::string_view pattern, std::string_view name);
 
 class SpecList {
  public:
-  // The spec texts with `\` taken as `/`; no texts = every entry.
+  // The spec texts, their separators read as in entry names; no texts = every entry.
   explicit SpecList(std::vector<std::string> texts);
   bool Selects(std::string_view name) const;
 

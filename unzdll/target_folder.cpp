@@ -19,24 +19,25 @@ timespec ToTimespec(std::int64_t seconds) {
 }
 
 // Opens one folder below `parent`, never following a symbolic link; makes it when asked.
-int OpenStep(int parent, const std::string& name, bool create, PathError& error) {
+int OpenStep(int parent, const std::string& name, bool create, Failure& failure) {
   for (int attempt = 0; attempt < 2; ++attempt) {
     const int fd = ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd >= 0) return fd;
     const int err = errno;
     if (err == ENOENT && create && attempt == 0) {
       if (::mkdirat(parent, name.c_str(), 0777) == 0 || errno == EEXIST) continue;
-      error = {errno, false, name};
+      failure = Failure::System(errno);
       return -1;
     }
     struct stat st {};
     const bool link = (err == ELOOP || err == ENOTDIR) &&
                       ::fstatat(parent, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
                       S_ISLNK(st.st_mode);
-    error = {err, link, name};
+    failure = link ? Failure{err, "a symbolic link stands at \"" + name + "\"", true}
+                   : Failure::System(err);
     return -1;
   }
-  error = {ENOENT, false, name};
+  failure = Failure::System(ENOENT);
   return -1;
 }
 
@@ -48,15 +49,18 @@ std::string Key(const std::vector<std::string>& folders, std::size_t count) {
 
 }  // namespace
 
-std::optional<TargetFolder> TargetFolder::Open(const std::string& path) {
+std::optional<TargetFolder> TargetFolder::Open(const std::string& path, Failure& failure) {
   const std::string name = path.empty() ? "." : path;
   UniqueFd fd(::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!fd.valid()) return std::nullopt;
+  if (!fd.valid()) {
+    failure = Failure::System(errno);
+    return std::nullopt;
+  }
   lorvante::RemoveStaleReplacements(fd.get());
   return TargetFolder(std::move(fd));
 }
 
-int TargetFolder::Folder(const std::vector<std::string>& folders, bool create, PathError& error) {
+int TargetFolder::Folder(const std::vector<std::string>& folders, bool create, Failure& failure) {
   if (folders.empty()) return root_.get();
   const std::string key = Key(folders, folders.size());
   if (auto found = cache_.find(key); found != cache_.end()) return found->second.get();
@@ -71,7 +75,7 @@ int TargetFolder::Folder(const std::vector<std::string>& folders, bool create, P
     }
   }
   for (; depth < folders.size(); ++depth) {
-    UniqueFd fd(OpenStep(parent, folders[depth], create, error));
+    UniqueFd fd(OpenStep(parent, folders[depth], create, failure));
     if (!fd.valid()) return -1;
     parent = fd.get();
     cache_[Key(folders, depth + 1)] = std::move(fd);
@@ -87,7 +91,7 @@ void TargetFolder::ApplyFolderTimes() {
   std::stable_sort(folder_times_.begin(), folder_times_.end(),
                    [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
   for (const auto& [folders, mtime] : folder_times_) {
-    PathError ignored;
+    Failure ignored;
     const int fd = Folder(folders, false, ignored);
     if (fd < 0) continue;
     const timespec times[2] = {ToTimespec(mtime), ToTimespec(mtime)};
@@ -96,17 +100,30 @@ void TargetFolder::ApplyFolderTimes() {
   folder_times_.clear();
 }
 
-std::optional<TempFile> TempFile::Create(int folder_fd, mode_t mode, int& error) {
+std::optional<TempFile> TempFile::Create(int folder_fd, mode_t mode, Failure& failure) {
+  int error = 0;
   auto file = lorvante::ReplacementFile::Create(folder_fd, error);
-  if (!file) return std::nullopt;
+  if (!file) {
+    failure = Failure::System(error);
+    return std::nullopt;
+  }
   return TempFile(std::move(*file), lorvante::FreshFileMode(mode));
 }
 
-int TempFile::Commit(const std::string& name, std::int64_t mtime) {
+bool TempFile::Rewind(Failure& failure) {
+  if (file_.Rewind()) return true;
+  failure = Failure::System(errno);
+  return false;
+}
+
+bool TempFile::Commit(const std::string& name, std::int64_t mtime, Failure& failure) {
   const timespec times[2] = {ToTimespec(mtime), ToTimespec(mtime)};
-  if (::futimens(file_.Handle(), times) != 0) return errno;
-  if (const int error = file_.Finish(mode_)) return error;
-  return file_.RenameTo(name);
+  int error = ::futimens(file_.Handle(), times) != 0 ? errno : 0;
+  if (error == 0) error = file_.Finish(mode_);
+  if (error == 0) error = file_.RenameTo(name);
+  if (error == 0) return true;
+  failure = Failure::System(error);
+  return false;
 }
 
 }  // namespace unzdll

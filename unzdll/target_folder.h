@@ -12,25 +12,20 @@
 #include <vector>
 
 #include "platform/replacement_file.h"
+#include "unzdll/failure.h"
 #include "unzdll/unique_fd.h"
 
 namespace unzdll {
 
-// Why a folder or file could not be reached or made.
-struct PathError {
-  int error = 0;              // errno value
-  bool through_link = false;  // a symbolic link stood where a folder belongs
-  std::string where;          // the component concerned
-};
-
 class TargetFolder {
  public:
-  // Opens `path` (empty = the current folder). Returns nothing with errno set on failure.
-  static std::optional<TargetFolder> Open(const std::string& path);
+  // Opens `path` (empty = the current folder). Returns nothing on failure.
+  static std::optional<TargetFolder> Open(const std::string& path, Failure& failure);
 
   // The folder below the target named by `folders`, made when `create` is set and it is missing.
-  // Returns a descriptor owned by this object, or -1 with `error` filled in.
-  int Folder(const std::vector<std::string>& folders, bool create, PathError& error);
+  // Returns a descriptor owned by this object, or -1 on failure; a symbolic link in the way is
+  // an unsafe failure.
+  int Folder(const std::vector<std::string>& folders, bool create, Failure& failure);
 
   // Remembers a folder entry's time; applied by ApplyFolderTimes, deepest folders first.
   void RememberFolderTime(const std::vector<std::string>& folders, std::int64_t mtime);
@@ -48,14 +43,14 @@ class TargetFolder {
 class TempFile {
  public:
   // Creates the temporary file in `folder_fd`; `mode` (under the umask) is the file's mode once
-  // committed. Nothing and `error` (an errno value) on failure.
-  static std::optional<TempFile> Create(int folder_fd, mode_t mode, int& error);
+  // committed. Nothing on failure.
+  static std::optional<TempFile> Create(int folder_fd, mode_t mode, Failure& failure);
 
   int fd() const { return file_.Handle(); }
-  // Empties the file for another try.
-  bool Rewind() { return file_.Rewind(); }
-  // Sets the time, closes and renames the file to `name`. 0 or an errno value.
-  int Commit(const std::string& name, std::int64_t mtime);
+  // Empties the file for another try. False on failure.
+  bool Rewind(Failure& failure);
+  // Sets the time, closes and renames the file to `name`. False on failure.
+  bool Commit(const std::string& name, std::int64_t mtime, Failure& failure);
 
  private:
   TempFile(lorvante::ReplacementFile file, mode_t mode) : file_(std::move(file)), mode_(mode) {}

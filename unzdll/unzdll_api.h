@@ -88,7 +88,8 @@ enum {
   UNZ_ACTION_MESSAGE = 4,        /* NameOrMessage: a text worth tracing */
   UNZ_ACTION_FILE_COUNT = 5,     /* Value: number of entries of the run */
   UNZ_ACTION_TOTAL_BYTES = 6,    /* Value: their total size */
-  UNZ_ACTION_PASSWORD = 8,       /* NameOrMessage: the entry; Value: tries left (3 at first).
+  UNZ_ACTION_PASSWORD = 8,       /* NameOrMessage: the entry; Value: tries left
+                                    (UNZ_FIRST_PASSWORD_REQUEST at first).
                                     Answer: Status 1 and the password in NameOrMessage, Value as
                                     counted down by the host; Status 0 = declined */
   UNZ_ACTION_CRC_ERROR = 9,      /* NameOrMessage: the entry. Answer: Status 1 keep, 0 discard */
@@ -97,7 +98,10 @@ enum {
   UNZ_ACTION_SKIPPED = 11        /* NameOrMessage: the entry; low byte of Value: a UNZ_SKIP_ code */
 };
 
-/* Skip reasons. UNZ_SKIP_WRONG_PASSWORD to UNZ_SKIP_UNSAFE are errors for the host. */
+/* The Value of an entry's first password request: the tries it has. */
+#define UNZ_FIRST_PASSWORD_REQUEST 3
+
+/* Skip reasons. UNZ_SKIP_FIRST_ERROR to UNZ_SKIP_LAST_ERROR (4 to 9) are errors for the host. */
 enum {
   UNZ_SKIP_KEPT_EXISTING = 1,  /* the host chose to keep the existing file */
   UNZ_SKIP_NO_TARGET = 2,      /* freshen mode and no file to freshen */
@@ -108,7 +112,9 @@ enum {
   UNZ_SKIP_CANNOT_WRITE = 7,   /* folder or file cannot be created or written */
   UNZ_SKIP_DAMAGED = 8,        /* damaged entry or unreadable archive */
   UNZ_SKIP_UNSAFE = 9,         /* unsafe name or entry type */
-  UNZ_SKIP_STOPPED = 10        /* the host stopped the run */
+  UNZ_SKIP_STOPPED = 10,       /* the host stopped the run */
+  UNZ_SKIP_FIRST_ERROR = UNZ_SKIP_WRONG_PASSWORD,
+  UNZ_SKIP_LAST_ERROR = UNZ_SKIP_UNSAFE
 };
 
 #define UNZDLL_TEXT_SIZE 512

@@ -1,14 +1,11 @@
 #include "zip/Zip.h"
 
-#include "zip/unzip_library.h"
-
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/file_stream.h"
 #include "platform/format.h"
-#include "platform/oem_names.h"
 #include "platform/paths.h"
+#include "zip/unzip_library.h"
 #include "zip/zip_drives.h"
 #include "zip/zip_messages.h"
 
@@ -69,11 +66,6 @@ void TZip::SetZipFileName(const std::string& AName) {
 
 void TZip::ClearFileList() {
   FileList.clear();
-}
-
-std::string TZip::OemToAnsiName(const std::string& AName) const {
-  if (AName.empty() || !OemNames) return AName;
-  return OemToUtf8(AName, OemCodePage());
 }
 
 }  // namespace lorvante

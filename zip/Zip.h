@@ -3,20 +3,20 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
-
-#include <exception>
-#include <functional>
-#include <optional>
 
 #include "platform/exceptions.h"
 #include "platform/file_stream.h"
 #include "ui/component.h"
 #include "ui/user_interface.h"
 #include "unzdll/unzdll_api.h"
+#include "zipformat/records.h"
 
 namespace lorvante {
 
@@ -26,11 +26,11 @@ class ZipException : public Exception {
   using Exception::Exception;
 };
 
-// Signatures of the records the component reads.
-inline constexpr std::uint32_t kEndOfCentralDirSignature = 0x06054B50;  // 50 4B 05 06
-inline constexpr std::uint32_t kCentralHeaderSignature = 0x02014B50;    // 50 4B 01 02
-inline constexpr std::size_t kEndOfCentralDirSize = 22;
-inline constexpr std::size_t kCentralHeaderSize = 46;
+// The component's names for the records it reads (their layouts are in zipformat/records.h).
+inline constexpr std::uint32_t kEndOfCentralDirSignature = zipformat::kEndRecordSignature;
+inline constexpr std::uint32_t kCentralHeaderSignature = zipformat::kCentralHeaderSignature;
+inline constexpr std::size_t kEndOfCentralDirSize = zipformat::kEndRecordSize;
+inline constexpr std::size_t kCentralHeaderSize = zipformat::kCentralHeaderSize;
 
 // The end of central directory record: its fixed fields in file order and width, then the
 // archive comment and where the record was found.
@@ -83,8 +83,10 @@ struct TFileInfo {
   // Decodes the 46 fixed bytes (little-endian) and sets Encrypted. False when fewer are given.
   bool Decode(std::span<const std::uint8_t> bytes);
 
-  std::uint8_t HostSystem() const { return static_cast<std::uint8_t>(VersionMadeBy >> 8); }
-  bool HasUtf8Names() const { return (GeneralFlags & 0x0800) != 0; }
+  std::uint8_t HostSystem() const {
+    return static_cast<std::uint8_t>(zipformat::HostSystem(VersionMadeBy));
+  }
+  bool HasUtf8Names() const { return (GeneralFlags & zipformat::kFlagUtf8Names) != 0; }
 };
 
 // Events of the extraction; Filename is the entry as the library names it.
@@ -97,11 +99,11 @@ using TProgressEvent = std::function<void(TObject* Sender, const std::string& Fi
 
 // Bits of ExtractOptions.
 enum : std::uint8_t {
-  kExtractUpdate = 1,       // bit 0: replace an existing file exactly when it is older
-  kExtractFreshen = 2,      // bit 1: as bit 0, and only files that exist
-  kExtractTest = 4,         // bit 2: test only
-  kExtractAskOverwrite = 8, // bit 3: ask before replacing, when bits 0 and 1 are clear
-  kExtractKeepFolders = 16, // bit 4: handed to the library
+  kExtractUpdate = 1,        // bit 0: replace an existing file exactly when it is older
+  kExtractFreshen = 2,       // bit 1: as bit 0, and only files that exist
+  kExtractTest = 4,          // bit 2: test only
+  kExtractAskOverwrite = 8,  // bit 3: ask before replacing, when bits 0 and 1 are clear
+  kExtractKeepFolders = 16,  // bit 4: handed to the library
 };
 
 class TZip : public TComponent {
@@ -143,20 +145,13 @@ class TZip : public TComponent {
   // Answers one callback of the library; 0 to go on, -1 to stop.
   int UnzipCallback(TUnzipCallbackInfo* Info);
 
-  std::string DllDirectory;            // folder of the unzip library; empty = where it was installed
+  // Settings of the extraction.
+  std::string DllDirectory;  // folder of the unzip library; empty = where it was installed
   std::vector<std::string> FileSpecs;  // entries to extract; empty = all; emptied after Extract
-  bool Cancel = false;
-  int ErrorCount = 0;  // files of the batch skipped for an error
   bool ShowProgressDialog = true;
-  float ProgressScale = 0;  // bar units per byte of the batch
   std::unique_ptr<ProgressDisplay> ProgressForm;
   bool Trace = false;  // write the library's messages to <program>.trace
   std::optional<FileStream> TraceStream;
-  std::string CurrentFile;
-  int BatchCount = 0;
-  int TotalBytesInBatch = 0;
-  std::int64_t BatchBytesDone = 0;  // summed in 64 bits: a batch may report more than announced
-  int SkippedCount = 0;
   std::string ExtractDir;  // empty = the archive's own folder
   std::uint8_t ExtractOptions = kExtractUpdate;
   TZEDBeginFileEvent OnZEDBeginFileEvent;
@@ -165,11 +160,25 @@ class TZip : public TComponent {
   TProgressEvent OnMergeProgress;  // declared for users of the component; never raised here
   TProgressEvent OnSpanProgress;   // likewise
 
+  // State of the current run. Cancel is cleared when Extract starts; the batch's counts and
+  // scale are reset together by StartBatch when the library announces the batch's size;
+  // BatchCount and CurrentFile are set as the library reports them.
+  bool Cancel = false;
+  int ErrorCount = 0;       // files of the batch skipped for an error
+  float ProgressScale = 0;  // bar units per byte of the batch
+  std::string CurrentFile;
+  int BatchCount = 0;
+  int TotalBytesInBatch = 0;
+  std::int64_t BatchBytesDone = 0;  // summed in 64 bits: a batch may report more than announced
+  int SkippedCount = 0;
+
   // The bar's range: it always runs from 0 to this, whatever the batch size.
   static constexpr int kProgressMax = 65535;
 
  private:
   void HandleAction(TUnzipCallbackInfo& info);
+  // A batch of `total_bytes` begins: its counts start again and the bar is scaled to it.
+  void StartBatch(int total_bytes);
   void AskPassword(TUnzipCallbackInfo& info, const std::string& name);
   void AskDamaged(TUnzipCallbackInfo& info, const std::string& name);
   void DecideOverwrite(TUnzipCallbackInfo& info, const std::string& name);

@@ -2,7 +2,6 @@
 
 #include "platform/dynamic_library.h"
 #include "platform/paths.h"
-#include "zip/zip_drives.h"
 
 namespace lorvante::unzip_library {
 namespace {

@@ -65,12 +65,7 @@ void TZip::HandleAction(TUnzipCallbackInfo& info) {
       BatchCount = info.Value;
       break;
     case UNZ_ACTION_TOTAL_BYTES:
-      TotalBytesInBatch = info.Value;
-      BatchBytesDone = 0;
-      SkippedCount = 0;
-      ErrorCount = 0;
-      ProgressScale = info.Value == 0 ? 1.0f : static_cast<float>(65535.0 / info.Value);
-      if (ShowProgressDialog && ProgressForm) ProgressForm->SetProgressMax(kProgressMax);
+      StartBatch(info.Value);
       break;
     case UNZ_ACTION_PASSWORD:
       AskPassword(info, text);
@@ -84,12 +79,22 @@ void TZip::HandleAction(TUnzipCallbackInfo& info) {
     case UNZ_ACTION_SKIPPED: {
       ++SkippedCount;
       const int reason = info.Value & 0xFF;
-      if (reason >= 4 && reason <= 9) ++ErrorCount;
+      if (reason >= UNZ_SKIP_FIRST_ERROR && reason <= UNZ_SKIP_LAST_ERROR) ++ErrorCount;
       break;
     }
     default:
       break;
   }
+}
+
+void TZip::StartBatch(int total_bytes) {
+  TotalBytesInBatch = total_bytes;
+  BatchBytesDone = 0;
+  SkippedCount = 0;
+  ErrorCount = 0;
+  ProgressScale =
+      total_bytes == 0 ? 1.0f : static_cast<float>(static_cast<double>(kProgressMax) / total_bytes);
+  if (ShowProgressDialog && ProgressForm) ProgressForm->SetProgressMax(kProgressMax);
 }
 
 int TZip::Question(const std::function<int()>& ask) {
@@ -102,8 +107,9 @@ int TZip::Question(const std::function<int()>& ask) {
 
 void TZip::AskPassword(TUnzipCallbackInfo& info, const std::string& name) {
   Question([&] {
-    const std::string prompt = info.Value == 3 ? Format(zip_texts::kNewPassword, {name})
-                                               : std::string(zip_texts::kPasswordRetry);
+    const std::string prompt = info.Value == UNZ_FIRST_PASSWORD_REQUEST
+                                   ? Format(zip_texts::kNewPassword, {name})
+                                   : std::string(zip_texts::kPasswordRetry);
     for (;;) {
       const std::string answer = Application.UI().InputBox(Application.Title, prompt, "", true);
       if (answer.empty()) {

@@ -7,11 +7,14 @@
 
 #include "platform/file_stream.h"
 #include "platform/format.h"
+#include "platform/oem_names.h"
 #include "ui/application.h"
 #include "ui/message_box.h"
 #include "zip/Zip.h"
 #include "zip/zip_drives.h"
 #include "zip/zip_messages.h"
+#include "zipformat/end_record.h"
+#include "zipformat/names.h"
 
 namespace lorvante {
 namespace {
@@ -21,24 +24,10 @@ constexpr std::int64_t kEndRecordWindow = 65535;
 // Disk numbers above this mark a damaged end record.
 constexpr unsigned kMaxDiskNumber = 1000;
 
-constexpr std::array<std::uint8_t, 4> kEndRecordMagic = {0x50, 0x4B, 0x05, 0x06};
-
-bool StartsWithEndRecordMagic(const std::uint8_t* bytes) {
-  return std::equal(kEndRecordMagic.begin(), kEndRecordMagic.end(), bytes);
-}
-
 // Reads `length` bytes into `text`; false when fewer arrive.
 bool ReadText(FileStream& file, std::size_t length, std::string& text) {
   text.assign(length, '\0');
   return file.Read(text.data(), length) == length;
-}
-
-// Names and comments are in the OEM code page when the first entry was made on MS-DOS (0) or
-// OS/2 (6), or by the Windows tools that write host 11 with format version 5.0.
-bool MadeWithOemNames(std::uint16_t version_made_by) {
-  const unsigned host = version_made_by >> 8;
-  const unsigned version = version_made_by & 0xFF;
-  return host == 0 || host == 6 || (host == 11 && version == 50);
 }
 
 }  // namespace
@@ -51,22 +40,23 @@ std::int64_t TZip::FindEndOfCentralDir(FileStream& Stream) {
   std::array<std::uint8_t, kEndOfCentralDirSize> tail{};
   if (Stream.Seek(size - static_cast<std::int64_t>(kEndOfCentralDirSize), SEEK_SET) < 0) return -1;
   if (Stream.Read(tail.data(), tail.size()) != tail.size()) return -1;
-  if (StartsWithEndRecordMagic(tail.data())) {
+  if (zipformat::FindEndRecord(tail)) {
     return Stream.Seek(-static_cast<std::int64_t>(kEndOfCentralDirSize), SEEK_CUR);
   }
 
-  // Otherwise scan the window backwards; the record nearest the end wins.
+  // Otherwise search the window; every record found is taken as it is.
   const std::int64_t window = std::min(size, kEndRecordWindow);
   std::vector<std::uint8_t> buffer(static_cast<std::size_t>(window));
   if (Stream.Seek(size - window, SEEK_SET) < 0) return -1;
   if (Stream.Read(buffer.data(), buffer.size()) != buffer.size()) return -1;
-  for (std::int64_t index = window - static_cast<std::int64_t>(kEndOfCentralDirSize); index >= 0;
-       --index) {
-    if (StartsWithEndRecordMagic(buffer.data() + index)) {
-      return Stream.Seek(size - window + index, SEEK_SET);
-    }
-  }
-  return -1;
+  const auto found = zipformat::FindEndRecord(buffer);
+  if (!found) return -1;
+  return Stream.Seek(size - window + static_cast<std::int64_t>(found->offset), SEEK_SET);
+}
+
+std::string TZip::OemToAnsiName(const std::string& AName) const {
+  if (AName.empty() || !OemNames) return AName;
+  return OemToUtf8(AName, OemCodePage());
 }
 
 bool TZip::ChangeDisk(FileStream& file, int disk_no) {
@@ -145,7 +135,7 @@ bool TZip::ReadCentralHeaders(FileStream& file) {
     TFileInfo header;
     header.Decode(fixed);
     if (header.Signature != kCentralHeaderSignature) return false;
-    if (i == 0) OemNames = MadeWithOemNames(header.VersionMadeBy);
+    if (i == 0) OemNames = zipformat::NamesAreOem(header.VersionMadeBy);
 
     TFileInfo& info = *FileList.emplace_back(std::make_unique<TFileInfo>(std::move(header)));
     std::string name;
@@ -158,7 +148,7 @@ bool TZip::ReadCentralHeaders(FileStream& file) {
       name = OemToAnsiName(name);
       comment = OemToAnsiName(comment);
     }
-    info.FileName = EntryNameToPath(name, info.HostSystem());
+    info.FileName = zipformat::EntryNameToPath(name);
     info.FileComment = std::move(comment);
 
     ArchiveStart = std::min<std::int64_t>(ArchiveStart, info.LocalHeaderOffset);

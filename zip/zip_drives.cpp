@@ -1,11 +1,9 @@
 #include "zip/zip_drives.h"
 
-#include "platform/paths.h"
-
-#include <sys/stat.h>
 
 #include "platform/drives.h"
 #include "platform/format.h"
+#include "platform/paths.h"
 #include "ui/application.h"
 #include "ui/message_box.h"
 #include "zip/zip_messages.h"
@@ -16,21 +14,6 @@ namespace {
 constexpr std::string_view kDiskLabelPrefix = "PKBACK# ";
 constexpr std::size_t kDiskNumberDigits = 3;
 
-// Hosts whose file systems separate folders with '\': MS-DOS (FAT), OS/2 (HPFS), Windows (NTFS),
-// the host number some Windows tools write (11), VFAT.
-bool UsesBackslash(unsigned host_system) {
-  switch (host_system) {
-    case 0:
-    case 6:
-    case 10:
-    case 11:
-    case 14:
-      return true;
-    default:
-      return false;
-  }
-}
-
 }  // namespace
 
 void CenterWindow(TopLevelWindow& Wnd) {
@@ -38,22 +21,6 @@ void CenterWindow(TopLevelWindow& Wnd) {
   const ScreenRect area = Application.UI().AvailableGeometry();
   Wnd.MoveTo(area.left + (area.width - window.width) / 2,
              area.top + (area.height - window.height) / 2);
-}
-
-std::string AppendSlash(std::string_view Dir) {
-  std::string result(Dir);
-  if (!result.empty() && result.back() != '/') result += '/';
-  return result;
-}
-
-std::string EntryNameToPath(std::string_view name, unsigned host_system) {
-  std::string path(name);
-  if (UsesBackslash(host_system)) {
-    for (char& c : path) {
-      if (c == '\\') c = '/';
-    }
-  }
-  return path;
 }
 
 std::string ExtractFileDrive(std::string_view Path) {

@@ -23,14 +23,6 @@ class TopLevelWindow {
 // Centres `Wnd` on the available area of the primary screen (from the application's front end).
 void CenterWindow(TopLevelWindow& Wnd);
 
-// `Dir` with a trailing '/'; an empty string stays empty.
-std::string AppendSlash(std::string_view Dir);
-
-// An entry name of an archive as a platform path: names made on MS-DOS, OS/2 and Windows hosts
-// (`host_system`, the high byte of VersionMadeBy) may separate folders with '\', which becomes
-// '/'; names from other hosts keep every byte, since '\' is an ordinary character there.
-std::string EntryNameToPath(std::string_view name, unsigned host_system);
-
 // The drive part of `Path`: the mount point that holds it; empty for a relative path.
 std::string ExtractFileDrive(std::string_view Path);
 

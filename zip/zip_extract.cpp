@@ -10,7 +10,6 @@
 #include "ui/message_box.h"
 #include "zip/Zip.h"
 #include "zip/unzip_library.h"
-#include "zip/zip_drives.h"
 #include "zip/zip_messages.h"
 
 namespace lorvante {

@@ -1,26 +1,24 @@
-// Decoding of the records the component reads, field by field, little-endian.
-#include "zip/Zip.h"
-#include "platform/byte_cursor.h"
-
+// The component's records filled from the fixed fields that zipformat/ decodes.
 #include <algorithm>
+
+#include "platform/byte_cursor.h"
+#include "zip/Zip.h"
+#include "zipformat/records.h"
 
 namespace lorvante {
 
 bool TEOCHInfo::Decode(std::span<const std::uint8_t> bytes) {
   ByteCursor in(bytes.first(std::min(bytes.size(), kEndOfCentralDirSize)));
-  TEOCHInfo r;
-  r.Signature = in.U32();
-  r.ThisDisk = in.U16();
-  r.CentralDirDisk = in.U16();
-  r.EntriesThisDisk = in.U16();
-  r.TotalEntries = in.U16();
-  r.CentralDirSize = in.U32();
-  r.CentralDirOffset = in.U32();
-  r.CommentLength = in.U16();
+  const zipformat::EndRecord r = zipformat::ReadEndRecord(in);
   if (!in.ok()) return false;
-  r.ZipComment = std::move(ZipComment);
-  r.RecordPosition = RecordPosition;
-  *this = std::move(r);
+  Signature = r.signature;
+  ThisDisk = r.this_disk;
+  CentralDirDisk = r.central_dir_disk;
+  EntriesThisDisk = r.entries_this_disk;
+  TotalEntries = r.total_entries;
+  CentralDirSize = r.central_dir_size;
+  CentralDirOffset = r.central_dir_offset;
+  CommentLength = r.comment_length;
   return true;
 }
 
@@ -43,30 +41,26 @@ std::vector<std::uint8_t> TEOCHInfo::Encode() const {
 
 bool TFileInfo::Decode(std::span<const std::uint8_t> bytes) {
   ByteCursor in(bytes.first(std::min(bytes.size(), kCentralHeaderSize)));
-  TFileInfo h;
-  h.Signature = in.U32();
-  h.VersionMadeBy = in.U16();
-  h.VersionNeeded = in.U16();
-  h.GeneralFlags = in.U16();
-  h.Method = in.U16();
-  h.ModTime = in.U16();
-  h.ModDate = in.U16();
-  h.Crc32 = in.U32();
-  h.CompressedSize = in.U32();
-  h.UncompressedSize = in.U32();
-  h.NameLength = in.U16();
-  h.ExtraLength = in.U16();
-  h.CommentLength = in.U16();
-  h.DiskNumberStart = in.U16();
-  h.InternalAttributes = in.U16();
-  h.ExternalAttributes = in.U32();
-  h.LocalHeaderOffset = in.U32();
+  const zipformat::CentralHeader h = zipformat::ReadCentralHeader(in);
   if (!in.ok()) return false;
-  h.FileName = std::move(FileName);
-  h.ExtraField = std::move(ExtraField);
-  h.FileComment = std::move(FileComment);
-  *this = std::move(h);
-  Encrypted = (GeneralFlags & 0x0001) != 0 ? 1 : 0;
+  Signature = h.signature;
+  VersionMadeBy = h.version_made_by;
+  VersionNeeded = h.version_needed;
+  GeneralFlags = h.flags;
+  Method = h.method;
+  ModTime = h.mod_time;
+  ModDate = h.mod_date;
+  Crc32 = h.crc32;
+  CompressedSize = h.compressed_size;
+  UncompressedSize = h.uncompressed_size;
+  NameLength = h.name_length;
+  ExtraLength = h.extra_length;
+  CommentLength = h.comment_length;
+  DiskNumberStart = h.disk_number_start;
+  InternalAttributes = h.internal_attributes;
+  ExternalAttributes = h.external_attributes;
+  LocalHeaderOffset = h.local_header_offset;
+  Encrypted = (GeneralFlags & zipformat::kFlagEncrypted) != 0 ? 1 : 0;
   return true;
 }
 

@@ -40,10 +40,9 @@ TEST_F(Driver, NoArgumentCannotOpenTheEmptyPath) {
 }
 
 TEST_F(Driver, MissingInputShowsTheOpenErrorWithTheFullPath) {
-  ASSERT_EQ(chdir(dir.path().c_str()), 0);
+  const test::ScopedCurrentDir in_dir(dir.path());
   EXPECT_EQ(Convert("missing.des"), Texts{"Cannot open file \"" + dir.path() +
                                           "/missing.des\". No such file or directory"});
-  ASSERT_EQ(chdir("/"), 0);
 }
 
 TEST_F(Driver, InputShorterThanTheTag) {

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "tests/app/form_fixture.h"
-#include "tests/support/zip_fixture.h"
+#include "tests/support/zip_builder.h"
 #include "ui/message_box.h"
 
 namespace lorvante {
@@ -27,7 +27,6 @@ void SetTime(const std::string& path, time_t when) {
 class FolderExport : public test::FormTest {
  protected:
   FolderExport() { mkdir(out.c_str(), 0755); }
-  ~FolderExport() override { (void)!chdir("/"); }
 
   // Converts a tagged file holding `archive`, the folder dialog answered by `script`.
   Texts Convert(const std::vector<std::uint8_t>& archive,
@@ -41,6 +40,7 @@ class FolderExport : public test::FormTest {
   }
 
   const std::string out = dir / "out";
+  test::ScopedCurrentDir cwd_;  // the extraction enters the chosen folder
 };
 
 TEST_F(FolderExport, ChosenFolderReceivesEveryFileWithProgress) {

@@ -1,9 +1,9 @@
+#include "app/payload_check.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "app/payload_check.h"
 
 namespace lorvante {
 namespace {

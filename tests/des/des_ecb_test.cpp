@@ -1,6 +1,8 @@
 // The ECB decryption against the table-driven library routine, for every kernel this processor
 // can run: published vectors at every position of a batch, random data under random keys over
 // lengths around the batch sizes, out of place and in place, at odd addresses.
+#include "des/des_ecb.h"
+
 #include <gtest/gtest.h>
 #include <nettle/des.h>
 
@@ -10,7 +12,6 @@
 #include <vector>
 
 #include "des/bitslice_kernels.h"
-#include "des/des_ecb.h"
 #include "tests/support/des_vectors.h"
 #include "tests/support/test_support.h"
 

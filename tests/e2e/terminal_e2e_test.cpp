@@ -6,7 +6,7 @@
 
 #include "app/encrypt.h"
 #include "tests/e2e/terminal_run.h"
-#include "tests/support/zip_fixture.h"
+#include "tests/support/zip_builder.h"
 
 namespace lorvante {
 namespace {
@@ -86,8 +86,8 @@ TEST_F(Terminal, OverwriteQuestionIsAnswered) {
 // A tagged file extracted into a folder given at the prompt; a damaged entry's question is
 // answered on the terminal, and the export then ends with the driver's message.
 TEST_F(Terminal, TaggedFileIsExtractedWithAQuestionAnswered) {
-  auto archive = test::MakeStoredArchive({{"adatok/jó.txt", "rendben", 1700000000},
-                                          {"adatok/rossz.txt", "SERULT ADAT", 1700000000}});
+  auto archive = test::MakeStoredArchive(
+      {{"adatok/jó.txt", "rendben", 1700000000}, {"adatok/rossz.txt", "SERULT ADAT", 1700000000}});
   test::DamageAt(archive, "SERULT");
   const std::string input = machine.dir() / "adatok.zip.des";
   test::WriteBytes(input, EncryptPayload(archive, true));

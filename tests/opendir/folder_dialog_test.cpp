@@ -18,6 +18,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+
 #include <filesystem>
 #include <functional>
 #include <ostream>

@@ -28,14 +28,9 @@ class OpenDirectoryFixture : public testing::Test {
  protected:
   void SetUp() override {
     Application.SetUI(&ui_);
-    start_dir_ = GetCurrentDir();
     dialog_.ReadMountTable = [] { return MountTable(); };
   }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::current_path(start_dir_, ignored);
-    Application.SetUI(nullptr);
-  }
+  void TearDown() override { Application.SetUI(nullptr); }
 
   // A handler that logs the event under `name`.
   TNotifyEvent Logger(const char* name) {
@@ -51,7 +46,8 @@ class OpenDirectoryFixture : public testing::Test {
 
   UI ui_;
   TempDir tmp_;
-  std::string start_dir_;
+  ScopedCurrentDir cwd_;  // the dialog may change the current directory
+  const std::string start_dir_ = cwd_.start();
   TOpenDirectory dialog_{nullptr};
   std::vector<DialogEvent> events_;
 };

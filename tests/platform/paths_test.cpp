@@ -1,7 +1,8 @@
+#include "platform/paths.h"
+
 #include <gtest/gtest.h>
 
 #include "platform/format.h"
-#include "platform/paths.h"
 
 namespace lorvante {
 namespace {
@@ -15,6 +16,14 @@ TEST(Paths, ExtensionFileNameAndFolder) {
   EXPECT_EQ(ExtractFileName("c.x"), "c.x");
   EXPECT_EQ(ExtractFilePath("/a/b/c.x"), "/a/b/");
   EXPECT_EQ(ExtractFilePath("c.x"), "");
+}
+
+TEST(Paths, AppendSlashAddsOneTrailingSlash) {
+  EXPECT_EQ(AppendSlash("/media/stick"), "/media/stick/");
+  EXPECT_EQ(AppendSlash("/media/stick/"), "/media/stick/");
+  EXPECT_EQ(AppendSlash("/"), "/");
+  EXPECT_EQ(AppendSlash("dir"), "dir/");
+  EXPECT_EQ(AppendSlash(""), "");
 }
 
 TEST(Paths, ExpandFileNameFoldsDotsWithoutTouchingTheDisk) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+
 #include <cstdlib>
 #include <filesystem>
 

@@ -88,6 +88,17 @@ ScopedEnv::~ScopedEnv() {
     unsetenv(name_.c_str());
 }
 
+ScopedCurrentDir::ScopedCurrentDir() : start_(std::filesystem::current_path().string()) {}
+
+ScopedCurrentDir::ScopedCurrentDir(const std::string& enter) : ScopedCurrentDir() {
+  std::filesystem::current_path(enter);
+}
+
+ScopedCurrentDir::~ScopedCurrentDir() {
+  std::error_code ignored;
+  std::filesystem::current_path(start_, ignored);
+}
+
 std::string BinDir() {
   // The environment names it for shell runs; discovered test cases get only the first entry of
   // their environment list from ctest, so the build tree's folder is built in as well.

@@ -45,6 +45,24 @@ class ScopedEnv {
   std::optional<std::string> old_;
 };
 
+// Puts back, when the object goes, the current directory that was current when it was made;
+// given a folder, makes that folder current meanwhile. Every test that changes the current
+// directory, itself or through the code under test, holds one.
+class ScopedCurrentDir {
+ public:
+  ScopedCurrentDir();
+  explicit ScopedCurrentDir(const std::string& enter);
+  ~ScopedCurrentDir();
+  ScopedCurrentDir(const ScopedCurrentDir&) = delete;
+  ScopedCurrentDir& operator=(const ScopedCurrentDir&) = delete;
+
+  // The directory that is put back.
+  const std::string& start() const { return start_; }
+
+ private:
+  std::string start_;
+};
+
 // The folder of the built programs: $LORVANTE_BIN_DIR, else bin/ of the build tree.
 std::string BinDir();
 

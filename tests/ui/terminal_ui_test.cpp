@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/paths.h"
 #include "tests/support/test_support.h"
 #include "ui/message_box.h"
 
@@ -180,11 +179,8 @@ TEST_F(SaveDialogTest, TypedNames) {
 }
 
 TEST_F(SaveDialogTest, RelativeNameIsTakenFromTheCurrentFolder) {
-  const std::string old = GetCurrentDir();
-  ASSERT_EQ(chdir(dir.path().c_str()), 0);
-  const auto chosen = Save("relative\n");
-  ASSERT_EQ(chdir(old.c_str()), 0);
-  EXPECT_EQ(chosen, dir / "relative.txt");
+  const test::ScopedCurrentDir in_dir(dir.path());
+  EXPECT_EQ(Save("relative\n"), dir / "relative.txt");
 }
 
 TEST_F(SaveDialogTest, ExistingFileAsksBeforeItIsReplaced) {
@@ -301,11 +297,8 @@ TEST_F(FolderDialogTest, RefusedOkAsksAgain) {
 }
 
 TEST_F(FolderDialogTest, MissingInitialFolderOpensTheCurrentFolder) {
-  const std::string old = GetCurrentDir();
-  ASSERT_EQ(chdir(dir.path().c_str()), 0);
-  const auto log = Run("", dir / "missing");
-  ASSERT_EQ(chdir(old.c_str()), 0);
-  EXPECT_EQ(log, (Log{"show", "folder " + dir.path(), "close"}));
+  const test::ScopedCurrentDir in_dir(dir.path());
+  EXPECT_EQ(Run("", dir / "missing"), (Log{"show", "folder " + dir.path(), "close"}));
 }
 
 // ---- progress ------------------------------------------------------------------------------

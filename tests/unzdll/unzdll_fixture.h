@@ -9,10 +9,17 @@
 #include <vector>
 
 #include "tests/support/test_support.h"
+#include "tests/support/zip_builder.h"
 #include "tests/unzdll/unzdll_host.h"
-#include "tests/unzdll/zip_builder.h"
 
 namespace unzdll::test {
+
+using lorvante::test::BuildZip;
+using lorvante::test::Deflate;
+using lorvante::test::LibzipItem;
+using lorvante::test::WriteLibzipArchive;
+using lorvante::test::ZipItem;
+using lorvante::test::ZipLayout;
 
 class UnzTest : public ::testing::Test {
  protected:

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/paths.h"
+
 namespace unzdll::test {
 namespace {
 
@@ -101,7 +103,7 @@ HostRun UnzLibrary::Run(const std::string& archive, const std::string& folder,
   Session session{&script, &run};
   std::vector<TUnzipFileSpec> specs(script.specs.size());
   for (std::size_t i = 0; i < specs.size(); ++i) specs[i].SpecText = script.specs[i].c_str();
-  const std::string target = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+  const std::string target = lorvante::AppendSlash(folder);
 
   TUnzipParams params{};
   params.Caller = &session;

@@ -58,6 +58,7 @@ class ExtractFixture : public ::testing::Test {
   }
 
   TempDir dir_;
+  ScopedCurrentDir cwd_;  // Extract enters the extraction folder
   ScriptedUserInterface ui_;
   TZip zip_;
   std::vector<std::string> events_;

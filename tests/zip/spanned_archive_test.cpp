@@ -5,8 +5,8 @@
 #include <deque>
 #include <functional>
 
-#include "archive_builder.h"
-#include "fake_system.h"
+#include "tests/support/fake_system.h"
+#include "tests/support/zip_builder.h"
 #include "ui/application.h"
 #include "ui/message_box.h"
 #include "ui/scripted/scripted_ui.h"
@@ -60,7 +60,7 @@ class SpannedTest : public testing::Test {
 
     std::vector<std::vector<std::uint8_t>> headers;
     for (int i = 0; i < 4; ++i) {
-      EntryLayout e;
+      ZipItem e;
       e.name = "part" + std::to_string(i + 1) + ".dat";
       e.disk_number_start = static_cast<std::uint16_t>(i < 2 ? 0 : 1);
       headers.push_back(CentralHeader(e, static_cast<std::uint32_t>(i * 10)));

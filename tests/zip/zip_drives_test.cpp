@@ -3,56 +3,17 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include <deque>
 #include <functional>
+#include <ostream>
 
-#include "fake_system.h"
+#include "tests/support/fake_system.h"
 #include "ui/application.h"
 #include "ui/message_box.h"
 #include "ui/scripted/scripted_ui.h"
 
 namespace lorvante::test {
 namespace {
-
-TEST(AppendSlash, AddsOneTrailingSlash) {
-  EXPECT_EQ(AppendSlash("/media/stick"), "/media/stick/");
-  EXPECT_EQ(AppendSlash("/media/stick/"), "/media/stick/");
-  EXPECT_EQ(AppendSlash("/"), "/");
-  EXPECT_EQ(AppendSlash("dir"), "dir/");
-  EXPECT_EQ(AppendSlash(""), "");
-}
-
-struct NameCase {
-  const char* name;
-  const char* entry;
-  unsigned host;
-  const char* path;
-};
-
-void PrintTo(const NameCase& c, std::ostream* os) {
-  *os << c.name;
-}
-
-class EntryNameTest : public testing::TestWithParam<NameCase> {};
-
-TEST_P(EntryNameTest, BecomesAPlatformPath) {
-  EXPECT_EQ(EntryNameToPath(GetParam().entry, GetParam().host), GetParam().path);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Names, EntryNameTest,
-    testing::Values(NameCase{"SlashesStay", "dir/sub/file.txt", 3, "dir/sub/file.txt"},
-                    NameCase{"MsDosBackslashes", "a/b\\d/", 0, "a/b/d/"},
-                    NameCase{"Os2Backslashes", "x\\y", 6, "x/y"},
-                    NameCase{"NtfsBackslashes", "x\\y", 10, "x/y"},
-                    NameCase{"Host11Backslashes", "x\\y", 11, "x/y"},
-                    NameCase{"VfatBackslashes", "x\\y", 14, "x/y"},
-                    NameCase{"UnixBackslashIsACharacter", "a\\b.txt", 3, "a\\b.txt"},
-                    NameCase{"MacBackslashIsACharacter", "a\\b", 19, "a\\b"},
-                    NameCase{"Empty", "", 0, ""}),
-    [](const testing::TestParamInfo<NameCase>& tp) { return std::string(tp.param.name); });
 
 // A removable disk and a fixed one, with the helpers pointed at them.
 class DiskTest : public testing::Test {

@@ -8,9 +8,9 @@
 #include <optional>
 #include <sstream>
 
-#include "archive_builder.h"
 #include "extract_fixture.h"
 #include "platform/format.h"
+#include "tests/support/zip_builder.h"
 #include "ui/message_box.h"
 #include "zip/unzip_library.h"
 #include "zip/zip_messages.h"
@@ -30,7 +30,7 @@ class FakeLibraryTest : public ExtractFixture {
       : script_env_("LORVANTE_FAKE_UNZDLL_SCRIPT", dir_ / "script"),
         record_env_("LORVANTE_FAKE_UNZDLL_RECORD", dir_ / "record") {
     std::filesystem::create_directory(dir_ / "out");
-    ArchiveLayout layout;
+    ZipLayout layout;
     layout.entries.resize(2);
     layout.entries[1].name = "dir/b.txt";
     WriteBytes(archive(), layout.Build());
@@ -70,6 +70,51 @@ class FakeLibraryTest : public ExtractFixture {
   ScopedEnv script_env_;
   ScopedEnv record_env_;
 };
+
+// ---------------------------------------------------------------------------------------------
+// Lines of the stand-in library's script (fake_unzdll.cpp), one callback each, by action.
+
+std::string Callback(int code, int status, int value, const std::string& text = {}) {
+  std::string line =
+      std::to_string(code) + " " + std::to_string(status) + " " + std::to_string(value);
+  return text.empty() ? line : line + " " + text;
+}
+std::string FileCount(int count) {
+  return Callback(UNZ_ACTION_FILE_COUNT, 0, count);
+}
+std::string TotalBytes(int bytes) {
+  return Callback(UNZ_ACTION_TOTAL_BYTES, 0, bytes);
+}
+std::string BeginFile(int size, const std::string& name) {
+  return Callback(UNZ_ACTION_BEGIN_FILE, 0, size, name);
+}
+std::string Progress(int bytes) {
+  return Callback(UNZ_ACTION_PROGRESS, 0, bytes);
+}
+std::string EndBatch() {
+  return Callback(UNZ_ACTION_END_BATCH, 0, 0);
+}
+std::string Message(const std::string& text) {
+  return Callback(UNZ_ACTION_MESSAGE, 0, 0, text);
+}
+// `status` is what the record holds before the host answers.
+std::string PasswordRequest(int tries, const std::string& name, int status = 0) {
+  return Callback(UNZ_ACTION_PASSWORD, status, tries, name);
+}
+std::string CrcError(const std::string& name, int status) {
+  return Callback(UNZ_ACTION_CRC_ERROR, status, 0, name);
+}
+// Bit 0 of `older`: the existing file is older; `value` shows whether the host wrote its answer.
+std::string TargetExists(int older, int value, const std::string& name) {
+  return Callback(UNZ_ACTION_TARGET_EXISTS, older, value, name);
+}
+std::string Skipped(int reason, const std::string& name) {
+  return Callback(UNZ_ACTION_SKIPPED, 0, reason, name);
+}
+// The result of the library's call.
+std::string Return(int result) {
+  return "return " + std::to_string(result);
+}
 
 // ---------------------------------------------------------------------------------------------
 // The callback table, row by row.
@@ -120,7 +165,7 @@ CallbackCase Overwrite(const char* name, std::uint8_t options, int older, int va
                        std::vector<int> answers = {}, std::vector<std::string> shown = {},
                        bool cancel = false) {
   CallbackCase c{name,
-                 {"10 " + std::to_string(older) + " 5 t.txt"},
+                 {TargetExists(older, 5, "t.txt")},
                  {std::string(cancel ? "-1 " : "0 ") + std::to_string(older) + " " +
                   std::to_string(value) + " t.txt"},
                  {},
@@ -141,7 +186,8 @@ std::vector<CallbackCase> CallbackCases() {
   }();
   std::vector<CallbackCase> cases = {
       {"Batch",
-       {"5 0 2", "6 0 30", "1 0 10 a.txt", "2 0 4", "2 0 6", "1 0 20 dir/b.txt", "2 0 20", "3 0 0"},
+       {FileCount(2), TotalBytes(30), BeginFile(10, "a.txt"), Progress(4), Progress(6),
+        BeginFile(20, "dir/b.txt"), Progress(20), EndBatch()},
        {"0 0 2 ", "0 0 30 ", "0 0 10 a.txt", "0 0 4 ", "0 0 6 ", "0 0 20 dir/b.txt", "0 0 20 ",
         "0 0 0 "},
        {"begin a.txt 10 2 30", "progress a.txt 4 30", "progress a.txt 6 30",
@@ -151,14 +197,16 @@ std::vector<CallbackCase> CallbackCases() {
         "pos 65535", "hide", "free"},
        {.batch_count = 2, .total_bytes = 30, .bytes_done = 30}},
       {"ZeroByteBatchScaleOne",
-       {"5 0 1", "6 0 0", "1 0 0 e.txt", "2 0 5", "2 0 3", "3 0 0"},
+       {FileCount(1), TotalBytes(0), BeginFile(0, "e.txt"), Progress(5), Progress(3), EndBatch()},
        {"0 0 1 ", "0 0 0 ", "0 0 0 e.txt", "0 0 5 ", "0 0 3 ", "0 0 0 "},
        {"begin e.txt 0 1 0", "progress e.txt 5 0", "progress e.txt 3 0", "end 0 1 0"},
        {"show", "max 65535", "message e.txt", "pos 5", "pos 8", "hide", "free"},
        {.batch_count = 1, .bytes_done = 8}},
       {"SkipReasons",
-       {"5 0 7", "6 0 0", "11 0 3 a", "11 0 10 b", "11 0 4 c", "11 0 9 d", "11 0 1 e", "11 0 261 f",
-        "11 0 259 g", "3 0 0"},
+       {FileCount(7), TotalBytes(0), Skipped(UNZ_SKIP_NO_PASSWORD, "a"),
+        Skipped(UNZ_SKIP_STOPPED, "b"), Skipped(UNZ_SKIP_WRONG_PASSWORD, "c"),
+        Skipped(UNZ_SKIP_UNSAFE, "d"), Skipped(UNZ_SKIP_KEPT_EXISTING, "e"), Skipped(261, "f"),
+        Skipped(259, "g"), EndBatch()},
        {"0 0 7 ", "0 0 0 ", "0 0 3 a", "0 0 10 b", "0 0 4 c", "0 0 9 d", "0 0 1 e", "0 0 261 f",
         "0 0 259 g", "0 0 0 "},
        {"end 7 7 0"},
@@ -166,20 +214,22 @@ std::vector<CallbackCase> CallbackCases() {
        // reasons 4, 9 and 261 (low byte 5) are errors; 3, 10, 1 and 259 (low byte 3) are not
        {.batch_count = 7, .skipped = 7, .errors = 3}},
       {"OnlyTotalBytesClearsCounters",
-       {"5 0 1", "11 0 4 a", "2 0 7", "6 0 100", "11 0 3 b", "3 0 0"},
+       {FileCount(1), Skipped(UNZ_SKIP_WRONG_PASSWORD, "a"), Progress(7), TotalBytes(100),
+        Skipped(UNZ_SKIP_NO_PASSWORD, "b"), EndBatch()},
        {"0 0 1 ", "0 0 4 a", "0 0 7 ", "0 0 100 ", "0 0 3 b", "0 0 0 "},
        {"progress  7 0", "end 1 1 100"},
        // before any code 6 the scale is still 0
        {"show", "pos 0", "max 65535", "hide", "free"},
        {.batch_count = 1, .total_bytes = 100, .skipped = 1}},
       {"UnknownCodesIgnored",
-       {"0 5 5 q", "7 5 5 q", "12 5 5 q", "-1 5 5 q"},
+       {Callback(0, 5, 5, "q"), Callback(7, 5, 5, "q"), Callback(12, 5, 5, "q"),
+        Callback(-1, 5, 5, "q")},
        {"0 5 5 q", "0 5 5 q", "0 5 5 q", "0 5 5 q"},
        {},
        kUntouched,
        {}},
       {"PasswordFirstRequest",
-       {"8 0 3 secret.txt"},
+       {PasswordRequest(3, "secret.txt")},
        {"0 1 2 pw1"},
        {},
        kAskedOnce,
@@ -189,7 +239,7 @@ std::vector<CallbackCase> CallbackCases() {
        {"pw1"},
        {kPasswordFor}},
       {"PasswordRetry",
-       {"8 0 2 secret.txt"},
+       {PasswordRequest(2, "secret.txt")},
        {"0 1 1 pw2"},
        {},
        kAskedOnce,
@@ -199,7 +249,7 @@ std::vector<CallbackCase> CallbackCases() {
        {"pw2"},
        {kPasswordRetry}},
       {"PasswordNoTriesLeftStaysZero",
-       {"8 0 0 secret.txt"},
+       {PasswordRequest(0, "secret.txt")},
        {"0 1 0 pw"},
        {},
        kAskedOnce,
@@ -209,7 +259,7 @@ std::vector<CallbackCase> CallbackCases() {
        {"pw"},
        {kPasswordRetry}},
       {"PasswordEmptyGoOn",
-       {"8 1 3 secret.txt"},
+       {PasswordRequest(3, "secret.txt", 1)},
        {"0 0 0 secret.txt"},
        {},
        kAskedOnce,
@@ -219,7 +269,8 @@ std::vector<CallbackCase> CallbackCases() {
        {""},
        {kPasswordFor, kNoPassword}},
       {"PasswordCancelledStops",
-       {"8 1 3 secret.txt", "2 0 5", "11 0 4 secret.txt"},
+       {PasswordRequest(3, "secret.txt", 1), Progress(5),
+        Skipped(UNZ_SKIP_WRONG_PASSWORD, "secret.txt")},
        {"-1 0 0 secret.txt", "-1 0 5 ", "-1 0 4 secret.txt"},
        {},
        kAskedThenCancelled,
@@ -229,7 +280,7 @@ std::vector<CallbackCase> CallbackCases() {
        {std::nullopt},
        {kPasswordFor, kNoPassword}},
       {"Password511BytesFits",
-       {"8 0 3 secret.txt"},
+       {PasswordRequest(3, "secret.txt")},
        {"0 1 2 " + p511},
        {},
        kAskedOnce,
@@ -239,7 +290,7 @@ std::vector<CallbackCase> CallbackCases() {
        {p511},
        {kPasswordFor}},
       {"Password512BytesRefusedAndAskedAgain",
-       {"8 0 3 secret.txt"},
+       {PasswordRequest(3, "secret.txt")},
        {"0 1 2 short"},
        {},
        kAskedOnce,
@@ -249,7 +300,7 @@ std::vector<CallbackCase> CallbackCases() {
        {p511 + "p", e512, "short"},
        {kPasswordFor, kTooLong, kPasswordFor, kTooLong, kPasswordFor}},
       {"DamagedYes",
-       {"9 7 0 bad.txt"},
+       {CrcError("bad.txt", 7)},
        {"0 1 0 bad.txt"},
        {},
        kAskedOnce,
@@ -259,7 +310,7 @@ std::vector<CallbackCase> CallbackCases() {
        {},
        {kDamaged}},
       {"DamagedNo",
-       {"9 7 0 bad.txt"},
+       {CrcError("bad.txt", 7)},
        {"0 0 0 bad.txt"},
        {},
        kAskedOnce,
@@ -269,7 +320,7 @@ std::vector<CallbackCase> CallbackCases() {
        {},
        {kDamaged}},
       {"DamagedCancel",
-       {"9 7 0 bad.txt", "1 0 3 next.txt"},
+       {CrcError("bad.txt", 7), BeginFile(3, "next.txt")},
        {"-1 7 0 bad.txt", "-1 0 3 next.txt"},
        {},
        kAskedThenCancelled,
@@ -279,7 +330,8 @@ std::vector<CallbackCase> CallbackCases() {
        {},
        {kDamaged}},
       {"CancelFromWindowStopsEveryLaterCallback",
-       {"5 0 3", "6 0 30", "1 0 10 a.txt", "2 0 10", "8 0 3 secret.txt", "11 0 4 x", "3 0 0"},
+       {FileCount(3), TotalBytes(30), BeginFile(10, "a.txt"), Progress(10),
+        PasswordRequest(3, "secret.txt"), Skipped(UNZ_SKIP_WRONG_PASSWORD, "x"), EndBatch()},
        {"0 0 3 ", "-1 0 30 ", "-1 0 10 a.txt", "-1 0 10 ", "-1 0 3 secret.txt", "-1 0 4 x",
         "-1 0 0 "},
        {},
@@ -347,7 +399,8 @@ INSTANTIATE_TEST_SUITE_P(Rows, CallbackTableTest, ::testing::ValuesIn(CallbackCa
                          [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(FakeLibraryTest, WithoutProgressWindowEventsStillCome) {
-  Script({"5 0 1", "6 0 8", "1 0 8 a.txt", "2 0 8", "8 0 3 secret.txt", "3 0 0"});
+  Script({FileCount(1), TotalBytes(8), BeginFile(8, "a.txt"), Progress(8),
+          PasswordRequest(3, "secret.txt"), EndBatch()});
   ui_.AnswerInputBox("pw");
   zip_.ShowProgressDialog = false;
   zip_.Extract();
@@ -358,7 +411,7 @@ TEST_F(FakeLibraryTest, WithoutProgressWindowEventsStillCome) {
 }
 
 TEST_F(FakeLibraryTest, WithoutHandlersTheWindowIsUpdatedAllTheSame) {
-  Script({"5 0 1", "6 0 0", "1 0 4 a.txt", "2 0 4", "3 0 0"});
+  Script({FileCount(1), TotalBytes(0), BeginFile(4, "a.txt"), Progress(4), EndBatch()});
   zip_.OnZEDBeginFileEvent = nullptr;
   zip_.OnZEDProgressEvent = nullptr;
   zip_.OnZEDEndBatchEvent = nullptr;
@@ -368,12 +421,12 @@ TEST_F(FakeLibraryTest, WithoutHandlersTheWindowIsUpdatedAllTheSame) {
 }
 
 TEST_F(FakeLibraryTest, ResultOfTheLibraryIsReturnedAlsoAfterCancel) {
-  Script({"return 42", "5 0 1", "6 0 10", "2 0 5"});
+  Script({Return(42), FileCount(1), TotalBytes(10), Progress(5)});
   ui_.on_process_messages = [&] { ui_.PressProgressCancel(); };
   EXPECT_EQ(zip_.Extract(), 42);
   EXPECT_TRUE(zip_.Cancel);
   // Cancel is cleared at the start of the next run.
-  Script({"return 1", "5 0 2"});
+  Script({Return(1), FileCount(2)});
   ui_.on_process_messages = nullptr;
   EXPECT_EQ(zip_.Extract(), 1);
   EXPECT_FALSE(zip_.Cancel);
@@ -383,8 +436,8 @@ TEST_F(FakeLibraryTest, ResultOfTheLibraryIsReturnedAlsoAfterCancel) {
 // A batch of 3 GiB: the library caps the announced total at the largest 32-bit count, the
 // reports add up past it in 64 bits, and the bar stops at its maximum.
 TEST_F(FakeLibraryTest, ThreeGibibyteBatch) {
-  Script({"5 0 1", "6 0 2147483647", "1 0 2147483647 big.bin", "2 0 1073741824", "2 0 1073741824",
-          "2 0 1073741824", "3 0 0"});
+  Script({FileCount(1), TotalBytes(2147483647), BeginFile(2147483647, "big.bin"),
+          Progress(1073741824), Progress(1073741824), Progress(1073741824), EndBatch()});
   zip_.Extract();
   EXPECT_EQ(zip_.BatchBytesDone, std::int64_t{3} << 30);
   EXPECT_EQ(zip_.TotalBytesInBatch, 2147483647);
@@ -407,7 +460,8 @@ struct HandlerError {
 };
 
 TEST_F(FakeLibraryTest, ExceptionFromHandlerReachesCallerAfterTheLibraryReturned) {
-  Script({"5 0 1", "6 0 10", "1 0 10 a.txt", "2 0 4", "2 0 6", "3 0 0"});
+  Script(
+      {FileCount(1), TotalBytes(10), BeginFile(10, "a.txt"), Progress(4), Progress(6), EndBatch()});
   zip_.FileSpecs = {"a.txt"};
   zip_.OnZEDProgressEvent = [&](TObject*, const std::string&, int, int) { throw HandlerError{42}; };
   try {
@@ -427,7 +481,7 @@ TEST_F(FakeLibraryTest, ExceptionFromHandlerReachesCallerAfterTheLibraryReturned
 
   // The next run starts clean and completes.
   zip_.OnZEDProgressEvent = nullptr;
-  Script({"5 0 1", "6 0 10", "1 0 10 a.txt", "2 0 10", "3 0 0"});
+  Script({FileCount(1), TotalBytes(10), BeginFile(10, "a.txt"), Progress(10), EndBatch()});
   EXPECT_EQ(zip_.Extract(), 0);
   EXPECT_EQ(Recorded().specs, std::vector<std::string>{"a.txt"});
   EXPECT_TRUE(zip_.FileSpecs.empty());
@@ -436,14 +490,14 @@ TEST_F(FakeLibraryTest, ExceptionFromHandlerReachesCallerAfterTheLibraryReturned
 
 TEST_F(FakeLibraryTest, ExceptionFromTheFrontEndDuringAQuestion) {
   // No answer is queued: the scripted front end raises from the input box.
-  Script({"8 0 3 secret.txt", "2 0 1"});
+  Script({PasswordRequest(3, "secret.txt"), Progress(1)});
   EXPECT_THROW(zip_.Extract(), std::logic_error);
   EXPECT_EQ(Recorded().answers, (std::vector<std::string>{"-1 0 3 secret.txt", "-1 0 1 "}));
   EXPECT_FALSE(zip_.ProgressForm);
 }
 
 TEST_F(FakeLibraryTest, ExceptionFromProcessingMessages) {
-  Script({"5 0 1", "5 0 2", "5 0 3"});
+  Script({FileCount(1), FileCount(2), FileCount(3)});
   int calls = 0;
   ui_.on_process_messages = [&] {
     if (++calls == 3) throw HandlerError{7};
@@ -522,7 +576,7 @@ TEST_P(LoadRefusedTest, RaisesAndKeepsNothingLoaded) {
   EXPECT_TRUE(ui_.progress_log.empty());
   // A sound library is loaded by the next run of the same process.
   zip_.DllDirectory = FAKE_UNZDLL_DIR;
-  Script({"5 0 1"});
+  Script({FileCount(1)});
   EXPECT_EQ(zip_.Extract(), 0);
   EXPECT_TRUE(Called());
 }
@@ -540,7 +594,7 @@ INSTANTIATE_TEST_SUITE_P(
 // The binding is shared by the process: it stays with the first library loaded until any TZip
 // is destroyed.
 TEST_F(FakeLibraryTest, BindingIsProcessWideAndFreedByAnyComponent) {
-  Script({"5 0 1"});
+  Script({FileCount(1)});
   auto first = std::make_unique<TZip>(nullptr);
   first->SetZipFileName(archive());
   first->DllDirectory = FAKE_UNZDLL_DIR;
@@ -674,7 +728,7 @@ TEST_F(FakeLibraryTest, ArchivePathWithoutFolderGivesEmptyFolderText) {
 TEST_F(FakeLibraryTest, TraceFileHoldsTheLibraryMessages) {
   const std::string trace = std::filesystem::read_symlink("/proc/self/exe").string() + ".trace";
   WriteText(trace, "old content that must go\r\n");
-  Script({"4 0 0 first message", "4 0 0 ", "5 0 1", "4 0 0 zweite Meldung é"});
+  Script({Message("first message"), Message(""), FileCount(1), Message("zweite Meldung é")});
   zip_.Trace = true;
   zip_.Extract();
   const std::string text = ReadText(trace);
@@ -695,7 +749,7 @@ TEST_F(FakeLibraryTest, TraceFileHoldsTheLibraryMessages) {
     open_in_handler = zip_.TraceStream.has_value();
     throw HandlerError{1};
   };
-  Script({"4 0 0 before", "1 0 1 a.txt", "4 0 0 after"});
+  Script({Message("before"), BeginFile(1, "a.txt"), Message("after")});
   EXPECT_THROW(zip_.Extract(), HandlerError);
   EXPECT_TRUE(open_in_handler);
   EXPECT_FALSE(zip_.TraceStream);

@@ -276,9 +276,8 @@ std::optional<std::string> TerminalUserInterface::SaveDialog(const SaveDialogReq
   // The path offered: the file name, in the initial folder unless it names a folder itself.
   std::string offered = request.file_name;
   if (offered.empty() || offered[0] != '/') {
-    std::string folder = request.initial_dir.empty() ? GetCurrentDir() : request.initial_dir;
-    if (!folder.empty() && folder.back() != '/') folder += '/';
-    offered = folder + offered;
+    offered =
+        AppendSlash(request.initial_dir.empty() ? GetCurrentDir() : request.initial_dir) + offered;
   }
   const std::string title = request.title.empty() ? "Save As" : request.title;
   const std::string prompt = input_.IsTerminal() ? title + ": " : title + " [" + offered + "]: ";

@@ -1,13 +1,13 @@
 // The drive source of the platform layer, read from a made-up mount table, sysfs tree and
 // by-label folder.
+#include "platform/drives.h"
+
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <ostream>
 
-#include <filesystem>
-
-#include "fake_system.h"
-#include "platform/drives.h"
+#include "tests/support/fake_system.h"
 
 namespace lorvante::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "fake_system.h"
+#include "tests/support/fake_system.h"
 
 #include <cstdio>
 #include <filesystem>

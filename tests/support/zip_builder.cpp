@@ -1,0 +1,213 @@
+#include "tests/support/zip_builder.h"
+
+#include <zip.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "tests/support/test_support.h"
+#include "zipformat/records.h"
+
+namespace lorvante::test {
+namespace {
+
+namespace zf = zipformat;
+
+void PutBytes(std::vector<std::uint8_t>& out, const void* data, std::size_t size) {
+  const auto* p = static_cast<const std::uint8_t*>(data);
+  out.insert(out.end(), p, p + size);
+}
+
+// The extra field of both headers: the timestamp field when the item has a Unix time.
+std::vector<std::uint8_t> TimestampField(const ZipItem& item) {
+  std::vector<std::uint8_t> extra;
+  if (item.unix_mtime) {
+    PutLE(extra, zf::kExtraTimestamp, 2);
+    PutLE(extra, 5, 2);
+    extra.push_back(1);
+    PutLE(extra, static_cast<std::uint32_t>(*item.unix_mtime), 4);
+  }
+  return extra;
+}
+
+std::vector<std::uint8_t> StoredBytes(const ZipItem& item) {
+  if (item.stored) return *item.stored;
+  return item.method == 8 ? Deflate(item.data) : item.data;
+}
+
+// What both headers say about the data.
+struct DataFields {
+  std::uint32_t crc, compressed, size;
+};
+
+DataFields FieldsOf(const ZipItem& item, std::size_t stored_size) {
+  DataFields f{};
+  f.crc = item.crc.value_or(crc32(0, item.data.data(), static_cast<uInt>(item.data.size())));
+  f.compressed = item.declared_compressed_size.value_or(static_cast<std::uint32_t>(stored_size));
+  f.size = item.declared_size.value_or(static_cast<std::uint32_t>(item.data.size()));
+  return f;
+}
+
+void PutLocalEntry(std::vector<std::uint8_t>& out, const ZipItem& item, const DataFields& f,
+                   const std::vector<std::uint8_t>& stored) {
+  const auto extra = TimestampField(item);
+  PutLE(out, zf::kLocalHeaderSignature, 4);
+  PutLE(out, 20, 2);
+  PutLE(out, item.flags, 2);
+  PutLE(out, item.method, 2);
+  PutLE(out, item.dos_time, 2);
+  PutLE(out, item.dos_date, 2);
+  PutLE(out, f.crc, 4);
+  PutLE(out, f.compressed, 4);
+  PutLE(out, f.size, 4);
+  PutLE(out, static_cast<std::uint32_t>(item.name.size()), 2);
+  PutLE(out, static_cast<std::uint32_t>(extra.size()), 2);
+  PutBytes(out, item.name.data(), item.name.size());
+  PutBytes(out, extra.data(), extra.size());
+  PutBytes(out, stored.data(), stored.size());
+}
+
+void PutCentralHeader(std::vector<std::uint8_t>& out, const ZipItem& item, const DataFields& f,
+                      std::uint32_t local_offset) {
+  std::vector<std::uint8_t> extra = TimestampField(item);
+  PutBytes(extra, item.extra.data(), item.extra.size());
+  PutLE(out, item.signature.value_or(zf::kCentralHeaderSignature), 4);
+  PutLE(out, item.made_by, 2);
+  PutLE(out, item.version_needed, 2);
+  PutLE(out, item.flags, 2);
+  PutLE(out, item.method, 2);
+  PutLE(out, item.dos_time, 2);
+  PutLE(out, item.dos_date, 2);
+  PutLE(out, f.crc, 4);
+  PutLE(out, f.compressed, 4);
+  PutLE(out, f.size, 4);
+  PutLE(out, static_cast<std::uint32_t>(item.name.size()), 2);
+  PutLE(out, static_cast<std::uint32_t>(extra.size()), 2);
+  PutLE(out, static_cast<std::uint32_t>(item.comment.size()), 2);
+  PutLE(out, item.disk_number_start, 2);
+  PutLE(out, item.internal, 2);
+  PutLE(out, item.external, 4);
+  PutLE(out, item.local_header_offset.value_or(local_offset), 4);
+  PutBytes(out, item.name.data(), item.name.size());
+  PutBytes(out, extra.data(), extra.size());
+  PutBytes(out, item.comment.data(), item.comment.size());
+}
+
+}  // namespace
+
+void PutLE(std::vector<std::uint8_t>& out, std::uint32_t value, int width) {
+  for (int i = 0; i < width; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+std::vector<std::uint8_t> Deflate(const std::vector<std::uint8_t>& data) {
+  z_stream zs{};
+  if (deflateInit2(&zs, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+    throw std::runtime_error("deflateInit2");
+  }
+  std::vector<std::uint8_t> out(deflateBound(&zs, data.size()) + 16);
+  zs.next_in = const_cast<Bytef*>(data.data());
+  zs.avail_in = static_cast<uInt>(data.size());
+  zs.next_out = out.data();
+  zs.avail_out = static_cast<uInt>(out.size());
+  if (deflate(&zs, Z_FINISH) != Z_STREAM_END) throw std::runtime_error("deflate");
+  out.resize(zs.total_out);
+  deflateEnd(&zs);
+  return out;
+}
+
+std::vector<std::uint8_t> CentralHeader(const ZipItem& item, std::uint32_t local_offset) {
+  std::vector<std::uint8_t> out;
+  PutCentralHeader(out, item, FieldsOf(item, StoredBytes(item).size()), local_offset);
+  return out;
+}
+
+std::vector<std::uint8_t> ZipLayout::Build() const {
+  std::vector<std::uint8_t> out = prefix;
+  const std::size_t base = adjust_offsets ? 0 : out.size();
+  const auto offset_of = [&](std::size_t position) {
+    return static_cast<std::uint32_t>(position - base);
+  };
+  struct Written {
+    DataFields fields;
+    std::uint32_t offset;
+  };
+  std::vector<Written> written;
+  for (const ZipItem& item : entries) {
+    const std::vector<std::uint8_t> stored = StoredBytes(item);
+    Written w{FieldsOf(item, stored.size()), 0};
+    if (item.local_of) {
+      written.push_back(written.at(*item.local_of));
+      continue;
+    }
+    w.offset = offset_of(out.size());
+    PutLocalEntry(out, item, w.fields, stored);
+    written.push_back(w);
+  }
+
+  const std::size_t central_start = out.size();
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    PutCentralHeader(out, entries[i], written[i].fields, written[i].offset);
+  }
+  const auto central_size = static_cast<std::uint32_t>(out.size() - central_start);
+
+  PutLE(out, zf::kEndRecordSignature, 4);
+  PutLE(out, this_disk, 2);
+  PutLE(out, central_dir_disk, 2);
+  const auto count = static_cast<std::uint16_t>(entries.size());
+  PutLE(out, entries_this_disk.value_or(count), 2);
+  PutLE(out, total_entries.value_or(count), 2);
+  PutLE(out, central_dir_size.value_or(central_size), 4);
+  PutLE(out, central_dir_offset.value_or(offset_of(central_start)), 4);
+  PutLE(out, comment_length.value_or(static_cast<std::uint16_t>(comment.size())), 2);
+  PutBytes(out, comment.data(), comment.size());
+  PutBytes(out, trailer.data(), trailer.size());
+  return out;
+}
+
+std::vector<std::uint8_t> BuildZip(const std::vector<ZipItem>& items, ZipLayout layout) {
+  layout.entries = items;
+  return layout.Build();
+}
+
+void WriteLibzipArchive(const std::string& path, const std::vector<LibzipItem>& items) {
+  int error = 0;
+  zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  if (archive == nullptr) throw std::runtime_error("zip_open for writing");
+  for (const LibzipItem& item : items) {
+    zip_source_t* source = zip_source_buffer(archive, item.data.data(), item.data.size(), 0);
+    const zip_int64_t index = zip_file_add(archive, item.name.c_str(), source, ZIP_FL_ENC_UTF_8);
+    if (index < 0) throw std::runtime_error("zip_file_add");
+    const auto at = static_cast<zip_uint64_t>(index);
+    zip_set_file_compression(archive, at, item.compression, 0);
+    if (item.mtime) zip_file_set_mtime(archive, at, *item.mtime, 0);
+    if (item.encryption != 0 &&
+        zip_file_set_encryption(archive, at, item.encryption, item.password.c_str()) != 0) {
+      throw std::runtime_error("zip_file_set_encryption");
+    }
+  }
+  if (zip_close(archive) != 0) throw std::runtime_error("zip_close");
+}
+
+std::vector<std::uint8_t> MakeStoredArchive(const std::vector<ZipEntry>& entries) {
+  std::vector<LibzipItem> items;
+  for (const ZipEntry& e : entries) {
+    LibzipItem& item = items.emplace_back();
+    item.name = e.name;
+    item.data.assign(e.data.begin(), e.data.end());
+    item.compression = ZIP_CM_STORE;
+    item.mtime = e.mtime;
+  }
+  TempDir dir;
+  const std::string path = dir / "a.zip";
+  WriteLibzipArchive(path, items);
+  return ReadBytes(path);
+}
+
+void DamageAt(std::vector<std::uint8_t>& bytes, const std::string& marker) {
+  const auto at = std::search(bytes.begin(), bytes.end(), marker.begin(), marker.end());
+  if (at == bytes.end()) throw std::runtime_error("marker not found: " + marker);
+  *at ^= 0x20;
+}
+
+}  // namespace lorvante::test
