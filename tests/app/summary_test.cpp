@@ -6,7 +6,7 @@
 
 #include "app/encrypt.h"
 #include "tests/app/form_fixture.h"
-#include "tests/support/zip_fixture.h"
+#include "tests/support/zip_builder.h"
 #include "ui/message_box.h"
 
 namespace lorvante {
