@@ -22,6 +22,8 @@ class QtUserInterface : public UserInterface {
   std::optional<std::string> OpenDialog(const OpenDialogRequest& request) override;
   // A desktop notification through the session bus; nothing when no service answers at once.
   void Notify(const Notification& notification) override;
+  // Nothing per entry: the window keeps its flow; the end of the run tells what failed.
+  void ReportSkippedEntry(const SkippedEntryNotice&) override {}
   void ProcessMessages() override;
   ScreenRect AvailableGeometry() override;
 };
