@@ -13,16 +13,31 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Start Xvfb on a free display number, which it reports itself.
-exec {display_fd}<> <(:)
-Xvfb -displayfd "$display_fd" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-read -r -t 20 display_number <&"$display_fd"
-export DISPLAY=":$display_number"
-# The server reports its number as it starts; wait until it answers requests.
-for i in $(seq 1 100); do
-  xdpyinfo >/dev/null 2>&1 && break
-  sleep 0.1
+# Start Xvfb on a free display number, which it reports itself. Servers started at the same
+# moment by other tests may race for a number; a start that reports none or does not answer is
+# tried again.
+start_xvfb() {
+  local display_fd display_number="" i
+  exec {display_fd}<> <(:)
+  Xvfb -displayfd "$display_fd" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  read -r -t 20 display_number <&"$display_fd" || true
+  exec {display_fd}>&-
+  [ -n "$display_number" ] || return 1
+  export DISPLAY=":$display_number"
+  # The server reports its number as it starts; wait until it answers requests.
+  for i in $(seq 1 100); do
+    xdpyinfo >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  return 1
+}
+for attempt in 1 2 3; do
+  start_xvfb && break
+  kill "$xvfb_pid" 2>/dev/null || true
+  xvfb_pid=
+  [ "$attempt" -lt 3 ] || { echo "FAIL: no X server: $(cat "$work/xvfb.log")" >&2; exit 1; }
+  sleep 1
 done
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 
