@@ -153,6 +153,7 @@ class Batch {
   std::optional<std::string> given_;   // the password of the call record
   std::optional<std::string> worked_;  // the last password that opened an entry
   std::int32_t done_ = 0;
+  bool tried_ = false;  // the current entry was read once already
 };
 
 std::int32_t Batch::RefuseRun(const std::string& name, int reason, const std::string& detail) {
@@ -211,7 +212,11 @@ void Batch::Skip(const Job& job, int reason, const std::string& detail) {
 
 ReadResult Batch::Attempt(Job& job, const char* password, TempFile* temp, EntryProgress& progress) {
   Failure failure;
-  if (temp != nullptr && !temp->Rewind(failure)) return {ReadStatus::kWriteFailed, failure};
+  // The file is emptied for another try; the first finds it empty.
+  if (temp != nullptr && tried_ && !temp->Rewind(failure)) {
+    return {ReadStatus::kWriteFailed, failure};
+  }
+  tried_ = true;
   progress.Restart();
   const int out_fd = temp != nullptr ? temp->fd() : -1;
   if (job.through_libzip) {
@@ -316,6 +321,7 @@ bool Batch::KeepData(const Job& job, const ReadResult& result) {
 
 void Batch::ReadData(Job& job, TempFile* temp) {
   EntryProgress progress(host_);
+  tried_ = false;
   const bool encrypted = (job.entry->flags & lorvante::zipformat::kFlagEncrypted) != 0;
   const std::optional<ReadResult> result =
       encrypted ? ReadEncrypted(job, temp, progress) : Attempt(job, nullptr, temp, progress);
