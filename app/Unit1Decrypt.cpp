@@ -2,6 +2,7 @@
 #include <array>
 #include <cstdio>
 #include <exception>
+#include <vector>
 
 #include "app/Unit1.h"
 #include "app/key.h"
@@ -14,7 +15,11 @@
 namespace lorvante {
 namespace {
 
+// The unit of decryption: every chunk but the last is this long.
 constexpr std::size_t kChunkSize = 4096;
+// The file is read and written in blocks of whole chunks, so that a large input costs few system
+// calls; the chunks within a block are decrypted as before.
+constexpr std::size_t kBlockSize = 256 * kChunkSize;
 
 // Raises "<call>: ErrorCode: 0x.. - text" when `code` reports a failure.
 void Check(const char* call, std::uint32_t code) {
@@ -72,12 +77,19 @@ bool TForm1::DecryptFile(const std::string& key, const std::string& input_file,
     if (IsZipPayload) input.Seek(kZipTagSize, SEEK_SET);
     FileStream temp = CreatePrivateFile(temp_file);
 
-    std::array<std::uint8_t, kChunkSize> buffer;
+    std::vector<std::uint8_t> buffer(kBlockSize);
     for (;;) {
       const std::size_t n = input.Read(buffer.data(), buffer.size());
-      Check("CryptDecrypt", cipher->Decrypt(buffer.data(), n));
-      temp.WriteBuffer(buffer.data(), n);
-      if (n < kChunkSize) break;
+      // The whole chunks come first; the last chunk (shorter, or empty) is decrypted after they
+      // were written, so that its failure leaves them in the file.
+      const std::size_t whole = n == kBlockSize ? n : n - n % kChunkSize;
+      Check("CryptDecrypt", cipher->Decrypt(buffer.data(), whole));
+      temp.WriteBuffer(buffer.data(), whole);
+      if (n < kBlockSize) {
+        Check("CryptDecrypt", cipher->Decrypt(buffer.data() + whole, n - whole));
+        temp.WriteBuffer(buffer.data() + whole, n - whole);
+        break;
+      }
     }
 
     std::array<std::uint8_t, 10> head{};

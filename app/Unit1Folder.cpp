@@ -37,7 +37,7 @@ bool TForm1::ExportFolder(const std::string& archive, const std::string& initial
   const int written = zip->Extract();
   if (zip->ErrorCount != 0) return false;
   // A run the user stopped ends as silently as a cancelled picker.
-  if (!zip->Cancel) AnnounceFilesExtracted(written, target);
+  if (!zip->Cancel) AnnounceFilesExtracted(written, target, zip->SkippedReasons);
   return true;
 }
 

@@ -4,6 +4,7 @@
 #include "platform/format.h"
 #include "platform/paths.h"
 #include "ui/application.h"
+#include "unzdll/unzdll_api.h"
 
 namespace lorvante {
 namespace {
@@ -14,7 +15,56 @@ std::string WithoutFinalSlash(std::string path) {
   return path;
 }
 
+const char* ReasonWords(int reason) {
+  switch (reason) {
+    case UNZ_SKIP_KEPT_EXISTING:
+      return messages::kSkipKeptExisting;
+    case UNZ_SKIP_NO_TARGET:
+      return messages::kSkipNoTarget;
+    case UNZ_SKIP_NO_PASSWORD:
+      return messages::kSkipNoPassword;
+    case UNZ_SKIP_WRONG_PASSWORD:
+      return messages::kSkipWrongPassword;
+    case UNZ_SKIP_CRC_ERROR:
+      return messages::kSkipCrcError;
+    case UNZ_SKIP_UNSUPPORTED:
+      return messages::kSkipUnsupported;
+    case UNZ_SKIP_CANNOT_WRITE:
+      return messages::kSkipCannotWrite;
+    case UNZ_SKIP_DAMAGED:
+      return messages::kSkipDamaged;
+    case UNZ_SKIP_UNSAFE:
+      return messages::kSkipUnsafe;
+    case UNZ_SKIP_STOPPED:
+      return messages::kSkipStopped;
+    default:
+      return nullptr;
+  }
+}
+
 }  // namespace
+
+std::string NotExtractedText(const std::map<int, int>& skipped) {
+  std::string list;
+  const auto add = [&list](int count, const char* words) {
+    if (!list.empty()) list += ", ";
+    list += std::to_string(count) + " " + words;
+  };
+  // Reasons without words of their own are counted together, after the named ones.
+  int total = 0;
+  int other = 0;
+  for (const auto& [reason, count] : skipped) {
+    if (count <= 0) continue;
+    total += count;
+    if (const char* words = ReasonWords(reason))
+      add(count, words);
+    else
+      other += count;
+  }
+  if (other > 0) add(other, messages::kSkipOther);
+  if (total == 0) return {};
+  return Format(messages::kNotExtracted, {total, list});
+}
 
 void AnnounceTextSaved(const std::string& file) {
   const std::string full = ExpandFileName(file);
@@ -22,10 +72,12 @@ void AnnounceTextSaved(const std::string& file) {
                            WithoutFinalSlash(ExtractFilePath(full))});
 }
 
-void AnnounceFilesExtracted(int count, const std::string& folder) {
+void AnnounceFilesExtracted(int count, const std::string& folder,
+                            const std::map<int, int>& skipped) {
   const std::string full = WithoutFinalSlash(ExpandFileName(folder));
   Application.UI().Notify(
-      {Application.Title, Format(messages::kFilesExtracted, {count, full}), full});
+      {Application.Title,
+       Format(messages::kFilesExtracted, {count, full}) + NotExtractedText(skipped), full});
 }
 
 }  // namespace lorvante

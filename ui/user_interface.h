@@ -45,6 +45,14 @@ struct Notification {
   std::string folder;   // the folder that holds the result, offered to be opened
 };
 
+// An entry of an archive that was not extracted, and why, in plain words. It is no question:
+// the terminal names it on a line of its own, a window front end keeps its flow and shows nothing.
+struct SkippedEntryNotice {
+  std::string caption;  // the application title
+  std::string entry;    // the entry as the unzip library names it
+  std::string reason;   // "not extracted: wrong password"
+};
+
 // What the folder dialog is asked to show.
 struct FolderDialogRequest {
   std::string title;        // empty: the dialog's standard caption
@@ -135,6 +143,9 @@ class UserInterface {
   // Tells the user that a conversion worked. Never waits for the user, never more than a moment
   // for anything else; a front end that cannot show it drops it silently.
   virtual void Notify(const Notification& notification) = 0;
+
+  // Tells the user that an entry was not extracted. Never waits for the user.
+  virtual void ReportSkippedEntry(const SkippedEntryNotice& notice) = 0;
 
   // The part of the primary screen that windows may use (without panels and docks); an empty
   // rectangle from a front end without screens.

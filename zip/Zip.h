@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -171,6 +172,9 @@ class TZip : public TComponent {
   int TotalBytesInBatch = 0;
   std::int64_t BatchBytesDone = 0;  // summed in 64 bits: a batch may report more than announced
   int SkippedCount = 0;
+  // The entries of the batch that were not extracted, counted by skip reason (a UNZ_SKIP_ code).
+  // Each is also reported to the user and written to the trace file, with its reason in words.
+  std::map<int, int> SkippedReasons;
 
   // The bar's range: it always runs from 0 to this, whatever the batch size.
   static constexpr int kProgressMax = 65535;
@@ -179,12 +183,15 @@ class TZip : public TComponent {
   void HandleAction(TUnzipCallbackInfo& info);
   // A batch of `total_bytes` begins: its counts start again and the bar is scaled to it.
   void StartBatch(int total_bytes);
+  // The library skipped the entry it names `name` for `reason` (a UNZ_SKIP_ code).
+  void EntrySkipped(int reason, const std::string& name);
   void AskPassword(TUnzipCallbackInfo& info, const std::string& name);
   void AskDamaged(TUnzipCallbackInfo& info, const std::string& name);
   void DecideOverwrite(TUnzipCallbackInfo& info, const std::string& name);
   // Hides the progress window around a question and shows it again unless cancelled.
   int Question(const std::function<int()>& ask);
   std::exception_ptr pending_exception_;
+  int begun_files_ = 0;  // files begun in this batch: where the library's entry lies in FileList
 
   // Resets what a listing fills in.
   void ResetDirectory();

@@ -6,6 +6,7 @@
 #include "ui/application.h"
 #include "ui/message_box.h"
 #include "zip/Zip.h"
+#include "zip/skip_reasons.h"
 #include "zip/zip_messages.h"
 
 namespace lorvante {
@@ -35,6 +36,7 @@ void TZip::HandleAction(TUnzipCallbackInfo& info) {
                          strnlen(info.NameOrMessage, sizeof info.NameOrMessage));
   switch (info.ActionCode) {
     case UNZ_ACTION_BEGIN_FILE:
+      ++begun_files_;
       CurrentFile = text;
       if (OnZEDBeginFileEvent) {
         OnZEDBeginFileEvent(this, CurrentFile, info.Value, BatchCount, TotalBytesInBatch);
@@ -76,12 +78,9 @@ void TZip::HandleAction(TUnzipCallbackInfo& info) {
     case UNZ_ACTION_TARGET_EXISTS:
       DecideOverwrite(info, text);
       break;
-    case UNZ_ACTION_SKIPPED: {
-      ++SkippedCount;
-      const int reason = info.Value & 0xFF;
-      if (reason >= UNZ_SKIP_FIRST_ERROR && reason <= UNZ_SKIP_LAST_ERROR) ++ErrorCount;
+    case UNZ_ACTION_SKIPPED:
+      EntrySkipped(info.Value & 0xFF, text);
       break;
-    }
     default:
       break;
   }
@@ -92,9 +91,29 @@ void TZip::StartBatch(int total_bytes) {
   BatchBytesDone = 0;
   SkippedCount = 0;
   ErrorCount = 0;
+  SkippedReasons.clear();
+  begun_files_ = 0;
   ProgressScale =
       total_bytes == 0 ? 1.0f : static_cast<float>(static_cast<double>(kProgressMax) / total_bytes);
   if (ShowProgressDialog && ProgressForm) ProgressForm->SetProgressMax(kProgressMax);
+}
+
+void TZip::EntrySkipped(int reason, const std::string& name) {
+  ++SkippedCount;
+  if (reason >= UNZ_SKIP_FIRST_ERROR && reason <= UNZ_SKIP_LAST_ERROR) ++ErrorCount;
+  ++SkippedReasons[reason];
+  // The library names the method only in its trace message; the entry's own header has it.
+  const TFileInfo* entry = nullptr;
+  if (reason == UNZ_SKIP_UNSUPPORTED) {
+    const auto hint = static_cast<std::size_t>(std::max(begun_files_ - 1, 0));
+    entry = FindWrittenEntry(FileList, name, (ExtractOptions & kExtractKeepFolders) != 0, hint);
+  }
+  const std::string why = SkipReasonText(reason, entry);
+  if (TraceStream) {
+    const std::string line = "\"" + name + "\": " + why + "\r\n";
+    TraceStream->WriteBuffer(line.data(), line.size());
+  }
+  Application.UI().ReportSkippedEntry({Application.Title, name, why});
 }
 
 int TZip::Question(const std::function<int()>& ask) {

@@ -44,6 +44,9 @@ class AnsweringUserInterface : public UserInterface {
     return nullptr;
   }
   void ProcessMessages() override {}
+  std::optional<std::string> OpenDialog(const OpenDialogRequest&) override { return {}; }
+  void Notify(const Notification&) override {}
+  void ReportSkippedEntry(const SkippedEntryNotice&) override {}
 
   std::string output;
   int messages = 0;

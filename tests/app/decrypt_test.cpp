@@ -20,11 +20,14 @@ std::vector<std::uint8_t> ZipLike(std::size_t size) {
   return data;
 }
 
-// Ciphertext lengths around the 4096-byte chunks, including exact multiples that end with an
-// empty read.
+// Ciphertext lengths around the 4096-byte chunks and the 1 MiB blocks they are read in,
+// including exact multiples that end with an empty read.
 TEST_F(Decrypt, TheWholeCiphertextLandsInTheTemporaryFile) {
   auto form = MakeForm("x");
-  for (const std::size_t size : {8u, 4088u, 4096u, 4104u, 8192u, 12296u}) {
+  constexpr std::size_t kMiB = 1 << 20;
+  for (const std::size_t size : {std::size_t{8}, std::size_t{4088}, std::size_t{4096},
+                                 std::size_t{4104}, std::size_t{8192}, std::size_t{12296}, kMiB,
+                                 kMiB + 8, 2 * kMiB, 2 * kMiB + 4096 + 8}) {
     const auto payload = ZipLike(size);
     const std::string input = Encrypted("in", payload, true);
     const std::string temp = TempFolder() + "in";
@@ -46,17 +49,21 @@ TEST_F(Decrypt, TaggedFileOfTenBytesHasAnEmptyPayloadThatFailsTheCheck) {
 }
 
 TEST_F(Decrypt, LengthNotAMultipleOfEightFailsOnTheLastChunkKeepingEarlierOnes) {
-  auto form = MakeForm("x");
-  auto cipher = EncryptPayload(ZipLike(8192), false);
-  cipher.resize(8192 + 5, 0xAA);
-  WriteBytes(dir / "odd", cipher);
-  const std::string temp = TempFolder() + "odd";
-  EXPECT_FALSE(form->DecryptInput(dir / "odd", temp, form->BuildKey()));
-  EXPECT_EQ(ui.MessageTexts(),
-            std::vector<std::string>{"CryptDecrypt: ErrorCode: 0x80090005 - Bad Data."});
-  const auto kept = ReadBytes(temp);
-  EXPECT_EQ(kept.size(), 8192u);
-  EXPECT_EQ(std::vector<std::uint8_t>(kept.begin(), kept.begin() + 4), Bytes("PK\3\4"));
+  // Within the first block read, and after a whole block.
+  for (const std::size_t whole : {std::size_t{8192}, std::size_t{(1 << 20) + 4096}}) {
+    SCOPED_TRACE(whole);
+    ui.shown.clear();
+    auto form = MakeForm("x");
+    auto cipher = EncryptPayload(ZipLike(whole), false);
+    cipher.resize(whole + 5, 0xAA);
+    WriteBytes(dir / "odd", cipher);
+    const std::string temp = TempFolder() + "odd";
+    EXPECT_FALSE(form->DecryptInput(dir / "odd", temp, form->BuildKey()));
+    EXPECT_EQ(ui.MessageTexts(),
+              std::vector<std::string>{"CryptDecrypt: ErrorCode: 0x80090005 - Bad Data."});
+    const auto kept = ReadBytes(temp);
+    EXPECT_EQ(kept, ZipLike(whole));
+  }
 }
 
 TEST_F(Decrypt, PrivateFileModeAndAnOldLargerTemporaryFileIsTruncated) {

@@ -103,6 +103,32 @@ TEST_F(Terminal, TaggedFileIsExtractedWithAQuestionAnswered) {
   EXPECT_FALSE(std::filesystem::exists(target + "/adatok/rossz.txt"));
 }
 
+// An entry in a method that the unzip library cannot read is named on the error output with
+// its method; the other entries are extracted, and the export ends with the driver's message.
+TEST_F(Terminal, EntryInAnUnsupportedMethodIsNamedWithItsMethod) {
+  std::vector<test::ZipItem> items(2);
+  items[0].name = "adatok/jó.txt";
+  items[0].data = Bytes("rendben");
+  items[0].method = 8;
+  items[1].name = "adatok/régi.ppmd";
+  items[1].data = Bytes("arbitrary bytes standing for PPMd data");
+  items[1].method = 98;
+  const std::string input = machine.dir() / "adatok.zip.des";
+  test::WriteBytes(input, EncryptPayload(test::BuildZip(items), true));
+  const std::string target = machine.dir() / "cel";
+  std::filesystem::create_directory(target);
+  const auto run = machine.Run({input}, target + "\n");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.err.find("LORVANTE: \"adatok/régi.ppmd\": not extracted: compression method 98 "
+                         "(PPMd) is not supported\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("LORVANTE: Az állomány kitömörítése sikertelen.\n"), std::string::npos)
+      << run.err;
+  EXPECT_EQ(test::ReadText(target + "/adatok/jó.txt"), "rendben");
+  EXPECT_FALSE(std::filesystem::exists(target + "/adatok/régi.ppmd"));
+}
+
 // A tagged file whose zip has LZMA entries, as Python's zipfile writes them (with the end
 // marker): every file extracted byte for byte through the whole program.
 TEST_F(Terminal, TaggedFileWithLzmaEntriesIsExtracted) {

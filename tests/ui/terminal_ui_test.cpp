@@ -438,5 +438,37 @@ TEST_F(PipedTerminal, NotificationKeepsAProgressLineOutOfItsWay) {
   EXPECT_TRUE(Contains(Output(), "\nLORVANTE: 1 állomány kibontva ide: /out\n"));
 }
 
+// ---- entries not extracted -----------------------------------------------------------------
+
+TEST_F(PipedTerminal, SkippedEntryIsOneLineNamingTheEntryAndTheReason) {
+  auto& ui = Ui("kept\n");
+  ui.ReportSkippedEntry({"LORVANTE", "adatok/régi.bin",
+                         "not extracted: compression method 98 (PPMd) is not supported"});
+  ui.ReportSkippedEntry({"LORVANTE", "titok.txt", "not extracted: wrong password"});
+  // A name refused for its control characters is shown, but neither breaks the line nor
+  // reaches the terminal as an escape sequence.
+  ui.ReportSkippedEntry(
+      {"LORVANTE", "két\nsor\x1b[2J\x7f", "not extracted: unsafe name or entry type"});
+  EXPECT_EQ(Output(),
+            "LORVANTE: \"adatok/régi.bin\": not extracted: compression method 98 (PPMd) is not "
+            "supported\n"
+            "LORVANTE: \"titok.txt\": not extracted: wrong password\n"
+            "LORVANTE: \"két?sor?[2J?\": not extracted: unsafe name or entry type\n");
+  // Nothing was read: the answer is still there for the next question.
+  EXPECT_EQ(ui.InputBox("LORVANTE", "Password", "", true), "kept");
+}
+
+TEST_F(PipedTerminal, SkippedEntryKeepsAProgressLineOutOfItsWay) {
+  auto& ui = Ui("");
+  auto progress = ui.CreateProgressDisplay({});
+  progress->SetMessage("a.txt");
+  progress->Show();
+  ui.ReportSkippedEntry({"LORVANTE", "b.txt", "not extracted: the data are damaged"});
+  progress.reset();
+  EXPECT_TRUE(
+      Contains(Output(), "a.txt 0%\nLORVANTE: \"b.txt\": not extracted: the data are damaged\n"))
+      << Output();
+}
+
 }  // namespace
 }  // namespace lorvante

@@ -757,5 +757,170 @@ TEST_F(FakeLibraryTest, TraceFileHoldsTheLibraryMessages) {
   std::filesystem::remove(trace);
 }
 
+// ---------------------------------------------------------------------------------------------
+// Entries not extracted: each one reaches the front end once, named with its reason in words,
+// and the trace file; the batch counts them by reason.
+
+std::vector<std::string> Notices(const ScriptedUserInterface& ui) {
+  std::vector<std::string> out;
+  for (const SkippedEntryNotice& notice : ui.skipped_entries) {
+    EXPECT_EQ(notice.caption, "LORVANTE");
+    out.push_back(notice.entry + " | " + notice.reason);
+  }
+  return out;
+}
+
+TEST_F(FakeLibraryTest, EverySkipReasonIsNamedInWords) {
+  std::vector<std::string> script = {FileCount(12), TotalBytes(0)};
+  for (int reason = 1; reason <= 11; ++reason) {
+    const std::string name = "e" + std::to_string(reason) + ".bin";  // not in the archive
+    script.push_back(BeginFile(0, name));
+    script.push_back(Skipped(reason, name));
+  }
+  // Only the low byte of the value is the reason.
+  script.push_back(Skipped(0x1200 | UNZ_SKIP_WRONG_PASSWORD, "high.bin"));
+  script.push_back(EndBatch());
+  Script(script);
+  zip_.Extract();
+  EXPECT_EQ(Notices(ui_), (std::vector<std::string>{
+                              "e1.bin | not extracted: the existing file was kept",
+                              "e2.bin | not extracted: there is no file to freshen",
+                              "e3.bin | not extracted: no password was given",
+                              "e4.bin | not extracted: wrong password",
+                              "e5.bin | not extracted: the data fail their CRC check",
+                              "e6.bin | not extracted: its compression or encryption method is "
+                              "not supported",
+                              "e7.bin | not extracted: the file cannot be written",
+                              "e8.bin | not extracted: the data are damaged",
+                              "e9.bin | not extracted: unsafe name or entry type",
+                              "e10.bin | not extracted: the run was stopped",
+                              "e11.bin | not extracted (reason 11)",
+                              "high.bin | not extracted: wrong password",
+                          }));
+  EXPECT_EQ(zip_.SkippedReasons, (std::map<int, int>{{1, 1},
+                                                     {2, 1},
+                                                     {3, 1},
+                                                     {4, 2},
+                                                     {5, 1},
+                                                     {6, 1},
+                                                     {7, 1},
+                                                     {8, 1},
+                                                     {9, 1},
+                                                     {10, 1},
+                                                     {11, 1}}));
+  EXPECT_EQ(zip_.SkippedCount, 12);
+  EXPECT_EQ(zip_.ErrorCount, 7);
+  EXPECT_EQ(Shown(), std::vector<std::string>{});  // no question, no box
+
+  // The next batch counts afresh.
+  Script({FileCount(1), TotalBytes(0), BeginFile(0, "x"), Skipped(UNZ_SKIP_NO_PASSWORD, "x")});
+  zip_.Extract();
+  EXPECT_EQ(zip_.SkippedReasons, (std::map<int, int>{{UNZ_SKIP_NO_PASSWORD, 1}}));
+  EXPECT_EQ(ui_.skipped_entries.size(), 13u);
+}
+
+// The library names only the reason; the method of an entry skipped as unsupported is taken
+// from its central header, found by the name the library gives it.
+class UnsupportedMethodTest : public FakeLibraryTest {
+ protected:
+  UnsupportedMethodTest() {
+    std::vector<ZipItem> items(9);
+    const auto item = [&](std::size_t i, const char* name, std::uint16_t method) {
+      items[i].name = name;
+      items[i].method = method;
+      items[i].data = Bytes("data of " + std::string(name));
+    };
+    item(0, "plain.txt", 8);
+    item(1, "dir/ppmd.bin", 98);
+    item(2, "./odd//lzma.bin", 14);
+    item(3, "dup.bin", 8);
+    item(4, "dup.bin", 98);
+    item(5, "aes.bin", 99);
+    // The AES block: id 0x9901, 7 bytes: version 2, "AE", strength 3, method 98.
+    items[5].extra = std::string(
+        "\x01\x99\x07\x00\x02\x00"
+        "AE\x03\x62\x00",
+        11);
+    item(6, "aes-without-block.bin", 99);
+    item(7, "strong.bin", 8);
+    items[7].flags = 0x41;  // encrypted with the format's strong encryption
+    item(8, "odd-method.bin", 77);
+    WriteBytes(archive(), BuildZip(items));
+    zip_.SetZipFileName(archive());
+    zip_.DllDirectory = FAKE_UNZDLL_DIR;
+    zip_.ExtractDir = dir_ / "out";
+  }
+
+  // A batch in which the library begins every entry in `names` (as it names them) and skips
+  // every one but the first and the fourth (plain.txt, the first dup.bin) as unsupported.
+  void RunBatch(const std::vector<std::string>& names) {
+    std::vector<std::string> script = {FileCount(static_cast<int>(names.size())), TotalBytes(0)};
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      script.push_back(BeginFile(0, names[i]));
+      if (i != 0 && i != 3) script.push_back(Skipped(UNZ_SKIP_UNSUPPORTED, names[i]));
+    }
+    script.push_back(EndBatch());
+    Script(script);
+    zip_.Extract();
+  }
+};
+
+TEST_F(UnsupportedMethodTest, MethodIsNamedFromTheEntrysHeader) {
+  zip_.ExtractOptions = kExtractUpdate | kExtractKeepFolders;
+  RunBatch({"plain.txt", "dir/ppmd.bin", "odd/lzma.bin", "dup.bin", "dup.bin", "aes.bin",
+            "aes-without-block.bin", "strong.bin", "odd-method.bin"});
+  EXPECT_EQ(Notices(ui_),
+            (std::vector<std::string>{
+                "dir/ppmd.bin | not extracted: compression method 98 (PPMd) is not supported",
+                "odd/lzma.bin | not extracted: compression method 14 (LZMA) is not supported",
+                // the second of two entries of one name: its own method, not the first one's
+                "dup.bin | not extracted: compression method 98 (PPMd) is not supported",
+                "aes.bin | not extracted: compression method 98 (PPMd) is not supported",
+                "aes-without-block.bin | not extracted: its encryption method is not supported",
+                "strong.bin | not extracted: its encryption method is not supported",
+                "odd-method.bin | not extracted: compression method 77 is not supported",
+            }));
+  EXPECT_EQ(zip_.SkippedReasons, (std::map<int, int>{{UNZ_SKIP_UNSUPPORTED, 7}}));
+}
+
+TEST_F(UnsupportedMethodTest, FlatExtractionNamesEntriesWithoutTheirFolders) {
+  zip_.ExtractOptions = kExtractUpdate;
+  RunBatch({"plain.txt", "ppmd.bin", "lzma.bin", "dup.bin"});
+  EXPECT_EQ(Notices(ui_),
+            (std::vector<std::string>{
+                "ppmd.bin | not extracted: compression method 98 (PPMd) is not supported",
+                "lzma.bin | not extracted: compression method 14 (LZMA) is not supported",
+            }));
+}
+
+TEST_F(UnsupportedMethodTest, TraceFileListsTheSkippedEntries) {
+  const std::string trace = std::filesystem::read_symlink("/proc/self/exe").string() + ".trace";
+  zip_.Trace = true;
+  zip_.ExtractOptions = kExtractUpdate | kExtractKeepFolders;
+  Script({FileCount(2), TotalBytes(0), BeginFile(0, "plain.txt"), BeginFile(0, "dir/ppmd.bin"),
+          Message("library's own words"), Skipped(UNZ_SKIP_UNSUPPORTED, "dir/ppmd.bin"),
+          Skipped(UNZ_SKIP_WRONG_PASSWORD, "plain.txt"), EndBatch()});
+  zip_.Extract();
+  const std::string text = ReadText(trace);
+  std::filesystem::remove(trace);
+  EXPECT_EQ(text,
+            "library's own words\r\n"
+            "\"dir/ppmd.bin\": not extracted: compression method 98 (PPMd) is not supported\r\n"
+            "\"plain.txt\": not extracted: wrong password\r\n");
+  EXPECT_EQ(ui_.skipped_entries.size(), 2u);
+}
+
+// After Cancel nothing is handled, so nothing more is reported.
+TEST_F(FakeLibraryTest, NothingIsReportedAfterCancel) {
+  ui_.on_process_messages = [this] {
+    if (ui_.skipped_entries.size() == 1) ui_.PressProgressCancel();
+  };
+  Script({FileCount(2), TotalBytes(0), BeginFile(0, "a"), Skipped(UNZ_SKIP_DAMAGED, "a"),
+          BeginFile(0, "b"), Skipped(UNZ_SKIP_STOPPED, "b"), EndBatch()});
+  zip_.Extract();
+  EXPECT_EQ(Notices(ui_), std::vector<std::string>{"a | not extracted: the data are damaged"});
+  EXPECT_EQ(zip_.SkippedCount, 1);
+}
+
 }  // namespace
 }  // namespace lorvante::test

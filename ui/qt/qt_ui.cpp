@@ -123,13 +123,7 @@ std::optional<std::string> QtUserInterface::SaveDialog(const SaveDialogRequest& 
   dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwrite_prompt);
   if (!request.title.empty()) dialog.setWindowTitle(ToQt(request.title));
   dialog.setDefaultSuffix(ToQt(request.default_suffix));
-  QStringList filters;
-  for (const auto& [text, pattern] : request.filters) {
-    // Qt reads the patterns from the parentheses at the end of an entry.
-    const QString entry = ToQt(text);
-    const QString patterns = ToQt("(" + pattern + ")");
-    filters << (entry.endsWith(patterns) ? entry : entry + " " + patterns);
-  }
+  const QStringList filters = NameFilters(request.filters);
   dialog.setNameFilters(filters);
   if (request.filter_index >= 1 && request.filter_index <= filters.size()) {
     dialog.selectNameFilter(filters[request.filter_index - 1]);
@@ -143,6 +137,21 @@ std::optional<std::string> QtUserInterface::SaveDialog(const SaveDialogRequest& 
     dialog.adjustSize();
     dialog.setFixedSize(dialog.size());
   }
+  return RunFileDialog(dialog);
+}
+
+QStringList NameFilters(const std::vector<std::pair<std::string, std::string>>& filters) {
+  QStringList entries;
+  for (const auto& [text, pattern] : filters) {
+    // Qt reads the patterns from the parentheses at the end of an entry.
+    const QString entry = ToQt(text);
+    const QString patterns = ToQt("(" + pattern + ")");
+    entries << (entry.endsWith(patterns) ? entry : entry + " " + patterns);
+  }
+  return entries;
+}
+
+std::optional<std::string> RunFileDialog(QFileDialog& dialog) {
   // Placed once it has been laid out and is about to appear.
   struct Placer : QObject {
     bool eventFilter(QObject* object, QEvent* event) override {

@@ -1,8 +1,11 @@
 // The Qt front end: real message boxes and dialogs of Qt Widgets.
 #pragma once
 
+#include <QStringList>
+
 #include "ui/user_interface.h"
 
+class QFileDialog;
 class QWidget;
 
 namespace lorvante {
@@ -19,6 +22,8 @@ class QtUserInterface : public UserInterface {
   std::optional<std::string> OpenDialog(const OpenDialogRequest& request) override;
   // A desktop notification through the session bus; nothing when no service answers at once.
   void Notify(const Notification& notification) override;
+  // Nothing per entry: the window keeps its flow; the end of the run tells what failed.
+  void ReportSkippedEntry(const SkippedEntryNotice&) override {}
   void ProcessMessages() override;
   ScreenRect AvailableGeometry() override;
 };
@@ -27,5 +32,11 @@ class QtUserInterface : public UserInterface {
 // of the active window (of `main_window` when none is active; the primary monitor when there is
 // neither), its top edge a third of (monitor height - window height) below the monitor's top.
 void PlaceFileDialog(QWidget& dialog, const QWidget* main_window);
+
+// The name filters of a file dialog: "text (patterns)" for each (text, patterns) pair.
+QStringList NameFilters(const std::vector<std::pair<std::string, std::string>>& filters);
+
+// Runs a file dialog, placed as above when it appears. The file chosen, or nothing on Cancel.
+std::optional<std::string> RunFileDialog(QFileDialog& dialog);
 
 }  // namespace lorvante

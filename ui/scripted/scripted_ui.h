@@ -52,6 +52,9 @@ class ScriptedUserInterface : public UserInterface {
   // The notifications sent, in order (they ask nothing, so they are kept apart from `shown`).
   std::vector<Notification> notifications;
 
+  // The entries reported as not extracted, in order (kept apart from `shown` as well).
+  std::vector<SkippedEntryNotice> skipped_entries;
+
   // What the progress displays were told, one line a call: "max 65535", "pos 12",
   // "message name", "show", "hide", "free".
   std::vector<std::string> progress_log;
@@ -72,6 +75,9 @@ class ScriptedUserInterface : public UserInterface {
       std::function<void()> cancel_click) override;
   std::optional<std::string> OpenDialog(const OpenDialogRequest& request) override;
   void Notify(const Notification& notification) override { notifications.push_back(notification); }
+  void ReportSkippedEntry(const SkippedEntryNotice& notice) override {
+    skipped_entries.push_back(notice);
+  }
   void ProcessMessages() override;
   ScreenRect AvailableGeometry() override { return available_geometry; }
 

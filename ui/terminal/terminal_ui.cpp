@@ -71,6 +71,16 @@ std::string Labelled(const std::string& caption, const std::string& text) {
   return caption.empty() ? text : caption + ": " + text;
 }
 
+// `text` with every control character (a line break, an escape sequence) shown as '?': a name
+// taken from an archive must neither break the line nor drive the terminal.
+std::string Printable(std::string text) {
+  for (char& c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f) c = '?';
+  }
+  return text;
+}
+
 struct Choice {
   const char* word;
   int result;
@@ -356,6 +366,11 @@ void TerminalUserInterface::Notify(const Notification& notification) {
   std::string line = Labelled(notification.summary, notification.body);
   std::replace(line.begin(), line.end(), '\n', ' ');
   Show(line + "\n");
+  if (progress_ != nullptr) progress_->Draw();
+}
+
+void TerminalUserInterface::ReportSkippedEntry(const SkippedEntryNotice& notice) {
+  Show(Labelled(notice.caption, Printable("\"" + notice.entry + "\": " + notice.reason)) + "\n");
   if (progress_ != nullptr) progress_->Draw();
 }
 

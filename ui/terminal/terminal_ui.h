@@ -39,6 +39,8 @@ class TerminalUserInterface : public UserInterface {
   std::optional<std::string> OpenDialog(const OpenDialogRequest& request) override;
   // One line: "caption: body".
   void Notify(const Notification& notification) override;
+  // One line: "caption: \"entry\": reason", control characters of the name shown as '?'.
+  void ReportSkippedEntry(const SkippedEntryNotice& notice) override;
   void ProcessMessages() override;
 
  private:

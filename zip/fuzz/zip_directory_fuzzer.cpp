@@ -29,6 +29,7 @@ class CancellingUserInterface : public UserInterface {
   void RunFolderDialog(const FolderDialogRequest&, FolderDialogClient&) override {}
   std::optional<std::string> OpenDialog(const OpenDialogRequest&) override { return {}; }
   void Notify(const Notification&) override {}
+  void ReportSkippedEntry(const SkippedEntryNotice&) override {}
   std::unique_ptr<ProgressDisplay> CreateProgressDisplay(std::function<void()>) override {
     return nullptr;
   }

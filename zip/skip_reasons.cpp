@@ -1,0 +1,110 @@
+#include "zip/skip_reasons.h"
+
+#include <algorithm>
+#include <span>
+
+#include "codecs/zip_methods.h"
+#include "platform/byte_cursor.h"
+#include "platform/format.h"
+
+namespace lorvante {
+namespace {
+
+// The AES extra block: vendor version (2), vendor id "AE" (2), key strength (1), then the
+// compression method of the data (2).
+constexpr std::uint16_t kExtraAes = 0x9901;
+constexpr std::size_t kAesMethodOffset = 5;
+// General-purpose flag bit 6: the entry uses the strong encryption of the format.
+constexpr std::uint16_t kFlagStrongEncryption = 0x0040;
+
+struct ReasonText {
+  int reason;
+  const char* text;
+};
+
+constexpr ReasonText kReasonTexts[] = {
+    {UNZ_SKIP_KEPT_EXISTING, "not extracted: the existing file was kept"},
+    {UNZ_SKIP_NO_TARGET, "not extracted: there is no file to freshen"},
+    {UNZ_SKIP_NO_PASSWORD, "not extracted: no password was given"},
+    {UNZ_SKIP_WRONG_PASSWORD, "not extracted: wrong password"},
+    {UNZ_SKIP_CRC_ERROR, "not extracted: the data fail their CRC check"},
+    {UNZ_SKIP_UNSUPPORTED, "not extracted: its compression or encryption method is not supported"},
+    {UNZ_SKIP_CANNOT_WRITE, "not extracted: the file cannot be written"},
+    {UNZ_SKIP_DAMAGED, "not extracted: the data are damaged"},
+    {UNZ_SKIP_UNSAFE, "not extracted: unsafe name or entry type"},
+    {UNZ_SKIP_STOPPED, "not extracted: the run was stopped"},
+};
+constexpr char kUnknownReason[] = "not extracted (reason %d)";
+constexpr char kMethodNamed[] = "not extracted: compression method %d (%s) is not supported";
+constexpr char kMethodUnnamed[] = "not extracted: compression method %d is not supported";
+constexpr char kEncryptionUnsupported[] = "not extracted: its encryption method is not supported";
+
+std::string UnsupportedText(const TFileInfo& entry) {
+  if (entry.GeneralFlags & kFlagStrongEncryption) return kEncryptionUnsupported;
+  const std::optional<std::uint16_t> method = DataMethod(entry);
+  if (!method) return kEncryptionUnsupported;  // an AES entry that hides its method
+  const std::string name = codecs::ZipMethodName(*method);
+  if (name == "unknown") return Format(kMethodUnnamed, {static_cast<int>(*method)});
+  return Format(kMethodNamed, {static_cast<int>(*method), name});
+}
+
+}  // namespace
+
+std::optional<std::uint16_t> DataMethod(const TFileInfo& entry) {
+  if (entry.Method != codecs::kZipAes) return entry.Method;
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(entry.ExtraField.data());
+  ByteCursor in(std::span<const std::uint8_t>(bytes, entry.ExtraField.size()));
+  while (in.Remaining() >= 4) {
+    const std::uint16_t id = in.U16();
+    const std::uint16_t size = in.U16();
+    ByteCursor block(in.Block(size));
+    if (!in.ok()) break;
+    if (id != kExtraAes) continue;
+    block.Skip(kAesMethodOffset);
+    const std::uint16_t method = block.U16();
+    if (block.ok()) return method;
+    break;
+  }
+  return std::nullopt;
+}
+
+std::string SkipReasonText(int reason, const TFileInfo* entry) {
+  if (reason == UNZ_SKIP_UNSUPPORTED && entry != nullptr) return UnsupportedText(*entry);
+  for (const ReasonText& row : kReasonTexts) {
+    if (row.reason == reason) return row.text;
+  }
+  return Format(kUnknownReason, {reason});
+}
+
+std::string WrittenName(const std::string& name, bool keep_folders) {
+  std::string out;
+  std::string part;
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    const std::size_t end = std::min(name.find('/', start), name.size());
+    part = name.substr(start, end - start);
+    if (!part.empty() && part != ".") {
+      if (!keep_folders)
+        out.clear();
+      else if (!out.empty())
+        out += '/';
+      out += part;
+    }
+    start = end + 1;
+  }
+  return out;
+}
+
+const TFileInfo* FindWrittenEntry(const std::vector<std::unique_ptr<TFileInfo>>& list,
+                                  const std::string& written, bool keep_folders, std::size_t hint) {
+  const std::size_t count = list.size();
+  if (count == 0) return nullptr;
+  hint %= count;
+  for (std::size_t step = 0; step < count; ++step) {
+    const TFileInfo& entry = *list[(hint + step) % count];
+    if (WrittenName(entry.FileName, keep_folders) == written) return &entry;
+  }
+  return nullptr;
+}
+
+}  // namespace lorvante
