@@ -236,6 +236,8 @@ ReadResult DirectRead::Flush() {
 
 ReadResult DirectRead::Decode() {
   const std::uint64_t declared = what_.entry->size;
+  // An empty file with no compressed bytes at all, as some writers store one in any method.
+  if (declared == 0 && body_ == 0) return {};
   for (;;) {
     Failure failure;
     if (input_.empty() && body_ > 0 && !NextInput(failure)) return {ReadStatus::kDamaged, failure};

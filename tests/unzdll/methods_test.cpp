@@ -207,6 +207,19 @@ TEST_F(UnzTest, ZipCryptoWithDataDescriptorChecksTheTime) {
   EXPECT_EQ(ReadBytes(In("d.txt")), data);
 }
 
+// Some writers store an empty file as a compressed entry with no compressed bytes at all.
+TEST_F(UnzTest, EmptyEntryWithoutCompressedBytesIsAnEmptyFile) {
+  std::vector<lorvante::test::ZipItem> items;
+  for (const std::uint16_t method : {8, 9, 14, 93, 95}) {
+    items.push_back({.name = "empty" + std::to_string(method), .data = {}, .method = method});
+    items.back().stored = Bytes{};
+  }
+  WriteZip(items);
+  const HostRun run = Run();
+  EXPECT_EQ(run.result, static_cast<int>(items.size())) << run.Messages();
+  for (const auto& item : items) EXPECT_TRUE(ReadBytes(In(item.name)).empty()) << item.name;
+}
+
 // Archives that 7z writes: its AES entries are AE-2 (CRC 0), its LZMA entries carry the end
 // marker, its Deflate64 is the real thing.
 struct SevenZipCase {
