@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "codecs/zip_methods.h"
 #include "platform/oem_names.h"
 #include "unzdll/archive_layout.h"
 #include "unzdll/entry_name.h"
@@ -29,6 +30,8 @@ namespace unzdll {
 namespace {
 
 constexpr std::size_t kChunkSize = 256 * 1024;
+// The direct path reads the archive and writes the files in pieces of this size.
+constexpr std::size_t kDirectBlock = 1024 * 1024;
 
 struct ArchiveCloser {
   void operator()(zip_t* archive) const { zip_discard(archive); }
@@ -46,6 +49,10 @@ struct Job {
   std::string written;  // the name as written, shown to the host
   const char* refusal = nullptr;
   mode_t mode = 0666;
+  // Where its data lie and how they are read; bzip2 goes through libzip.
+  EntryData data;
+  bool through_libzip = false;
+  std::unique_ptr<lorvante::codecs::Decoder> decoder;  // for the first attempt
   std::int64_t mtime = 0;
 };
 
@@ -91,6 +98,8 @@ class Batch {
  public:
   explicit Batch(const TUnzipParams& params)
       : params_(params), host_(params.Callback, params.Caller), buffer_(kChunkSize) {
+    buffers_.input.resize(kDirectBlock);
+    buffers_.output.resize(kDirectBlock);
     if (params.TestOnly != 0) {
       mode_ = Mode::kTest;
     } else if (params.Freshen != 0 && params.Update == 0) {
@@ -113,8 +122,10 @@ class Batch {
   // its folder opened, the existing file decided about, and its data read.
   void Process(Job& job);
   void MakeFolder(const Job& job);
-  // False (the entry skipped) when libzip cannot read its compression or encryption method.
-  bool MethodsSupported(const Job& job);
+  // Finds the entry's data and decides how they are read. False (the entry skipped) when its
+  // local header is damaged or its compression or encryption method is not read.
+  bool MethodsSupported(Job& job);
+  bool LibzipReads(const Job& job);
   // The folder that the entry goes into; -1 when it is skipped.
   int OpenFolderOf(const Job& job);
   // Whether the file may be written there: missing, or replaced as the mode and the host say.
@@ -122,10 +133,10 @@ class Batch {
 
   // Extracts or tests the data of `job`, asking for passwords as needed.
   void ReadData(Job& job, TempFile* temp);
-  ReadResult Attempt(const Job& job, const char* password, TempFile* temp, EntryProgress& progress);
+  ReadResult Attempt(Job& job, const char* password, TempFile* temp, EntryProgress& progress);
   // An encrypted entry: the passwords known from earlier entries and the call record first, then
   // the host's answers. Nothing when the entry was skipped here.
-  std::optional<ReadResult> ReadEncrypted(const Job& job, TempFile* temp, EntryProgress& progress);
+  std::optional<ReadResult> ReadEncrypted(Job& job, TempFile* temp, EntryProgress& progress);
   // Whether what was read is kept: every fault is a skip, a CRC error is the host's choice.
   bool KeepData(const Job& job, const ReadResult& result);
 
@@ -133,11 +144,16 @@ class Batch {
   HostChannel host_;
   Mode mode_ = Mode::kExtract;
   std::vector<std::uint8_t> buffer_;
+  EntryBuffers buffers_;
+  int fd_ = -1;
+  std::uint64_t file_size_ = 0;
+  std::uint64_t window_start_ = 0;
   ZipArchive archive_;
   std::optional<TargetFolder> target_;
   std::optional<std::string> given_;   // the password of the call record
   std::optional<std::string> worked_;  // the last password that opened an entry
   std::int32_t done_ = 0;
+  bool tried_ = false;  // the current entry was read once already
 };
 
 std::int32_t Batch::RefuseRun(const std::string& name, int reason, const std::string& detail) {
@@ -194,13 +210,21 @@ void Batch::Skip(const Job& job, int reason, const std::string& detail) {
   host_.Send(UNZ_ACTION_SKIPPED, reason, job.written);
 }
 
-ReadResult Batch::Attempt(const Job& job, const char* password, TempFile* temp,
-                          EntryProgress& progress) {
+ReadResult Batch::Attempt(Job& job, const char* password, TempFile* temp, EntryProgress& progress) {
   Failure failure;
-  if (temp != nullptr && !temp->Rewind(failure)) return {ReadStatus::kWriteFailed, failure};
+  // The file is emptied for another try; the first finds it empty.
+  if (temp != nullptr && tried_ && !temp->Rewind(failure)) {
+    return {ReadStatus::kWriteFailed, failure};
+  }
+  tried_ = true;
   progress.Restart();
-  return ReadEntry(archive_.get(), job.index, job.entry->size, password,
-                   temp != nullptr ? temp->fd() : -1, progress, buffer_);
+  const int out_fd = temp != nullptr ? temp->fd() : -1;
+  if (job.through_libzip) {
+    return ReadEntry(archive_.get(), job.index, job.entry->size, password, out_fd, progress,
+                     buffer_);
+  }
+  return ReadEntryData({.fd = fd_, .entry = job.entry, .data = job.data}, password,
+                       std::move(job.decoder), out_fd, progress, buffers_);
 }
 
 // A data or CRC error on an encrypted entry means a wrong password that passed the header check
@@ -210,17 +234,24 @@ bool WrongPassword(const ReadResult& r) {
          r.status == ReadStatus::kDamaged || r.status == ReadStatus::kNeedPassword;
 }
 
-std::optional<ReadResult> Batch::ReadEncrypted(const Job& job, TempFile* temp,
-                                               EntryProgress& progress) {
+// A password that passed the header check and then failed the data. Given again for the same
+// entry and failing the same way, it is the data that are damaged, not the password.
+bool PassedTheCheck(const ReadResult& r) {
+  return r.status == ReadStatus::kCrcMismatch || r.status == ReadStatus::kDamaged;
+}
+
+std::optional<ReadResult> Batch::ReadEncrypted(Job& job, TempFile* temp, EntryProgress& progress) {
   std::vector<std::string> known;
   if (worked_) known.push_back(*worked_);
   if (given_ && given_ != worked_) known.push_back(*given_);
+  std::vector<std::string> failed_data;  // passwords that passed the check and failed the data
   for (const std::string& password : known) {
     ReadResult result = Attempt(job, password.c_str(), temp, progress);
     if (!WrongPassword(result)) {
       if (result.status == ReadStatus::kOk) worked_ = password;
       return result;
     }
+    if (PassedTheCheck(result)) failed_data.push_back(password);
   }
   std::int32_t tries = UNZ_FIRST_PASSWORD_REQUEST;
   for (;;) {
@@ -239,6 +270,12 @@ std::optional<ReadResult> Batch::ReadEncrypted(const Job& job, TempFile* temp,
     if (!WrongPassword(result)) {
       if (result.status == ReadStatus::kOk) worked_ = password;
       return result;
+    }
+    if (PassedTheCheck(result)) {
+      if (std::find(failed_data.begin(), failed_data.end(), password) != failed_data.end()) {
+        return result;
+      }
+      failed_data.push_back(password);
     }
     if (left <= 0) {
       Skip(job, UNZ_SKIP_WRONG_PASSWORD, result.failure.Text());
@@ -284,6 +321,7 @@ bool Batch::KeepData(const Job& job, const ReadResult& result) {
 
 void Batch::ReadData(Job& job, TempFile* temp) {
   EntryProgress progress(host_);
+  tried_ = false;
   const bool encrypted = (job.entry->flags & lorvante::zipformat::kFlagEncrypted) != 0;
   const std::optional<ReadResult> result =
       encrypted ? ReadEncrypted(job, temp, progress) : Attempt(job, nullptr, temp, progress);
@@ -308,22 +346,44 @@ void Batch::MakeFolder(const Job& job) {
   target_->RememberFolderTime(job.path.folders, job.mtime);
 }
 
-bool Batch::MethodsSupported(const Job& job) {
-  // libzip resolves the method that AES entries keep in their extra field.
+bool Batch::LibzipReads(const Job& job) {
   zip_stat_t st;
   zip_stat_init(&st);
-  const bool stat_ok = zip_stat_index(archive_.get(), job.index, 0, &st) == 0;
-  const int method = stat_ok && (st.valid & ZIP_STAT_COMP_METHOD) != 0
-                         ? static_cast<int>(st.comp_method)
-                         : static_cast<int>(job.entry->method);
-  if (!zip_compression_method_supported(method, 0)) {
-    Skip(job, UNZ_SKIP_UNSUPPORTED, "compression method " + MethodName(method));
-    return false;
-  }
-  if (stat_ok && (st.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 &&
-      st.encryption_method != ZIP_EM_NONE &&
+  if (zip_stat_index(archive_.get(), job.index, 0, &st) == 0 &&
+      (st.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 && st.encryption_method != ZIP_EM_NONE &&
       !zip_encryption_method_supported(st.encryption_method, 0)) {
     Skip(job, UNZ_SKIP_UNSUPPORTED, "encryption method " + std::to_string(st.encryption_method));
+    return false;
+  }
+  if (!zip_compression_method_supported(job.data.method, 0)) {
+    Skip(job, UNZ_SKIP_UNSUPPORTED, "compression method " + MethodName(job.data.method));
+    return false;
+  }
+  return true;
+}
+
+bool Batch::MethodsSupported(Job& job) {
+  Failure failure;
+  auto data = LocateEntryData(fd_, window_start_, file_size_, *job.entry, failure);
+  if (!data) {
+    Skip(job, UNZ_SKIP_DAMAGED, failure.Text());
+    return false;
+  }
+  job.data = *data;
+  if (job.data.cipher == Cipher::kOther) {
+    Skip(job, UNZ_SKIP_UNSUPPORTED, "encryption method of the entry");
+    return false;
+  }
+  namespace codecs = lorvante::codecs;
+  if (job.data.method == codecs::kZipBzip2) {
+    job.through_libzip = true;
+    return LibzipReads(job);
+  }
+  if (job.data.method == codecs::kZipStored) return true;
+  job.decoder = codecs::MakeZipDecoder(
+      job.data.method, {.uncompressed_size = job.entry->size, .flags = job.entry->flags});
+  if (!job.decoder) {
+    Skip(job, UNZ_SKIP_UNSUPPORTED, "compression method " + MethodName(job.data.method));
     return false;
   }
   return true;
@@ -461,6 +521,12 @@ std::int32_t Batch::Run() {
                      "the name \"" + twice + "\" stands twice in the archive");
   }
 
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0)
+    return RefuseRun(archive_path, UNZ_SKIP_DAMAGED, SystemText(errno));
+  fd_ = fd.get();
+  file_size_ = static_cast<std::uint64_t>(st.st_size);
+  window_start_ = layout->window_start;
   if (!OpenWithLibzip(fd.get(), *layout, failure)) {
     return RefuseRun(archive_path, UNZ_SKIP_DAMAGED, failure.Text());
   }

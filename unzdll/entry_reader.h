@@ -1,13 +1,17 @@
-// Reading one entry's data through libzip: decompressed, decrypted, capped at the declared size
-// and checked; written to a file or, when testing, only read.
+// Reading one entry's data: straight from the archive file (decrypted, decoded through the
+// codecs, capped at the declared size and checked) or, for bzip2, through libzip; written to a
+// file or, when testing, only read.
 #pragma once
 
 #include <zip.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "codecs/decoder.h"
+#include "unzdll/entry_source.h"
 #include "unzdll/failure.h"
 #include "unzdll/host_channel.h"
 
@@ -44,7 +48,27 @@ class EntryProgress {
   std::uint64_t reported_ = 0;
 };
 
-// Reads entry `index` with `password` (null for none) and writes it to `out_fd` (-1: read only).
+// The buffers of the direct path, kept from entry to entry.
+struct EntryBuffers {
+  std::vector<std::uint8_t> input;   // the archive's bytes, read in blocks of this size
+  std::vector<std::uint8_t> output;  // written out in pieces of this size
+};
+
+// What the direct path reads of one entry.
+struct EntryToRead {
+  int fd = -1;  // the archive file
+  const CentralEntry* entry = nullptr;
+  EntryData data;
+};
+
+// Reads the entry with `password` (null for none) and writes it to `out_fd` (-1: read only).
+// `decoder` is used when given (and consumed), else one is made for the entry's method.
+ReadResult ReadEntryData(const EntryToRead& what, const char* password,
+                         std::unique_ptr<lorvante::codecs::Decoder> decoder, int out_fd,
+                         EntryProgress& progress, EntryBuffers& buffers);
+
+// Reads entry `index` through libzip with `password` (null for none) and writes it to `out_fd`
+// (-1: read only).
 ReadResult ReadEntry(zip_t* archive, zip_uint64_t index, std::uint64_t declared_size,
                      const char* password, int out_fd, EntryProgress& progress,
                      std::vector<std::uint8_t>& buffer);

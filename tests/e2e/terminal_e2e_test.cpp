@@ -129,6 +129,35 @@ TEST_F(Terminal, EntryInAnUnsupportedMethodIsNamedWithItsMethod) {
   EXPECT_FALSE(std::filesystem::exists(target + "/adatok/régi.ppmd"));
 }
 
+// A tagged file whose zip has LZMA entries, as Python's zipfile writes them (with the end
+// marker): every file extracted byte for byte through the whole program.
+TEST_F(Terminal, TaggedFileWithLzmaEntriesIsExtracted) {
+  const std::string zip = machine.dir() / "lzma.zip";
+  const auto made =
+      test::Run({"/usr/bin/env", "python3", "-c",
+                 "import sys, zipfile\n"
+                 "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_LZMA) as z:\n"
+                 "    z.writestr('adatok/szöveg.txt', 'árvíztűrő tükörfúrógép\\n' * 40000)\n"
+                 "    z.writestr('adatok/üres.txt', '')\n"
+                 "    z.writestr('kicsi.bin', bytes(range(256)))\n",
+                 zip});
+  ASSERT_EQ(made.status, 0) << made.err;
+  const std::string input = machine.dir() / "lzma.zip.des";
+  test::WriteBytes(input, EncryptPayload(test::ReadBytes(zip), true));
+  const std::string target = machine.dir() / "cel";
+  std::filesystem::create_directory(target);
+  const auto run = machine.Run({input}, target + "\n");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err.find("sikertelen"), std::string::npos) << run.err;
+  std::string text;
+  for (int i = 0; i < 40000; ++i) text += "árvíztűrő tükörfúrógép\n";
+  EXPECT_EQ(test::ReadText(target + "/adatok/szöveg.txt"), text);
+  EXPECT_EQ(test::ReadText(target + "/adatok/üres.txt"), "");
+  std::vector<std::uint8_t> all(256);
+  for (int i = 0; i < 256; ++i) all[i] = static_cast<std::uint8_t>(i);
+  EXPECT_EQ(test::ReadBytes(target + "/kicsi.bin"), all);
+}
+
 // Whatever display or platform the environment names, a program that cannot reach one runs in
 // the terminal instead of aborting.
 TEST_F(Terminal, UnreachableDisplaysFallBackToTheTerminal) {

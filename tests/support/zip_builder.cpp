@@ -51,7 +51,8 @@ DataFields FieldsOf(const ZipItem& item, std::size_t stored_size) {
 
 void PutLocalEntry(std::vector<std::uint8_t>& out, const ZipItem& item, const DataFields& f,
                    const std::vector<std::uint8_t>& stored) {
-  const auto extra = TimestampField(item);
+  std::vector<std::uint8_t> extra = TimestampField(item);
+  PutBytes(extra, item.local_extra.data(), item.local_extra.size());
   PutLE(out, zf::kLocalHeaderSignature, 4);
   PutLE(out, 20, 2);
   PutLE(out, item.flags, 2);

@@ -26,6 +26,7 @@ struct ZipItem {
   std::optional<std::uint32_t> crc;                   // stored CRC instead of the real one
   std::optional<std::uint32_t> declared_size;         // stored size instead of the real one
   std::optional<std::size_t> local_of;  // no local entry: point at the one of that item
+  std::string local_extra;              // after the timestamp field of the local header
 
   // Fields of the central header only.
   std::uint16_t version_needed = 20;

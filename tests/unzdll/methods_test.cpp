@@ -1,0 +1,292 @@
+// Every compression method the library reads, plain and encrypted (ZipCrypto, WinZip AES AE-1
+// and AE-2): the output byte for byte, and corrupt entries caught rather than written: a CRC
+// that differs, data cut short, and data longer than the declared size (a crafted entry that
+// would fill the disk). Payloads come from the real encoders (zlib, 7z, liblzma, libzstd,
+// Python's bz2); archives that 7z writes itself are read too, and 7z reads the ones written here.
+#include <zlib.h>
+
+#include <cstdio>
+#include <map>
+#include <ostream>
+
+#include "tests/codecs/zip_codec_support.h"
+#include "tests/unzdll/entry_ciphers.h"
+#include "tests/unzdll/unzdll_fixture.h"
+
+namespace unzdll::test {
+namespace {
+
+using lorvante::test::ReadBytes;
+using lorvante::test::TextLike;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr char kPassword[] = "jelszó";
+// 7z takes its password from the command line, where the locale decides on its bytes.
+constexpr char kAsciiPassword[] = "secret-7";
+
+// The program's path through the shell's search, or empty.
+std::string Which(const std::string& name) {
+  std::string path;
+  if (FILE* pipe = ::popen(("command -v " + name + " 2>/dev/null").c_str(), "r")) {
+    char line[4096];
+    if (std::fgets(line, sizeof line, pipe) != nullptr) path = line;
+    ::pclose(pipe);
+  }
+  while (!path.empty() && (path.back() == '\n' || path.back() == '\r')) path.pop_back();
+  return path;
+}
+
+bool Have7z() {
+  return !Which("7z").empty();
+}
+
+Bytes Bzip2(const Bytes& data) {
+  const auto run = lorvante::test::Run(
+      {Which("python3"), "-c",
+       "import bz2,sys; sys.stdout.buffer.write(bz2.compress(sys.stdin.buffer.read()))"},
+      std::string(data.begin(), data.end()));
+  if (run.status != 0) throw std::runtime_error("python3 bz2: " + run.err);
+  return Bytes(run.out.begin(), run.out.end());
+}
+
+struct MethodCase {
+  const char* label;
+  std::uint16_t method;
+  std::uint16_t flags;
+  Bytes (*compress)(const Bytes&);
+  bool needs_7z = false;
+};
+
+const MethodCase kMethods[] = {
+    {"Stored", 0, 0, [](const Bytes& d) { return d; }},
+    {"Deflate", 8, 0, [](const Bytes& d) { return lorvante::test::RawDeflate(d); }},
+    {"Deflate64", 9, 0, [](const Bytes& d) { return lorvante::test::SevenZipDeflate64(d); }, true},
+    {"Bzip2", 12, 0, Bzip2},
+    {"LzmaEndMarker", 14, 2, [](const Bytes& d) { return lorvante::test::ZipLzma(d, true); }},
+    {"LzmaNoEndMarker", 14, 0, [](const Bytes& d) { return lorvante::test::ZipLzma(d, false); }},
+    {"Xz", 95, 0, [](const Bytes& d) { return lorvante::test::Xz(d); }},
+    {"Zstandard", 93, 0, [](const Bytes& d) { return lorvante::test::Zstd(d); }},
+    {"ZstandardOldId", 20, 0, [](const Bytes& d) { return lorvante::test::Zstd(d); }},
+};
+
+struct CipherCase {
+  const char* label;
+  Encryption encryption;
+};
+const CipherCase kCiphers[] = {{"Plain", Encryption::kNone},
+                               {"ZipCrypto", Encryption::kZipCrypto},
+                               {"Ae1", Encryption::kAe1},
+                               {"Ae2", Encryption::kAe2}};
+
+using Param = std::tuple<MethodCase, CipherCase>;
+
+class MethodTest : public UnzTest, public ::testing::WithParamInterface<Param> {
+ protected:
+  void SetUp() override {
+    const auto& [method, cipher] = GetParam();
+    if (method.needs_7z && !Have7z()) GTEST_SKIP() << "7z is missing (scripts/setup installs it)";
+    // bzip2 is read by libzip, which checks the CRC of AE-2 entries, which they do not keep.
+    if (method.method == 12 && cipher.encryption == Encryption::kAe2) {
+      GTEST_SKIP() << "bzip2 in AE-2 entries is not read";
+    }
+    // Over one output buffer, with a tail.
+    data_ = TextLike(1024 * 1024 + 12345, 5);
+  }
+
+  // The method's payload of the data, made once for all the tests of the method.
+  Bytes Compressed() const {
+    static std::map<std::string, Bytes> made;
+    const MethodCase& method = std::get<0>(GetParam());
+    auto it = made.find(method.label);
+    if (it == made.end()) it = made.emplace(method.label, method.compress(data_)).first;
+    return it->second;
+  }
+
+  // The entry as the test bends it: `bend` changes the item before it is encrypted.
+  lorvante::test::ZipItem Item(const std::function<void(lorvante::test::ZipItem&)>& bend = {}) {
+    const auto& [method, cipher] = GetParam();
+    lorvante::test::ZipItem item{.name = "entry.txt", .data = data_, .method = method.method};
+    item.flags = method.flags;
+    item.stored = Compressed();
+    if (bend) bend(item);
+    Encrypt(item, cipher.encryption, kPassword);
+    return item;
+  }
+  bool Encrypted() const { return std::get<1>(GetParam()).encryption != Encryption::kNone; }
+
+  // Runs with the password in the call record; the host, asked, gives the same one again.
+  HostRun RunWithPassword() {
+    Script script;
+    script.password = kPassword;
+    script.passwords = {kPassword, kPassword, kPassword};
+    return Run(script);
+  }
+
+  // A corrupt entry: skipped with `reason` after at most one question for its password (the
+  // same password failing twice is damage, not a wrong password), nothing left in the target.
+  void ExpectRefused(const HostRun& run, std::vector<int> reasons) {
+    EXPECT_EQ(run.result, 0);
+    ASSERT_EQ(run.Skips().size(), 1u) << run.Messages();
+    EXPECT_NE(std::find(reasons.begin(), reasons.end(), run.Skips()[0]), reasons.end())
+        << "reason " << run.Skips()[0] << ": " << run.Messages();
+    EXPECT_EQ(run.Of(UNZ_ACTION_PASSWORD).size(), Encrypted() ? 1u : 0u);
+    EXPECT_TRUE(Tree(target()).empty());
+  }
+
+  Bytes data_;
+};
+
+TEST_P(MethodTest, ExtractsByteForByte) {
+  WriteZip({Item()});
+  const HostRun run = RunWithPassword();
+  EXPECT_EQ(run.result, 1) << run.Messages();
+  EXPECT_TRUE(run.Skips().empty());
+  EXPECT_TRUE(run.Of(UNZ_ACTION_PASSWORD).empty());
+  EXPECT_EQ(ReadBytes(In("entry.txt")), data_);
+}
+
+TEST_P(MethodTest, CrcMismatchIsCaught) {
+  const bool ae2 = std::get<1>(GetParam()).encryption == Encryption::kAe2;
+  WriteZip({Item([&](lorvante::test::ZipItem& item) {
+    // The low byte only: ZipCrypto's check byte is the high one. AE-2 keeps no CRC; there the
+    // authentication code must catch a changed byte of the data instead.
+    item.crc = crc32(0, data_.data(), static_cast<uInt>(data_.size())) ^ 0x5A;
+  })});
+  if (ae2) {
+    auto bytes = ReadBytes(archive());
+    bytes[200] ^= 0x01;  // inside the encrypted data of the only entry
+    lorvante::test::WriteBytes(archive(), bytes);
+  }
+  const HostRun run = RunWithPassword();
+  if (ae2) {
+    ExpectRefused(run, {UNZ_SKIP_DAMAGED});
+    return;
+  }
+  ExpectRefused(run, {UNZ_SKIP_CRC_ERROR});
+  // The damaged-file question was asked (and declined by the host).
+  EXPECT_EQ(run.Of(UNZ_ACTION_CRC_ERROR).size(), 1u);
+}
+
+TEST_P(MethodTest, TruncatedDataAreCaught) {
+  WriteZip(
+      {Item([](lorvante::test::ZipItem& item) { item.stored->resize(item.stored->size() / 2); })});
+  const HostRun run = RunWithPassword();
+  ExpectRefused(run, {UNZ_SKIP_DAMAGED});
+}
+
+TEST_P(MethodTest, DataLongerThanDeclaredAreCaught) {
+  lorvante::test::ZipItem item = Item();
+  item.declared_size = static_cast<std::uint32_t>(data_.size() - 1000);
+  WriteZip({item});
+  ExpectRefused(RunWithPassword(), {UNZ_SKIP_DAMAGED});
+}
+
+INSTANTIATE_TEST_SUITE_P(Methods, MethodTest,
+                         ::testing::Combine(::testing::ValuesIn(kMethods),
+                                            ::testing::ValuesIn(kCiphers)),
+                         [](const auto& param_info) {
+                           return std::string(std::get<0>(param_info.param).label) +
+                                  std::get<1>(param_info.param).label;
+                         });
+
+// An entry written with a data descriptor (flag bit 3) may have no CRC when its header is
+// encrypted: ZipCrypto's check byte is then the high byte of its MS-DOS time.
+TEST_F(UnzTest, ZipCryptoWithDataDescriptorChecksTheTime) {
+  const auto data = TextLike(5000, 8);
+  lorvante::test::ZipItem item{.name = "d.txt", .data = data, .method = 8, .flags = 0x0008};
+  const auto time_check = static_cast<std::uint8_t>(item.dos_time >> 8);
+  const auto crc = crc32(0, data.data(), static_cast<uInt>(data.size()));
+  ASSERT_NE(time_check, static_cast<std::uint8_t>(crc >> 24));
+  item.stored = ZipCryptoEncrypt(lorvante::test::RawDeflate(data), "pw", time_check);
+  item.flags |= 1;
+  WriteZip({item});
+  Script script;
+  script.password = "pw";
+  const HostRun run = Run(script);
+  EXPECT_EQ(run.result, 1) << run.Messages();
+  EXPECT_EQ(ReadBytes(In("d.txt")), data);
+}
+
+// Some writers store an empty file as a compressed entry with no compressed bytes at all.
+TEST_F(UnzTest, EmptyEntryWithoutCompressedBytesIsAnEmptyFile) {
+  std::vector<lorvante::test::ZipItem> items;
+  for (const std::uint16_t method : {8, 9, 14, 93, 95}) {
+    items.push_back({.name = "empty" + std::to_string(method), .data = {}, .method = method});
+    items.back().stored = Bytes{};
+  }
+  WriteZip(items);
+  const HostRun run = Run();
+  EXPECT_EQ(run.result, static_cast<int>(items.size())) << run.Messages();
+  for (const auto& item : items) EXPECT_TRUE(ReadBytes(In(item.name)).empty()) << item.name;
+}
+
+// Archives that 7z writes: its AES entries are AE-2 (CRC 0), its LZMA entries carry the end
+// marker, its Deflate64 is the real thing.
+struct SevenZipCase {
+  const char* method;
+  const char* encryption;  // nullptr: none
+};
+
+class SevenZipTest : public UnzTest, public ::testing::WithParamInterface<SevenZipCase> {};
+
+TEST_P(SevenZipTest, ItsArchivesExtractByteForByte) {
+  if (!Have7z()) GTEST_SKIP() << "7z is missing (scripts/setup installs it)";
+  const SevenZipCase& c = GetParam();
+  if (c.encryption != nullptr && std::string(c.encryption) == "AES256" &&
+      std::string(c.method) == "BZip2") {
+    GTEST_SKIP() << "bzip2 in AE-2 entries is not read";
+  }
+  const auto small = Data(10, 3);  // AE-2 entries under 20 bytes as well
+  const auto text = TextLike(700 * 1024, 9);
+  lorvante::test::WriteBytes(dir_ / "small.bin", small);
+  lorvante::test::WriteBytes(dir_ / "text.txt", text);
+  std::vector<std::string> argv = {Which("7z"), "a", "-tzip", std::string("-mm=") + c.method};
+  if (c.encryption != nullptr) {
+    argv.push_back(std::string("-mem=") + c.encryption);
+    argv.push_back(std::string("-p") + kAsciiPassword);
+  }
+  argv.insert(argv.end(), {archive(), dir_ / "small.bin", dir_ / "text.txt"});
+  const auto made = lorvante::test::Run(argv);
+  ASSERT_EQ(made.status, 0) << made.err;
+  Script script;
+  script.password = kAsciiPassword;
+  const HostRun run = Run(script);
+  EXPECT_EQ(run.result, 2) << run.Messages();
+  EXPECT_EQ(ReadBytes(In("small.bin")), small);
+  EXPECT_EQ(ReadBytes(In("text.txt")), text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Peers, SevenZipTest,
+    ::testing::Values(SevenZipCase{"Copy", nullptr}, SevenZipCase{"Deflate", nullptr},
+                      SevenZipCase{"Deflate64", nullptr}, SevenZipCase{"LZMA", nullptr},
+                      SevenZipCase{"BZip2", nullptr}, SevenZipCase{"Copy", "AES256"},
+                      SevenZipCase{"Deflate", "AES256"}, SevenZipCase{"Deflate64", "AES256"},
+                      SevenZipCase{"LZMA", "AES256"}, SevenZipCase{"BZip2", "AES256"},
+                      SevenZipCase{"Deflate", "ZipCrypto"}, SevenZipCase{"LZMA", "ZipCrypto"},
+                      SevenZipCase{"BZip2", "ZipCrypto"}),
+    [](const auto& param_info) {
+      return std::string(param_info.param.method) +
+             (param_info.param.encryption != nullptr ? param_info.param.encryption : "Plain");
+    });
+
+// The test's own encryptors against 7z: what they write, 7z reads and checks.
+TEST_F(UnzTest, SevenZipReadsTheEntriesEncryptedHere) {
+  if (!Have7z()) GTEST_SKIP() << "7z is missing (scripts/setup installs it)";
+  const auto data = TextLike(100000, 4);
+  std::vector<lorvante::test::ZipItem> items;
+  for (const Encryption how : {Encryption::kZipCrypto, Encryption::kAe1, Encryption::kAe2}) {
+    lorvante::test::ZipItem item{
+        .name = "e" + std::to_string(items.size()), .data = data, .method = 8};
+    item.stored = lorvante::test::RawDeflate(data);
+    Encrypt(item, how, "pw");
+    items.push_back(item);
+  }
+  WriteZip(items);
+  const auto checked = lorvante::test::Run({Which("7z"), "t", "-ppw", archive()});
+  EXPECT_EQ(checked.status, 0) << checked.out << checked.err;
+  EXPECT_NE(checked.out.find("Everything is Ok"), std::string::npos) << checked.out;
+}
+
+}  // namespace
+}  // namespace unzdll::test
