@@ -1,5 +1,6 @@
 #include "codecs/zip_methods.h"
 
+#include "codecs/bzip2.h"
 #include "codecs/deflate64.h"
 #include "codecs/inflater.h"
 #include "codecs/lzma_zip.h"
@@ -22,6 +23,8 @@ std::unique_ptr<Decoder> MakeZipDecoder(std::uint16_t method, const ZipDecoderPa
       return MakeXzDecoder();
     case kZipDeflate:
       return MakeInflater();
+    case kZipBzip2:
+      return MakeBzip2Decoder();
     default:
       return nullptr;
   }

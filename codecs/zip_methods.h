@@ -1,6 +1,6 @@
 // The compression methods of zip entries: a decoder for each one the program reads (besides
-// stored and bzip2, which the unzip library leaves to libzip), and a plain name for each one a
-// user may meet, for the messages about entries that are not extracted.
+// stored, which needs none), and a plain name for each one a user may meet, for the messages
+// about entries that are not extracted.
 #pragma once
 
 #include <cstdint>
@@ -44,7 +44,7 @@ struct ZipDecoderParams {
 inline constexpr std::uint16_t kZipFlagLzmaEndMarker = 1u << 1;
 
 // A decoder of the entry's compressed data, or nullptr when this module has none for `method`.
-// Deflate (8) is decoded by the inflater module, stored (0) and bzip2 (12) by libzip.
+// Stored (0) needs none.
 std::unique_ptr<Decoder> MakeZipDecoder(std::uint16_t method, const ZipDecoderParams& params);
 
 // The method's common name ("Deflate64", "PPMd"), or "unknown".

@@ -29,7 +29,6 @@
 namespace unzdll {
 namespace {
 
-constexpr std::size_t kChunkSize = 256 * 1024;
 // The direct path reads the archive and writes the files in pieces of this size.
 constexpr std::size_t kDirectBlock = 1024 * 1024;
 
@@ -49,9 +48,8 @@ struct Job {
   std::string written;  // the name as written, shown to the host
   const char* refusal = nullptr;
   mode_t mode = 0666;
-  // Where its data lie and how they are read; bzip2 goes through libzip.
+  // Where its data lie and how they are read.
   EntryData data;
-  bool through_libzip = false;
   std::unique_ptr<lorvante::codecs::Decoder> decoder;  // for the first attempt
   std::int64_t mtime = 0;
 };
@@ -97,7 +95,7 @@ std::string DuplicateName(const ArchiveLayout& layout) {
 class Batch {
  public:
   explicit Batch(const TUnzipParams& params)
-      : params_(params), host_(params.Callback, params.Caller), buffer_(kChunkSize) {
+      : params_(params), host_(params.Callback, params.Caller) {
     buffers_.input.resize(kDirectBlock);
     buffers_.output.resize(kDirectBlock);
     if (params.TestOnly != 0) {
@@ -125,7 +123,6 @@ class Batch {
   // Finds the entry's data and decides how they are read. False (the entry skipped) when its
   // local header is damaged or its compression or encryption method is not read.
   bool MethodsSupported(Job& job);
-  bool LibzipReads(const Job& job);
   // The folder that the entry goes into; -1 when it is skipped.
   int OpenFolderOf(const Job& job);
   // Whether the file may be written there: missing, or replaced as the mode and the host say.
@@ -143,7 +140,6 @@ class Batch {
   const TUnzipParams& params_;
   HostChannel host_;
   Mode mode_ = Mode::kExtract;
-  std::vector<std::uint8_t> buffer_;
   EntryBuffers buffers_;
   int fd_ = -1;
   std::uint64_t file_size_ = 0;
@@ -219,10 +215,6 @@ ReadResult Batch::Attempt(Job& job, const char* password, TempFile* temp, EntryP
   tried_ = true;
   progress.Restart();
   const int out_fd = temp != nullptr ? temp->fd() : -1;
-  if (job.through_libzip) {
-    return ReadEntry(archive_.get(), job.index, job.entry->size, password, out_fd, progress,
-                     buffer_);
-  }
   return ReadEntryData({.fd = fd_, .entry = job.entry, .data = job.data}, password,
                        std::move(job.decoder), out_fd, progress, buffers_);
 }
@@ -346,22 +338,6 @@ void Batch::MakeFolder(const Job& job) {
   target_->RememberFolderTime(job.path.folders, job.mtime);
 }
 
-bool Batch::LibzipReads(const Job& job) {
-  zip_stat_t st;
-  zip_stat_init(&st);
-  if (zip_stat_index(archive_.get(), job.index, 0, &st) == 0 &&
-      (st.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 && st.encryption_method != ZIP_EM_NONE &&
-      !zip_encryption_method_supported(st.encryption_method, 0)) {
-    Skip(job, UNZ_SKIP_UNSUPPORTED, "encryption method " + std::to_string(st.encryption_method));
-    return false;
-  }
-  if (!zip_compression_method_supported(job.data.method, 0)) {
-    Skip(job, UNZ_SKIP_UNSUPPORTED, "compression method " + MethodName(job.data.method));
-    return false;
-  }
-  return true;
-}
-
 bool Batch::MethodsSupported(Job& job) {
   Failure failure;
   auto data = LocateEntryData(fd_, window_start_, file_size_, *job.entry, failure);
@@ -375,10 +351,6 @@ bool Batch::MethodsSupported(Job& job) {
     return false;
   }
   namespace codecs = lorvante::codecs;
-  if (job.data.method == codecs::kZipBzip2) {
-    job.through_libzip = true;
-    return LibzipReads(job);
-  }
   if (job.data.method == codecs::kZipStored) return true;
   job.decoder = codecs::MakeZipDecoder(
       job.data.method, {.uncompressed_size = job.entry->size, .flags = job.entry->flags});

@@ -3,7 +3,6 @@
 // file or, when testing, only read.
 #pragma once
 
-#include <zip.h>
 
 #include <cstdint>
 #include <memory>
@@ -66,11 +65,5 @@ struct EntryToRead {
 ReadResult ReadEntryData(const EntryToRead& what, const char* password,
                          std::unique_ptr<lorvante::codecs::Decoder> decoder, int out_fd,
                          EntryProgress& progress, EntryBuffers& buffers);
-
-// Reads entry `index` through libzip with `password` (null for none) and writes it to `out_fd`
-// (-1: read only).
-ReadResult ReadEntry(zip_t* archive, zip_uint64_t index, std::uint64_t declared_size,
-                     const char* password, int out_fd, EntryProgress& progress,
-                     std::vector<std::uint8_t>& buffer);
 
 }  // namespace unzdll

@@ -1,5 +1,6 @@
 #include "tests/codecs/zip_codec_support.h"
 
+#include <bzlib.h>
 #include <gtest/gtest.h>
 #include <lzma.h>
 #include <unistd.h>
@@ -143,6 +144,20 @@ std::vector<std::uint8_t> ZipLzma(std::span<const std::uint8_t> data, bool end_m
   out.resize(out.size() - stream.avail_out);
   lzma_end(&stream);
   if (ret != LZMA_STREAM_END) throw std::runtime_error("lzma encoding");
+  return out;
+}
+
+std::vector<std::uint8_t> Bzip2(std::span<const std::uint8_t> data) {
+  std::vector<std::uint8_t> out(data.size() + data.size() / 100 + 600);
+  auto size = static_cast<unsigned>(out.size());
+  char nothing = 0;  // libbz2 refuses a null source, even of no bytes
+  char* source =
+      data.empty() ? &nothing : reinterpret_cast<char*>(const_cast<std::uint8_t*>(data.data()));
+  if (BZ2_bzBuffToBuffCompress(reinterpret_cast<char*>(out.data()), &size, source,
+                               static_cast<unsigned>(data.size()), 9, 0, 0) != BZ_OK) {
+    throw std::runtime_error("bzip2 compression failed");
+  }
+  out.resize(size);
   return out;
 }
 

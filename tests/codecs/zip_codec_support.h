@@ -37,6 +37,9 @@ std::vector<std::uint8_t> LongMatches();
 // Zip method payloads of `data`.
 // Deflate64 written by 7z into a zip, cut out of it; the empty stream for empty data (7z stores
 // an empty file instead).
+// A bzip2 stream as libbz2 writes it (block size 900 kB).
+std::vector<std::uint8_t> Bzip2(std::span<const std::uint8_t> data);
+
 // Raw deflate as zlib writes it at level 6.
 std::vector<std::uint8_t> RawDeflate(std::span<const std::uint8_t> data);
 

@@ -44,6 +44,9 @@ const std::vector<Method>& Methods() {
       {"Deflate", 8, 0, RawDeflate,
        // Block type 3 does not exist.
        [](auto& s) { s[0] |= 0x06; }},
+      {"Bzip2", 12, 0, Bzip2,
+       // A block's magic number that is not one.
+       [](auto& s) { s[4] ^= 0x55; }},
       {"Deflate64", 9, 0, SevenZipDeflate64,
        // Block type 3 does not exist.
        [](auto& s) { s[0] |= 0x06; }},
@@ -311,12 +314,12 @@ TEST(ZipLzmaTest, MarkerWithoutTheFlagIsAccepted) {
 }
 
 TEST(ZipMethodsTest, FactoryServesTheMethodsOfThisModuleOnly) {
-  for (const std::uint16_t method : {8, 9, 14, 20, 93, 95}) {
+  for (const std::uint16_t method : {8, 9, 12, 14, 20, 93, 95}) {
     EXPECT_NE(MakeZipDecoder(method, {}), nullptr) << method;
   }
-  // Stored and bzip2 stay with libzip; the rest is unsupported.
+  // Stored needs no decoder; the rest is unsupported.
   for (const std::uint16_t method :
-       {0, 1, 2, 5, 6, 10, 12, 18, 19, 94, 96, 97, 98, 99, 7, 300}) {
+       {0, 1, 2, 5, 6, 10, 18, 19, 94, 96, 97, 98, 99, 7, 300}) {
     EXPECT_EQ(MakeZipDecoder(method, {}), nullptr) << method;
   }
 }
