@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "codecs/zip_methods.h"
 #include "platform/error_texts.h"
 #include "unzdll/unzdll_api.h"
 
@@ -24,18 +25,6 @@ constexpr ReasonEntry kReasons[] = {
     {UNZ_SKIP_DAMAGED, "damaged data"},
     {UNZ_SKIP_UNSAFE, "unsafe name or entry type"},
     {UNZ_SKIP_STOPPED, "the run was stopped"},
-};
-
-struct MethodEntry {
-  int method;
-  const char* name;
-};
-
-constexpr MethodEntry kMethods[] = {
-    {0, "stored"}, {1, "shrink"},  {2, "reduce"},     {3, "reduce"},    {4, "reduce"},
-    {5, "reduce"}, {6, "implode"}, {8, "deflate"},    {9, "deflate64"}, {10, "PKWARE implode"},
-    {12, "bzip2"}, {14, "LZMA"},   {18, "IBM TERSE"}, {19, "IBM LZ77"}, {93, "Zstandard"},
-    {95, "xz"},    {96, "JPEG"},   {97, "WavPack"},   {98, "PPMd"},     {99, "AES"},
 };
 
 }  // namespace
@@ -67,11 +56,8 @@ std::string SystemText(int error) {
 }
 
 std::string MethodName(int method) {
-  const char* name = "unknown";
-  for (const MethodEntry& entry : kMethods) {
-    if (entry.method == method) name = entry.name;
-  }
-  return std::string(name) + " (" + std::to_string(method) + ")";
+  return std::string(lorvante::codecs::ZipMethodName(static_cast<std::uint16_t>(method))) + " (" +
+         std::to_string(method) + ")";
 }
 
 }  // namespace unzdll
