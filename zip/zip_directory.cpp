@@ -1,9 +1,9 @@
 // The central directory reader: finds the end record, then reads the central headers one by
 // one. Local headers and file data are never touched.
-#include <algorithm>
 #include <array>
 #include <cstdio>
-#include <vector>
+#include <optional>
+#include <span>
 
 #include "platform/file_stream.h"
 #include "platform/format.h"
@@ -13,7 +13,7 @@
 #include "zip/Zip.h"
 #include "zip/zip_drives.h"
 #include "zip/zip_messages.h"
-#include "zipformat/end_record.h"
+#include "zipformat/archive_end.h"
 #include "zipformat/names.h"
 
 namespace lorvante {
