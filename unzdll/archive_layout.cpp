@@ -8,16 +8,13 @@
 #include <ctime>
 
 #include "platform/byte_cursor.h"
-#include "zipformat/end_record.h"
+#include "zipformat/archive_end.h"
 #include "zipformat/records.h"
 
 namespace unzdll {
 namespace {
 
 namespace zf = lorvante::zipformat;
-
-// The end record's comment is at most 65535 bytes; some slack after it is searched as well.
-constexpr std::uint64_t kSearchSpan = zf::kEndRecordSize + zf::kMaxCommentLength + 4096;
 
 bool ReadAt(int fd, std::uint64_t offset, std::uint8_t* out, std::size_t count) {
   while (count > 0) {
@@ -32,63 +29,35 @@ bool ReadAt(int fd, std::uint64_t offset, std::uint8_t* out, std::size_t count) 
 }
 
 struct EndRecord {
-  std::uint64_t position = 0;  // of the end record (or of the zip64 end record) in the file
+  std::uint64_t position = 0;  // where the directory ends: the (zip64) end record
   std::uint64_t end = 0;       // file position just after the comment
   std::uint64_t entries = 0;
   std::uint64_t cd_size = 0;
   std::uint64_t cd_offset = 0;
 };
 
-// Reads the zip64 end record that a locator just in front of the end record points to; the
-// record is expected right in front of the locator.
-bool ReadZip64End(int fd, std::uint64_t end_position, EndRecord& record) {
-  if (end_position < zf::kZip64LocatorSize + zf::kZip64EndRecordSize) return false;
-  std::uint8_t locator[zf::kZip64LocatorSize];
-  if (!ReadAt(fd, end_position - zf::kZip64LocatorSize, locator, sizeof locator)) return false;
-  if (!zf::ReadZip64Locator(locator)) return false;
-  const std::uint64_t position = end_position - zf::kZip64LocatorSize - zf::kZip64EndRecordSize;
-  std::uint8_t bytes[zf::kZip64EndRecordSize];
-  if (!ReadAt(fd, position, bytes, sizeof bytes)) return false;
-  const auto zip64 = zf::ReadZip64EndRecord(bytes);
-  if (!zip64) return false;
-  record.entries = zip64->total_entries;
-  record.cd_size = zip64->central_dir_size;
-  record.cd_offset = zip64->central_dir_offset;
-  record.position = position;
-  return true;
-}
-
-// Whether the end record found at `position` is the archive's: its comment fits in the file, the
-// archive is on one disk, a zip64 record stands where it says so, and its central directory
-// lies in front of it. Fills `record` from it.
-bool AcceptEndRecord(int fd, std::uint64_t file_size, std::uint64_t position,
-                     const zf::EndRecord& found, EndRecord& record) {
-  record = {};
-  record.entries = found.total_entries;
-  record.cd_size = found.central_dir_size;
-  record.cd_offset = found.central_dir_offset;
-  record.position = position;
-  record.end = position + zf::kEndRecordSize + found.comment_length;
-  if (record.end > file_size || found.this_disk != 0 || found.central_dir_disk != 0) return false;
-  if (found.total_entries == zf::kZip64Count || found.central_dir_size == zf::kZip64Value ||
-      found.central_dir_offset == zf::kZip64Value) {
-    if (!ReadZip64End(fd, position, record)) return false;
+// The archive's end by the rule the directory reader follows too (zipformat/archive_end.h). The
+// library reads archives on one disk only.
+std::optional<EndRecord> FindEndRecord(int fd, std::uint64_t file_size, Failure& failure) {
+  const auto end =
+      zf::LocateArchiveEnd(file_size, [fd](std::uint64_t offset, std::span<std::uint8_t> out) {
+        return ReadAt(fd, offset, out.data(), out.size());
+      });
+  if (!end) {
+    failure = Failure::Because("no end of central directory record was found");
+    return std::nullopt;
   }
-  return record.cd_size <= record.position && record.cd_offset <= record.position - record.cd_size;
-}
-
-// The end record nearest the end of the file that AcceptEndRecord takes.
-std::optional<EndRecord> FindEndRecord(int fd, std::uint64_t file_size) {
-  if (file_size < zf::kEndRecordSize) return std::nullopt;
-  const std::uint64_t span = std::min<std::uint64_t>(file_size, kSearchSpan);
-  const std::uint64_t base = file_size - span;
-  std::vector<std::uint8_t> tail(span);
-  if (!ReadAt(fd, base, tail.data(), tail.size())) return std::nullopt;
+  if (end->record.this_disk != 0 || end->record.central_dir_disk != 0) {
+    failure = Failure::Because("the archive spans several disks");
+    return std::nullopt;
+  }
   EndRecord record;
-  const auto found = zf::FindEndRecord(tail, [&](const zf::EndRecordCandidate& candidate) {
-    return AcceptEndRecord(fd, file_size, base + candidate.offset, candidate.record, record);
-  });
-  if (!found) return std::nullopt;
+  record.position = end->directory_end;
+  // A comment cut short by the end of the file ends with the file.
+  record.end = std::min(file_size, end->position + zf::kEndRecordSize + end->record.comment_length);
+  record.entries = end->entries;
+  record.cd_size = end->directory_size;
+  record.cd_offset = end->directory_offset;
   return record;
 }
 
@@ -108,24 +77,6 @@ std::optional<std::int64_t> FindUnixTime(std::span<const std::uint8_t> extra) {
   return std::nullopt;
 }
 
-// Sizes and offset saved at 0xffffffff in the central header stand in the zip64 field (0x0001),
-// in this order, each only when saved so.
-void ApplyZip64(std::span<const std::uint8_t> extra, CentralEntry& entry, bool big_size,
-                bool big_compressed, bool big_offset) {
-  lorvante::ByteCursor cursor(extra);
-  while (cursor.Remaining() >= 4) {
-    const std::uint16_t id = cursor.U16();
-    const std::uint16_t length = cursor.U16();
-    auto block = cursor.Block(length);
-    if (!cursor.ok() || id != zf::kExtraZip64) continue;
-    lorvante::ByteCursor field(block);
-    if (big_size) entry.size = field.U64();
-    if (big_compressed) entry.compressed_size = field.U64();
-    if (big_offset) entry.local_offset = field.U64();
-    return;
-  }
-}
-
 // One central header with its name and extra field; `cursor` moves past its comment too.
 bool ReadCentralEntry(lorvante::ByteCursor& cursor, CentralEntry& entry, Failure& failure) {
   const zf::CentralHeader header = zf::ReadCentralHeader(cursor);
@@ -139,10 +90,7 @@ bool ReadCentralEntry(lorvante::ByteCursor& cursor, CentralEntry& entry, Failure
   entry.dos_time = header.mod_time;
   entry.dos_date = header.mod_date;
   entry.crc = header.crc32;
-  entry.compressed_size = header.compressed_size;
-  entry.size = header.uncompressed_size;
   entry.external_attributes = header.external_attributes;
-  entry.local_offset = header.local_header_offset;
   entry.raw_name = cursor.Text(header.name_length);
   const auto extra = cursor.Block(header.extra_length);
   cursor.Skip(header.comment_length);
@@ -150,8 +98,10 @@ bool ReadCentralEntry(lorvante::ByteCursor& cursor, CentralEntry& entry, Failure
     failure = Failure::Because("a central file header is cut short");
     return false;
   }
-  ApplyZip64(extra, entry, entry.size == zf::kZip64Value, entry.compressed_size == zf::kZip64Value,
-             entry.local_offset == zf::kZip64Value);
+  const zf::WideSizes sizes = zf::ReadWideSizes(header, extra);
+  entry.compressed_size = sizes.compressed_size;
+  entry.size = sizes.uncompressed_size;
+  entry.local_offset = sizes.local_header_offset;
   entry.unix_mtime = FindUnixTime(extra);
   return true;
 }
@@ -241,11 +191,8 @@ std::optional<ArchiveLayout> ReadArchiveLayout(int fd, Failure& failure) {
     failure = Failure::Because("the archive is not a regular file");
     return std::nullopt;
   }
-  const auto end = FindEndRecord(fd, static_cast<std::uint64_t>(st.st_size));
-  if (!end) {
-    failure = Failure::Because("no end of central directory record was found");
-    return std::nullopt;
-  }
+  const auto end = FindEndRecord(fd, static_cast<std::uint64_t>(st.st_size), failure);
+  if (!end) return std::nullopt;
   // The central directory ends where the (zip64) end record begins; whatever lies in front of
   // the offsets that the end record gives is data in front of the archive.
   ArchiveLayout layout;

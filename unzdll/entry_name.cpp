@@ -1,5 +1,7 @@
 #include "unzdll/entry_name.h"
 
+#include <limits.h>
+
 #include <algorithm>
 
 #include "platform/oem_names.h"
@@ -7,6 +9,8 @@
 #include "zipformat/records.h"
 
 namespace unzdll {
+
+static_assert(kMaxPathLength == PATH_MAX && kMaxComponentLength == NAME_MAX);
 
 std::string ConvertName(std::string_view raw, std::uint16_t flags, bool oem_names,
                         const std::string& oem_codepage) {
@@ -19,6 +23,12 @@ SafePath CheckName(std::string_view name) {
   SafePath path;
   if (name.empty()) {
     path.refusal = "the name is empty";
+    return path;
+  }
+  // Refused before anything of it is made: a path the system cannot name in one piece would
+  // have to be made one folder at a time, without end.
+  if (name.size() >= kMaxPathLength) {
+    path.refusal = "the name is longer than a path may be";
     return path;
   }
   if (name.front() == '/') {
@@ -45,6 +55,10 @@ SafePath CheckName(std::string_view name) {
     const std::string_view part = name.substr(start, slash - start);
     if (part == "..") {
       path.refusal = "the name leads out of the folder (\"..\")";
+      return path;
+    }
+    if (part.size() > kMaxComponentLength) {
+      path.refusal = "a part of the name is longer than a file name may be";
       return path;
     }
     if (!part.empty() && part != ".") parts.emplace_back(part);

@@ -74,11 +74,18 @@ int TargetFolder::Folder(const std::vector<std::string>& folders, bool create, F
       break;
     }
   }
+  // The folders on the way are kept open while the cache has room; beyond it only the folder of
+  // the current step is, so a deep walk holds no descriptor per level.
+  UniqueFd step;
   for (; depth < folders.size(); ++depth) {
     UniqueFd fd(OpenStep(parent, folders[depth], create, failure));
     if (!fd.valid()) return -1;
     parent = fd.get();
-    cache_[Key(folders, depth + 1)] = std::move(fd);
+    if (depth + 1 == folders.size() || cache_.size() + 1 < kMaxCachedFolders) {
+      cache_[Key(folders, depth + 1)] = std::move(fd);
+    } else {
+      step = std::move(fd);
+    }
   }
   return parent;
 }

@@ -17,6 +17,7 @@
 #include "ui/component.h"
 #include "ui/user_interface.h"
 #include "unzdll/unzdll_api.h"
+#include "zipformat/archive_end.h"
 #include "zipformat/records.h"
 
 namespace lorvante {
@@ -50,6 +51,15 @@ struct TEOCHInfo {
   // are never squeezed into 32 signed bits.
   std::int64_t RecordPosition = -1;
 
+  // The entry count and the directory's size and offset: from the zip64 end record where the
+  // fields above are saved at their maximum (archives of more than 65,535 entries or over
+  // 4 GiB), else the same as those fields.
+  std::uint64_t TotalEntries64 = 0;
+  std::uint64_t CentralDirSize64 = 0;
+  std::uint64_t CentralDirOffset64 = 0;
+  // File position where the directory ends: the zip64 end record, or the end record.
+  std::int64_t DirectoryEnd = -1;
+
   // Decodes the 22 fixed bytes (little-endian). False when fewer are given.
   bool Decode(std::span<const std::uint8_t> bytes);
   // The 22 fixed bytes as stored in a file.
@@ -81,8 +91,17 @@ struct TFileInfo {
   std::string ExtraField;      // raw bytes
   std::string FileComment;     // converted
 
-  // Decodes the 46 fixed bytes (little-endian) and sets Encrypted. False when fewer are given.
+  // The sizes and the local header's offset: from the zip64 extra field where the fields above
+  // are saved at their maximum, else the same as those fields.
+  std::uint64_t CompressedSize64 = 0;
+  std::uint64_t UncompressedSize64 = 0;
+  std::uint64_t LocalHeaderOffset64 = 0;
+
+  // Decodes the 46 fixed bytes (little-endian) and sets Encrypted and the 64-bit sizes. False
+  // when fewer are given.
   bool Decode(std::span<const std::uint8_t> bytes);
+  // Sets the 64-bit sizes from the fixed fields and the zip64 block of ExtraField.
+  void ReadWideSizes();
 
   std::uint8_t HostSystem() const {
     return static_cast<std::uint8_t>(zipformat::HostSystem(VersionMadeBy));
@@ -195,6 +214,8 @@ class TZip : public TComponent {
 
   // Resets what a listing fills in.
   void ResetDirectory();
+  // The end of the archive open in `file` (the end record the backwards search accepts).
+  static std::optional<zipformat::ArchiveEnd> LocateEnd(FileStream& file);
   // Reads TotalEntries central headers from `file` (replaced when the disk changes). False on
   // any short read, wrong signature or refused disk.
   bool ReadCentralHeaders(FileStream& file);

@@ -1,9 +1,9 @@
 // The central directory reader: finds the end record, then reads the central headers one by
 // one. Local headers and file data are never touched.
-#include <algorithm>
 #include <array>
 #include <cstdio>
-#include <vector>
+#include <optional>
+#include <span>
 
 #include "platform/file_stream.h"
 #include "platform/format.h"
@@ -13,14 +13,12 @@
 #include "zip/Zip.h"
 #include "zip/zip_drives.h"
 #include "zip/zip_messages.h"
-#include "zipformat/end_record.h"
+#include "zipformat/archive_end.h"
 #include "zipformat/names.h"
 
 namespace lorvante {
 namespace {
 
-// The end record is looked for in at most this many bytes at the end of the file.
-constexpr std::int64_t kEndRecordWindow = 65535;
 // Disk numbers above this mark a damaged end record.
 constexpr unsigned kMaxDiskNumber = 1000;
 
@@ -32,26 +30,20 @@ bool ReadText(FileStream& file, std::size_t length, std::string& text) {
 
 }  // namespace
 
+std::optional<zipformat::ArchiveEnd> TZip::LocateEnd(FileStream& file) {
+  const std::int64_t size = file.Size();
+  if (size < static_cast<std::int64_t>(kEndOfCentralDirSize)) return std::nullopt;
+  return zipformat::LocateArchiveEnd(
+      static_cast<std::uint64_t>(size), [&file](std::uint64_t offset, std::span<std::uint8_t> out) {
+        const auto at = static_cast<std::int64_t>(offset);
+        return file.Seek(at, SEEK_SET) == at && file.Read(out.data(), out.size()) == out.size();
+      });
+}
+
 std::int64_t TZip::FindEndOfCentralDir(FileStream& Stream) {
-  const std::int64_t size = Stream.Size();
-  if (size < static_cast<std::int64_t>(kEndOfCentralDirSize)) return -1;
-
-  // An archive without comment: the record is the last 22 bytes.
-  std::array<std::uint8_t, kEndOfCentralDirSize> tail{};
-  if (Stream.Seek(size - static_cast<std::int64_t>(kEndOfCentralDirSize), SEEK_SET) < 0) return -1;
-  if (Stream.Read(tail.data(), tail.size()) != tail.size()) return -1;
-  if (zipformat::FindEndRecord(tail)) {
-    return Stream.Seek(-static_cast<std::int64_t>(kEndOfCentralDirSize), SEEK_CUR);
-  }
-
-  // Otherwise search the window; every record found is taken as it is.
-  const std::int64_t window = std::min(size, kEndRecordWindow);
-  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(window));
-  if (Stream.Seek(size - window, SEEK_SET) < 0) return -1;
-  if (Stream.Read(buffer.data(), buffer.size()) != buffer.size()) return -1;
-  const auto found = zipformat::FindEndRecord(buffer);
-  if (!found) return -1;
-  return Stream.Seek(size - window + static_cast<std::int64_t>(found->offset), SEEK_SET);
+  const auto end = LocateEnd(Stream);
+  if (!end) return -1;
+  return Stream.Seek(static_cast<std::int64_t>(end->position), SEEK_SET);
 }
 
 std::string TZip::OemToAnsiName(const std::string& AName) const {
@@ -71,8 +63,8 @@ void TZip::ListContents() {
   if (FZipFileName.empty()) return;
 
   FileStream file = FileStream::OpenRead(FZipFileName);
-  std::int64_t position = FindEndOfCentralDir(file);
-  while (position < 0) {
+  std::optional<zipformat::ArchiveEnd> end = LocateEnd(file);
+  while (!end) {
     // No end record here: on a spanned archive this is an earlier disk.
     file.Close();
     const int disk = GetDiskNumber(FZipFileName);
@@ -82,13 +74,18 @@ void TZip::ListContents() {
       return;
     }
     file = FileStream::OpenRead(FZipFileName);
-    position = FindEndOfCentralDir(file);
+    end = LocateEnd(file);
   }
 
-  EOCH.RecordPosition = position;
+  EOCH.RecordPosition = static_cast<std::int64_t>(end->position);
+  file.Seek(EOCH.RecordPosition, SEEK_SET);
   std::array<std::uint8_t, kEndOfCentralDirSize> fixed{};
   file.ReadBuffer(fixed.data(), fixed.size());
   EOCH.Decode(fixed);
+  EOCH.TotalEntries64 = end->entries;
+  EOCH.CentralDirSize64 = end->directory_size;
+  EOCH.CentralDirOffset64 = end->directory_offset;
+  EOCH.DirectoryEnd = static_cast<std::int64_t>(end->directory_end);
   if (EOCH.ThisDisk > kMaxDiskNumber || EOCH.CentralDirDisk > kMaxDiskNumber) {
     throw ZipException(Format(zip_texts::kNotValidZip, {FZipFileName}));
   }
@@ -97,7 +94,7 @@ void TZip::ListContents() {
   if (!ReadText(file, EOCH.CommentLength, comment)) comment.clear();
   EOCH.ZipComment = OemToAnsiName(comment);
 
-  if (EOCH.TotalEntries == 0) return;
+  if (EOCH.TotalEntries64 == 0) return;
   // Disk numbers in the end record count from 0, those in the volume labels from 1. The file is
   // closed while the user changes the disk: a medium cannot be taken out while it is in use.
   if (EOCH.ThisDisk != EOCH.CentralDirDisk && !ChangeDisk(file, EOCH.CentralDirDisk + 1)) return;
@@ -110,18 +107,19 @@ void TZip::ListContents() {
 
 bool TZip::ReadCentralHeaders(FileStream& file) {
   const bool multi_disk = EOCH.ThisDisk != 0;
-  // A single-disk archive is read from where its directory really ends, so data in front of
-  // the archive does not disturb the reading.
+  // A single-disk archive is read from where its directory really ends (at the zip64 end
+  // record when there is one), so data in front of the archive does not disturb the reading.
+  // The end record's check has made sure that the directory fits in front of it.
   const std::int64_t start =
-      multi_disk ? static_cast<std::int64_t>(EOCH.CentralDirOffset)
-                 : EOCH.RecordPosition - static_cast<std::int64_t>(EOCH.CentralDirSize);
+      multi_disk ? static_cast<std::int64_t>(EOCH.CentralDirOffset64)
+                 : EOCH.DirectoryEnd - static_cast<std::int64_t>(EOCH.CentralDirSize64);
   if (start < 0 || file.Seek(start, SEEK_SET) != start) return false;
 
   const std::int64_t file_size = file.Size();
   ArchiveStart = file_size;  // running minimum of the local header offsets
 
   std::array<std::uint8_t, kCentralHeaderSize> fixed{};
-  for (unsigned i = 0; i < EOCH.TotalEntries;) {
+  for (std::uint64_t i = 0; i < EOCH.TotalEntries64;) {
     if (file.Read(fixed.data(), fixed.size()) != fixed.size()) {
       if (!multi_disk) return false;
       // The directory goes on on the next disk; the piece of a header at the end of this one
@@ -141,6 +139,7 @@ bool TZip::ReadCentralHeaders(FileStream& file) {
     std::string name;
     if (!ReadText(file, info.NameLength, name)) return false;
     if (!ReadText(file, info.ExtraLength, info.ExtraField)) return false;
+    info.ReadWideSizes();
     std::string comment;
     if (!ReadText(file, info.CommentLength, comment)) return false;
     // An entry flagged as UTF-8 is already in the form the platform uses.
@@ -151,7 +150,9 @@ bool TZip::ReadCentralHeaders(FileStream& file) {
     info.FileName = zipformat::EntryNameToPath(name);
     info.FileComment = std::move(comment);
 
-    ArchiveStart = std::min<std::int64_t>(ArchiveStart, info.LocalHeaderOffset);
+    if (info.LocalHeaderOffset64 < static_cast<std::uint64_t>(ArchiveStart)) {
+      ArchiveStart = static_cast<std::int64_t>(info.LocalHeaderOffset64);
+    }
     ++i;
   }
 
@@ -160,8 +161,8 @@ bool TZip::ReadCentralHeaders(FileStream& file) {
   } else {
     // The lowest local header moved by the distance between where the directory was found and
     // where the end record says it is.
-    ArchiveStart += EOCH.RecordPosition - (static_cast<std::int64_t>(EOCH.CentralDirOffset) +
-                                           static_cast<std::int64_t>(EOCH.CentralDirSize));
+    ArchiveStart += EOCH.DirectoryEnd -
+                    static_cast<std::int64_t>(EOCH.CentralDirOffset64 + EOCH.CentralDirSize64);
   }
   return true;
 }

@@ -61,7 +61,20 @@ bool TFileInfo::Decode(std::span<const std::uint8_t> bytes) {
   ExternalAttributes = h.external_attributes;
   LocalHeaderOffset = h.local_header_offset;
   Encrypted = (GeneralFlags & zipformat::kFlagEncrypted) != 0 ? 1 : 0;
+  ReadWideSizes();
   return true;
+}
+
+void TFileInfo::ReadWideSizes() {
+  zipformat::CentralHeader h;
+  h.compressed_size = CompressedSize;
+  h.uncompressed_size = UncompressedSize;
+  h.local_header_offset = LocalHeaderOffset;
+  const auto* extra = reinterpret_cast<const std::uint8_t*>(ExtraField.data());
+  const zipformat::WideSizes sizes = zipformat::ReadWideSizes(h, {extra, ExtraField.size()});
+  CompressedSize64 = sizes.compressed_size;
+  UncompressedSize64 = sizes.uncompressed_size;
+  LocalHeaderOffset64 = sizes.local_header_offset;
 }
 
 }  // namespace lorvante

@@ -56,10 +56,12 @@ LocalHeader ReadLocalHeader(ByteCursor& in) {
 std::optional<Zip64EndRecord> ReadZip64EndRecord(std::span<const std::uint8_t> bytes) {
   ByteCursor in(bytes);
   if (in.U32() != kZip64EndRecordSignature) return std::nullopt;
-  // Record size, versions made by and needed, this disk, the directory's disk, entries on
-  // this disk.
-  in.Skip(8 + 2 + 2 + 4 + 4 + 8);
   Zip64EndRecord r;
+  r.record_size = in.U64();
+  in.Skip(2 + 2);  // versions made by and needed
+  r.this_disk = in.U32();
+  r.central_dir_disk = in.U32();
+  r.entries_this_disk = in.U64();
   r.total_entries = in.U64();
   r.central_dir_size = in.U64();
   r.central_dir_offset = in.U64();
@@ -76,6 +78,29 @@ std::optional<Zip64Locator> ReadZip64Locator(std::span<const std::uint8_t> bytes
   l.total_disks = in.U32();
   if (!in.ok()) return std::nullopt;
   return l;
+}
+
+WideSizes ReadWideSizes(const CentralHeader& header, std::span<const std::uint8_t> extra) {
+  WideSizes sizes{header.compressed_size, header.uncompressed_size, header.local_header_offset};
+  ByteCursor blocks(extra);
+  while (blocks.Remaining() >= 4) {
+    const std::uint16_t id = blocks.U16();
+    const std::uint16_t length = blocks.U16();
+    const auto block = blocks.Block(length);
+    if (!blocks.ok()) break;
+    if (id != kExtraZip64) continue;
+    ByteCursor field(block);
+    const auto wide = [&field](std::uint32_t saved, std::uint64_t& value) {
+      if (saved != kZip64Value) return;
+      const std::uint64_t read = field.U64();
+      if (field.ok()) value = read;
+    };
+    wide(header.uncompressed_size, sizes.uncompressed_size);
+    wide(header.compressed_size, sizes.compressed_size);
+    wide(header.local_header_offset, sizes.local_header_offset);
+    break;
+  }
+  return sizes;
 }
 
 }  // namespace lorvante::zipformat

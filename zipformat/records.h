@@ -92,6 +92,10 @@ struct LocalHeader {
 // The zip64 end of central directory record: the fields that the end record saves at their
 // maximum, in 64 bits.
 struct Zip64EndRecord {
+  std::uint64_t record_size = 0;  // of what follows this field
+  std::uint32_t this_disk = 0;
+  std::uint32_t central_dir_disk = 0;
+  std::uint64_t entries_this_disk = 0;
   std::uint64_t total_entries = 0;
   std::uint64_t central_dir_size = 0;
   std::uint64_t central_dir_offset = 0;
@@ -113,6 +117,18 @@ LocalHeader ReadLocalHeader(ByteCursor& in);
 // These check their signature: nothing when it differs or the bytes are too few.
 std::optional<Zip64EndRecord> ReadZip64EndRecord(std::span<const std::uint8_t> bytes);
 std::optional<Zip64Locator> ReadZip64Locator(std::span<const std::uint8_t> bytes);
+
+// An entry's sizes and the offset of its local header in 64 bits.
+struct WideSizes {
+  std::uint64_t compressed_size = 0;
+  std::uint64_t uncompressed_size = 0;
+  std::uint64_t local_header_offset = 0;
+};
+
+// The sizes and offset of `header`: a field saved at 0xFFFFFFFF is taken from the zip64 extra
+// field block in `extra`, where the saved ones follow each other in the order uncompressed size,
+// compressed size, offset. A field that the block does not hold keeps its saved value.
+WideSizes ReadWideSizes(const CentralHeader& header, std::span<const std::uint8_t> extra);
 
 // The host system of a "version made by" field (its high byte).
 constexpr unsigned HostSystem(std::uint16_t version_made_by) {

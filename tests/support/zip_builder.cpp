@@ -1,9 +1,11 @@
 #include "tests/support/zip_builder.h"
 
+#include <sys/stat.h>
 #include <zip.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <stdexcept>
 
 #include "tests/support/test_support.h"
@@ -69,9 +71,31 @@ void PutLocalEntry(std::vector<std::uint8_t>& out, const ZipItem& item, const Da
   PutBytes(out, stored.data(), stored.size());
 }
 
-void PutCentralHeader(std::vector<std::uint8_t>& out, const ZipItem& item, const DataFields& f,
-                      std::uint32_t local_offset) {
+void PutLE64(std::vector<std::uint8_t>& out, std::uint64_t value) {
+  PutLE(out, static_cast<std::uint32_t>(value), 4);
+  PutLE(out, static_cast<std::uint32_t>(value >> 32), 4);
+}
+
+// The zip64 extra field of a central header whose sizes and offset are saved at their maximum.
+std::vector<std::uint8_t> Zip64Field(const DataFields& f, std::uint64_t local_offset) {
+  std::vector<std::uint8_t> extra;
+  PutLE(extra, zf::kExtraZip64, 2);
+  PutLE(extra, 24, 2);
+  PutLE64(extra, f.size);
+  PutLE64(extra, f.compressed);
+  PutLE64(extra, local_offset);
+  return extra;
+}
+
+void PutCentralHeader(std::vector<std::uint8_t>& out, const ZipItem& item, DataFields f,
+                      std::uint32_t local_offset, bool zip64 = false) {
   std::vector<std::uint8_t> extra = TimestampField(item);
+  if (zip64) {
+    const auto field = Zip64Field(f, item.local_header_offset.value_or(local_offset));
+    PutBytes(extra, field.data(), field.size());
+    f.size = f.compressed = zf::kZip64Value;
+    local_offset = zf::kZip64Value;
+  }
   PutBytes(extra, item.extra.data(), item.extra.size());
   PutLE(out, item.signature.value_or(zf::kCentralHeaderSignature), 4);
   PutLE(out, item.made_by, 2);
@@ -89,7 +113,7 @@ void PutCentralHeader(std::vector<std::uint8_t>& out, const ZipItem& item, const
   PutLE(out, item.disk_number_start, 2);
   PutLE(out, item.internal, 2);
   PutLE(out, item.external, 4);
-  PutLE(out, item.local_header_offset.value_or(local_offset), 4);
+  PutLE(out, zip64 ? local_offset : item.local_header_offset.value_or(local_offset), 4);
   PutBytes(out, item.name.data(), item.name.size());
   PutBytes(out, extra.data(), extra.size());
   PutBytes(out, item.comment.data(), item.comment.size());
@@ -148,18 +172,39 @@ std::vector<std::uint8_t> ZipLayout::Build() const {
 
   const std::size_t central_start = out.size();
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    PutCentralHeader(out, entries[i], written[i].fields, written[i].offset);
+    PutCentralHeader(out, entries[i], written[i].fields, written[i].offset, zip64);
   }
-  const auto central_size = static_cast<std::uint32_t>(out.size() - central_start);
+  auto central_size = static_cast<std::uint32_t>(out.size() - central_start);
+  auto central_offset = offset_of(central_start);
+  auto count = static_cast<std::uint16_t>(entries.size());
+
+  if (zip64) {
+    const std::uint32_t record_offset = offset_of(out.size());
+    PutLE(out, zf::kZip64EndRecordSignature, 4);
+    PutLE64(out, zf::kZip64EndRecordSize - 12);
+    PutLE(out, 45, 2);  // made by: version 4.5
+    PutLE(out, 45, 2);  // needed
+    PutLE(out, this_disk, 4);
+    PutLE(out, central_dir_disk, 4);
+    PutLE64(out, entries.size());
+    PutLE64(out, entries.size());
+    PutLE64(out, central_size);
+    PutLE64(out, central_offset);
+    PutLE(out, zf::kZip64LocatorSignature, 4);
+    PutLE(out, this_disk, 4);
+    PutLE64(out, record_offset);
+    PutLE(out, 1, 4);  // total disks
+    count = zf::kZip64Count;
+    central_size = central_offset = zf::kZip64Value;
+  }
 
   PutLE(out, zf::kEndRecordSignature, 4);
   PutLE(out, this_disk, 2);
   PutLE(out, central_dir_disk, 2);
-  const auto count = static_cast<std::uint16_t>(entries.size());
   PutLE(out, entries_this_disk.value_or(count), 2);
   PutLE(out, total_entries.value_or(count), 2);
   PutLE(out, central_dir_size.value_or(central_size), 4);
-  PutLE(out, central_dir_offset.value_or(offset_of(central_start)), 4);
+  PutLE(out, central_dir_offset.value_or(central_offset), 4);
   PutLE(out, comment_length.value_or(static_cast<std::uint16_t>(comment.size())), 2);
   PutBytes(out, comment.data(), comment.size());
   PutBytes(out, trailer.data(), trailer.size());
@@ -203,6 +248,121 @@ std::vector<std::uint8_t> MakeStoredArchive(const std::vector<ZipEntry>& entries
   const std::string path = dir / "a.zip";
   WriteLibzipArchive(path, items);
   return ReadBytes(path);
+}
+
+bool WriteSparseZip64Archive(const std::string& path, std::uint64_t big_size,
+                             const std::string& small) {
+  // The CRC of the zeros, one block at a time.
+  const std::vector<std::uint8_t> zeros(1 << 20, 0);
+  const uLong block_crc = crc32(0, zeros.data(), static_cast<uInt>(zeros.size()));
+  uLong big_crc = crc32(0, nullptr, 0);
+  std::uint64_t left = big_size;
+  for (; left >= zeros.size(); left -= zeros.size()) {
+    big_crc = crc32_combine(big_crc, block_crc, static_cast<z_off_t>(zeros.size()));
+  }
+  big_crc = crc32(big_crc, zeros.data(), static_cast<uInt>(left));
+  const auto small_crc =
+      crc32(0, reinterpret_cast<const Bytef*>(small.data()), static_cast<uInt>(small.size()));
+
+  const auto local = [](std::vector<std::uint8_t>& out, const std::string& name, std::uint32_t crc,
+                        std::uint32_t size, const std::vector<std::uint8_t>& extra) {
+    PutLE(out, zf::kLocalHeaderSignature, 4);
+    PutLE(out, 45, 2);
+    PutLE(out, 0, 2);  // flags
+    PutLE(out, 0, 2);  // stored
+    PutLE(out, 12 << 11, 2);
+    PutLE(out, (40 << 9) | (1 << 5) | 1, 2);
+    PutLE(out, crc, 4);
+    PutLE(out, size, 4);
+    PutLE(out, size, 4);
+    PutLE(out, static_cast<std::uint32_t>(name.size()), 2);
+    PutLE(out, static_cast<std::uint32_t>(extra.size()), 2);
+    PutBytes(out, name.data(), name.size());
+    PutBytes(out, extra.data(), extra.size());
+  };
+  const auto central = [](std::vector<std::uint8_t>& out, const std::string& name,
+                          std::uint32_t crc, std::uint32_t size, std::uint32_t offset,
+                          const std::vector<std::uint8_t>& extra) {
+    PutLE(out, zf::kCentralHeaderSignature, 4);
+    PutLE(out, 0x032D, 2);  // Unix, 4.5
+    PutLE(out, 45, 2);
+    PutLE(out, 0, 2);
+    PutLE(out, 0, 2);
+    PutLE(out, 12 << 11, 2);
+    PutLE(out, (40 << 9) | (1 << 5) | 1, 2);
+    PutLE(out, crc, 4);
+    PutLE(out, size, 4);
+    PutLE(out, size, 4);
+    PutLE(out, static_cast<std::uint32_t>(name.size()), 2);
+    PutLE(out, static_cast<std::uint32_t>(extra.size()), 2);
+    PutLE(out, 0, 2);  // comment
+    PutLE(out, 0, 2);  // disk
+    PutLE(out, 0, 2);  // internal
+    PutLE(out, 0100644u << 16, 4);
+    PutLE(out, offset, 4);
+    PutBytes(out, name.data(), name.size());
+    PutBytes(out, extra.data(), extra.size());
+  };
+  const auto zip64_field = [](std::initializer_list<std::uint64_t> values) {
+    std::vector<std::uint8_t> extra;
+    PutLE(extra, zf::kExtraZip64, 2);
+    PutLE(extra, static_cast<std::uint32_t>(8 * values.size()), 2);
+    for (const std::uint64_t v : values) PutLE64(extra, v);
+    return extra;
+  };
+
+  std::vector<std::uint8_t> head;
+  local(head, "big.bin", static_cast<std::uint32_t>(big_crc), zf::kZip64Value,
+        zip64_field({big_size, big_size}));
+  const std::uint64_t small_offset = head.size() + big_size;
+  std::vector<std::uint8_t> tail;
+  local(tail, "small.txt", static_cast<std::uint32_t>(small_crc),
+        static_cast<std::uint32_t>(small.size()), {});
+  PutBytes(tail, small.data(), small.size());
+  const std::uint64_t directory_offset = small_offset + tail.size();
+  const std::size_t directory_start = tail.size();
+  central(tail, "big.bin", static_cast<std::uint32_t>(big_crc), zf::kZip64Value, 0,
+          zip64_field({big_size, big_size}));
+  central(tail, "small.txt", static_cast<std::uint32_t>(small_crc),
+          static_cast<std::uint32_t>(small.size()), zf::kZip64Value, zip64_field({small_offset}));
+  const std::uint64_t directory_size = tail.size() - directory_start;
+  const std::uint64_t record_offset = directory_offset + directory_size;
+  PutLE(tail, zf::kZip64EndRecordSignature, 4);
+  PutLE64(tail, zf::kZip64EndRecordSize - 12);
+  PutLE(tail, 45, 2);
+  PutLE(tail, 45, 2);
+  PutLE(tail, 0, 4);
+  PutLE(tail, 0, 4);
+  PutLE64(tail, 2);
+  PutLE64(tail, 2);
+  PutLE64(tail, directory_size);
+  PutLE64(tail, directory_offset);
+  PutLE(tail, zf::kZip64LocatorSignature, 4);
+  PutLE(tail, 0, 4);
+  PutLE64(tail, record_offset);
+  PutLE(tail, 1, 4);
+  PutLE(tail, zf::kEndRecordSignature, 4);
+  PutLE(tail, 0, 4);
+  PutLE(tail, 2, 2);
+  PutLE(tail, 2, 2);
+  PutLE(tail, zf::kZip64Value, 4);
+  PutLE(tail, zf::kZip64Value, 4);
+  PutLE(tail, 0, 2);
+
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) throw std::runtime_error("cannot create " + path);
+  bool ok = std::fwrite(head.data(), 1, head.size(), file) == head.size() &&
+            fseeko(file, static_cast<off_t>(small_offset), SEEK_SET) == 0 &&
+            std::fwrite(tail.data(), 1, tail.size(), file) == tail.size();
+  ok = std::fclose(file) == 0 && ok;
+  if (!ok) throw std::runtime_error("cannot write " + path);
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 ||
+      static_cast<std::uint64_t>(st.st_blocks) * 512 > (64u << 20)) {
+    std::remove(path.c_str());
+    return false;
+  }
+  return true;
 }
 
 void DamageAt(std::vector<std::uint8_t>& bytes, const std::string& marker) {

@@ -48,6 +48,10 @@ struct ZipLayout {
   std::vector<std::uint8_t> prefix;   // bytes in front of the archive
   bool adjust_offsets = false;        // offsets count from the file's start (prefix included)
   std::vector<std::uint8_t> trailer;  // bytes after the end record and its comment
+  // Zip64 records: every central header saves its sizes and offset at their maximum and carries
+  // them in a zip64 extra field; the end record saves its counts, size and offset at their
+  // maximum, and a zip64 end record and its locator in front of it carry them.
+  bool zip64 = false;
 
   // End record fields; default: what the entries give.
   std::uint16_t this_disk = 0;
@@ -93,6 +97,12 @@ struct ZipEntry {
 // An archive of `entries` written by libzip, stored without compression so that a test can
 // damage the data.
 std::vector<std::uint8_t> MakeStoredArchive(const std::vector<ZipEntry>& entries);
+
+// A zip64 archive over 4 GiB that takes little disk: "big.bin", stored, whose `big_size` bytes
+// of zeros are a hole in a sparse file, then "small.txt" holding `small`, whose local header
+// lies beyond 4 GiB. False when the file system keeps no holes (the file is then removed).
+bool WriteSparseZip64Archive(const std::string& path, std::uint64_t big_size,
+                             const std::string& small);
 
 // Flips the case of the first byte of `marker` inside `bytes` (a CRC error for a stored entry).
 void DamageAt(std::vector<std::uint8_t>& bytes, const std::string& marker);

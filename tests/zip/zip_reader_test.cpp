@@ -6,64 +6,12 @@
 
 #include "platform/exceptions.h"
 #include "platform/file_stream.h"
-#include "tests/support/fake_system.h"
 #include "tests/support/zip_builder.h"
-#include "ui/application.h"
-#include "ui/scripted/scripted_ui.h"
+#include "tests/zip/reader_fixture.h"
 #include "zip/Zip.h"
 
 namespace lorvante::test {
 namespace {
-
-// An archive folder on a fixed disk, a component and the scripted front end.
-class ReaderTest : public testing::Test {
- protected:
-  ReaderTest() {
-    folder_ = system_.Mount("fixed", FakeDevice{});
-    Application.SetUI(&ui_);
-    Application.Title = "LORVANTE";
-    zip_.OnContentsChanged = [this](TObject* sender) {
-      EXPECT_EQ(sender, &zip_);
-      ++changes_;
-    };
-  }
-  ~ReaderTest() override { Application.SetUI(nullptr); }
-
-  std::string Write(const std::vector<std::uint8_t>& bytes, const std::string& name = "a.zip") {
-    const std::string path = folder_ + "/" + name;
-    WriteBytes(path, bytes);
-    return path;
-  }
-
-  // Assigns the archive and returns the message of the ZipException it raised ("" for none).
-  std::string Assign(const std::string& path) {
-    try {
-      zip_.SetZipFileName(path);
-    } catch (const ZipException& e) {
-      return e.what();
-    }
-    return "";
-  }
-
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (const auto& entry : zip_.FileList) names.push_back(entry->FileName);
-    return names;
-  }
-
-  static std::string NotValid(const std::string& path) {
-    return "\"" + path + "\"\nis not a valid Zip file.";
-  }
-
-  FakeSystem system_;
-  ScopedDrives scoped_{system_};
-  ScriptedUserInterface ui_;
-  std::string folder_;
-  TZip zip_{nullptr};
-  int changes_ = 0;
-};
-
-constexpr char kHeaderError[] = "Error reading CentralFileHeader.";
 
 ZipLayout ThreeEntries() {
   ZipLayout layout;
@@ -226,13 +174,15 @@ TEST_F(ReaderTest, ACommentIsFoundByTheBackwardScan) {
   EXPECT_EQ(zip_.FileList.size(), 3u);
 }
 
-TEST_F(ReaderTest, TheScanWindowIs65535Bytes) {
-  // The longest comment that still leaves the signature inside the window, and one byte more.
-  for (std::size_t length : {65513u, 65514u}) {
+TEST_F(ReaderTest, TheLongestCommentIsFound) {
+  // The search reaches an end record followed by a comment of any length it can announce.
+  for (std::size_t length : {65513u, 65514u, 65535u}) {
     ZipLayout layout = ThreeEntries();
     layout.comment.assign(length, 'c');
     const std::string path = Write(layout.Build(), "c" + std::to_string(length) + ".zip");
-    EXPECT_EQ(Assign(path), length == 65513 ? "" : NotValid(path));
+    EXPECT_EQ(Assign(path), "");
+    EXPECT_EQ(zip_.FileList.size(), 3u);
+    EXPECT_EQ(zip_.EOCH.ZipComment.size(), length);
   }
 }
 
@@ -252,19 +202,6 @@ TEST_F(ReaderTest, OfTwoEndRecordsInTheWindowTheOneNearerTheEndWins) {
   EXPECT_EQ(zip_.EOCH.RecordPosition,
             static_cast<std::int64_t>(bytes.size() - 22 - second.comment.size()));
   EXPECT_EQ(zip_.ArchiveStart, static_cast<std::int64_t>(first_size));
-}
-
-TEST_F(ReaderTest, AnEndRecordInsideTheCommentIsTakenAsIs) {
-  // Nothing checks the comment length: a record-like comment hides the real record.
-  std::vector<std::uint8_t> inner;
-  PutLE(inner, 0x06054B50, 4);
-  inner.resize(22, 0);
-  ZipLayout layout = ThreeEntries();
-  layout.comment = "x" + std::string(inner.begin(), inner.end()) + "y";
-  const std::vector<std::uint8_t> bytes = layout.Build();
-  ASSERT_EQ(Assign(Write(bytes)), "");
-  EXPECT_TRUE(zip_.FileList.empty());
-  EXPECT_EQ(zip_.EOCH.RecordPosition, static_cast<std::int64_t>(bytes.size() - 23));
 }
 
 class PrefixTest : public ReaderTest, public testing::WithParamInterface<bool> {};
@@ -436,10 +373,6 @@ INSTANTIATE_TEST_SUITE_P(
                                [](ZipLayout& s) { s.entries[1].signature = 0x02014B51; }},
                     BrokenCase{"LocalHeaderSignatureInstead",
                                [](ZipLayout& s) { s.entries[0].signature = 0x04034B50; }},
-                    BrokenCase{"DirectoryLargerThanThePositionOfTheEndRecord",
-                               [](ZipLayout& s) { s.central_dir_size = 10000; }},
-                    BrokenCase{"DirectorySizeNearTheTopOfItsRange",
-                               [](ZipLayout& s) { s.central_dir_size = 0xFFFFFFFF; }},
                     BrokenCase{"DirectorySmallerThanStated",
                                [](ZipLayout& s) { s.central_dir_size = 46 * 3 + 10; }}),
     [](const testing::TestParamInfo<BrokenCase>& tp) { return std::string(tp.param.name); });
@@ -467,14 +400,12 @@ TEST_F(ReaderTest, HostileOffsetsNeitherOverflowNorMoveTheStartOutOfRange) {
   ASSERT_EQ(Assign(Write(bytes)), "");
   EXPECT_EQ(zip_.ArchiveStart, 0);
 
-  // An end record that places the directory far beyond the file.
+  // An end record that places the directory far beyond the file is no end record at all.
   layout.entries[0].local_header_offset = 5;
   layout.central_dir_offset = 0xFFFFFFF0;
-  const std::vector<std::uint8_t> far = layout.Build();
-  ASSERT_EQ(Assign(Write(far, "far.zip")), "");
-  const std::int64_t record = static_cast<std::int64_t>(far.size()) - 22;
-  const std::int64_t size = static_cast<std::int64_t>(zip_.EOCH.CentralDirSize);
-  EXPECT_EQ(zip_.ArchiveStart, 5 + record - (0xFFFFFFF0LL + size));
+  const std::string far = Write(layout.Build(), "far.zip");
+  EXPECT_EQ(Assign(far), NotValid(far));
+  EXPECT_TRUE(zip_.FileList.empty());
 }
 
 TEST_F(ReaderTest, ListingAgainReadsTheFileAsItIsNow) {

@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   // What was listed must be consistent with the end record.
-  if (!zip.FileList.empty() && zip.FileList.size() != zip.EOCH.TotalEntries) abort();
+  if (!zip.FileList.empty() && zip.FileList.size() != zip.EOCH.TotalEntries64) abort();
   for (const auto& entry : zip.FileList) {
     if (entry->ExtraField.size() != entry->ExtraLength) abort();
   }

@@ -1,0 +1,92 @@
+// Fault: an end record read without checking it against the data around it. A zip comment that
+// holds an end record hid the archive (nothing listed, nothing extracted, no error), and zip64
+// records were not followed. The rule that both the directory reader and the unzip library use
+// takes only a consistent record, prefers one that reaches the end of the data, lets the record
+// whose comment holds another win, and follows the locator to the zip64 end record.
+#include "zipformat/archive_end.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "tests/support/zip_builder.h"
+
+namespace lorvante::zipformat {
+namespace {
+
+using test::ZipLayout;
+
+std::optional<ArchiveEnd> Locate(const std::vector<std::uint8_t>& data) {
+  return LocateArchiveEnd(data.size(), [&data](std::uint64_t offset, std::span<std::uint8_t> out) {
+    if (offset > data.size() || data.size() - offset < out.size()) return false;
+    std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(offset), out.size(), out.begin());
+    return true;
+  });
+}
+
+ZipLayout TwoEntries() {
+  ZipLayout layout;
+  layout.entries.resize(2);
+  layout.entries[1].name = "second.txt";
+  return layout;
+}
+
+TEST(ArchiveEnd, FillerBehindTheCommentIsAllowedUpToItsLimit) {
+  ZipLayout layout = TwoEntries();
+  layout.trailer.assign(kEndFillerAllowance, 'f');
+  std::vector<std::uint8_t> bytes = layout.Build();
+  auto end = Locate(bytes);
+  ASSERT_TRUE(end);
+  EXPECT_EQ(end->position, bytes.size() - kEndFillerAllowance - kEndRecordSize);
+  EXPECT_EQ(end->entries, 2u);
+  bytes.push_back('f');
+  EXPECT_FALSE(Locate(bytes));
+}
+
+TEST(ArchiveEnd, ARecordReachingTheEndBeatsOneFollowedByFiller) {
+  // A second archive appended to the first: the first's record is followed by the second.
+  std::vector<std::uint8_t> bytes = TwoEntries().Build();
+  const std::vector<std::uint8_t> second = ZipLayout{}.Build();
+  bytes.insert(bytes.end(), second.begin(), second.end());
+  const auto end = Locate(bytes);
+  ASSERT_TRUE(end);
+  EXPECT_EQ(end->position, bytes.size() - kEndRecordSize);
+  EXPECT_EQ(end->entries, 0u);
+}
+
+TEST(ArchiveEnd, TheRecordWhoseCommentHoldsAnotherWins) {
+  std::vector<std::uint8_t> fake;
+  test::PutLE(fake, kEndRecordSignature, 4);
+  fake.resize(kEndRecordSize, 0);
+  ZipLayout layout = TwoEntries();
+  layout.comment = "note " + std::string(fake.begin(), fake.end());
+  const std::vector<std::uint8_t> bytes = layout.Build();
+  const auto end = Locate(bytes);
+  ASSERT_TRUE(end);
+  EXPECT_EQ(end->position, bytes.size() - kEndRecordSize - layout.comment.size());
+  EXPECT_EQ(end->entries, 2u);
+}
+
+TEST(ArchiveEnd, TheZip64RecordIsFoundWithAndWithoutDataInFront) {
+  for (const bool adjust : {false, true}) {
+    ZipLayout layout = TwoEntries();
+    layout.zip64 = true;
+    layout.prefix.assign(300, 'p');
+    layout.adjust_offsets = adjust;
+    const std::vector<std::uint8_t> bytes = layout.Build();
+    const auto end = Locate(bytes);
+    ASSERT_TRUE(end);
+    ASSERT_TRUE(end->zip64);
+    EXPECT_EQ(end->record.total_entries, kZip64Count);
+    EXPECT_EQ(end->entries, 2u);
+    EXPECT_EQ(end->zip64_position,
+              bytes.size() - kEndRecordSize - kZip64LocatorSize - kZip64EndRecordSize);
+    EXPECT_EQ(end->directory_end, end->zip64_position);
+    EXPECT_EQ(end->directory_offset + end->directory_size + (adjust ? 0 : 300),
+              end->zip64_position);
+  }
+}
+
+}  // namespace
+}  // namespace lorvante::zipformat
