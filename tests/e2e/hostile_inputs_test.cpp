@@ -31,29 +31,10 @@ namespace {
 using test::Bytes;
 using ByteVector = std::vector<std::uint8_t>;
 using Names = std::vector<std::string>;
+using test::Listing;
+using test::MessagesIn;
 
 constexpr char kOldContent[] = "what the user had under this name before";
-
-// Every "LORVANTE: " message in the error output, without the prefix, up to its line end.
-std::vector<std::string> MessagesIn(const std::string& err) {
-  std::vector<std::string> messages;
-  const std::string prefix = "LORVANTE: ";
-  for (std::size_t at = err.find(prefix); at != std::string::npos; at = err.find(prefix, at)) {
-    at += prefix.size();
-    const std::size_t end = err.find('\n', at);
-    messages.push_back(err.substr(at, end - at));
-  }
-  return messages;
-}
-
-Names Listing(const std::string& folder) {
-  Names names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.push_back(entry.path().filename());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 ByteVector Concat(ByteVector a, const ByteVector& b) {
   a.insert(a.end(), b.begin(), b.end());

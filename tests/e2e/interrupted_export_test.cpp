@@ -25,20 +25,13 @@ namespace {
 
 using ByteVector = std::vector<std::uint8_t>;
 using Names = std::vector<std::string>;
+using test::Listing;
+using test::MessagesIn;
 
 constexpr char kOldContent[] = "what the user had under this name before";
 constexpr std::size_t kLargeText = 64u << 20;
 constexpr std::size_t kWrittenBeforeTheSignal = 2u << 20;
 constexpr auto kPatience = std::chrono::seconds(20);
-
-Names Listing(const std::string& folder) {
-  Names names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.push_back(entry.path().filename());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 // Lines of text with a running number: compressible, but not trivially. A large text repeats a
 // block of 1 MiB, beyond the reach of deflate's window.
@@ -57,16 +50,6 @@ ByteVector LinesOfText(std::size_t size) {
     text.insert(text.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(part));
   }
   return text;
-}
-
-std::vector<std::string> MessagesIn(const std::string& err) {
-  std::vector<std::string> messages;
-  const std::string prefix = "LORVANTE: ";
-  for (std::size_t at = err.find(prefix); at != std::string::npos; at = err.find(prefix, at)) {
-    at += prefix.size();
-    messages.push_back(err.substr(at, err.find('\n', at) - at));
-  }
-  return messages;
 }
 
 class InterruptedExport : public testing::Test {

@@ -109,4 +109,23 @@ std::vector<std::string> Headless::TempLeftovers() const {
   return paths;
 }
 
+std::vector<std::string> MessagesIn(const std::string& err) {
+  std::vector<std::string> messages;
+  const std::string prefix = "LORVANTE: ";
+  for (std::size_t at = err.find(prefix); at != std::string::npos; at = err.find(prefix, at)) {
+    at += prefix.size();
+    messages.push_back(err.substr(at, err.find('\n', at) - at));
+  }
+  return messages;
+}
+
+std::vector<std::string> Listing(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 }  // namespace lorvante::test

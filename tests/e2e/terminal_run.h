@@ -59,4 +59,11 @@ class Headless {
   TempDir dir_;
 };
 
+// Every "LORVANTE: " line of a run's error output (message boxes, notices and the summary),
+// without the prefix.
+std::vector<std::string> MessagesIn(const std::string& err);
+
+// The names in `folder`, sorted.
+std::vector<std::string> Listing(const std::string& folder);
+
 }  // namespace lorvante::test
