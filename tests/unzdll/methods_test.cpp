@@ -80,6 +80,10 @@ const CipherCase kCiphers[] = {{"Plain", Encryption::kNone},
 
 using Param = std::tuple<MethodCase, CipherCase>;
 
+// Cases print as their labels: test names stay the same from run to run.
+void PrintTo(const MethodCase& c, std::ostream* out) { *out << c.label; }
+void PrintTo(const CipherCase& c, std::ostream* out) { *out << c.label; }
+
 class MethodTest : public UnzTest, public ::testing::WithParamInterface<Param> {
  protected:
   void SetUp() override {
@@ -222,6 +226,9 @@ struct SevenZipCase {
   const char* method;
   const char* encryption;  // nullptr: none
 };
+void PrintTo(const SevenZipCase& c, std::ostream* out) {
+  *out << c.method << (c.encryption != nullptr ? c.encryption : "");
+}
 
 class SevenZipTest : public UnzTest, public ::testing::WithParamInterface<SevenZipCase> {};
 
