@@ -15,15 +15,6 @@
 namespace lorvante::test {
 namespace {
 
-ZipLayout ThreeEntries() {
-  ZipLayout layout;
-  layout.entries.resize(3);
-  layout.entries[0].name = "dir/";
-  layout.entries[1].name = "dir/sub/file.txt";
-  layout.entries[2].name = "readme.txt";
-  return layout;
-}
-
 // An end record of an empty archive announcing `comment_length` bytes of comment, and a
 // directory of `directory_size` bytes.
 std::string FakeRecord(std::uint16_t comment_length, std::uint32_t directory_size = 0) {

@@ -16,6 +16,16 @@
 
 namespace lorvante::test {
 
+// A folder, a file in a subfolder and a file at the top.
+inline ZipLayout ThreeEntries() {
+  ZipLayout layout;
+  layout.entries.resize(3);
+  layout.entries[0].name = "dir/";
+  layout.entries[1].name = "dir/sub/file.txt";
+  layout.entries[2].name = "readme.txt";
+  return layout;
+}
+
 class ReaderTest : public testing::Test {
  protected:
   ReaderTest() {

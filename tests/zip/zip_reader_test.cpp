@@ -13,15 +13,6 @@
 namespace lorvante::test {
 namespace {
 
-ZipLayout ThreeEntries() {
-  ZipLayout layout;
-  layout.entries.resize(3);
-  layout.entries[0].name = "dir/";
-  layout.entries[1].name = "dir/sub/file.txt";
-  layout.entries[2].name = "readme.txt";
-  return layout;
-}
-
 TEST_F(ReaderTest, TheEmptyArchiveListsNothing) {
   const std::string path = Write(ZipLayout{}.Build());
   ASSERT_EQ(ReadBytes(path).size(), 22u);
