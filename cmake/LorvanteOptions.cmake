@@ -10,9 +10,13 @@ if(LORVANTE_SANITIZE OR LORVANTE_FUZZ)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
-# ccache, when installed, shortens rebuilds (several work trees share its cache).
+# ccache (installed by scripts/setup) shortens rebuilds. Paths below the source folder are hashed
+# relative to it and the working folder is left out of the hash, so that a clean clone in another
+# folder (CI) or a second work tree hits the cache made by the first.
 find_program(LORVANTE_CCACHE ccache)
 if(LORVANTE_CCACHE)
-  set(CMAKE_C_COMPILER_LAUNCHER ${LORVANTE_CCACHE})
-  set(CMAKE_CXX_COMPILER_LAUNCHER ${LORVANTE_CCACHE})
+  set(lorvante_launcher ${CMAKE_COMMAND} -E env CCACHE_BASEDIR=${PROJECT_SOURCE_DIR}
+      CCACHE_NOHASHDIR=true ${LORVANTE_CCACHE})
+  set(CMAKE_C_COMPILER_LAUNCHER ${lorvante_launcher})
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${lorvante_launcher})
 endif()
