@@ -6,7 +6,8 @@
  * 72, the callback record 540). On a 64-bit target the fields keep their order and the address
  * fields (marked "address") grow to pointer size; reserved fields stay 32-bit integers. A flag is
  * -1 for true and 0 for false; the library takes any non-zero value as true. Texts are
- * NUL-terminated UTF-8. Reserved fields are written as 0 and ignored. */
+ * NUL-terminated UTF-8. Reserved fields are written as 0 and ignored by the library, except three
+ * that the host fills with the fixed values below. */
 #ifndef LORVANTE_UNZDLL_UNZDLL_API_H
 #define LORVANTE_UNZDLL_UNZDLL_API_H
 
@@ -29,6 +30,17 @@ typedef struct TUnzipFileSpec {
   int32_t Reserved[17];
 } TUnzipFileSpec;
 
+/* The values of a flag field. */
+#define UNZ_FLAG_TRUE (-1)
+#define UNZ_FLAG_FALSE 0
+
+/* Fixed values that the host has always written into three fields of the call record. The
+ * library reads none of them; they are kept so that the record a host makes stays byte for byte
+ * the one a library of another make expects. */
+#define UNZ_HOST_FIXED_40 (-1)
+#define UNZ_HOST_FIXED_104 3
+#define UNZ_HOST_FIXED_144 7
+
 /* The call record, zero-filled by the host. 32-bit offsets in the comments. */
 typedef struct TUnzipParams {
   int32_t Reserved0;           /*   0 */
@@ -41,7 +53,7 @@ typedef struct TUnzipParams {
   int32_t TestOnly;            /*  28 flag: read and check, write nothing */
   int32_t Reserved32;          /*  32 */
   int32_t Reserved36;          /*  36 */
-  int32_t Reserved40;          /*  40 (the host writes -1) */
+  int32_t Reserved40;          /*  40 UNZ_HOST_FIXED_40, not read */
   int32_t Reserved44;          /*  44 */
   int32_t Update;              /*  48 flag: update mode */
   int32_t Freshen;             /*  52 flag: freshen mode (only targets that exist) */
@@ -51,10 +63,10 @@ typedef struct TUnzipParams {
   const char* ArchivePath;     /*  68 address */
   const TUnzipFileSpec* Specs; /*  72 address of SpecCount file specs, or 0 */
   int32_t Reserved76[7];       /*  76 */
-  int32_t Reserved104;         /* 104 (the host writes 3) */
+  int32_t Reserved104;         /* 104 UNZ_HOST_FIXED_104, not read */
   const char* TargetFolder;    /* 108 address: the folder, ending in '/'; empty = current */
   int32_t Reserved112[8];      /* 112 */
-  int32_t Reserved144;         /* 144 (the host writes 7) */
+  int32_t Reserved144;         /* 144 UNZ_HOST_FIXED_144, not read */
 } TUnzipParams;
 
 /* The callback record, filled by the library before every call. The host reads and may write

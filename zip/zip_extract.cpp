@@ -67,18 +67,18 @@ int TZip::Extract() {
   params.Version = UNZDLL_VERSION;
   params.Callback = &UnzipCallbackEntry;
   params.Password = Password.empty() ? nullptr : Password.c_str();
-  params.TestOnly = test && !update && !freshen ? -1 : 0;
-  params.Reserved40 = -1;
-  params.Update = update ? -1 : 0;
-  params.Freshen = freshen && !update ? -1 : 0;
-  params.KeepFolders = (options & kExtractKeepFolders) ? -1 : 0;
-  params.Plain = !update && !freshen && !test ? -1 : 0;
+  params.TestOnly = test && !update && !freshen ? UNZ_FLAG_TRUE : UNZ_FLAG_FALSE;
+  params.Reserved40 = UNZ_HOST_FIXED_40;
+  params.Update = update ? UNZ_FLAG_TRUE : UNZ_FLAG_FALSE;
+  params.Freshen = freshen && !update ? UNZ_FLAG_TRUE : UNZ_FLAG_FALSE;
+  params.KeepFolders = (options & kExtractKeepFolders) ? UNZ_FLAG_TRUE : UNZ_FLAG_FALSE;
+  params.Plain = !update && !freshen && !test ? UNZ_FLAG_TRUE : UNZ_FLAG_FALSE;
   params.SpecCount = static_cast<int32_t>(specs.size());
   params.ArchivePath = ZipFileName().c_str();
   params.Specs = specs.empty() ? nullptr : specs.data();
-  params.Reserved104 = 3;
+  params.Reserved104 = UNZ_HOST_FIXED_104;
   params.TargetFolder = folder.c_str();
-  params.Reserved144 = 7;
+  params.Reserved144 = UNZ_HOST_FIXED_144;
 
   // The trace file and the progress window exist only during the call, on every path out.
   struct CallScope {
