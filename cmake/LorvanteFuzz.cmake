@@ -25,7 +25,12 @@ if(LORVANTE_FUZZ)
 endif()
 
 set(LORVANTE_FUZZ_RECORD ${PROJECT_BINARY_DIR}/fuzz_targets.tsv)
-set(LORVANTE_FUZZ_REPLAY_DIR ${PROJECT_BINARY_DIR}/fuzz-replay)
+# A libFuzzer program given files runs them once each, as a replay program does.
+if(LORVANTE_FUZZ)
+  set(LORVANTE_FUZZ_REPLAY_DIR ${PROJECT_BINARY_DIR}/bin)
+else()
+  set(LORVANTE_FUZZ_REPLAY_DIR ${PROJECT_BINARY_DIR}/fuzz-replay)
+endif()
 
 # Writes the record once every directory has made its calls.
 function(lorvante_write_fuzz_record)
