@@ -4,6 +4,7 @@
 // question is answered yes, a password with "password". After each run nothing may exist
 // beside the chosen folder, no link and no hidden partial file inside it, and nothing in the
 // temporary folder; sanitizers abort on the rest.
+#include <dlfcn.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -19,6 +20,7 @@
 #include "ui/application.h"
 #include "ui/message_box.h"
 #include "ui/user_interface.h"
+#include "zip/unzip_library.h"
 
 namespace {
 
@@ -83,6 +85,9 @@ struct Setup {
     Application.Title = messages::kApplicationTitle;
     Application.SetArguments({"lorvante", input});
     if (chdir(root.c_str()) != 0) abort();
+    // The program unloads the unzip library after each run; the fuzzer keeps reading the
+    // coverage counters of its code, so the library must stay mapped.
+    if (dlopen(unzip_library::PathIn("").c_str(), RTLD_NOW | RTLD_NODELETE) == nullptr) abort();
   }
   ~Setup() {
     std::error_code ignored;

@@ -1,7 +1,9 @@
 // Arbitrary bytes as the payload of a bare file to the gzip reader, without the DES layer in
 // front. The data are read twice: through large buffers, and through a source and an output
-// buffer whose sizes the first two bytes choose. Both readings must end with the same status
-// and the same bytes, no read may give more than its room, and a status other than kOk stays.
+// buffer whose sizes the first two bytes choose. Both readings must end with the same status and,
+// when the data are complete, the same bytes; no read may give more than its room, and a status
+// other than kOk stays.
+#include <algorithm>
 #include <cstdlib>
 #include <span>
 #include <vector>
@@ -66,6 +68,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The smallest input buffer the reader takes, so that headers and members span reads.
   const Reading pieces = Read(payload, source_piece, 16, output_piece);
   if (pieces.limited) return 0;
-  if (pieces.status != whole.status || pieces.output != whole.output) abort();
+  if (pieces.status != whole.status) abort();
+  // Complete data give the same bytes; before a fault each reading may have got a little further
+  // than the other, but never to other bytes.
+  const std::size_t common = std::min(pieces.output.size(), whole.output.size());
+  if (whole.status == GzipStatus::kEnd
+          ? pieces.output != whole.output
+          : !std::equal(pieces.output.begin(), pieces.output.begin() + common,
+                        whole.output.begin())) {
+    abort();
+  }
   return 0;
 }
