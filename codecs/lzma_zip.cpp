@@ -70,14 +70,16 @@ class ZipLzmaDecoder final : public LzmaStreamDecoder {
   }
 
   // Without the marker flag, reaching the entry's size is the end. A marker written anyway is
-  // taken with it; liblzma refuses such a marker on its last byte when it came in more than one
-  // piece, which is no damage: the entry was complete before the marker began.
+  // taken with it; but liblzma refuses such a marker on its last byte when the size was reached
+  // in an earlier call, before the marker had come whole. That is no damage: the entry was
+  // complete before the marker began. Data that go on past the size in the call that reaches it
+  // are still refused as longer than declared.
   DecodeStep DecodeData(std::span<const std::uint8_t> input, std::span<std::uint8_t> output) {
     const bool running = failure_ == DecodeStatus::kOk;
+    const bool size_reached_before = produced_ == uncompressed_size_;
     DecodeStep step = LzmaStreamDecoder::Decode(input, output);
     produced_ += step.produced;
-    if (running && !end_marker_ && step.status == DecodeStatus::kDataError &&
-        produced_ == uncompressed_size_) {
+    if (running && !end_marker_ && size_reached_before && step.status == DecodeStatus::kDataError) {
       failure_ = DecodeStatus::kOk;
       ended_ = true;
       step.status = DecodeStatus::kStreamEnd;
