@@ -44,14 +44,18 @@ class IsalInflater final : public Decoder {
       state_.next_out = output.data() + step.produced;
       state_.avail_out = static_cast<std::uint32_t>(out);
       const int rc = isal_inflate(&state_);
-      if (rc == ISAL_DECOMP_OK) {
-        GiveBackWholeBytes(static_cast<std::uint32_t>(in - state_.avail_in));
+      if (rc != ISAL_DECOMP_OK) {
+        // A fault in the last bytes of the input, which ISA-L reads through a buffer of its
+        // own, leaves `avail_in` at 2^32 - 1: a count beyond what was offered means all of it.
+        step.consumed += state_.avail_in <= in ? in - state_.avail_in : in;
+        step.produced += state_.avail_out <= out ? out - state_.avail_out : 0;
+        step.status = DecodeStatus::kDataError;
+        break;
       }
+      GiveBackWholeBytes(static_cast<std::uint32_t>(in - state_.avail_in));
       step.consumed += in - state_.avail_in;
       step.produced += out - state_.avail_out;
-      if (rc != ISAL_DECOMP_OK) {
-        step.status = DecodeStatus::kDataError;
-      } else if (state_.block_state == ISAL_BLOCK_FINISH) {
+      if (state_.block_state == ISAL_BLOCK_FINISH) {
         // Finished and flushed; what was read ahead past the end has been handed back.
         step.status = DecodeStatus::kStreamEnd;
       } else if (!MayContinue(step, input, output, in - state_.avail_in, out - state_.avail_out)) {

@@ -25,14 +25,14 @@ class ZipLzmaDecoder final : public LzmaStreamDecoder {
       : uncompressed_size_(uncompressed_size), end_marker_(end_marker) {}
 
   DecodeStep Decode(std::span<const std::uint8_t> input, std::span<std::uint8_t> output) override {
-    if (header_filled_ == kHeaderBytes) return LzmaStreamDecoder::Decode(input, output);
+    if (header_filled_ == kHeaderBytes) return DecodeData(input, output);
     // The header may come in pieces too.
     const std::size_t take = std::min(kHeaderBytes - header_filled_, input.size());
     std::copy_n(input.begin(), take, header_.begin() + header_filled_);
     header_filled_ += take;
     if (header_filled_ < kHeaderBytes) return {take, 0, DecodeStatus::kOk};
     failure_ = Start();
-    DecodeStep step = LzmaStreamDecoder::Decode(input.subspan(take), output);
+    DecodeStep step = DecodeData(input.subspan(take), output);
     step.consumed += take;
     return step;
   }
@@ -69,8 +69,27 @@ class ZipLzmaDecoder final : public LzmaStreamDecoder {
     return StatusOf(lzma_raw_decoder(&stream_, filters.data()));
   }
 
+  // Without the marker flag, reaching the entry's size is the end. A marker written anyway is
+  // taken with it; but liblzma refuses such a marker on its last byte when the size was reached
+  // in an earlier call, before the marker had come whole. That is no damage: the entry was
+  // complete before the marker began. Data that go on past the size in the call that reaches it
+  // are still refused as longer than declared.
+  DecodeStep DecodeData(std::span<const std::uint8_t> input, std::span<std::uint8_t> output) {
+    const bool running = failure_ == DecodeStatus::kOk;
+    const bool size_reached_before = produced_ == uncompressed_size_;
+    DecodeStep step = LzmaStreamDecoder::Decode(input, output);
+    produced_ += step.produced;
+    if (running && !end_marker_ && size_reached_before && step.status == DecodeStatus::kDataError) {
+      failure_ = DecodeStatus::kOk;
+      ended_ = true;
+      step.status = DecodeStatus::kStreamEnd;
+    }
+    return step;
+  }
+
   const std::uint64_t uncompressed_size_;
   const bool end_marker_;
+  std::uint64_t produced_ = 0;
   std::array<std::uint8_t, kHeaderBytes> header_{};
   std::size_t header_filled_ = 0;
 };

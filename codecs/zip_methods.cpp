@@ -20,7 +20,7 @@ std::unique_ptr<Decoder> MakeZipDecoder(std::uint16_t method, const ZipDecoderPa
     case kZipZstandardOld:
       return MakeZstdDecoder(params.uncompressed_size);
     case kZipXz:
-      return MakeXzDecoder();
+      return MakeXzDecoder(params.uncompressed_size);
     case kZipDeflate:
       return MakeInflater();
     case kZipBzip2:

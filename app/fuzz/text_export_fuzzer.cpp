@@ -2,9 +2,10 @@
 // program runs it, with the save dialog answered by a fixed name. The first byte chooses what
 // the rest is: the encrypted file itself (the container and the decryption), a payload that is
 // encrypted first, or deflate data that get a gzip header and are encrypted (so that they reach
-// the export). Every run must leave either the
-// complete output or nothing under the chosen name, no scratch file beside it and nothing in the
-// temporary folder; sanitizers abort on the rest.
+// the export). Every run must leave either the complete output or nothing under the chosen name,
+// no scratch file beside it and nothing in the temporary folder; sanitizers abort on the rest. A
+// tagged file reaches the folder dialog instead, which is cancelled: silently, by design (the
+// folder export has a fuzzer of its own).
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -37,6 +38,7 @@ class AnsweringUserInterface : public UserInterface {
   }
   std::optional<std::string> SaveDialog(const SaveDialogRequest&) override { return output; }
   void RunFolderDialog(const FolderDialogRequest&, FolderDialogClient& client) override {
+    ++folder_dialogs;
     client.DialogShow();
     client.DialogClose();  // cancelled: the zip path is not this target's
   }
@@ -50,6 +52,7 @@ class AnsweringUserInterface : public UserInterface {
 
   std::string output;
   int messages = 0;
+  int folder_dialogs = 0;
 };
 
 struct Setup {
@@ -113,15 +116,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   std::filesystem::remove(setup.ui.output);
   setup.ui.messages = 0;
+  setup.ui.folder_dialogs = 0;
   Application.ResetTerminate();
   {
     TForm1 form(nullptr);
     form.Button1->Click();
   }
   if (Application.TerminateRequests() != 1) abort();
-  // Success leaves the output and says nothing; a failure says so and leaves nothing.
+  // Success leaves the output and says nothing; a failure says so and leaves nothing; a
+  // cancelled folder dialog leaves nothing and says nothing.
   const bool written = std::filesystem::exists(setup.ui.output);
-  if (written == (setup.ui.messages != 0)) abort();
+  if (setup.ui.folder_dialogs != 0) {
+    if (written || setup.ui.messages != 0 || setup.ui.folder_dialogs != 1) abort();
+  } else if (written == (setup.ui.messages != 0)) {
+    abort();
+  }
   if (CountEntries(setup.root + "/out") != (written ? 1u : 0u)) abort();
   // Only the private temporary folder, empty: no payload and no run folder remain.
   if (CountEntries(setup.root + "/tmp") != 1) abort();

@@ -1,6 +1,8 @@
 // The decoders of the zip methods beyond deflate, through the factory the unzip library uses:
 // byte-for-byte output of streams made by the real encoders, fed in pieces of every size; the end
 // of the stream found exactly; truncated, corrupt and over-large streams refused.
+#include "codecs/zip_methods.h"
+
 #include <gtest/gtest.h>
 #include <lzma.h>
 #include <zstd.h>
@@ -15,7 +17,6 @@
 #include <vector>
 
 #include "codecs/window_limit.h"
-#include "codecs/zip_methods.h"
 #include "tests/codecs/zip_codec_support.h"
 #include "tests/support/test_support.h"
 
@@ -198,8 +199,8 @@ std::string MethodName(const ::testing::TestParamInfo<std::size_t>& info) {
   return Methods()[info.param].name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Methods, ZipMethodDamageTest, ::testing::Range<std::size_t>(0, Methods().size()),
-                         MethodName);
+INSTANTIATE_TEST_SUITE_P(Methods, ZipMethodDamageTest,
+                         ::testing::Range<std::size_t>(0, Methods().size()), MethodName);
 
 // Writers that work in parallel put several frames into one entry, sometimes after a skippable
 // frame; the entry ends with the frame that completes its size.
@@ -269,6 +270,43 @@ TEST(XzTest, DictionaryOverTheLimitIsRefused) {
   EXPECT_TRUE(result.output == data);
 }
 
+// Writers may put several .xz streams into one entry, with stream padding (null bytes in groups
+// of four) between them; the entry ends with the stream that completes its size.
+TEST(XzTest, StreamsFollowOneAnotherUntilTheEntryIsComplete) {
+  const std::vector<std::uint8_t> data = TextLike(50000, 10);
+  const std::span<const std::uint8_t> all(data);
+  const std::vector<std::uint8_t> first = Xz(all.first(20000));
+  const std::vector<std::uint8_t> second = Xz(all.subspan(20000));
+  for (const std::size_t padding : {0, 4, 12}) {
+    std::vector<std::uint8_t> stream = first;
+    stream.insert(stream.end(), padding, 0);
+    stream.insert(stream.end(), second.begin(), second.end());
+    for (const std::size_t piece : {std::size_t{1}, std::size_t{5}, stream.size()}) {
+      SCOPED_TRACE(testing::Message() << "padding " << padding << ", pieces of " << piece);
+      auto decoder = MakeZipDecoder(95, ZipDecoderParams{data.size(), 0});
+      const FeedResult result = Feed(*decoder, stream, piece, 4096);
+      EXPECT_EQ(result.status, DecodeStatus::kStreamEnd);
+      EXPECT_TRUE(result.output == data);
+      EXPECT_EQ(result.consumed, stream.size());
+    }
+  }
+}
+
+// Padding that is not a multiple of four bytes, or a second stream that is no stream, is damage.
+TEST(XzTest, BadPaddingBetweenStreamsIsDataError) {
+  const std::vector<std::uint8_t> data = TextLike(3000, 11);
+  const std::vector<std::uint8_t> one = Xz(data);
+  for (const auto& [what, between] : std::vector<std::pair<std::string, std::vector<std::uint8_t>>>{
+           {"three null bytes", {0, 0, 0}}, {"not a stream", {0, 0, 0, 0, 'x', 'y', 'z', '!'}}}) {
+    SCOPED_TRACE(what);
+    std::vector<std::uint8_t> stream = one;
+    stream.insert(stream.end(), between.begin(), between.end());
+    stream.insert(stream.end(), one.begin(), one.end());
+    auto decoder = MakeZipDecoder(95, ZipDecoderParams{2 * data.size(), 0});
+    EXPECT_EQ(Feed(*decoder, stream, 7, 4096).status, DecodeStatus::kDataError);
+  }
+}
+
 // The dictionary of a zip LZMA entry is bounded by the entry's size: a writer's huge dictionary
 // costs nothing on a small entry, and is refused only where the entry really needs it.
 TEST(ZipLzmaTest, DictionaryIsBoundedByTheEntryAndTheLimit) {
@@ -313,13 +351,50 @@ TEST(ZipLzmaTest, MarkerWithoutTheFlagIsAccepted) {
   EXPECT_EQ(result.consumed, stream.size());
 }
 
+// The marker written without the flag may be split anywhere between two reads: reaching the
+// entry's size is the end, whether or not the rest of the marker has arrived.
+TEST(ZipLzmaTest, MarkerWithoutTheFlagSplitAnywhere) {
+  const std::vector<std::uint8_t> data = TextLike(20000, 6);
+  const std::vector<std::uint8_t> stream = ZipLzma(data, true);
+  for (std::size_t cut = stream.size() - 12; cut < stream.size(); ++cut) {
+    SCOPED_TRACE(testing::Message() << "first read of " << cut << " bytes");
+    auto decoder = MakeZipDecoder(14, ZipDecoderParams{data.size(), 0});
+    // The caller leaves one byte of room beyond the entry's size, to see whether it is longer.
+    const FeedResult result = Feed(*decoder, stream, cut, data.size() + 1);
+    EXPECT_EQ(result.status, DecodeStatus::kStreamEnd);
+    EXPECT_TRUE(result.output == data);
+  }
+}
+
+// Frames of the format's early versions (magic numbers ending in 0x25 to 0x27) are refused
+// however their first bytes arrive; a frame of the current format decodes in any pieces.
+TEST(ZstandardTest, FramesOfEarlyFormatVersionsAreRefused) {
+  // Magic, a header without content size or checksum, a raw block "abc", an end block.
+  const std::vector<std::uint8_t> early = {0x27, 0xB5, 0x2F, 0xFD, 0x00, 0x00, 0x40, 0x00,
+                                           0x03, 'a',  'b',  'c',  0xC0, 0x00, 0x00};
+  const std::vector<std::uint8_t> abc = {'a', 'b', 'c'};
+  const std::vector<std::uint8_t> current = Zstd(abc);
+  for (const std::size_t piece : {std::size_t{1}, std::size_t{3}, std::size_t{100}}) {
+    SCOPED_TRACE(testing::Message() << "pieces of " << piece);
+    for (std::uint8_t version = 0x25; version <= 0x27; ++version) {
+      std::vector<std::uint8_t> frame = early;
+      frame[0] = version;
+      auto decoder = MakeZipDecoder(93, ZipDecoderParams{3, 0});
+      EXPECT_EQ(Feed(*decoder, frame, piece, 1024).status, DecodeStatus::kDataError);
+    }
+    auto decoder = MakeZipDecoder(93, ZipDecoderParams{3, 0});
+    const FeedResult result = Feed(*decoder, current, piece, 1024);
+    EXPECT_EQ(result.status, DecodeStatus::kStreamEnd);
+    EXPECT_TRUE(result.output == abc);
+  }
+}
+
 TEST(ZipMethodsTest, FactoryServesTheMethodsOfThisModuleOnly) {
   for (const std::uint16_t method : {8, 9, 12, 14, 20, 93, 95}) {
     EXPECT_NE(MakeZipDecoder(method, {}), nullptr) << method;
   }
   // Stored needs no decoder; the rest is unsupported.
-  for (const std::uint16_t method :
-       {0, 1, 2, 5, 6, 10, 18, 19, 94, 96, 97, 98, 99, 7, 300}) {
+  for (const std::uint16_t method : {0, 1, 2, 5, 6, 10, 18, 19, 94, 96, 97, 98, 99, 7, 300}) {
     EXPECT_EQ(MakeZipDecoder(method, {}), nullptr) << method;
   }
 }
