@@ -13,12 +13,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
 #include "app/encrypt.h"
 #include "app/messages.h"
 #include "tests/e2e/terminal_run.h"
+#include "tests/support/zip_builder.h"
 
 namespace lorvante {
 namespace {
@@ -76,10 +78,15 @@ class InterruptedExport : public testing::Test {
   // Starts the export of the large text over old.txt and stops the program once its hidden file
   // has grown; returns the run, stopped. The hidden file's name goes to `hidden`.
   std::unique_ptr<test::BackgroundRun> StopMidway(std::string& hidden) {
-    auto run = machine.Start({LargeInput()}, out_ + "/old.txt\ny\n");
+    return StopOnceHiddenGrows(machine.Start({LargeInput()}, out_ + "/old.txt\ny\n"), out_, hidden);
+  }
+
+  // Stops `run` once a hidden file of the program in `folder` has grown.
+  static std::unique_ptr<test::BackgroundRun> StopOnceHiddenGrows(
+      std::unique_ptr<test::BackgroundRun> run, const std::string& folder, std::string& hidden) {
     const auto deadline = std::chrono::steady_clock::now() + kPatience;
     while (std::chrono::steady_clock::now() < deadline) {
-      for (const auto& entry : std::filesystem::directory_iterator(out_)) {
+      for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         const std::string name = entry.path().filename();
         std::error_code error;
         if (name.rfind(".lorvante-", 0) == 0 &&
@@ -149,6 +156,28 @@ TEST_F(InterruptedExport, SigtermRemovesTheRunsFilesThenEnds) {
   EXPECT_EQ(Listing(out_), Names{"old.txt"});
   EXPECT_EQ(test::ReadText(out_ + "/old.txt"), kOldContent);
   EXPECT_EQ(machine.TempLeftovers(), CleanTemp());
+}
+
+// A large extraction ended by SIGTERM or SIGHUP: the hidden file the unzip library was writing
+// goes with the program, as the text export's does, and so does the run's folder.
+TEST_F(InterruptedExport, SignalsDuringAnExtractionRemoveTheLibrarysHiddenFile) {
+  const std::string archive = machine.dir() / "large.zip.des";
+  test::WriteBytes(
+      archive,
+      EncryptPayload(
+          test::BuildZip({{.name = "large.txt", .data = LinesOfText(kLargeText), .method = 8}}),
+          true));
+  for (const int signal_number : {SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(strsignal(signal_number));
+    const std::string target = machine.dir() / ("target-" + std::to_string(signal_number));
+    std::filesystem::create_directory(target);
+    std::string hidden;
+    auto run = StopOnceHiddenGrows(machine.Start({archive}, target + "\n"), target, hidden);
+    const auto result = Deliver(*run, signal_number);
+    EXPECT_EQ(result.status, -signal_number);
+    EXPECT_EQ(Listing(target), Names{}) << "left: " << hidden;
+    EXPECT_EQ(machine.TempLeftovers(), CleanTemp());
+  }
 }
 
 TEST_F(InterruptedExport, SigkillLeavesOnlyWhatTheNextRunRemoves) {
