@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "app/encrypt.h"
@@ -81,11 +82,17 @@ class InterruptedExport : public testing::Test {
     return StopOnceHiddenGrows(machine.Start({LargeInput()}, out_ + "/old.txt\ny\n"), out_, hidden);
   }
 
-  // Stops `run` once a hidden file of the program in `folder` has grown.
+  // Stops `run` once a hidden file of the program in `folder` has grown; `folder_made` says
+  // whether the run has made the folder yet.
   static std::unique_ptr<test::BackgroundRun> StopOnceHiddenGrows(
-      std::unique_ptr<test::BackgroundRun> run, const std::string& folder, std::string& hidden) {
+      std::unique_ptr<test::BackgroundRun> run, const std::string& folder, std::string& hidden,
+      const std::function<bool()>& folder_made = [] { return true; }) {
     const auto deadline = std::chrono::steady_clock::now() + kPatience;
     while (std::chrono::steady_clock::now() < deadline) {
+      if (!folder_made()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        continue;
+      }
       for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         const std::string name = entry.path().filename();
         std::error_code error;
@@ -178,6 +185,35 @@ TEST_F(InterruptedExport, SignalsDuringAnExtractionRemoveTheLibrarysHiddenFile) 
     EXPECT_EQ(Listing(target), Names{}) << "left: " << hidden;
     EXPECT_EQ(machine.TempLeftovers(), CleanTemp());
   }
+}
+
+// An extraction killed with SIGKILL while it writes into a subfolder of the chosen folder: the
+// next extraction into the chosen folder removes the hidden file there, though its own archive
+// writes nothing into that subfolder.
+TEST_F(InterruptedExport, TheNextExtractionRemovesWhatSigkillLeftInSubfolders) {
+  const std::string archive = machine.dir() / "deep.zip.des";
+  test::WriteBytes(archive, EncryptPayload(test::BuildZip({{.name = "deep/er/large.txt",
+                                                            .data = LinesOfText(kLargeText),
+                                                            .method = 8}}),
+                                           true));
+  const std::string target = machine.dir() / "target";
+  std::filesystem::create_directory(target);
+  std::string hidden;
+  auto run =
+      StopOnceHiddenGrows(machine.Start({archive}, target + "\n"), target + "/deep/er", hidden,
+                          [&] { return std::filesystem::is_directory(target + "/deep/er"); });
+  EXPECT_EQ(Deliver(*run, SIGKILL).status, -SIGKILL);
+  ASSERT_EQ(Listing(target + "/deep/er"), Names{hidden});
+
+  const std::string small = machine.dir() / "small.zip.des";
+  test::WriteBytes(
+      small,
+      EncryptPayload(test::BuildZip({{.name = "small.txt", .data = test::Bytes("kicsi")}}), true));
+  const auto next = machine.Run({small}, target + "\n");
+  EXPECT_EQ(MessagesIn(next.err), Names{"1 állomány kibontva ide: " + target}) << next.err;
+  EXPECT_EQ(Listing(target + "/deep/er"), Names{});
+  EXPECT_EQ(test::ReadText(target + "/small.txt"), "kicsi");
+  EXPECT_EQ(machine.TempLeftovers(), CleanTemp());
 }
 
 TEST_F(InterruptedExport, SigkillLeavesOnlyWhatTheNextRunRemoves) {
