@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "platform/owned_names.h"
 #include "platform/signal_cleanup.h"
@@ -158,7 +159,15 @@ int ReplacementFile::RenameTo(const std::string& name) {
   return 0;
 }
 
-void RemoveStaleReplacements(int folder_fd) {
+namespace {
+
+bool IsDotOrDotDot(const char* name) {
+  return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+}
+
+// Removes the stale replacement files of the folder open as `folder_fd`, then searches its
+// subfolders `levels_left` levels down, on the file system `device`.
+void RemoveStaleIn(int folder_fd, dev_t device, int levels_left) {
   const int fd = fcntl(folder_fd, F_DUPFD_CLOEXEC, 0);
   if (fd < 0) return;
   DIR* folder = fdopendir(fd);
@@ -166,8 +175,13 @@ void RemoveStaleReplacements(int folder_fd) {
     close(fd);
     return;
   }
+  std::vector<std::string> subfolders;
   while (const dirent* entry = readdir(folder)) {
     const std::string name = entry->d_name;
+    const bool maybe_folder = entry->d_type == DT_DIR || entry->d_type == DT_UNKNOWN;
+    if (levels_left > 0 && maybe_folder && !IsDotOrDotDot(entry->d_name)) {
+      subfolders.push_back(name);
+    }
     if (!EndsWith(name, kNameSuffix) || !LeftByGoneProcess(name, kNamePrefix)) continue;
     struct stat st {};
     if (fstatat(folder_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
@@ -175,6 +189,24 @@ void RemoveStaleReplacements(int folder_fd) {
     unlinkat(folder_fd, name.c_str(), 0);
   }
   closedir(folder);
+  // One descriptor per level at a time: the listing above is closed before going down.
+  for (const std::string& name : subfolders) {
+    const int sub =
+        openat(folder_fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (sub < 0) continue;  // a link, no folder, or not readable
+    struct stat st {};
+    if (fstat(sub, &st) == 0 && st.st_dev == device) RemoveStaleIn(sub, device, levels_left - 1);
+    close(sub);
+  }
+}
+
+}  // namespace
+
+void RemoveStaleReplacements(int folder_fd, StaleSearch search) {
+  struct stat st {};
+  if (fstat(folder_fd, &st) != 0) return;
+  RemoveStaleIn(folder_fd, st.st_dev,
+                search == StaleSearch::kWithSubfolders ? kStaleSearchDepth : 0);
 }
 
 }  // namespace lorvante

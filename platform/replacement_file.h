@@ -56,8 +56,17 @@ class ReplacementFile {
 // The permissions a new file asking for `requested` gets under the process's umask.
 mode_t FreshFileMode(mode_t requested = 0666);
 
+// Where RemoveStaleReplacements looks: the folder alone (a text is written there only), or the
+// folder and every folder below it (an extraction writes anywhere below it).
+enum class StaleSearch {
+  kFolderOnly,
+  kWithSubfolders,  // on the folder's file system only, no link followed, at most
+                    // kStaleSearchDepth levels down
+};
+inline constexpr int kStaleSearchDepth = 256;
+
 // Removes from the folder open as `folder_fd` the replacement files of earlier runs whose
 // process no longer exists: only this user's regular files, older than this run.
-void RemoveStaleReplacements(int folder_fd);
+void RemoveStaleReplacements(int folder_fd, StaleSearch search = StaleSearch::kFolderOnly);
 
 }  // namespace lorvante

@@ -26,7 +26,12 @@ struct Slot {
 
 Slot g_slots[kSlots];
 
+// The calls of other tables (loaded libraries): few, and registered once per load.
+constexpr int kRemoverSlots = 4;
+std::atomic<CallOnSignal::Remover> g_removers[kRemoverSlots];
+
 static_assert(std::atomic<int>::is_always_lock_free, "the handlers read the table");
+static_assert(std::atomic<CallOnSignal::Remover>::is_always_lock_free, "the handlers read it");
 
 // Removes the entries of `path` (files, and folders that are empty) and then the folder, with
 // system calls only.
@@ -51,7 +56,7 @@ void RemoveFolderNow(const char* path) {
   }
 }
 
-void RemoveRegistered() {
+void RemoveOwnEntries() {
   for (Slot& slot : g_slots) {
     if (slot.state.load(std::memory_order_acquire) != kActive) continue;
     if (slot.kind == RemoveOnSignal::Kind::kFile) {
@@ -59,6 +64,14 @@ void RemoveRegistered() {
     } else {
       RemoveFolderNow(slot.path);
     }
+  }
+}
+
+// What this table holds, then what the tables of the loaded libraries hold.
+void RemoveRegistered() {
+  RemoveOwnEntries();
+  for (auto& remover : g_removers) {
+    if (const CallOnSignal::Remover remove = remover.load(std::memory_order_acquire)) remove();
   }
 }
 
@@ -96,6 +109,25 @@ RemoveOnSignal::RemoveOnSignal(const std::string& path, Kind kind) {
 
 RemoveOnSignal::~RemoveOnSignal() {
   if (slot_ >= 0) g_slots[slot_].state.store(kFree, std::memory_order_release);
+}
+
+CallOnSignal::CallOnSignal(Remover remove) {
+  if (remove == nullptr) return;
+  for (int i = 0; i < kRemoverSlots; ++i) {
+    Remover expected = nullptr;
+    if (g_removers[i].compare_exchange_strong(expected, remove, std::memory_order_acq_rel)) {
+      slot_ = i;
+      return;
+    }
+  }
+}
+
+CallOnSignal::~CallOnSignal() {
+  if (slot_ >= 0) g_removers[slot_].store(nullptr, std::memory_order_release);
+}
+
+void RemoveRegisteredNow() {
+  RemoveOwnEntries();
 }
 
 void EndBySignal(int signal_number) {

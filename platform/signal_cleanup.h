@@ -27,6 +27,26 @@ class RemoveOnSignal {
   int slot_ = -1;  // -1: the table was full or the path too long; nothing is registered
 };
 
+// A call that removes what another table of this kind holds: a library loaded at run time
+// registers its hidden files in its own copy of this table and offers such a call. While the
+// object lives, the handlers make the call before the program ends; `remove` must be
+// async-signal-safe.
+class CallOnSignal {
+ public:
+  using Remover = void (*)();
+  explicit CallOnSignal(Remover remove);
+  ~CallOnSignal();
+  CallOnSignal(const CallOnSignal&) = delete;
+  CallOnSignal& operator=(const CallOnSignal&) = delete;
+
+ private:
+  int slot_ = -1;  // -1: the table was full; nothing is registered
+};
+
+// Removes what is registered in this table, now, and leaves the process running: the call a
+// library offers to the handlers of the program that loaded it. Async-signal-safe.
+void RemoveRegisteredNow();
+
 // Installs the handlers of SIGINT, SIGTERM and SIGHUP that remove what is registered before the
 // program ends, and ignores SIGXFSZ, so that a file-size limit shows as a short write.
 void InstallSignalCleanup();

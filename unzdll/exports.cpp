@@ -1,6 +1,7 @@
-// The library's two entry points; everything else stays hidden.
+// The library's entry points; everything else stays hidden.
 #include <exception>
 
+#include "platform/signal_cleanup.h"
 #include "unzdll/batch.h"
 #include "unzdll/unzdll_api.h"
 
@@ -18,4 +19,9 @@ extern "C" UNZDLL_EXPORT int32_t UnzDllExec(const TUnzipParams* params) {
 
 extern "C" UNZDLL_EXPORT uint32_t GetUnzDllVersion(void) {
   return UNZDLL_VERSION;
+}
+
+extern "C" UNZDLL_EXPORT void UnzDllRemoveTemporaries(void) {
+  // The library's hidden files are registered in its own copy of the table (replacement_file.h).
+  lorvante::RemoveRegisteredNow();
 }

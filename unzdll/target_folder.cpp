@@ -56,7 +56,8 @@ std::optional<TargetFolder> TargetFolder::Open(const std::string& path, Failure&
     failure = Failure::System(errno);
     return std::nullopt;
   }
-  lorvante::RemoveStaleReplacements(fd.get());
+  // What killed runs left anywhere below the folder: an extraction writes into its subfolders.
+  lorvante::RemoveStaleReplacements(fd.get(), lorvante::StaleSearch::kWithSubfolders);
   return TargetFolder(std::move(fd));
 }
 

@@ -85,8 +85,13 @@ struct TUnzipCallbackInfo {
 /* Entry points, exported with C linkage under these names. */
 typedef int32_t (*TUnzDllExec)(const TUnzipParams* params);
 typedef uint32_t (*TGetUnzDllVersion)(void);
+/* Removes the hidden files the library is writing, and nothing else; the process goes on. For the
+ * host's signal handlers, before a signal ends the program: the library installs no handler of
+ * its own. Async-signal-safe. */
+typedef void (*TUnzDllRemoveTemporaries)(void);
 #define UNZDLL_EXEC_NAME "UnzDllExec"
 #define UNZDLL_VERSION_NAME "GetUnzDllVersion"
+#define UNZDLL_REMOVE_TEMPORARIES_NAME "UnzDllRemoveTemporaries"
 #define UNZDLL_VERSION 160
 
 /* Action codes, in the order they come within a run:

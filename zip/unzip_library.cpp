@@ -1,7 +1,10 @@
 #include "zip/unzip_library.h"
 
+#include <memory>
+
 #include "platform/dynamic_library.h"
 #include "platform/paths.h"
+#include "platform/signal_cleanup.h"
 
 namespace lorvante::unzip_library {
 namespace {
@@ -10,6 +13,9 @@ struct Binding {
   DynamicLibrary library;
   TUnzDllExec exec = nullptr;
   TGetUnzDllVersion version = nullptr;
+  // The library keeps its hidden files in a table of its own; the program's handlers reach them
+  // through its call.
+  std::unique_ptr<CallOnSignal> on_signal;
 };
 
 Binding& TheBinding() {
@@ -43,6 +49,8 @@ bool Load(const std::string& path) {
   b.library = std::move(library);
   b.exec = exec;
   b.version = version;
+  b.on_signal = std::make_unique<CallOnSignal>(
+      reinterpret_cast<TUnzDllRemoveTemporaries>(b.library.Symbol(UNZDLL_REMOVE_TEMPORARIES_NAME)));
   return true;
 }
 
@@ -62,6 +70,7 @@ void Free() {
   Binding& b = TheBinding();
   b.exec = nullptr;
   b.version = nullptr;
+  b.on_signal.reset();  // before the call's code goes away
   b.library.Close();
 }
 

@@ -178,6 +178,38 @@ TEST_F(QtTextExport, NameTypedWithoutExtensionIsSavedWithTxt) {
   EXPECT_EQ(position.y(), monitor.top() + (monitor.height() - size.height()) / 3);
 }
 
+// A name with double quotes is saved under that name, in the folder typed or the one shown: Qt's
+// dialog would read `"final".txt` out of it and save final.txt in the starting folder.
+TEST_F(QtTextExport, ANameWithQuotesIsTakenLiterally) {
+  const auto text = Bytes("v\xE9gleges\r\n");
+  mkdir((dir / "reports").c_str(), 0755);
+  struct Case {
+    std::string typed;
+    std::string saved;
+  };
+  const Case cases[] = {
+      {dir / "reports/report \"final\".txt", dir / "reports/report \"final\".txt"},
+      {"summary \"final\" (2).txt", dir / "in/summary \"final\" (2).txt"},
+      {"\"final\"", dir / "in/\"final\".txt"},  // no extension: .txt is added
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    Convert(text, {TypeName(QString::fromStdString(c.typed))});
+    EXPECT_EQ(ReadBytes(c.saved), text);
+    for (const char* elsewhere : {"in/final.txt", "in/final", "reports/final.txt"}) {
+      EXPECT_FALSE(std::filesystem::exists(dir / elsewhere)) << elsewhere;
+    }
+  }
+  // An existing name with quotes is replaced only after the question.
+  const std::string existing = dir / "reports/report \"final\".txt";
+  test::WriteText(existing, "older");
+  QString question;
+  Convert(text, {TypeName(QString::fromStdString(existing)),
+                 AnswerQuestion(QMessageBox::Yes, &question)});
+  EXPECT_TRUE(question.contains("report \"final\".txt")) << question.toStdString();
+  EXPECT_EQ(ReadBytes(existing), text);
+}
+
 // The offered name already exists: No keeps the dialog open (cancelled afterwards, the file
 // untouched, the driver's message); Yes replaces the file.
 TEST_F(QtTextExport, OverwriteQuestionIsAnswered) {

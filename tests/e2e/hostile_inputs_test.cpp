@@ -417,6 +417,58 @@ TEST_P(HostileInputs, ExpectedMessagesNothingLostNothingLeftBehind) {
   }
 }
 
+// Control bytes in a name the program shows (the input's, a folder's): an escape sequence, a bell
+// and a carriage return reach the terminal as '?', in the prompts and in the closing line, as
+// archive names do; the files keep their real names.
+TEST(HostileNames, ControlBytesInNamesAreShownAsMarks) {
+  constexpr char kHostile[] =
+      "a\x1b[2Jb\x07"
+      "c\rd";
+  constexpr char kShown[] = "a?[2Jb?c?d";
+  struct Case {
+    std::string label;
+    std::string input;   // the input's name
+    ByteVector content;  // encrypted
+    bool folder;         // a tagged file, extracted into a folder named with the control bytes
+    std::string prompt;  // the prompt that offers a path, "{dir}" standing for the input's folder
+    std::string closing;
+  };
+  const Case cases[] = {
+      {"text", std::string(kHostile) + ".txt.des", Bare(GoodGzip()), false,
+       "Save As [{dir}/" + std::string(kShown) + ".txt]: ",
+       "A szöveg mentve: {dir}/" + std::string(kShown) + ".txt"},
+      {"folder", std::string(kHostile) + ".zip.des", Tagged(Archive(TwoFiles())), true, "",
+       "2 állomány kibontva ide: {dir}/" + std::string(kShown)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    test::Headless machine;
+    const std::string dir = machine.dir() / "in";
+    std::filesystem::create_directory(dir);
+    test::WriteBytes(dir + "/" + c.input, c.content);
+    const std::string chosen = dir + "/" + kHostile;
+    if (c.folder) std::filesystem::create_directory(chosen);
+    const auto run = machine.Run({dir + "/" + c.input}, c.folder ? chosen + "\n" : "\n");
+    EXPECT_EQ(run.status, 0);
+    auto with_dir = [&](std::string text) {
+      Replace(text, "{dir}", dir);
+      return text;
+    };
+    if (!c.prompt.empty()) {
+      EXPECT_NE(run.err.find(with_dir(c.prompt)), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(MessagesIn(run.err).back(), with_dir(c.closing)) << run.err;
+    for (const char control : {'\x1b', '\x07', '\r'}) {
+      EXPECT_EQ(run.err.find(control), std::string::npos) << static_cast<int>(control);
+    }
+    if (c.folder) {
+      EXPECT_EQ(TreeOf(chosen), (Tree{"a.txt", "b/", "b/c.txt"}));
+    } else {
+      EXPECT_EQ(test::ReadBytes(dir + "/" + kHostile + ".txt"), Text());
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Terminal, HostileInputs, testing::ValuesIn(AllCases()),
                          [](const testing::TestParamInfo<HostileInput>& param) {
                            std::string name = param.param.name;

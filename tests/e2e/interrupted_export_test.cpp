@@ -13,12 +13,15 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "app/encrypt.h"
 #include "app/messages.h"
 #include "tests/e2e/terminal_run.h"
+#include "tests/support/zip_builder.h"
 
 namespace lorvante {
 namespace {
@@ -76,10 +79,21 @@ class InterruptedExport : public testing::Test {
   // Starts the export of the large text over old.txt and stops the program once its hidden file
   // has grown; returns the run, stopped. The hidden file's name goes to `hidden`.
   std::unique_ptr<test::BackgroundRun> StopMidway(std::string& hidden) {
-    auto run = machine.Start({LargeInput()}, out_ + "/old.txt\ny\n");
+    return StopOnceHiddenGrows(machine.Start({LargeInput()}, out_ + "/old.txt\ny\n"), out_, hidden);
+  }
+
+  // Stops `run` once a hidden file of the program in `folder` has grown; `folder_made` says
+  // whether the run has made the folder yet.
+  static std::unique_ptr<test::BackgroundRun> StopOnceHiddenGrows(
+      std::unique_ptr<test::BackgroundRun> run, const std::string& folder, std::string& hidden,
+      const std::function<bool()>& folder_made = [] { return true; }) {
     const auto deadline = std::chrono::steady_clock::now() + kPatience;
     while (std::chrono::steady_clock::now() < deadline) {
-      for (const auto& entry : std::filesystem::directory_iterator(out_)) {
+      if (!folder_made()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        continue;
+      }
+      for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         const std::string name = entry.path().filename();
         std::error_code error;
         if (name.rfind(".lorvante-", 0) == 0 &&
@@ -148,6 +162,57 @@ TEST_F(InterruptedExport, SigtermRemovesTheRunsFilesThenEnds) {
   EXPECT_EQ(result.status, -SIGTERM);
   EXPECT_EQ(Listing(out_), Names{"old.txt"});
   EXPECT_EQ(test::ReadText(out_ + "/old.txt"), kOldContent);
+  EXPECT_EQ(machine.TempLeftovers(), CleanTemp());
+}
+
+// A large extraction ended by SIGTERM or SIGHUP: the hidden file the unzip library was writing
+// goes with the program, as the text export's does, and so does the run's folder.
+TEST_F(InterruptedExport, SignalsDuringAnExtractionRemoveTheLibrarysHiddenFile) {
+  const std::string archive = machine.dir() / "large.zip.des";
+  test::WriteBytes(
+      archive,
+      EncryptPayload(
+          test::BuildZip({{.name = "large.txt", .data = LinesOfText(kLargeText), .method = 8}}),
+          true));
+  for (const int signal_number : {SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(strsignal(signal_number));
+    const std::string target = machine.dir() / ("target-" + std::to_string(signal_number));
+    std::filesystem::create_directory(target);
+    std::string hidden;
+    auto run = StopOnceHiddenGrows(machine.Start({archive}, target + "\n"), target, hidden);
+    const auto result = Deliver(*run, signal_number);
+    EXPECT_EQ(result.status, -signal_number);
+    EXPECT_EQ(Listing(target), Names{}) << "left: " << hidden;
+    EXPECT_EQ(machine.TempLeftovers(), CleanTemp());
+  }
+}
+
+// An extraction killed with SIGKILL while it writes into a subfolder of the chosen folder: the
+// next extraction into the chosen folder removes the hidden file there, though its own archive
+// writes nothing into that subfolder.
+TEST_F(InterruptedExport, TheNextExtractionRemovesWhatSigkillLeftInSubfolders) {
+  const std::string archive = machine.dir() / "deep.zip.des";
+  test::WriteBytes(archive, EncryptPayload(test::BuildZip({{.name = "deep/er/large.txt",
+                                                            .data = LinesOfText(kLargeText),
+                                                            .method = 8}}),
+                                           true));
+  const std::string target = machine.dir() / "target";
+  std::filesystem::create_directory(target);
+  std::string hidden;
+  auto run =
+      StopOnceHiddenGrows(machine.Start({archive}, target + "\n"), target + "/deep/er", hidden,
+                          [&] { return std::filesystem::is_directory(target + "/deep/er"); });
+  EXPECT_EQ(Deliver(*run, SIGKILL).status, -SIGKILL);
+  ASSERT_EQ(Listing(target + "/deep/er"), Names{hidden});
+
+  const std::string small = machine.dir() / "small.zip.des";
+  test::WriteBytes(
+      small,
+      EncryptPayload(test::BuildZip({{.name = "small.txt", .data = test::Bytes("kicsi")}}), true));
+  const auto next = machine.Run({small}, target + "\n");
+  EXPECT_EQ(MessagesIn(next.err), Names{"1 állomány kibontva ide: " + target}) << next.err;
+  EXPECT_EQ(Listing(target + "/deep/er"), Names{});
+  EXPECT_EQ(test::ReadText(target + "/small.txt"), "kicsi");
   EXPECT_EQ(machine.TempLeftovers(), CleanTemp());
 }
 

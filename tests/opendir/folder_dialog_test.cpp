@@ -488,6 +488,33 @@ TEST_F(FolderDialogTest, OneClickOnOkChoosesATypedFolderWithTheCompletionOpen) {
   EXPECT_EQ(GetCurrentDir(), tmp_ / "Alpha");
 }
 
+// A typed folder whose name holds double quotes is that folder, whether typed in full, relative
+// to the folder shown or from the home folder: Qt's dialog would read "Alpha" out of it and
+// open the Alpha that the folder shown holds, or choose the folder shown.
+TEST_F(FolderDialogTest, ATypedFolderWithQuotesIsChosenLiterally) {
+  const std::string quoted = tmp_ / "Project \"Alpha\"";
+  fs::create_directories(quoted);
+  test::ScopedEnv home("HOME", tmp_.path());
+  for (const std::string& typed :
+       {quoted, std::string("Project \"Alpha\""), std::string("~/Project \"Alpha\"")}) {
+    SCOPED_TRACE(typed);
+    events_.clear();
+    const bool chosen = Execute([&](DialogParts& d) {
+      ASSERT_TRUE(d.BoxShows(tmp_.path()));
+      d.file_name->setFocus();
+      d.file_name->clear();
+      QTest::keyClicks(d.file_name, Q(typed));
+      if (QWidget* popup = d.file_name->completer()->popup(); popup->isVisible()) popup->hide();
+      QTest::mouseClick(d.ok, Qt::LeftButton);
+    });
+    EXPECT_TRUE(chosen);
+    EXPECT_EQ(dialog_.Directory(), quoted);
+    EXPECT_EQ(GetCurrentDir(), quoted);
+    ASSERT_TRUE(fs::exists(start_dir_));
+    fs::current_path(start_dir_);
+  }
+}
+
 // The same with a typed name that names no folder: one click shows the message once, and the
 // dialog stays.
 TEST_F(FolderDialogTest, OneClickOnOkWithTheCompletionOpenChecksATypedFolder) {

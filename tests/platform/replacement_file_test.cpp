@@ -131,6 +131,58 @@ TEST(ReplacementFile, StaleFilesOfGoneProcessesAreRemoved) {
   EXPECT_EQ(Names(dir.path()), expected);
 }
 
+// Every file below `folder`, as paths relative to it, sorted.
+std::vector<std::string> FilesBelow(const std::string& folder) {
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    if (entry.is_symlink() || !entry.is_directory()) {
+      files.push_back(entry.path().lexically_relative(folder));
+    }
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// The search below the folder, for an extraction: stale files in subfolders at any depth go; a
+// live writer's file stays, and a link to another folder is not followed. The folder-only search
+// of a text export leaves the subfolders alone.
+TEST(ReplacementFile, StaleFilesInSubfoldersAreRemovedWhenAskedFor) {
+  const std::string gone = ".lorvante-" + std::to_string(GonePid()) + "-abcdef.tmp";
+  const std::string live = ".lorvante-" + std::to_string(getppid()) + "-abcdef.tmp";
+  struct Case {
+    StaleSearch search;
+    std::vector<std::string> left;  // below the folder, besides the live file and the kept text
+  };
+  const Case cases[] = {
+      {StaleSearch::kWithSubfolders, {}},
+      {StaleSearch::kFolderOnly, {"a/" + gone, "a/b/c/" + gone}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.search));
+    TempDir dir, elsewhere;
+    std::filesystem::create_directories(dir / "a/b/c");
+    for (const std::string& name :
+         {gone, "a/" + gone, "a/b/c/" + gone, "a/b/" + live, std::string("a/keep.txt")}) {
+      test::WriteText(dir / name, "partial");
+    }
+    test::WriteText(elsewhere / gone, "not below the folder");
+    std::filesystem::create_directory_symlink(elsewhere.path(), dir / "a/link");
+    const timespec before[2] = {{RunStartTime() - 100, 0}, {RunStartTime() - 100, 0}};
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path())) {
+      ASSERT_EQ(utimensat(AT_FDCWD, entry.path().c_str(), before, AT_SYMLINK_NOFOLLOW), 0);
+    }
+    ASSERT_EQ(utimensat(AT_FDCWD, (elsewhere / gone).c_str(), before, 0), 0);
+
+    FolderFd folder(dir.path());
+    RemoveStaleReplacements(folder.get(), c.search);
+    std::vector<std::string> expected = c.left;
+    expected.insert(expected.end(), {"a/b/" + live, "a/keep.txt", "a/link"});
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(FilesBelow(dir.path()), expected);
+    EXPECT_EQ(Names(elsewhere.path()), std::vector<std::string>{gone});
+  }
+}
+
 TEST(OwnedNames, ProcessIdIsReadFromTheName) {
   const std::string gone = std::to_string(GonePid());
   EXPECT_TRUE(LeftByGoneProcess("run-" + gone + "-x", "run-"));

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
+
 #include <functional>
 
 #include "tests/support/test_support.h"
@@ -91,6 +92,19 @@ TEST_F(QtOpenDialog, MissingFileIsNotAcceptedAndEscapeCancels) {
   EXPECT_EQ(ui.OpenDialog(request), std::nullopt);
   EXPECT_FALSE(warning.isEmpty());
   EXPECT_TRUE(still_open);
+}
+
+// A name with double quotes is one name: Qt's dialog would read `"b".des` out of it.
+TEST_F(QtOpenDialog, ANameWithQuotesIsTakenLiterally) {
+  const std::string quoted = "a \"b\".des";
+  test::WriteText(dir / quoted, "x");
+  test::WriteText(dir / "b", "x");  // what Qt would choose
+  OnDialog([&](QFileDialog& dialog) {
+    QLineEdit& edit = FileNameEdit(dialog);
+    QTest::keyClicks(&edit, QString::fromStdString(quoted));
+    QTest::keyClick(&edit, Qt::Key_Return);
+  });
+  EXPECT_EQ(ui.OpenDialog(request), dir / quoted);
 }
 
 }  // namespace

@@ -15,10 +15,12 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
+
 #include <algorithm>
 #include <exception>
 #include <vector>
 
+#include "ui/qt/literal_file_dialog.h"
 #include "ui/qt/qt_ui.h"
 
 namespace lorvante {
@@ -273,8 +275,8 @@ void RunQtFolderDialog(const FolderDialogRequest& request, FolderDialogClient& c
   QPointer<QWidget> active(QApplication::activeWindow());
   QPointer<QWidget> focus(QApplication::focusWidget());
 
-  QFileDialog dialog;
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  // A name typed with double quotes is one folder, as the client reads it.
+  LiteralFileDialog dialog;
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setWindowModality(Qt::ApplicationModal);

@@ -9,9 +9,11 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QWidget>
+
 #include <stdexcept>
 
 #include "ui/message_box.h"
+#include "ui/qt/literal_file_dialog.h"
 #include "ui/qt/progress_form.h"
 #include "ui/qt/qt_folder_dialog.h"
 
@@ -116,8 +118,7 @@ std::string QtUserInterface::InputBox(const std::string& caption, const std::str
 
 std::optional<std::string> QtUserInterface::SaveDialog(const SaveDialogRequest& request) {
   // Qt's own dialog, not the desktop's, so that it looks and behaves the same everywhere.
-  QFileDialog dialog;
-  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  LiteralFileDialog dialog;
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwrite_prompt);
@@ -151,7 +152,7 @@ QStringList NameFilters(const std::vector<std::pair<std::string, std::string>>& 
   return entries;
 }
 
-std::optional<std::string> RunFileDialog(QFileDialog& dialog) {
+std::optional<std::string> RunFileDialog(LiteralFileDialog& dialog) {
   // Placed once it has been laid out and is about to appear.
   struct Placer : QObject {
     bool eventFilter(QObject* object, QEvent* event) override {
@@ -160,10 +161,10 @@ std::optional<std::string> RunFileDialog(QFileDialog& dialog) {
     }
   } placer;
   dialog.installEventFilter(&placer);
-  const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+  const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.ChosenFile().isEmpty();
   dialog.removeEventFilter(&placer);
   if (!accepted) return std::nullopt;
-  return dialog.selectedFiles().front().toStdString();
+  return dialog.ChosenFile().toStdString();
 }
 
 void QtUserInterface::RunFolderDialog(const FolderDialogRequest& request,

@@ -5,10 +5,11 @@
 
 #include "ui/user_interface.h"
 
-class QFileDialog;
 class QWidget;
 
 namespace lorvante {
+
+class LiteralFileDialog;
 
 class QtUserInterface : public UserInterface {
  public:
@@ -37,6 +38,6 @@ void PlaceFileDialog(QWidget& dialog, const QWidget* main_window);
 QStringList NameFilters(const std::vector<std::pair<std::string, std::string>>& filters);
 
 // Runs a file dialog, placed as above when it appears. The file chosen, or nothing on Cancel.
-std::optional<std::string> RunFileDialog(QFileDialog& dialog);
+std::optional<std::string> RunFileDialog(LiteralFileDialog& dialog);
 
 }  // namespace lorvante

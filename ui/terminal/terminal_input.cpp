@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "platform/signal_cleanup.h"
+#include "ui/terminal/printable.h"
 
 namespace lorvante {
 namespace {
@@ -148,7 +149,8 @@ std::optional<std::string> TerminalInput::ReadEdited(const std::string& offered,
   const cc_t end_of_file = raw.saved().c_cc[VEOF];
 
   std::string line = echo ? offered : std::string();
-  if (echo) Echo(line);
+  // The offered path is shown as any name is; it is returned as it is.
+  if (echo) Echo(Printable(line));
   auto erase_one = [&] {
     if (EraseLastCharacter(line) && echo) Echo("\b \b");
   };

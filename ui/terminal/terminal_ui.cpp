@@ -11,6 +11,7 @@
 #include "platform/paths.h"
 #include "platform/signal_cleanup.h"
 #include "ui/message_box.h"
+#include "ui/terminal/printable.h"
 
 namespace lorvante {
 namespace {
@@ -69,16 +70,6 @@ std::string AbsolutePath(const std::string& typed) {
 
 std::string Labelled(const std::string& caption, const std::string& text) {
   return caption.empty() ? text : caption + ": " + text;
-}
-
-// `text` with every control character (a line break, an escape sequence) shown as '?': a name
-// taken from an archive must neither break the line nor drive the terminal.
-std::string Printable(std::string text) {
-  for (char& c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7f) c = '?';
-  }
-  return text;
 }
 
 struct Choice {
@@ -152,7 +143,7 @@ class TerminalProgress : public ProgressDisplay {
     Draw();
   }
   void SetMessage(const std::string& text) override {
-    message_ = text;
+    message_ = Printable(text);
     Draw();
   }
   void Show() override {
@@ -233,7 +224,8 @@ TerminalUserInterface::~TerminalUserInterface() = default;
 
 void TerminalUserInterface::Show(const std::string& text) {
   if (progress_ != nullptr) progress_->Clear();
-  WriteAll(output_fd_, text);
+  // Every text shown may name a file: its control characters are marked, its lines kept.
+  WriteAll(output_fd_, Printable(text, LineBreaks::kKept));
 }
 
 std::optional<std::string> TerminalUserInterface::Ask(const std::string& prompt,
