@@ -6,6 +6,7 @@
 // program asks for one in an open dialog; the terminal prints its usage instead.
 #include <QApplication>
 #include <QCoreApplication>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -86,6 +87,8 @@ int main(int argc, char* argv[]) {
   QApplication::setQuitOnLastWindowClosed(false);
   // Ties the windows to the desktop entry (task bar icon and name).
   QGuiApplication::setDesktopFileName(LORVANTE_APP_ID);
+  // The windows' own icon, from the icon theme where the package installed it.
+  QApplication::setWindowIcon(QIcon::fromTheme(LORVANTE_APP_ID));
   // Qt's own dialogs speak the user's language where a translation is installed.
   QTranslator qt_texts;
   if (qt_texts.load(QLocale(), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {

@@ -27,6 +27,8 @@ share/icons/hicolor/32x32/apps/$id.png
 share/icons/hicolor/48x48/apps/$id.png
 share/icons/hicolor/64x64/apps/$id.png
 share/icons/hicolor/scalable/apps/$id.svg
+share/icons/hicolor/scalable/mimetypes/application-x-lorvante-bare.svg
+share/icons/hicolor/scalable/mimetypes/application-x-lorvante-tagged.svg
 share/man/man1/lorvante-pack.1.gz
 share/man/man1/lorvante.1.gz
 share/metainfo/$id.metainfo.xml
@@ -58,6 +60,7 @@ XDG_DATA_HOME="$prefix/share" update-mime-database "$prefix/share/mime"
 mkdir "$work/files"
 cp "$src/examples/adatok.zip.des" "$work/files/quarterly-report.pdf"  # tagged, misleading name
 cp "$src/examples/jelentes.txt.des" "$work/files/x.des"                # bare
+cp "$src/examples/adatok.zip.des" "$work/files/adatok.zip.des"         # tagged under the bare name
 printf 'dEsM4g!c11 and the rest' >"$work/files/lower-case-tag.bin"       # the tag in other case
 printf 'DESM4G\001C11 and the rest' >"$work/files/case-folded-bang.bin"  # only letters fold
 printf 'DESM4G!C1' >"$work/files/short-tag.bin"
@@ -74,6 +77,7 @@ while read -r name type negate; do
 done <<'CASES'
 quarterly-report.pdf application/x-lorvante-tagged
 x.des application/x-lorvante-bare
+adatok.zip.des application/x-lorvante-tagged
 lower-case-tag.bin application/x-lorvante-tagged
 case-folded-bang.bin application/x-lorvante-tagged not
 short-tag.bin application/x-lorvante-tagged not
@@ -81,6 +85,16 @@ CASES
 grep -q "^MimeType=.*application/x-lorvante-tagged;" "$prefix/share/applications/$id.desktop" &&
   grep -q "^MimeType=.*application/x-lorvante-bare;" "$prefix/share/applications/$id.desktop" ||
   fail "the desktop entry does not open both types"
+# GIO reads the same database: the content wins over the *.des name there as well.
+if command -v gio >/dev/null; then
+  got=$(XDG_DATA_HOME="$prefix/share" gio info -a standard::content-type "$work/files/adatok.zip.des" |
+    sed -n 's/^ *standard::content-type: //p')
+  [ "$got" = application/x-lorvante-tagged ] || fail "gio: adatok.zip.des is $got"
+fi
+if command -v mimetype >/dev/null; then
+  got=$(XDG_DATA_HOME="$prefix/share" mimetype -b "$work/files/adatok.zip.des")
+  [ "$got" = application/x-lorvante-tagged ] || fail "mimetype: adatok.zip.des is $got"
+fi
 echo "ok: file types by content and by name"
 
 # The installed program: --help and --version on standard output, exit 0.
@@ -112,9 +126,10 @@ cat "$work"/ld.* | grep -q "calling init: $prefix/lib/lorvante/libunzdll.so" ||
   fail "the library was not loaded from the prefix"
 echo "ok: the installed program converted two files in turn"
 
-# Without a file and without a display: the usage line, nothing else.
-env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$lorvante" >"$work/out" 2>"$work/err" ||
-  fail "exit status of a run without a file"
+# Without a file and without a display: the usage line, nothing else, status 2.
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$lorvante" >"$work/out" 2>"$work/err" || status=$?
+[ "$status" -eq 2 ] || fail "exit status of a run without a file: $status"
 [ ! -s "$work/out" ] && grep -q '^usage: lorvante' "$work/err" && [ "$(wc -l <"$work/err")" -eq 1 ] ||
   fail "a run without a file: $(cat "$work/err")"
 echo "ok: usage line without a file"
