@@ -31,6 +31,9 @@ class RemoveOnSignal {
 // program ends, and ignores SIGXFSZ, so that a file-size limit shows as a short write.
 void InstallSignalCleanup();
 
+// Removes every path registered now (RemoveOnSignal). Async-signal-safe.
+void RemoveRegisteredNow();
+
 // For a signal handler that ends the program itself: removes what is registered, then ends the
 // program by `signal_number` with its default action. Async-signal-safe.
 [[noreturn]] void EndBySignal(int signal_number);

@@ -15,7 +15,7 @@ id=org.lorvante.Lorvante
 expected="bin/lorvante
 bin/lorvante-pack
 lib/lorvante/libunzdll.so
-lib/lorvante/lorvante-open-folder
+libexec/lorvante/lorvante-open-folder
 share/applications/$id.desktop
 share/doc/lorvante/README.md
 share/doc/lorvante/changelog.gz
