@@ -12,9 +12,10 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 prefix="$work/prefix"
 cmake --install "$build" --prefix "$prefix" >/dev/null
 id=org.lorvante.Lorvante
+private=lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/lorvante
 expected="bin/lorvante
 bin/lorvante-pack
-lib/lorvante/libunzdll.so
+$private/libunzdll.so
 libexec/lorvante/lorvante-open-folder
 share/applications/$id.desktop
 share/doc/lorvante/README.md
@@ -39,7 +40,7 @@ actual=$(cd "$prefix" && find . -type f -o -type l | sed 's|^\./||' | LC_ALL=C s
 echo "ok: install tree"
 
 # The programs find the private folder relative to themselves; the helper needs no search path.
-readelf -d "$prefix/bin/lorvante" | grep -q 'RUNPATH.*\[\$ORIGIN/\.\./lib/lorvante\]' ||
+readelf -d "$prefix/bin/lorvante" | grep -qF "Library runpath: [\$ORIGIN/../$private]" ||
   fail "RUNPATH of lorvante: $(readelf -d "$prefix/bin/lorvante" | grep -i path)"
 for size in 16 32 48 64 128 256; do
   file "$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png" | grep -q "PNG image data, $size x $size" ||
@@ -122,7 +123,7 @@ grep -qx "LORVANTE: $count állomány kibontva ide: $work/target" "$work/err" ||
   fail "no summary line of the extraction: $(cat "$work/err")"
 grep -qx "LORVANTE: A szöveg mentve: $work/jelentes.txt" "$work/err" ||
   fail "no summary line of the text: $(cat "$work/err")"
-cat "$work"/ld.* | grep -q "calling init: $prefix/lib/lorvante/libunzdll.so" ||
+cat "$work"/ld.* | grep -q "calling init: $prefix/$private/libunzdll.so" ||
   fail "the library was not loaded from the prefix"
 echo "ok: the installed program converted two files in turn"
 

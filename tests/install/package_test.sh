@@ -15,8 +15,9 @@ version=$("$build/bin/lorvante" --version | cut -d' ' -f2)
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version"
 
 id=org.lorvante.Lorvante
+private=lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/lorvante
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./||' >"$work/contents"
-for path in usr/bin/lorvante usr/bin/lorvante-pack usr/lib/lorvante/libunzdll.so \
+for path in usr/bin/lorvante usr/bin/lorvante-pack usr/$private/libunzdll.so \
     usr/libexec/lorvante/lorvante-open-folder usr/share/applications/$id.desktop \
     usr/share/mime/packages/$id.xml usr/share/metainfo/$id.metainfo.xml \
     usr/share/icons/hicolor/scalable/apps/$id.svg usr/share/icons/hicolor/48x48/apps/$id.png \
@@ -37,7 +38,7 @@ echo "ok: dependencies computed: $depends"
 
 mkdir "$work/root"
 dpkg-deb -x "$deb" "$work/root"
-for file in usr/bin/lorvante usr/bin/lorvante-pack usr/lib/lorvante/libunzdll.so \
+for file in usr/bin/lorvante usr/bin/lorvante-pack usr/$private/libunzdll.so \
     usr/libexec/lorvante/lorvante-open-folder; do
   path="$work/root/$file"
   ! readelf -S "$path" | grep -q '\.comment' || fail "$file has a .comment section"
@@ -47,9 +48,9 @@ done
 # Fortified calls and the stack protector show in the program's imports.
 imports=$(readelf --dyn-syms -W "$work/root/usr/bin/lorvante")
 grep -q '__stack_chk_fail' <<<"$imports" || fail "lorvante has no stack protector"
-grep -q '_chk@' <<<"$(readelf --dyn-syms -W "$work/root/usr/lib/lorvante/libunzdll.so" "$work/root/usr/bin/lorvante" | grep -v __stack_chk)" ||
+grep -q '_chk@' <<<"$(readelf --dyn-syms -W "$work/root/usr/$private/libunzdll.so" "$work/root/usr/bin/lorvante" | grep -v __stack_chk)" ||
   fail "no fortified calls"
-! readelf --dyn-syms -W "$work/root/usr/lib/lorvante/libunzdll.so" | grep -Eq ' (_)?exit(@|$)' ||
+! readelf --dyn-syms -W "$work/root/usr/$private/libunzdll.so" | grep -Eq ' (_)?exit(@|$)' ||
   fail "the library calls exit"
 echo "ok: hardened binaries without .comment, a library that never exits"
 
