@@ -30,6 +30,10 @@ done
   fail "files that do not belong in the package"
 echo "ok: dpkg-deb -c lists the install tree"
 
+# Every sentence of the description whole, with its full stop.
+dpkg-deb -f "$deb" Description | grep -q 'starts$' && dpkg-deb -f "$deb" Description | grep -q '^ it\. Without a display it runs in the terminal\.' ||
+  fail "description: $(dpkg-deb -f "$deb" Description)"
+
 depends=$(dpkg-deb -f "$deb" Depends)
 for lib in libc6 libqt6widgets6 libqt6dbus6 libzip4 zlib1g; do
   grep -q "\b$lib\b" <<<"$depends" || fail "no dependency on $lib: $depends"
