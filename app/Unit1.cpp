@@ -4,6 +4,7 @@
 
 #include "app/messages.h"
 #include "platform/exceptions.h"
+#include "platform/format.h"
 #include "platform/known_folders.h"
 #include "platform/paths.h"
 #include "platform/temp_folder.h"
@@ -53,12 +54,22 @@ void TForm1::ShowMessage(const std::string& text) {
   Application.MessageBox(text, MB_OK);
 }
 
+void TForm1::ShowFailure(const std::string& text) {
+  // An empty name stays empty: expanded it would name the current folder.
+  const std::string input = InputFileName.empty() ? InputFileName : ExpandFileName(InputFileName);
+  std::string details = Format(messages::kDetailInput, {input});
+  for (const std::string& line : FailureDetails) details += "\n" + line;
+  Application.MessageBox(text, MB_OK, details);
+}
+
 bool TForm1::ExportPayload(const std::string& temp_file) {
   if (IsZipPayload) return ExportFolder(temp_file, GetDocumentsFolder());
   return ExportText(temp_file);
 }
 
 void TForm1::Button1Click(TObject* /*Sender*/) {
+  Completed = false;
+  FailureDetails.clear();
   try {
     // The payload goes into a folder of this run's own, removed with it whatever the outcome.
     const RunFolder run;
@@ -71,7 +82,8 @@ void TForm1::Button1Click(TObject* /*Sender*/) {
     }
     if (!ExportPayload(TempFileName)) throw Exception(messages::kExportFailed);
   } catch (const std::exception& error) {
-    ShowMessage(error.what());
+    Completed = false;
+    ShowFailure(error.what());
   }
   Application.Terminate();
 }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/des_layer.h"
 #include "opendir/OpenDir.h"
@@ -28,6 +29,13 @@ class TForm1 : public TComponent {
   std::string OutputFileName;  // the output path the save dialog offers
   std::string Caption;
   bool IsZipPayload = false;
+  // Set when the conversion made its whole result: the text saved, or every entry of the archive
+  // extracted (or left for a newer file). A cancel, a failure or an entry left out leaves it
+  // clear.
+  bool Completed = false;
+  // Lines behind the text of a failure box: the input file, then each entry not extracted and
+  // why, and what else is known about the cause.
+  std::vector<std::string> FailureDetails;
 
   // The cipher service used by DecryptFile; tests put a failing one in its place.
   std::function<std::unique_ptr<DesDecryptService>()> MakeCipher = MakeDesDecryptService;
@@ -44,6 +52,10 @@ class TForm1 : public TComponent {
   // `initial_dir`. True when the user cancelled or no file was skipped for an error.
   bool ExportFolder(const std::string& archive, const std::string& initial_dir);
 
+  // Adds a line to FailureDetails for each entry in `skipped`, and the reason when the folder
+  // `target` cannot be written.
+  void NoteNotExtracted(const std::vector<SkippedEntryNotice>& skipped, const std::string& target);
+
   // Text export: asks for the output file and decompresses the gzip payload in `temp_file` into
   // it. False when the dialog was cancelled or the gzip data is corrupt; other failures raise.
   bool ExportText(const std::string& temp_file);
@@ -59,6 +71,8 @@ class TForm1 : public TComponent {
 
   // The conversion application's message box: the title as caption, the text, OK, no icon.
   static void ShowMessage(const std::string& text);
+  // The same for a failure of this conversion, with FailureDetails behind the text.
+  void ShowFailure(const std::string& text);
 };
 
 // The default output name: `input` with two extensions removed and ".txt" in their place.

@@ -41,7 +41,9 @@ class ContextGuard {
 
 }  // namespace
 
-std::string TForm1::BuildKey() { return lorvante::BuildKey(); }
+std::string TForm1::BuildKey() {
+  return lorvante::BuildKey();
+}
 
 std::string TForm1::FormatSystemError(std::uint32_t code) {
   char hex[16];
@@ -99,7 +101,7 @@ bool TForm1::DecryptFile(const std::string& key, const std::string& input_file,
     temp.Close();
     input.Close();
   } catch (const std::exception& error) {
-    ShowMessage(error.what());
+    ShowFailure(error.what());
     result = false;
   }
   return result;

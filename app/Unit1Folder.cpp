@@ -1,9 +1,15 @@
 // The folder export: the archive in the temporary file is extracted into the folder the user
 // picks.
+#include <unistd.h>
+
+#include <cerrno>
 #include <memory>
 
 #include "app/Unit1.h"
+#include "app/messages.h"
 #include "app/summary.h"
+#include "platform/error_texts.h"
+#include "platform/format.h"
 #include "platform/paths.h"
 #include "zip/Zip.h"
 
@@ -35,10 +41,26 @@ bool TForm1::ExportFolder(const std::string& archive, const std::string& initial
   zip->ExtractOptions = kFolderExportOptions;
   zip->ExtractDir = target;
   const int written = zip->Extract();
+  NoteNotExtracted(zip->SkippedEntries, target);
   if (zip->ErrorCount != 0) return false;
   // A run the user stopped ends as silently as a cancelled picker.
-  if (!zip->Cancel) AnnounceFilesExtracted(written, target, zip->SkippedReasons);
+  if (zip->Cancel) return true;
+  AnnounceFilesExtracted(written, target, zip->SkippedReasons);
+  Completed = AllExtracted(zip->SkippedReasons);
   return true;
+}
+
+void TForm1::NoteNotExtracted(const std::vector<SkippedEntryNotice>& skipped,
+                              const std::string& target) {
+  for (const SkippedEntryNotice& entry : skipped) {
+    FailureDetails.push_back(Format(messages::kDetailEntry, {entry.entry, entry.reason}));
+  }
+  // A folder that refuses every file looks like a damaged archive in the box; the details say
+  // which it is.
+  if (!skipped.empty() && access(target.c_str(), W_OK) != 0) {
+    FailureDetails.push_back(Format(messages::kDetailTargetNotWritable,
+                                    {target, SystemErrorText(static_cast<std::uint32_t>(errno))}));
+  }
 }
 
 }  // namespace lorvante

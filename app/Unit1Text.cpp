@@ -139,6 +139,7 @@ bool TForm1::ExportText(const std::string& temp_file) {
   source.Close();
   output->Commit();
   AnnounceTextSaved(SaveDialog->FileName);
+  Completed = true;
   return true;
 }
 

@@ -10,7 +10,7 @@
 namespace lorvante {
 namespace {
 
-constexpr char kUsageLine[] = "usage: lorvante [-h | -V] [--] [FILE.des ...]\n";
+constexpr char kUsageLine[] = "usage: lorvante [-h | -V] [-o PATH] [--batch] [--] [FILE.des ...]\n";
 constexpr char kUsageDetails[] =
     "Decrypts each encrypted FILE in turn: a text payload is saved where the save dialog says,\n"
     "a zip payload is extracted into the folder the folder dialog picks. Without a FILE the\n"
@@ -18,25 +18,60 @@ constexpr char kUsageDetails[] =
     "\n"
     "  -h, --help     show this help and exit\n"
     "  -V, --version  show the version and exit\n"
-    "  --             end of options: every later argument is a file\n";
+    "  -o PATH        answer the save or folder dialog with PATH (a folder when several\n"
+    "                 files are given)\n"
+    "  --batch        ask nothing: existing files are kept, entries that need a password or\n"
+    "                 have damaged data are not extracted; what was not done is reported\n"
+    "  --             end of options: every later argument is a file\n"
+    "\n"
+    "Exit status in the terminal: 0 every file converted, 1 at least one failed or was\n"
+    "cancelled, 2 usage error, 128+n after signal n.\n";
+constexpr char kUnknownOption[] = "unknown option: ";
+constexpr char kMissingValue[] = "option needs a value: ";
+constexpr char kOutputOption[] = "-o";
+constexpr char kBatchOption[] = "--batch";
+
+bool IsOptionLike(const std::string& argument) {
+  return argument.size() > 1 && argument[0] == '-';
+}
+
+void Choose(CommandLine& result, CommandLine::Action action) {
+  if (result.action == CommandLine::Action::kConvert) result.action = action;
+}
+
+void UsageError(CommandLine& result, const std::string& error) {
+  if (result.action != CommandLine::Action::kConvert) return;
+  result.action = CommandLine::Action::kUsageError;
+  result.error = error;
+}
 
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   CommandLine result;
   bool options_ended = false;
-  for (const std::string& argument : arguments) {
-    if (!options_ended && argument == "--") {
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (options_ended || !IsOptionLike(argument)) {
+      result.files.push_back(argument);
+    } else if (argument == "--") {
       options_ended = true;
-    } else if (!options_ended && (argument == "-h" || argument == "--help")) {
-      if (result.action == CommandLine::Action::kConvert)
-        result.action = CommandLine::Action::kHelp;
-    } else if (!options_ended && (argument == "-V" || argument == "--version")) {
-      if (result.action == CommandLine::Action::kConvert) {
-        result.action = CommandLine::Action::kVersion;
+    } else if (argument == "-h" || argument == "--help") {
+      Choose(result, CommandLine::Action::kHelp);
+    } else if (argument == "-V" || argument == "--version") {
+      Choose(result, CommandLine::Action::kVersion);
+    } else if (argument == kBatchOption) {
+      result.batch = true;
+    } else if (argument == kOutputOption) {
+      if (i + 1 == arguments.size()) {
+        UsageError(result, kMissingValue + argument);
+      } else if (arguments[++i].empty()) {
+        UsageError(result, kMissingValue + argument);
+      } else {
+        result.output = arguments[i];
       }
     } else {
-      result.files.push_back(argument);
+      UsageError(result, kUnknownOption + argument);
     }
   }
   return result;
@@ -62,17 +97,21 @@ OpenDialogRequest InputFileRequest() {
   return request;
 }
 
-void ConvertEach(const std::string& program, const std::vector<std::string>& files,
-                 const std::function<void()>& convert) {
+bool ConvertEach(const std::string& program, const std::vector<std::string>& files,
+                 const std::function<bool()>& convert) {
   // A folder dialog moves the current directory to the folder chosen; each conversion starts
   // from where the program was started, so that a relative name means the same for every file.
   const std::string start = GetCurrentDir();
+  bool all = true;
   for (const std::string& file : files) {
     // When the starting folder has gone, an absolute name still serves.
     if (!start.empty()) (void)!chdir(start.c_str());
     Application.SetArguments({program, file});
-    convert();
+    Application.Subject = files.size() > 1 ? ExtractFileName(file) : std::string();
+    if (!convert()) all = false;
   }
+  Application.Subject.clear();
+  return all;
 }
 
 }  // namespace lorvante

@@ -1,8 +1,10 @@
-// The program's command line: -h/--help and -V/--version, "--" ends the options, every other
-// argument is an encrypted file; the files are converted one after the other.
+// The program's command line: -h/--help, -V/--version, -o PATH and --batch; "--" ends the
+// options, every other argument is an encrypted file, and any other argument that begins with
+// '-' (but "-" alone) is a usage error. The files are converted one after the other.
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,10 +12,18 @@
 
 namespace lorvante {
 
+// How the program ends in the terminal: every file converted; at least one failed or was
+// cancelled (or left an entry out for other reasons than a newer file kept); a usage error. After
+// signal n the status is 128 + n. The desktop front end always ends with kExitConverted.
+enum ExitStatus : int { kExitConverted = 0, kExitNotConverted = 1, kExitUsage = 2 };
+
 struct CommandLine {
-  enum class Action { kConvert, kHelp, kVersion };
-  Action action = Action::kConvert;  // the first of -h and -V decides
-  std::vector<std::string> files;    // in the order given
+  enum class Action { kConvert, kHelp, kVersion, kUsageError };
+  Action action = Action::kConvert;   // the first of -h, -V and a usage error decides
+  std::vector<std::string> files;     // in the order given
+  std::optional<std::string> output;  // -o PATH: the answer of the save or folder dialog
+  bool batch = false;                 // --batch: no question is asked
+  std::string error;                  // what is wrong, for kUsageError
 };
 
 // Reads the arguments after the program's name.
@@ -31,8 +41,9 @@ std::string VersionText();
 OpenDialogRequest InputFileRequest();
 
 // Runs `convert` once for each file, with that file as argument 1 of the command line, each
-// from the current directory the first one started in.
-void ConvertEach(const std::string& program, const std::vector<std::string>& files,
-                 const std::function<void()>& convert);
+// from the current directory the first one started in; with several files the application's
+// Subject names the file at hand. True when every conversion reported success.
+bool ConvertEach(const std::string& program, const std::vector<std::string>& files,
+                 const std::function<bool()>& convert);
 
 }  // namespace lorvante

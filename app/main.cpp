@@ -6,10 +6,12 @@
 // program asks for one in an open dialog; the terminal prints its usage instead.
 #include <QApplication>
 #include <QCoreApplication>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 #include <QWidget>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -19,16 +21,22 @@
 #include "platform/signal_cleanup.h"
 #include "ui/application.h"
 #include "ui/display_probe.h"
+#include "ui/preset/preset_ui.h"
 #include "ui/qt/qt_ui.h"
 #include "ui/terminal/terminal_ui.h"
 
 namespace {
 
-void Convert() {
+bool Convert() {
   using namespace lorvante;
   TForm1 Form1(nullptr);
   // The form stays hidden: the user sees only the dialogs and message boxes.
   Form1.Button1->Click();
+  return Form1.Completed;
+}
+
+lorvante::PresetAnswers AnswersOf(const lorvante::CommandLine& command) {
+  return {command.output, command.files.size() > 1, command.batch};
 }
 
 }  // namespace
@@ -44,6 +52,10 @@ int main(int argc, char* argv[]) {
     std::fputs(VersionText().c_str(), stdout);
     return 0;
   }
+  if (command.action == CommandLine::Action::kUsageError) {
+    std::fputs(("lorvante: " + command.error + "\n" + UsageLine()).c_str(), stderr);
+    return kExitUsage;
+  }
   const std::string program = argc > 0 ? argv[0] : "lorvante";
   Application.SetArguments({program});
   // Qt sees only the program's name: every argument is a file, even one that looks like a Qt
@@ -57,14 +69,14 @@ int main(int argc, char* argv[]) {
   if (choice.front_end == FrontEnd::kTerminal) {
     if (command.files.empty()) {
       std::fputs(UsageLine().c_str(), stderr);
-      return 0;
+      return kExitUsage;
     }
     // Qt Core without a display serves the folder lookups.
     QCoreApplication app(qt_argc, argv);
-    TerminalUserInterface ui;
+    TerminalUserInterface terminal;
+    PresetUserInterface ui(terminal, AnswersOf(command));
     Application.SetUI(&ui);
-    ConvertEach(program, command.files, Convert);
-    return 0;
+    return ConvertEach(program, command.files, Convert) ? kExitConverted : kExitNotConverted;
   }
   // Ask the toolkit for the platform that was found to work.
   if (!choice.platform.empty()) setenv("QT_QPA_PLATFORM", choice.platform.c_str(), 1);
@@ -75,13 +87,16 @@ int main(int argc, char* argv[]) {
   QApplication::setQuitOnLastWindowClosed(false);
   // Ties the windows to the desktop entry (task bar icon and name).
   QGuiApplication::setDesktopFileName(LORVANTE_APP_ID);
+  // The windows' own icon, from the icon theme where the package installed it.
+  QApplication::setWindowIcon(QIcon::fromTheme(LORVANTE_APP_ID));
   // Qt's own dialogs speak the user's language where a translation is installed.
   QTranslator qt_texts;
   if (qt_texts.load(QLocale(), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
     QApplication::installTranslator(&qt_texts);
   }
 
-  QtUserInterface ui;
+  QtUserInterface window_ui;
+  PresetUserInterface ui(window_ui, AnswersOf(command));
   Application.SetUI(&ui);
   std::vector<std::string> files = command.files;
   if (files.empty()) {
@@ -90,6 +105,7 @@ int main(int argc, char* argv[]) {
     if (!chosen) return 0;
     files.push_back(*chosen);
   }
+  // The desktop front end ends with 0 whatever the outcome: the boxes have said it.
   ConvertEach(program, files, Convert);
   // The conversion has requested the end; the event loop only takes that request.
   if (Application.TerminateRequests() > 0) {

@@ -35,6 +35,13 @@ inline constexpr char kSkipUnsafe[] = "nem biztonságos név";
 inline constexpr char kSkipStopped[] = "megszakítva";
 inline constexpr char kSkipOther[] = "egyéb ok";
 
+// The details of a failure box. The file the box is about: <input>.
+inline constexpr char kDetailInput[] = "Állomány: %s";
+// The folder chosen for the extraction cannot be written: <folder> (<reason>).
+inline constexpr char kDetailTargetNotWritable[] = "A célmappa nem írható: %s (%s)";
+// An entry that was not extracted: "<entry>": <reason>.
+inline constexpr char kDetailEntry[] = "\"%s\": %s";
+
 // The open dialog of a start without a file: "Open an encrypted file"; its filter entries,
 // encrypted files and all files.
 inline constexpr char kOpenTitle[] = "Titkosított állomány megnyitása";

@@ -44,6 +44,13 @@ const char* ReasonWords(int reason) {
 
 }  // namespace
 
+bool AllExtracted(const std::map<int, int>& skipped) {
+  for (const auto& [reason, count] : skipped) {
+    if (count > 0 && reason != UNZ_SKIP_KEPT_EXISTING && reason != UNZ_SKIP_NO_TARGET) return false;
+  }
+  return true;
+}
+
 std::string NotExtractedText(const std::map<int, int>& skipped) {
   std::string list;
   const auto add = [&list](int count, const char* words) {

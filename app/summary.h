@@ -13,6 +13,9 @@ void AnnounceTextSaved(const std::string& file);
 // not extracted by the unzip library's skip reason (TZip::SkippedReasons).
 void AnnounceFilesExtracted(int count, const std::string& folder,
                             const std::map<int, int>& skipped = {});
+// True when `skipped` (see AnnounceFilesExtracted) holds no entry left out but for the update
+// rule (a newer file kept, no file to freshen): the archive counts as converted.
+bool AllExtracted(const std::map<int, int>& skipped);
 // "; <n> nem lett kibontva (<count> <reason>, ...)" for `skipped`, reasons in code order; empty
 // when nothing was skipped.
 std::string NotExtractedText(const std::map<int, int>& skipped);

@@ -20,3 +20,5 @@ if(LORVANTE_CCACHE)
   set(CMAKE_C_COMPILER_LAUNCHER ${lorvante_launcher})
   set(CMAKE_CXX_COMPILER_LAUNCHER ${lorvante_launcher})
 endif()
+
+include(${CMAKE_CURRENT_LIST_DIR}/LorvanteHardening.cmake)

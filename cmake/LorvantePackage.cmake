@@ -11,8 +11,9 @@ set(CPACK_PACKAGE_DESCRIPTION
     "user chooses: a text document is saved under the name given in a save\n"
     "dialog, an archive of files is extracted into the folder picked in a\n"
     "folder dialog. A double-click on such a file in the file manager starts\n"
-    "it; without a display it runs in the terminal. lorvante-pack makes such\n"
+    "it. Without a display it runs in the terminal. lorvante-pack makes such\n"
     "files.")
+# (No ';' in the text: CMake would take it for a list separator and drop it.)
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

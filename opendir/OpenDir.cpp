@@ -15,8 +15,10 @@ namespace {
 
 constexpr char kFilterText[] = "Directories";
 constexpr char kFilterPattern[] = "*.~#!";  // no ordinary file name matches it
-// A folder typed into the file-name box that does not exist.
-constexpr char kFolderMissing[] = "%s\nThis folder does not exist.";
+// A folder typed into the file-name box that does not exist: the user may have it made.
+constexpr char kFolderMissing[] = "%s\nThis folder does not exist.\nCreate it?";
+// Making it failed: the folder, the system's reason.
+constexpr char kFolderNotMade[] = "%s\nThe folder cannot be created: %s";
 
 bool IsNetworkPath(const std::string& path) {
   return path.size() >= 2 && path.compare(0, 2, "//") == 0;
@@ -81,11 +83,26 @@ bool TImplOpenDirectory::OkButtonRelease(const std::string& name_box) {
   if (!name_box.empty() && name_box != PathBuffer) {
     const std::string typed = TypedFolder(name_box, CurrentFolder);
     if (!DirectoryExists(typed)) {
-      Application.MessageBox(Format(kFolderMissing, {typed}), MB_OK | MB_ICONWARNING);
-      return false;
+      if (!CreateTypedFolder(typed)) return false;
+      Owner->SetResult(typed);
     }
   }
   FolderChosen = true;
+  return true;
+}
+
+bool TImplOpenDirectory::CreateTypedFolder(const std::string& folder) {
+  if (Application.MessageBox(Format(kFolderMissing, {folder}), MB_YESNO | MB_ICONQUESTION) !=
+      IDYES) {
+    return false;
+  }
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (error || !DirectoryExists(folder)) {
+    Application.MessageBox(Format(kFolderNotMade, {folder, error.message()}),
+                           MB_OK | MB_ICONWARNING);
+    return false;
+  }
   return true;
 }
 

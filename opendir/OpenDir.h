@@ -30,6 +30,9 @@ class TImplOpenDirectory : public TObject, public FolderDialogClient {
   bool FolderListClick(const std::string& name) override;
   bool CanChoose() const override { return !CurrentFolder.empty(); }
   bool OkButtonRelease(const std::string& name_box) override;
+  // Asks whether the missing `folder` typed into the box is to be made, and makes it. True when
+  // it exists afterwards; a failure is named in a message box.
+  bool CreateTypedFolder(const std::string& folder);
   std::string FileNameText() const override { return PathBuffer; }
   void DialogClose() override;
 };

@@ -51,6 +51,10 @@ void RemoveRegisteredNow();
 // program ends, and ignores SIGXFSZ, so that a file-size limit shows as a short write.
 void InstallSignalCleanup();
 
+// Removes what this table holds and makes every registered CallOnSignal call: what the
+// program's handlers do before it ends. Async-signal-safe.
+void RemoveRegisteredAndLoadedNow();
+
 // For a signal handler that ends the program itself: removes what is registered, then ends the
 // program by `signal_number` with its default action. Async-signal-safe.
 [[noreturn]] void EndBySignal(int signal_number);

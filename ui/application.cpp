@@ -15,4 +15,9 @@ int TApplication::MessageBox(const std::string& text, unsigned style) {
   return UI().MessageBox(text, Title, style);
 }
 
+int TApplication::MessageBox(const std::string& text, unsigned style, const std::string& details) {
+  if (details.empty()) return MessageBox(text, style);
+  return UI().DetailedMessageBox(text, details, Title, style);
+}
+
 }  // namespace lorvante

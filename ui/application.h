@@ -19,6 +19,12 @@ class TApplication {
 
   // A message box captioned with the title.
   int MessageBox(const std::string& text, unsigned style);
+  // The same with lines of details behind the text (see UserInterface::DetailedMessageBox).
+  int MessageBox(const std::string& text, unsigned style, const std::string& details);
+
+  // The file the current conversion is about, when several are converted in one run: window
+  // titles name it so that each dialog says which file it is for. Empty for a single file.
+  std::string Subject;
 
   void ProcessMessages() { UI().ProcessMessages(); }
 

@@ -30,4 +30,20 @@ enum MessageBoxResult : int {
   IDNO = 7,
 };
 
+// The answer of the default button of a box of `style`: what Enter gives, and what a run that
+// asks nothing takes.
+inline int DefaultAnswer(unsigned style) {
+  const unsigned index = (style & MB_DEFMASK) >> 8;
+  switch (style & MB_TYPEMASK) {
+    case MB_OKCANCEL:
+      return index == 1 ? IDCANCEL : IDOK;
+    case MB_YESNOCANCEL:
+      return index == 1 ? IDNO : index == 2 ? IDCANCEL : IDYES;
+    case MB_YESNO:
+      return index == 1 ? IDNO : IDYES;
+    default:
+      return IDOK;
+  }
+}
+
 }  // namespace lorvante

@@ -119,6 +119,15 @@ class UserInterface {
   // A modal message box; `style` is a MessageBoxStyle combination. Returns a MessageBoxResult.
   virtual int MessageBox(const std::string& text, const std::string& caption, unsigned style) = 0;
 
+  // The same box with `details`, lines that say more about it (the file it is about, what was
+  // not done and why) behind the text: a details section in a window, the following lines in
+  // the terminal. A front end without such a place shows the text alone.
+  virtual int DetailedMessageBox(const std::string& text, const std::string& details,
+                                 const std::string& caption, unsigned style) {
+    static_cast<void>(details);
+    return MessageBox(text, caption, style);
+  }
+
   // A modal input box. Returns the answer, or `default_text` when cancelled. `masked` hides
   // what is typed (passwords).
   virtual std::string InputBox(const std::string& caption, const std::string& prompt,

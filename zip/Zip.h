@@ -194,6 +194,9 @@ class TZip : public TComponent {
   // The entries of the batch that were not extracted, counted by skip reason (a UNZ_SKIP_ code).
   // Each is also reported to the user and written to the trace file, with its reason in words.
   std::map<int, int> SkippedReasons;
+  // The same entries in the order skipped: the name as the library gives it and the reason in
+  // words, for the details of a failure.
+  std::vector<SkippedEntryNotice> SkippedEntries;
 
   // The bar's range: it always runs from 0 to this, whatever the batch size.
   static constexpr int kProgressMax = 65535;

@@ -92,6 +92,7 @@ void TZip::StartBatch(int total_bytes) {
   SkippedCount = 0;
   ErrorCount = 0;
   SkippedReasons.clear();
+  SkippedEntries.clear();
   begun_files_ = 0;
   ProgressScale =
       total_bytes == 0 ? 1.0f : static_cast<float>(static_cast<double>(kProgressMax) / total_bytes);
@@ -113,7 +114,8 @@ void TZip::EntrySkipped(int reason, const std::string& name) {
     const std::string line = "\"" + name + "\": " + why + "\r\n";
     TraceStream->WriteBuffer(line.data(), line.size());
   }
-  Application.UI().ReportSkippedEntry({Application.Title, name, why});
+  SkippedEntries.push_back({Application.Title, name, why});
+  Application.UI().ReportSkippedEntry(SkippedEntries.back());
 }
 
 int TZip::Question(const std::function<int()>& ask) {

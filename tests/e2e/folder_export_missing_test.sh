@@ -1,5 +1,6 @@
-# A folder typed into the picker that does not exist: OK leaves the picker open and a message box
-# captioned "LORVANTE" says so; nothing is extracted, neither there nor into the folder shown.
+# A folder typed into the picker that does not exist: OK asks in a box captioned "LORVANTE"
+# whether to make it. No leaves the picker open and nothing made or extracted; Yes then makes the
+# folder and extracts the archive into it.
 source "$(dirname "$0")/x_session.sh"
 
 src=${LORVANTE_SOURCE_DIR:?}
@@ -13,10 +14,15 @@ click_ok "$dialog"
 box=$(wait_window '^LORVANTE$')
 screenshot missing_folder_message
 xdotool search --onlyvisible --name '^Open$' | grep -qx "$dialog" || fail "the picker closed"
-press_until_gone "$box" Return
+press_until_gone "$box" n
 xdotool search --onlyvisible --name '^Open$' | grep -qx "$dialog" || fail "the picker closed"
-press_until_gone "$dialog" Escape
+[ ! -e "$work/missing" ] || fail "the missing folder was made on No"
+# Again, and Yes: the folder is made and chosen.
+xdotool windowfocus --sync "$dialog"
+click_ok "$dialog"
+box=$(wait_window '^LORVANTE$')
+press_until_gone "$box" y
 expect_exit 0
-[ ! -e "$work/missing" ] || fail "the missing folder was made"
 [ -z "$(ls -A "$HOME/Documents")" ] || fail "something was extracted into the folder shown"
-echo "ok: missing folder refused, nothing extracted"
+[ -n "$(ls -A "$work/missing/folder" 2>/dev/null)" ] || fail "nothing was extracted into the made folder"
+echo "ok: missing folder made only on Yes, archive extracted there"

@@ -148,7 +148,7 @@ TEST_F(InterruptedExport, CtrlCCancelsTheExport) {
   std::string hidden;
   auto run = StopMidway(hidden);
   const auto result = Deliver(*run, SIGINT);
-  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.status, 1);  // cancelled
   EXPECT_EQ(MessagesIn(result.err), Names{messages::kExportFailed}) << result.err;
   EXPECT_EQ(Listing(out_), Names{"old.txt"});
   EXPECT_EQ(test::ReadText(out_ + "/old.txt"), kOldContent);
@@ -265,7 +265,7 @@ TEST_F(InterruptedExport, FullDiskIsAStreamWriteErrorAndKeepsTheOldFile) {
   test::WriteBytes(input, EncryptPayload(GzipPayload(LinesOfText(8u << 20)), false));
   auto run = machine.Start({input}, out_ + "/old.txt\ny\n", 1u << 20);
   const auto result = run->Wait();
-  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.status, 1);
   EXPECT_EQ(MessagesIn(result.err), Names{"Stream write error"}) << result.err;
   EXPECT_EQ(Listing(out_), Names{"old.txt"});
   EXPECT_EQ(test::ReadText(out_ + "/old.txt"), kOldContent);
@@ -282,7 +282,7 @@ TEST_F(InterruptedExport, FullTmpfsIsAStreamWriteErrorAndKeepsTheOldFile) {
   const std::string input = machine.dir() / "report.txt.des";
   test::WriteBytes(input, EncryptPayload(GzipPayload(LinesOfText(8u << 20)), false));
   const auto result = machine.Run({input}, small + "/old.txt\ny\n");
-  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.status, 1);
   EXPECT_EQ(MessagesIn(result.err), Names{"Stream write error"}) << result.err;
   EXPECT_EQ(Listing(small), Names{"old.txt"});
   EXPECT_EQ(test::ReadText(small + "/old.txt"), kOldContent);

@@ -1,5 +1,5 @@
 // The built program without a display: the conversion runs in the terminal, with the same
-// texts, and always ends with exit code 0.
+// texts; a failure box is followed by its details, indented, and the run ends with 1.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -21,28 +21,31 @@ class Terminal : public testing::Test {
 TEST_F(Terminal, MissingFileIsReportedOnTheErrorOutput) {
   const std::string missing = machine.dir() / "missing.des";
   const auto run = machine.Run({missing});
-  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err, "LORVANTE: Cannot open file \"" + missing + "\". No such file or directory\n");
+  EXPECT_EQ(run.err, "LORVANTE: Cannot open file \"" + missing +
+                         "\". No such file or directory\n  Állomány: " + missing + "\n");
 }
 
 // Without a file the terminal has nothing to ask with: the usage line, nothing converted. An
 // empty file name is still a file, which cannot be opened.
 TEST_F(Terminal, NoArgument) {
   const auto run = machine.Run({});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.err, "usage: lorvante [-h | -V] [--] [FILE.des ...]\n");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, "usage: lorvante [-h | -V] [-o PATH] [--batch] [--] [FILE.des ...]\n");
   const auto empty = machine.Run({""});
-  EXPECT_EQ(empty.status, 0);
-  EXPECT_EQ(empty.err, "LORVANTE: Cannot open file \"\". No such file or directory\n");
+  EXPECT_EQ(empty.status, 1);
+  EXPECT_EQ(empty.err,
+            "LORVANTE: Cannot open file \"\". No such file or directory\n  Állomány: \n");
 }
 
 TEST_F(Terminal, WrongKeyIsReported) {
   const std::string input = machine.dir() / "noise.txt.des";
   test::WriteBytes(input, test::RandomBytes(4096, 9));
   const auto run = machine.Run({input}, "\n");
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.err, "LORVANTE: Az állomány visszafejtése sikertelen.\n");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err,
+            "LORVANTE: Az állomány visszafejtése sikertelen.\n  Állomány: " + input + "\n");
 }
 
 // A bare file converted from the terminal: the save prompt is answered with a path, the text
@@ -64,7 +67,7 @@ TEST_F(Terminal, EndOfInputCancelsTheSavePrompt) {
   const std::string input = machine.dir() / "jelentes.txt.des";
   test::WriteBytes(input, EncryptPayload(GzipPayload(Bytes("x")), false));
   const auto run = machine.Run({input}, "");
-  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("LORVANTE: Az állomány kitömörítése sikertelen.\n"), std::string::npos)
       << run.err;
   EXPECT_FALSE(std::filesystem::exists(machine.dir() / "jelentes.txt"));
@@ -94,7 +97,7 @@ TEST_F(Terminal, TaggedFileIsExtractedWithAQuestionAnswered) {
   const std::string target = machine.dir() / "cel";
   std::filesystem::create_directory(target);
   const auto run = machine.Run({input}, target + "\nn\n");
-  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("\"adatok/rossz.txt\" may be corrupted (CRC error)."), std::string::npos)
       << run.err;
   EXPECT_NE(run.err.find("LORVANTE: Az állomány kitömörítése sikertelen.\n"), std::string::npos)
@@ -118,12 +121,16 @@ TEST_F(Terminal, EntryInAnUnsupportedMethodIsNamedWithItsMethod) {
   const std::string target = machine.dir() / "cel";
   std::filesystem::create_directory(target);
   const auto run = machine.Run({input}, target + "\n");
-  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("LORVANTE: \"adatok/régi.ppmd\": not extracted: compression method 98 "
                          "(PPMd) is not supported\n"),
             std::string::npos)
       << run.err;
-  EXPECT_NE(run.err.find("LORVANTE: Az állomány kitömörítése sikertelen.\n"), std::string::npos)
+  // The box names the file and, again, the entry left out and why.
+  EXPECT_NE(run.err.find("LORVANTE: Az állomány kitömörítése sikertelen.\n  Állomány: " + input +
+                         "\n  \"adatok/régi.ppmd\": not extracted: compression method 98 "
+                         "(PPMd) is not supported\n"),
+            std::string::npos)
       << run.err;
   EXPECT_EQ(test::ReadText(target + "/adatok/jó.txt"), "rendben");
   EXPECT_FALSE(std::filesystem::exists(target + "/adatok/régi.ppmd"));
@@ -171,9 +178,9 @@ TEST_F(Terminal, UnreachableDisplaysFallBackToTheTerminal) {
   };
   for (const auto& environment : environments) {
     const auto run = machine.Run({missing}, "", environment);
-    EXPECT_EQ(run.status, 0) << environment.front();
-    EXPECT_EQ(run.err,
-              "LORVANTE: Cannot open file \"" + missing + "\". No such file or directory\n")
+    EXPECT_EQ(run.status, 1) << environment.front();
+    EXPECT_EQ(run.err, "LORVANTE: Cannot open file \"" + missing +
+                           "\". No such file or directory\n  Állomány: " + missing + "\n")
         << environment.front();
   }
 }

@@ -12,10 +12,11 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 prefix="$work/prefix"
 cmake --install "$build" --prefix "$prefix" >/dev/null
 id=org.lorvante.Lorvante
+private=lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/lorvante
 expected="bin/lorvante
 bin/lorvante-pack
-lib/lorvante/libunzdll.so
-lib/lorvante/lorvante-open-folder
+$private/libunzdll.so
+libexec/lorvante/lorvante-open-folder
 share/applications/$id.desktop
 share/doc/lorvante/README.md
 share/doc/lorvante/changelog.gz
@@ -27,6 +28,8 @@ share/icons/hicolor/32x32/apps/$id.png
 share/icons/hicolor/48x48/apps/$id.png
 share/icons/hicolor/64x64/apps/$id.png
 share/icons/hicolor/scalable/apps/$id.svg
+share/icons/hicolor/scalable/mimetypes/application-x-lorvante-bare.svg
+share/icons/hicolor/scalable/mimetypes/application-x-lorvante-tagged.svg
 share/man/man1/lorvante-pack.1.gz
 share/man/man1/lorvante.1.gz
 share/metainfo/$id.metainfo.xml
@@ -37,7 +40,7 @@ actual=$(cd "$prefix" && find . -type f -o -type l | sed 's|^\./||' | LC_ALL=C s
 echo "ok: install tree"
 
 # The programs find the private folder relative to themselves; the helper needs no search path.
-readelf -d "$prefix/bin/lorvante" | grep -q 'RUNPATH.*\[\$ORIGIN/\.\./lib/lorvante\]' ||
+readelf -d "$prefix/bin/lorvante" | grep -qF "Library runpath: [\$ORIGIN/../$private]" ||
   fail "RUNPATH of lorvante: $(readelf -d "$prefix/bin/lorvante" | grep -i path)"
 for size in 16 32 48 64 128 256; do
   file "$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png" | grep -q "PNG image data, $size x $size" ||
@@ -58,6 +61,7 @@ XDG_DATA_HOME="$prefix/share" update-mime-database "$prefix/share/mime"
 mkdir "$work/files"
 cp "$src/examples/adatok.zip.des" "$work/files/quarterly-report.pdf"  # tagged, misleading name
 cp "$src/examples/jelentes.txt.des" "$work/files/x.des"                # bare
+cp "$src/examples/adatok.zip.des" "$work/files/adatok.zip.des"         # tagged under the bare name
 printf 'dEsM4g!c11 and the rest' >"$work/files/lower-case-tag.bin"       # the tag in other case
 printf 'DESM4G\001C11 and the rest' >"$work/files/case-folded-bang.bin"  # only letters fold
 printf 'DESM4G!C1' >"$work/files/short-tag.bin"
@@ -74,6 +78,7 @@ while read -r name type negate; do
 done <<'CASES'
 quarterly-report.pdf application/x-lorvante-tagged
 x.des application/x-lorvante-bare
+adatok.zip.des application/x-lorvante-tagged
 lower-case-tag.bin application/x-lorvante-tagged
 case-folded-bang.bin application/x-lorvante-tagged not
 short-tag.bin application/x-lorvante-tagged not
@@ -81,6 +86,16 @@ CASES
 grep -q "^MimeType=.*application/x-lorvante-tagged;" "$prefix/share/applications/$id.desktop" &&
   grep -q "^MimeType=.*application/x-lorvante-bare;" "$prefix/share/applications/$id.desktop" ||
   fail "the desktop entry does not open both types"
+# GIO reads the same database: the content wins over the *.des name there as well.
+if command -v gio >/dev/null; then
+  got=$(XDG_DATA_HOME="$prefix/share" gio info -a standard::content-type "$work/files/adatok.zip.des" |
+    sed -n 's/^ *standard::content-type: //p')
+  [ "$got" = application/x-lorvante-tagged ] || fail "gio: adatok.zip.des is $got"
+fi
+if command -v mimetype >/dev/null; then
+  got=$(XDG_DATA_HOME="$prefix/share" mimetype -b "$work/files/adatok.zip.des")
+  [ "$got" = application/x-lorvante-tagged ] || fail "mimetype: adatok.zip.des is $got"
+fi
 echo "ok: file types by content and by name"
 
 # The installed program: --help and --version on standard output, exit 0.
@@ -108,13 +123,14 @@ grep -qx "LORVANTE: $count állomány kibontva ide: $work/target" "$work/err" ||
   fail "no summary line of the extraction: $(cat "$work/err")"
 grep -qx "LORVANTE: A szöveg mentve: $work/jelentes.txt" "$work/err" ||
   fail "no summary line of the text: $(cat "$work/err")"
-cat "$work"/ld.* | grep -q "calling init: $prefix/lib/lorvante/libunzdll.so" ||
+cat "$work"/ld.* | grep -q "calling init: $prefix/$private/libunzdll.so" ||
   fail "the library was not loaded from the prefix"
 echo "ok: the installed program converted two files in turn"
 
-# Without a file and without a display: the usage line, nothing else.
-env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$lorvante" >"$work/out" 2>"$work/err" ||
-  fail "exit status of a run without a file"
+# Without a file and without a display: the usage line, nothing else, status 2.
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$lorvante" >"$work/out" 2>"$work/err" || status=$?
+[ "$status" -eq 2 ] || fail "exit status of a run without a file: $status"
 [ ! -s "$work/out" ] && grep -q '^usage: lorvante' "$work/err" && [ "$(wc -l <"$work/err")" -eq 1 ] ||
   fail "a run without a file: $(cat "$work/err")"
 echo "ok: usage line without a file"

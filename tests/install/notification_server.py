@@ -3,8 +3,10 @@
 
 It owns org.freedesktop.Notifications and writes every Notify call as one JSON line to LOG.
 MODE "actions": it offers actions and clicks the first one of each notification a moment
-later (ActionInvoked); "hold": it offers actions and leaves the notifications alone; "plain": no
-actions; "stuck": Notify never answers in time.
+later (ActionInvoked); "hold": it offers actions and leaves the notifications alone, never
+reporting one closed; "plain": no actions; "stuck": Notify never answers in time; "slow": it offers
+actions and answers every call after a pause, then clicks as "actions" does.
+Every CloseNotification call is written as {"closed": id}.
 Usage: notification_server.py LOG MODE READY_FILE
 """
 import json
@@ -20,6 +22,7 @@ NAME = "org.freedesktop.Notifications"
 PATH = "/org/freedesktop/Notifications"
 CLICK_DELAY_MS = 1500
 STUCK_SECONDS = 60
+SLOW_SECONDS = 2
 
 
 class Server(dbus.service.Object):
@@ -32,7 +35,9 @@ class Server(dbus.service.Object):
     @dbus.service.method(NAME, in_signature="", out_signature="as")
     def GetCapabilities(self):
         caps = ["body", "body-markup"]
-        if self.mode in ("actions", "hold"):
+        if self.mode == "slow":
+            time.sleep(SLOW_SECONDS)
+        if self.mode in ("actions", "hold", "slow"):
             caps.append("actions")
         return caps
 
@@ -44,6 +49,8 @@ class Server(dbus.service.Object):
     def Notify(self, app_name, replaces_id, app_icon, summary, body, actions, hints, timeout):
         if self.mode == "stuck":
             time.sleep(STUCK_SECONDS)
+        if self.mode == "slow":
+            time.sleep(SLOW_SECONDS)
         nid = self.next_id
         self.next_id += 1
         with open(self.log, "a", encoding="utf-8") as f:
@@ -52,7 +59,7 @@ class Server(dbus.service.Object):
                                 "actions": [str(a) for a in actions],
                                 "desktop_entry": str(hints.get("desktop-entry", ""))},
                                ensure_ascii=False) + "\n")
-        if self.mode == "actions" and actions:
+        if self.mode in ("actions", "slow") and actions:
             GLib.timeout_add(CLICK_DELAY_MS, self.click, nid, str(actions[0]))
         return nid
 
@@ -62,6 +69,8 @@ class Server(dbus.service.Object):
 
     @dbus.service.method(NAME, in_signature="u", out_signature="")
     def CloseNotification(self, nid):
+        with open(self.log + ".closed", "a", encoding="utf-8") as f:
+            f.write(json.dumps({"closed": int(nid)}) + "\n")
         self.NotificationClosed(nid, 3)
 
     @dbus.service.signal(NAME, signature="us")

@@ -70,7 +70,7 @@ echo "ok: one notification naming the output; its action opened $work/out"
 # A notification nobody clicks: the helper that waits for the click ends with the service.
 start_server hold
 convert_text "$work/out/varakozo.txt"
-helper() { pgrep -f "lorvante-open-folder [0-9]+ $work/out\$"; }
+helper() { pgrep -f "lorvante-open-folder .* $work/out\$"; }
 for i in $(seq 1 50); do helper >/dev/null && break; sleep 0.1; done
 helper >/dev/null || fail "no helper waits for the click"
 kill "$server_pid"; wait "$server_pid" 2>/dev/null || true; server_pid=
@@ -78,6 +78,44 @@ for i in $(seq 1 100); do helper >/dev/null || break; sleep 0.1; done
 ! helper >/dev/null || fail "the helper outlived the service"
 rm -f "$work/notes.log"
 echo "ok: the helper waiting for a click ends with the service"
+
+# A service that never reports a notification closed: the helper ends once the notification's
+# own time (10 s) and the margin have passed.
+start_server hold
+convert_text "$work/out/lejart.txt"
+for i in $(seq 1 50); do helper >/dev/null && break; sleep 0.1; done
+helper >/dev/null || fail "no helper waits for the click"
+[ "$(notes)" -eq 1 ] || fail "$(notes) notifications, expected 1"
+for i in $(seq 1 250); do helper >/dev/null || break; sleep 0.1; done
+! helper >/dev/null || fail "the helper outlived its notification's time"
+rm -f "$work/notes.log"
+echo "ok: the helper ends after the notification's time"
+
+# Twenty conversions in a row leave one helper at most: each newer one replaces the older, which
+# withdraws its notification.
+helper_path=$LORVANTE_BIN_DIR/../libexec/lorvante/lorvante-open-folder
+for n in $(seq 1 20); do
+  "$helper_path" LORVANTE "$n állomány" "$work/out" &
+  for i in $(seq 1 50); do [ "$(notes)" -ge "$n" ] && break; sleep 0.1; done
+done
+sleep 1
+[ "$(helper | wc -l)" -le 1 ] || fail "$(helper | wc -l) helpers after twenty conversions"
+[ "$(wc -l <"$work/notes.log.closed")" -ge 19 ] || fail "older notifications were not withdrawn"
+kill "$server_pid"; wait "$server_pid" 2>/dev/null || true; server_pid=
+for i in $(seq 1 100); do helper >/dev/null || break; sleep 0.1; done
+! helper >/dev/null || fail "a helper outlived the service"
+rm -f "$work/notes.log" "$work/notes.log.closed"
+echo "ok: one helper at most after twenty in a row"
+
+# A service that answers slowly: the program does not wait for it, the helper does, and the
+# click still opens the folder.
+rm -f "$work/opened"
+start_server slow
+convert_text "$work/out/lassu.txt"
+for i in $(seq 1 150); do [ -s "$work/opened" ] && break; sleep 0.1; done
+[ "$(cat "$work/opened" 2>/dev/null)" = "$work/out" ] || fail "the folder was not opened (slow)"
+rm -f "$work/notes.log"
+echo "ok: a slow service: the click opens the folder"
 
 # A failed conversion: the message box, and no notification.
 start_server actions

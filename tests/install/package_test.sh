@@ -1,6 +1,7 @@
 # The Debian package: cpack makes it from the build tree (into a scratch folder, the build tree
 # untouched); it holds the install tree below /usr, depends on the libraries its binaries use, and
-# lintian finds no error in it.
+# lintian finds no error and no warning in it; its binaries are hardened as Debian builds them
+# and carry no .comment section.
 set -euo pipefail
 build=${LORVANTE_BUILD_DIR:?}
 work=$(mktemp -d)
@@ -14,9 +15,10 @@ version=$("$build/bin/lorvante" --version | cut -d' ' -f2)
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version"
 
 id=org.lorvante.Lorvante
+private=lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/lorvante
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./||' >"$work/contents"
-for path in usr/bin/lorvante usr/bin/lorvante-pack usr/lib/lorvante/libunzdll.so \
-    usr/lib/lorvante/lorvante-open-folder usr/share/applications/$id.desktop \
+for path in usr/bin/lorvante usr/bin/lorvante-pack usr/$private/libunzdll.so \
+    usr/libexec/lorvante/lorvante-open-folder usr/share/applications/$id.desktop \
     usr/share/mime/packages/$id.xml usr/share/metainfo/$id.metainfo.xml \
     usr/share/icons/hicolor/scalable/apps/$id.svg usr/share/icons/hicolor/48x48/apps/$id.png \
     usr/share/man/man1/lorvante.1.gz usr/share/man/man1/lorvante-pack.1.gz \
@@ -28,13 +30,36 @@ done
   fail "files that do not belong in the package"
 echo "ok: dpkg-deb -c lists the install tree"
 
+# Every sentence of the description whole, with its full stop.
+dpkg-deb -f "$deb" Description | grep -q 'starts$' && dpkg-deb -f "$deb" Description | grep -q '^ it\. Without a display it runs in the terminal\.' ||
+  fail "description: $(dpkg-deb -f "$deb" Description)"
+
 depends=$(dpkg-deb -f "$deb" Depends)
 for lib in libc6 libqt6widgets6 libqt6dbus6 libzip4 zlib1g; do
   grep -q "\b$lib\b" <<<"$depends" || fail "no dependency on $lib: $depends"
 done
 echo "ok: dependencies computed: $depends"
 
+mkdir "$work/root"
+dpkg-deb -x "$deb" "$work/root"
+for file in usr/bin/lorvante usr/bin/lorvante-pack usr/$private/libunzdll.so \
+    usr/libexec/lorvante/lorvante-open-folder; do
+  path="$work/root/$file"
+  ! readelf -S "$path" | grep -q '\.comment' || fail "$file has a .comment section"
+  readelf -d "$path" | grep -Eq 'BIND_NOW|FLAGS.*NOW' || fail "$file is not bound at start"
+  readelf -l "$path" | grep -q GNU_RELRO || fail "$file has no read-only relocations"
+done
+# Fortified calls and the stack protector show in the program's imports.
+imports=$(readelf --dyn-syms -W "$work/root/usr/bin/lorvante")
+grep -q '__stack_chk_fail' <<<"$imports" || fail "lorvante has no stack protector"
+grep -q '_chk@' <<<"$(readelf --dyn-syms -W "$work/root/usr/$private/libunzdll.so" "$work/root/usr/bin/lorvante" | grep -v __stack_chk)" ||
+  fail "no fortified calls"
+! readelf --dyn-syms -W "$work/root/usr/$private/libunzdll.so" | grep -Eq ' (_)?exit(@|$)' ||
+  fail "the library calls exit"
+echo "ok: hardened binaries without .comment, a library that never exits"
+
 lintian --tag-display-limit 0 "$deb" >"$work/lintian" 2>&1 || true
 cat "$work/lintian"
 ! grep -q '^E:' "$work/lintian" || fail "lintian errors"
-echo "ok: no lintian errors"
+! grep -q '^W:' "$work/lintian" || fail "lintian warnings"
+echo "ok: no lintian errors or warnings"

@@ -422,7 +422,8 @@ TEST_F(FolderDialogTest, OkIsEnabledWheneverAFolderIsKnown) {
   });
 }
 
-// Answers the next message box (the first button of its kind), recording its caption and text.
+// Answers the next message box (No where it asks, else its first button), recording its caption
+// and text.
 struct MessageBoxSeen {
   std::string caption;
   std::string text;
@@ -435,11 +436,12 @@ void AnswerNextMessageBox(MessageBoxSeen& seen, QObject& context) {
       return;
     }
     seen = {box->windowTitle().toStdString(), box->text().toStdString()};
-    QTest::mouseClick(box->buttons().front(), Qt::LeftButton);
+    QAbstractButton* no = box->button(QMessageBox::No);
+    QTest::mouseClick(no != nullptr ? no : box->buttons().front(), Qt::LeftButton);
   });
 }
 
-// A typed folder that does not exist: OK leaves the dialog open and says so, naming the folder;
+// A typed folder that does not exist: OK asks whether to make it, naming the folder; on No
 // the dialog must not choose the folder it shows instead. A typed name relative to the folder
 // shown is named in full.
 TEST_F(FolderDialogTest, ATypedMissingFolderKeepsTheDialogOpenWithAMessage) {
@@ -454,7 +456,7 @@ TEST_F(FolderDialogTest, ATypedMissingFolderKeepsTheDialogOpenWithAMessage) {
       AnswerNextMessageBox(seen, context_);
       QTest::mouseClick(d.ok, Qt::LeftButton);
       EXPECT_EQ(seen.caption, "LORVANTE");
-      EXPECT_EQ(seen.text, (tmp_ / "Missing") + "\nThis folder does not exist.");
+      EXPECT_EQ(seen.text, (tmp_ / "Missing") + "\nThis folder does not exist.\nCreate it?");
       QTest::qWait(20);
       EXPECT_TRUE(d.dialog->isVisible());
       EXPECT_FALSE(d.ok->isDown());
@@ -540,7 +542,7 @@ TEST_F(FolderDialogTest, OneClickOnOkWithTheCompletionOpenChecksATypedFolder) {
   });
   EXPECT_FALSE(chosen);
   EXPECT_EQ(boxes, 1);
-  EXPECT_EQ(seen.text, (tmp_ / "Alph") + "\nThis folder does not exist.");
+  EXPECT_EQ(seen.text, (tmp_ / "Alph") + "\nThis folder does not exist.\nCreate it?");
 }
 
 TEST_F(FolderDialogTest, AnErrorInAnEventHandlerClosesTheDialogAndIsPassedOn) {

@@ -262,6 +262,7 @@ TEST_F(OpenDirectoryTest, ATypedNameMustNameAnExistingFolder) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.typed);
     ui_.shown.clear();
+    if (!c.accepted) ui_.AnswerMessageBox(IDNO);  // not made
     ui_.AnswerFolderDialog([&](FolderDialogClient& client) {
       client.DialogShow();
       client.DialogFolderChange(data);
@@ -277,9 +278,45 @@ TEST_F(OpenDirectoryTest, ATypedNameMustNameAnExistingFolder) {
     ASSERT_EQ(ui_.shown.size(), 2u);
     EXPECT_EQ(ui_.shown[1].kind, ShownItem::Kind::kMessageBox);
     EXPECT_EQ(ui_.shown[1].caption, "LORVANTE");
-    EXPECT_EQ(ui_.shown[1].text, c.named + "\nThis folder does not exist.");
-    EXPECT_EQ(ui_.shown[1].style, MB_OK | MB_ICONWARNING);
+    EXPECT_EQ(ui_.shown[1].text, c.named + "\nThis folder does not exist.\nCreate it?");
+    EXPECT_EQ(ui_.shown[1].style, MB_YESNO | MB_ICONQUESTION);
     EXPECT_EQ(dialog_.Directory(), "");
+    EXPECT_FALSE(std::filesystem::exists(c.named));
+  }
+}
+
+// Yes to the question makes the typed folder, with its parents, and chooses it; a folder that
+// cannot be made is named with the reason, and the picker stays open.
+TEST_F(OpenDirectoryTest, ATypedMissingFolderIsMadeOnYes) {
+  Application.Title = "LORVANTE";
+  const std::string data = tmp_ / "Data";
+  const struct {
+    std::string typed;
+    std::string made;  // empty: it cannot be made
+  } cases[] = {
+      {"Uj/Mappa", data + "/Uj/Mappa"},
+      {tmp_ / "Masik", tmp_ / "Masik"},
+      {"Sub/file.txt/below", ""},  // a file stands in the way
+  };
+  test::WriteText(data + "/Sub/file.txt", "x");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed);
+    ui_.shown.clear();
+    ui_.AnswerMessageBox(IDYES);
+    ui_.AnswerFolderDialog([&](FolderDialogClient& client) {
+      client.DialogShow();
+      client.DialogFolderChange(data);
+      EXPECT_EQ(client.OkButtonRelease(c.typed), !c.made.empty());
+      client.DialogClose();
+    });
+    EXPECT_EQ(dialog_.Execute(), !c.made.empty());
+    if (c.made.empty()) {
+      ASSERT_EQ(ui_.MessageTexts().size(), 2u);
+      EXPECT_NE(ui_.MessageTexts()[1].find("The folder cannot be created: "), std::string::npos);
+      continue;
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(c.made));
+    EXPECT_EQ(dialog_.Directory(), c.made);
   }
 }
 

@@ -8,9 +8,11 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+
 #include <algorithm>
 
 #include "ui/application.h"
+#include "ui/qt/qt_ui.h"
 
 namespace lorvante {
 
@@ -28,7 +30,7 @@ TProgressForm::TProgressForm(std::function<void()> cancel_click)
     : QDialog(nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       cancel_click_(std::move(cancel_click)) {
-  setWindowTitle(QString::fromStdString(Application.Title));
+  setWindowTitle(WindowTitle(Application.Title));
   setModal(false);
   setFixedSize(kClientWidth, kClientHeight);
 

@@ -280,7 +280,8 @@ void RunQtFolderDialog(const FolderDialogRequest& request, FolderDialogClient& c
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setWindowModality(Qt::ApplicationModal);
-  if (!request.title.empty()) dialog.setWindowTitle(QString::fromStdString(request.title));
+  dialog.setWindowTitle(
+      WindowTitle(request.title.empty() ? dialog.windowTitle().toStdString() : request.title));
   const QStringList filters = NameFilters(request);
   if (!filters.isEmpty()) dialog.setNameFilters(filters);
   dialog.setDirectory(PathToQt(request.initial_dir));

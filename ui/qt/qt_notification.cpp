@@ -1,7 +1,10 @@
 // The word at the end of a conversion, as a desktop notification on the session bus
-// (org.freedesktop.Notifications). Where the service offers actions, the notification carries
-// one that opens the result's folder; a small helper outlives the program to wait for it.
+// (org.freedesktop.Notifications). A small helper that outlives the program sends it: where the
+// service offers actions, with one that opens the result's folder, and the helper waits for the
+// answer itself; otherwise without actions, and nothing waits. Without the helper the program
+// sends it, without actions.
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QProcess>
 #include <QStringList>
@@ -19,10 +22,8 @@ constexpr char kInterface[] = "org.freedesktop.Notifications";
 // A service that has not answered within this time counts as absent: the program never waits
 // longer for a word that is only a courtesy.
 constexpr int kReplyTimeoutMs = 500;
-// The server's own display time.
-constexpr int kServerDefaultExpiry = -1;
-// The label of the action (the program's own texts are Hungarian): "Open folder".
-constexpr char kOpenFolderLabel[] = "Mappa megnyitása";
+// The notification's display time, the same as the helper asks for.
+constexpr int kExpiryMs = 10 * 1000;
 constexpr char kHelperName[] = "lorvante-open-folder";
 
 // The helper that waits for the user's click, in the program's private folder; empty when it is
@@ -31,7 +32,7 @@ QString FolderHelper() {
   const std::string program = GetProgramPath();
   if (program.empty()) return {};
   const std::string helper =
-      ExtractFilePath(program) + "../" + LORVANTE_PRIVATE_DIR + "/" + kHelperName;
+      ExtractFilePath(program) + "../" + LORVANTE_HELPER_DIR + "/" + kHelperName;
   return FileExists(helper) ? QString::fromStdString(ExpandFileName(helper)) : QString();
 }
 
@@ -47,30 +48,27 @@ QDBusMessage CallService(QDBusConnection& bus, const QString& method, const QVar
 void QtUserInterface::Notify(const Notification& notification) {
   QDBusConnection bus = QDBusConnection::sessionBus();
   if (!bus.isConnected()) return;
+  const QString summary = QString::fromStdString(notification.summary);
+  QString body = QString::fromStdString(notification.body);
+  const QString helper = notification.folder.empty() ? QString() : FolderHelper();
+  if (!helper.isEmpty()) {
+    // Only the bus itself is asked whether a service runs, which it answers at once. The helper
+    // sends the notification, so that the service's answers reach the process that waits for
+    // them, and it alone waits for a slow service.
+    if (!bus.interface()->isServiceRegistered(kService)) return;
+    QProcess::startDetached(helper, {summary, body, QString::fromStdString(notification.folder)});
+    return;
+  }
   const QDBusMessage capabilities_reply = CallService(bus, "GetCapabilities", {});
   if (capabilities_reply.type() != QDBusMessage::ReplyMessage) return;
   const QStringList capabilities = capabilities_reply.arguments().value(0).toStringList();
-
-  QString body = QString::fromStdString(notification.body);
   // A server that reads markup would take '<' or '&' in a file name for a tag.
   if (capabilities.contains("body-markup")) body = body.toHtmlEscaped();
-  const QString helper =
-      notification.folder.empty() || !capabilities.contains("actions") ? QString() : FolderHelper();
-  QStringList actions;
-  if (!helper.isEmpty()) {
-    // "default" is a click on the notification itself; the named one a button where shown.
-    actions << "default" << kOpenFolderLabel << "open-folder" << kOpenFolderLabel;
-  }
   QVariantMap hints;
   hints.insert("desktop-entry", QString(LORVANTE_APP_ID));
-  const QString summary = QString::fromStdString(notification.summary);
-  const QDBusMessage reply = CallService(
+  CallService(
       bus, "Notify",
-      {summary, 0U, QString(LORVANTE_APP_ID), summary, body, actions, hints, kServerDefaultExpiry});
-  if (helper.isEmpty() || reply.type() != QDBusMessage::ReplyMessage) return;
-  const unsigned id = reply.arguments().value(0).toUInt();
-  QProcess::startDetached(helper,
-                          {QString::number(id), QString::fromStdString(notification.folder)});
+      {summary, 0U, QString(LORVANTE_APP_ID), summary, body, QStringList(), hints, kExpiryMs});
 }
 
 }  // namespace lorvante

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -12,6 +13,7 @@
 
 #include <stdexcept>
 
+#include "ui/application.h"
 #include "ui/message_box.h"
 #include "ui/qt/literal_file_dialog.h"
 #include "ui/qt/progress_form.h"
@@ -23,6 +25,12 @@ namespace {
 QString ToQt(const std::string& text) {
   return QString::fromStdString(text);
 }
+
+// Between a window's title and the file it is for: "LORVANTE — report.des".
+constexpr char kSubjectSeparator[] = " — ";
+// A title bar's text is often set larger or bolder than the box's; its buttons need room.
+constexpr int kCaptionFontScalePercent = 125;
+constexpr int kTitleBarButtonsWidth = 120;
 
 QScreen* ScreenOf(const QWidget* window) {
   if (window != nullptr && window->screen() != nullptr) return window->screen();
@@ -42,12 +50,35 @@ void PlaceFileDialog(QWidget& dialog, const QWidget* main_window) {
               monitor.top() + (monitor.height() - frame.height()) / 3);
 }
 
+QString WindowTitle(const std::string& title) {
+  if (Application.Subject.empty()) return ToQt(title);
+  return ToQt(title.empty() ? Application.Subject
+                            : title + kSubjectSeparator + Application.Subject);
+}
+
+void FitCaption(QMessageBox& box) {
+  // The title bar's font is the window manager's; the box's own font, a little enlarged, stands
+  // in for it, and the buttons of the bar get room of their own.
+  const int caption = box.fontMetrics().horizontalAdvance(box.windowTitle());
+  const int wanted = caption * kCaptionFontScalePercent / 100 + kTitleBarButtonsWidth;
+  auto* layout = qobject_cast<QGridLayout*>(box.layout());
+  if (layout == nullptr) return;
+  layout->addItem(new QSpacerItem(wanted, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+                  layout->rowCount(), 0, 1, layout->columnCount());
+}
+
 int QtUserInterface::MessageBox(const std::string& text, const std::string& caption,
                                 unsigned style) {
+  return DetailedMessageBox(text, {}, caption, style);
+}
+
+int QtUserInterface::DetailedMessageBox(const std::string& text, const std::string& details,
+                                        const std::string& caption, unsigned style) {
   QMessageBox box;
-  box.setWindowTitle(ToQt(caption));
+  box.setWindowTitle(WindowTitle(caption));
   box.setText(ToQt(text));
   box.setTextFormat(Qt::PlainText);
+  if (!details.empty()) box.setDetailedText(ToQt(details));
   switch (style & MB_ICONMASK) {
     case MB_ICONSTOP:
       box.setIcon(QMessageBox::Critical);
@@ -97,6 +128,7 @@ int QtUserInterface::MessageBox(const std::string& text, const std::string& capt
     box.setEscapeButton(QMessageBox::Ok);
   else if (has_cancel)
     box.setEscapeButton(QMessageBox::Cancel);
+  FitCaption(box);
   box.exec();
   const QAbstractButton* clicked = box.clickedButton();
   for (const auto& b : buttons) {
@@ -108,7 +140,7 @@ int QtUserInterface::MessageBox(const std::string& text, const std::string& capt
 std::string QtUserInterface::InputBox(const std::string& caption, const std::string& prompt,
                                       const std::string& default_text, bool masked) {
   QInputDialog dialog;
-  dialog.setWindowTitle(ToQt(caption));
+  dialog.setWindowTitle(WindowTitle(caption));
   dialog.setLabelText(ToQt(prompt));
   dialog.setTextValue(ToQt(default_text));
   dialog.setTextEchoMode(masked ? QLineEdit::Password : QLineEdit::Normal);
@@ -122,7 +154,9 @@ std::optional<std::string> QtUserInterface::SaveDialog(const SaveDialogRequest& 
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwrite_prompt);
-  if (!request.title.empty()) dialog.setWindowTitle(ToQt(request.title));
+  // The platform's own title unless one is asked for; either names the file at hand.
+  dialog.setWindowTitle(
+      WindowTitle(request.title.empty() ? dialog.windowTitle().toStdString() : request.title));
   dialog.setDefaultSuffix(ToQt(request.default_suffix));
   const QStringList filters = NameFilters(request.filters);
   dialog.setNameFilters(filters);

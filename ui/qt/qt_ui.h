@@ -5,6 +5,8 @@
 
 #include "ui/user_interface.h"
 
+class QFileDialog;
+class QMessageBox;
 class QWidget;
 
 namespace lorvante {
@@ -14,6 +16,9 @@ class LiteralFileDialog;
 class QtUserInterface : public UserInterface {
  public:
   int MessageBox(const std::string& text, const std::string& caption, unsigned style) override;
+  // The details in Qt's details section, shown by its button.
+  int DetailedMessageBox(const std::string& text, const std::string& details,
+                         const std::string& caption, unsigned style) override;
   std::string InputBox(const std::string& caption, const std::string& prompt,
                        const std::string& default_text, bool masked) override;
   std::optional<std::string> SaveDialog(const SaveDialogRequest& request) override;
@@ -28,6 +33,12 @@ class QtUserInterface : public UserInterface {
   void ProcessMessages() override;
   ScreenRect AvailableGeometry() override;
 };
+
+// A window's title: `title`, followed by the file at hand when several are converted.
+QString WindowTitle(const std::string& title);
+
+// Makes `box` wide enough for its whole caption in the title bar.
+void FitCaption(QMessageBox& box);
 
 // Places a file dialog as the program's dialogs are placed: centred horizontally on the monitor
 // of the active window (of `main_window` when none is active; the primary monitor when there is

@@ -59,6 +59,13 @@ int ScriptedUserInterface::MessageBox(const std::string& text, const std::string
   return answer;
 }
 
+int ScriptedUserInterface::DetailedMessageBox(const std::string& text, const std::string& details,
+                                              const std::string& caption, unsigned style) {
+  const int answer = MessageBox(text, caption, style);
+  shown.back().details = details;
+  return answer;
+}
+
 std::string ScriptedUserInterface::InputBox(const std::string& caption, const std::string& prompt,
                                             const std::string& default_text, bool masked) {
   shown.push_back({ShownItem::Kind::kInputBox, caption, prompt, 0, masked, {}, {}, {}});
@@ -69,8 +76,8 @@ std::string ScriptedUserInterface::InputBox(const std::string& caption, const st
 }
 
 std::optional<std::string> ScriptedUserInterface::SaveDialog(const SaveDialogRequest& request) {
-  shown.push_back({ShownItem::Kind::kSaveDialog, request.title, request.file_name, 0, false,
-                   request, {}, {}});
+  shown.push_back(
+      {ShownItem::Kind::kSaveDialog, request.title, request.file_name, 0, false, request, {}, {}});
   if (save_answers_.empty()) throw std::logic_error("unanswered save dialog");
   const auto answer = save_answers_.front();
   save_answers_.pop_front();
@@ -78,8 +85,8 @@ std::optional<std::string> ScriptedUserInterface::SaveDialog(const SaveDialogReq
 }
 
 std::optional<std::string> ScriptedUserInterface::OpenDialog(const OpenDialogRequest& request) {
-  ShownItem item{ShownItem::Kind::kOpenDialog, request.title, request.initial_dir, 0, false, {},
-                 {}, request};
+  ShownItem item{
+      ShownItem::Kind::kOpenDialog, request.title, request.initial_dir, 0, false, {}, {}, request};
   shown.push_back(std::move(item));
   if (open_answers_.empty()) throw std::logic_error("unanswered open dialog");
   const auto answer = open_answers_.front();
@@ -89,8 +96,14 @@ std::optional<std::string> ScriptedUserInterface::OpenDialog(const OpenDialogReq
 
 void ScriptedUserInterface::RunFolderDialog(const FolderDialogRequest& request,
                                             FolderDialogClient& client) {
-  shown.push_back({ShownItem::Kind::kFolderDialog, request.title, request.initial_dir, 0, false,
-                   {}, request, {}});
+  shown.push_back({ShownItem::Kind::kFolderDialog,
+                   request.title,
+                   request.initial_dir,
+                   0,
+                   false,
+                   {},
+                   request,
+                   {}});
   if (folder_answers_.empty()) throw std::logic_error("unanswered folder dialog");
   const FolderScript script = std::move(folder_answers_.front());
   folder_answers_.pop_front();

@@ -24,6 +24,7 @@ struct ShownItem {
   SaveDialogRequest save;
   FolderDialogRequest folder;
   OpenDialogRequest open;
+  std::string details;  // of a message box with details
 };
 
 class ScriptedUserInterface : public UserInterface {
@@ -67,6 +68,8 @@ class ScriptedUserInterface : public UserInterface {
   ScreenRect available_geometry{0, 0, 1024, 768};
 
   int MessageBox(const std::string& text, const std::string& caption, unsigned style) override;
+  int DetailedMessageBox(const std::string& text, const std::string& details,
+                         const std::string& caption, unsigned style) override;
   std::string InputBox(const std::string& caption, const std::string& prompt,
                        const std::string& default_text, bool masked) override;
   std::optional<std::string> SaveDialog(const SaveDialogRequest& request) override;

@@ -19,6 +19,8 @@ namespace {
 constexpr int kDefaultWidth = 80;
 constexpr int kBarWidth = 20;
 constexpr char kInitialProgressText[] = "wait ...";
+// The details of a box: lines below it, set in.
+constexpr char kDetailIndent[] = "  ";
 
 std::size_t CodePoints(const std::string& text) {
   return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
@@ -265,6 +267,27 @@ int TerminalUserInterface::MessageBox(const std::string& text, const std::string
     }
     Show("Please answer " + menu.substr(0, menu.find(" (Enter")) + ".\n");
   }
+}
+
+int TerminalUserInterface::DetailedMessageBox(const std::string& text, const std::string& details,
+                                              const std::string& caption, unsigned style) {
+  if ((style & MB_TYPEMASK) == MB_OK) {
+    MessageBox(text, caption, style);
+    ShowDetails(details);
+    return IDOK;
+  }
+  ShowDetails(details);
+  return MessageBox(text, caption, style);
+}
+
+void TerminalUserInterface::ShowDetails(const std::string& details) {
+  std::size_t start = 0;
+  while (start < details.size()) {
+    const std::size_t end = std::min(details.find('\n', start), details.size());
+    Show(kDetailIndent + Printable(details.substr(start, end - start)) + "\n");
+    start = end + 1;
+  }
+  if (progress_ != nullptr) progress_->Draw();
 }
 
 std::string TerminalUserInterface::InputBox(const std::string& caption, const std::string& prompt,

@@ -29,6 +29,9 @@ class TerminalUserInterface : public UserInterface {
   ~TerminalUserInterface() override;
 
   int MessageBox(const std::string& text, const std::string& caption, unsigned style) override;
+  // The box, then each line of the details indented below it.
+  int DetailedMessageBox(const std::string& text, const std::string& details,
+                         const std::string& caption, unsigned style) override;
   std::string InputBox(const std::string& caption, const std::string& prompt,
                        const std::string& default_text, bool masked) override;
   std::optional<std::string> SaveDialog(const SaveDialogRequest& request) override;
@@ -48,6 +51,8 @@ class TerminalUserInterface : public UserInterface {
 
   // Shows `text`, keeping a progress line out of its way.
   void Show(const std::string& text);
+  // Shows each line of `details` indented, control characters as '?'.
+  void ShowDetails(const std::string& details);
   // Shows `prompt` and reads the answer, offering `offered` on a terminal.
   std::optional<std::string> Ask(const std::string& prompt, const std::string& offered, bool echo);
   // An answer that stands for the offered text: Enter on piped input; on a terminal the offered

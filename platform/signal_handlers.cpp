@@ -1,0 +1,85 @@
+// The program's signal handlers: the end by a signal after the registered paths are removed,
+// and the counting of Ctrl+C. Kept apart from the registry, so that the unzip library, which
+// registers its files, never carries a way to end the process.
+#include <signal.h>
+#include <unistd.h>
+
+#include <memory>
+
+#include "platform/signal_cleanup.h"
+
+namespace lorvante {
+namespace {
+
+extern "C" void CleanUpAndEnd(int signal_number) {
+  EndBySignal(signal_number);
+}
+
+volatile sig_atomic_t g_interrupts = 0;
+volatile sig_atomic_t g_interrupt_echo_fd = -1;
+
+extern "C" void CountInterrupt(int signal_number) {
+  g_interrupts = g_interrupts + 1;
+  if (g_interrupts >= 2) {
+    if (g_interrupt_echo_fd >= 0) {
+      [[maybe_unused]] const ssize_t ignored = write(g_interrupt_echo_fd, "\n", 1);
+    }
+    EndBySignal(signal_number);
+  }
+}
+
+}  // namespace
+
+void EndBySignal(int signal_number) {
+  RemoveRegisteredAndLoadedNow();
+  signal(signal_number, SIG_DFL);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, signal_number);
+  sigprocmask(SIG_UNBLOCK, &set, nullptr);
+  raise(signal_number);
+  _exit(128 + signal_number);  // only when the default action does not end the program
+}
+
+void InstallSignalCleanup() {
+  struct sigaction action {};
+  action.sa_handler = CleanUpAndEnd;
+  sigemptyset(&action.sa_mask);
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    sigaddset(&action.sa_mask, signal_number);
+  }
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    sigaction(signal_number, &action, nullptr);
+  }
+  signal(SIGXFSZ, SIG_IGN);
+}
+
+struct InterruptScope::Saved {
+  struct sigaction action {};
+  sig_atomic_t interrupts = 0;
+  sig_atomic_t echo_fd = -1;
+};
+
+InterruptScope::InterruptScope(int echo_fd) : saved_(std::make_unique<Saved>()) {
+  saved_->interrupts = g_interrupts;
+  saved_->echo_fd = g_interrupt_echo_fd;
+  g_interrupts = 0;
+  g_interrupt_echo_fd = echo_fd;
+  struct sigaction action {};
+  action.sa_handler = CountInterrupt;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGINT, &action, &saved_->action);
+}
+
+InterruptScope::~InterruptScope() {
+  sigaction(SIGINT, &saved_->action, nullptr);
+  g_interrupts = saved_->interrupts;
+  g_interrupt_echo_fd = saved_->echo_fd;
+}
+
+bool InterruptScope::Interrupted() const {
+  return g_interrupts > 0;
+}
+
+}  // namespace lorvante
