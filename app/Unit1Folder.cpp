@@ -37,6 +37,7 @@ bool TForm1::ExportFolder(const std::string& archive, const std::string& initial
   }
 
   const auto zip = std::make_unique<TZip>(this);
+  zip->ShownName = ExpandFileName(InputFileName);  // never the decrypted copy
   zip->SetZipFileName(archive);
   zip->ExtractOptions = kFolderExportOptions;
   zip->ExtractDir = target;

@@ -13,6 +13,7 @@ std::string OemCodePageForLocale(std::string_view locale) {
     if (language == latin2) return "CP852";
   }
   if (language == "ru") return "CP866";
+  if (language == "ja") return "CP932";  // Shift-JIS: a 0x5C byte may be a second byte
   return "CP437";
 }
 

@@ -8,7 +8,8 @@ namespace lorvante {
 
 // The OEM code page that goes with a locale name such as "hu_HU.UTF-8", as the systems that
 // write such names pair them: CP852 for Hungarian, Czech, Polish, Slovak, Slovenian, Croatian and
-// Romanian, CP866 for Russian, CP437 otherwise.
+// Romanian, CP866 for Russian, CP932 (Shift-JIS, two bytes to many characters) for Japanese,
+// CP437 otherwise.
 std::string OemCodePageForLocale(std::string_view locale);
 
 // The OEM code page of the user's locale (LC_ALL, else LC_CTYPE, else LANG).

@@ -19,20 +19,6 @@ std::size_t KeySize(std::uint8_t strength) {
 
 }  // namespace
 
-std::optional<AesField> ReadAesField(std::span<const std::uint8_t> payload) {
-  lorvante::ByteCursor in(payload);
-  AesField field;
-  field.version = in.U16();
-  const std::uint16_t vendor = in.U16();
-  field.strength = in.U8();
-  field.method = in.U16();
-  if (!in.ok() || vendor != 0x4541 /* "AE" */ || field.version < 1 || field.version > 2 ||
-      field.strength < 1 || field.strength > 3) {
-    return std::nullopt;
-  }
-  return field;
-}
-
 std::size_t AesSaltSize(std::uint8_t strength) {
   return KeySize(strength) / 2;
 }

@@ -12,21 +12,14 @@
 #include <span>
 #include <string_view>
 
+#include "zipformat/records.h"
+
 namespace unzdll {
 
-inline constexpr std::uint16_t kExtraWinZipAes = 0x9901;
 inline constexpr std::size_t kAesVerifierSize = 2;
 inline constexpr std::size_t kAesAuthCodeSize = 10;
 
-// The entry's 0x9901 extra field.
-struct AesField {
-  std::uint16_t version = 0;  // 1: AE-1 (CRC kept), 2: AE-2 (CRC 0, the code alone checks)
-  std::uint8_t strength = 0;  // 1, 2, 3: AES-128, -192, -256
-  std::uint16_t method = 0;   // the real compression method
-};
-
-// Reads the field from the payload of a 0x9901 block; nothing when it is not valid.
-std::optional<AesField> ReadAesField(std::span<const std::uint8_t> payload);
+using lorvante::zipformat::AesField;
 
 // Salt bytes of a strength (8, 12, 16).
 std::size_t AesSaltSize(std::uint8_t strength);

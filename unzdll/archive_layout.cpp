@@ -47,7 +47,7 @@ std::optional<EndRecord> FindEndRecord(int fd, std::uint64_t file_size, Failure&
     failure = Failure::Because("no end of central directory record was found");
     return std::nullopt;
   }
-  if (end->record.this_disk != 0 || end->record.central_dir_disk != 0) {
+  if (end->this_disk != 0 || end->central_dir_disk != 0) {
     failure = Failure::Because("the archive spans several disks");
     return std::nullopt;
   }
@@ -130,41 +130,44 @@ bool ReadCentralDirectory(int fd, std::uint64_t cd_position, const EndRecord& en
 }
 
 // Local ranges: header, name, extra field and data of every entry, sorted by offset, must not
-// overlap each other nor reach into the central directory (at `cd_offset`).
-bool CheckLocalRanges(int fd, const ArchiveLayout& layout, std::uint64_t cd_offset,
-                      Failure& failure) {
+// overlap each other nor reach into the central directory (at `cd_offset`). An entry whose local
+// header is not there is marked and left out; it is skipped when its turn comes.
+bool CheckLocalRanges(int fd, ArchiveLayout& layout, std::uint64_t cd_offset, Failure& failure) {
   struct Range {
     std::uint64_t begin, end;
+    const CentralEntry* entry;
   };
   std::vector<Range> ranges;
   ranges.reserve(layout.entries.size());
-  for (const CentralEntry& entry : layout.entries) {
+  for (CentralEntry& entry : layout.entries) {
     std::uint8_t local[zf::kLocalHeaderSize];
     if (entry.local_offset > cd_offset ||
         !ReadAt(fd, layout.window_start + entry.local_offset, local, sizeof local)) {
-      failure = Failure::Because("a local file header is missing or damaged");
-      return false;
+      entry.local_fault = "the local header is missing";
+      continue;
     }
     lorvante::ByteCursor cursor({local, sizeof local});
     const zf::LocalHeader header = zf::ReadLocalHeader(cursor);
     if (header.signature != zf::kLocalHeaderSignature) {
-      failure = Failure::Because("a local file header is missing or damaged");
-      return false;
+      entry.local_fault = "the local header is missing";
+      continue;
     }
     const std::uint64_t lengths =
         header.name_length + static_cast<std::uint64_t>(header.extra_length);
     const std::uint64_t range_end = entry.local_offset + zf::kLocalHeaderSize + lengths;
     if (entry.compressed_size > cd_offset || range_end > cd_offset - entry.compressed_size) {
-      failure = Failure::Because("an entry's data reaches into the central directory");
+      failure = Failure::Because("the data of \"" + entry.raw_name +
+                                 "\" reach into the central directory");
       return false;
     }
-    ranges.push_back({entry.local_offset, range_end + entry.compressed_size});
+    ranges.push_back({entry.local_offset, range_end + entry.compressed_size, &entry});
   }
   std::sort(ranges.begin(), ranges.end(),
             [](const Range& a, const Range& b) { return a.begin < b.begin; });
   for (std::size_t i = 1; i < ranges.size(); ++i) {
     if (ranges[i].begin < ranges[i - 1].end) {
-      failure = Failure::Because("entries overlap each other");
+      failure = Failure::Because("the entries \"" + ranges[i - 1].entry->raw_name + "\" and \"" +
+                                 ranges[i].entry->raw_name + "\" overlap each other");
       return false;
     }
   }

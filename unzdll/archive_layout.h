@@ -1,7 +1,9 @@
 // Where the archive lies in its file and what its central directory holds, read by the library
-// itself before libzip sees the archive: the end record is searched backwards (trailing filler
-// and data in front of the archive are allowed), the central headers are parsed, and the local
-// ranges of the entries are checked against each other and against the central directory.
+// itself: the end record is searched backwards (trailing filler and data in front of the archive
+// are allowed), the central headers are parsed, and the local ranges of the entries are checked
+// against each other and against the central directory. The central directory decides what the
+// archive holds; an entry whose local header is missing is marked and skipped on its own, while
+// entries that share their data or reach into the directory make the whole archive suspect.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +28,8 @@ struct CentralEntry {
   std::uint64_t local_offset = 0;  // from the start of the window
   std::string raw_name;
   std::optional<std::int64_t> unix_mtime;  // the extended timestamp field, when present
+  // Why the entry's local header cannot be used (it is then skipped on its own), or null.
+  const char* local_fault = nullptr;
 };
 
 struct ArchiveLayout {

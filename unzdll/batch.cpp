@@ -4,7 +4,6 @@
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zip.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -32,16 +31,11 @@ namespace {
 // The direct path reads the archive and writes the files in pieces of this size.
 constexpr std::size_t kDirectBlock = 1024 * 1024;
 
-struct ArchiveCloser {
-  void operator()(zip_t* archive) const { zip_discard(archive); }
-};
-using ZipArchive = std::unique_ptr<zip_t, ArchiveCloser>;
-
 enum class Mode { kExtract, kFreshen, kTest };
 
 // One selected entry with everything decided before its data is touched.
 struct Job {
-  zip_uint64_t index = 0;
+  std::size_t index = 0;
   const CentralEntry* entry = nullptr;
   std::string name;     // converted, as stored
   SafePath path;        // where it goes (folders dropped when they are not kept)
@@ -57,8 +51,13 @@ struct Job {
 // The entry's type and permissions from its external attributes. Returns a refusal text for a
 // type that is not created (link, device, FIFO, socket).
 const char* DecideMode(const CentralEntry& entry, Job& job) {
-  job.mode = (entry.external_attributes & 0x01) != 0 ? 0444 : 0666;
-  if (!lorvante::zipformat::IsUnixHost(entry.made_by)) return nullptr;
+  namespace zf = lorvante::zipformat;
+  job.mode = (entry.external_attributes & zf::kDosAttributeReadOnly) != 0 ? 0444 : 0666;
+  if (!zf::IsUnixHost(entry.made_by)) {
+    // A folder of an MS-DOS or Windows writer may lack its final '/': its attribute says it.
+    if ((entry.external_attributes & zf::kDosAttributeFolder) != 0) job.path.is_folder = true;
+    return nullptr;
+  }
   const auto unix_mode = static_cast<mode_t>(entry.external_attributes >> 16);
   if (unix_mode == 0) return nullptr;
   switch (unix_mode & S_IFMT) {
@@ -71,7 +70,10 @@ const char* DecideMode(const CentralEntry& entry, Job& job) {
     case S_IFLNK:
       return "symbolic links are not created";
     case S_IFIFO:
-      return "FIFOs are not created";
+      // A writer that reads its standard input from a pipe stores the pipe's type with the
+      // data read from it: those data make a file, as other unzippers make it.
+      if (entry.size == 0) return "FIFOs are not created";
+      break;
     case S_IFSOCK:
       return "sockets are not created";
     default:
@@ -110,9 +112,6 @@ class Batch {
 
  private:
   std::int32_t RefuseRun(const std::string& name, int reason, const std::string& detail);
-  // Opens the archive's window of the file with libzip into archive_, and checks that libzip
-  // sees the entries of `layout`, in order.
-  bool OpenWithLibzip(int fd, const ArchiveLayout& layout, Failure& failure);
   std::vector<Job> Select(const ArchiveLayout& layout);
   void Skip(const Job& job, int reason, const std::string& detail);
 
@@ -144,7 +143,6 @@ class Batch {
   int fd_ = -1;
   std::uint64_t file_size_ = 0;
   std::uint64_t window_start_ = 0;
-  ZipArchive archive_;
   std::optional<TargetFolder> target_;
   std::optional<std::string> given_;   // the password of the call record
   std::optional<std::string> worked_;  // the last password that opened an entry
@@ -158,6 +156,7 @@ std::int32_t Batch::RefuseRun(const std::string& name, int reason, const std::st
   host_.Send(UNZ_ACTION_TOTAL_BYTES, 0, {});
   host_.Send(UNZ_ACTION_BEGIN_FILE, 0, name);
   host_.Message(SkipMessage(name, reason, detail));
+  if (!detail.empty()) host_.Send(UNZ_ACTION_RUN_REFUSED, 0, detail);
   host_.Send(UNZ_ACTION_SKIPPED, reason, name);
   host_.Send(UNZ_ACTION_END_BATCH, 0, {});
   return 0;
@@ -339,6 +338,10 @@ void Batch::MakeFolder(const Job& job) {
 }
 
 bool Batch::MethodsSupported(Job& job) {
+  if (job.entry->local_fault != nullptr) {
+    Skip(job, UNZ_SKIP_DAMAGED, job.entry->local_fault);
+    return false;
+  }
   Failure failure;
   auto data = LocateEntryData(fd_, window_start_, file_size_, *job.entry, failure);
   if (!data) {
@@ -443,41 +446,6 @@ void Batch::Process(Job& job) {
   ReadData(job, &*temp);
 }
 
-bool Batch::OpenWithLibzip(int fd, const ArchiveLayout& layout, Failure& failure) {
-  // libzip sees the archive through a window of the file: from the offset its own offsets count
-  // from to the end of the end record, so that data in front and filler behind do not disturb
-  // its consistency check.
-  UniqueFd copy(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
-  FILE* stream = copy.valid() ? ::fdopen(copy.get(), "rb") : nullptr;
-  if (stream == nullptr) {
-    failure = Failure::System(errno);
-    return false;
-  }
-  static_cast<void>(copy.release_for_close());
-  zip_error_t error;
-  zip_error_init(&error);
-  zip_source_t* source = zip_source_filep_create(
-      stream, layout.window_start, static_cast<zip_int64_t>(layout.window_length), &error);
-  if (source == nullptr) {
-    std::fclose(stream);
-  } else {
-    archive_.reset(zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error));
-    if (!archive_) zip_source_free(source);
-  }
-  if (!archive_) failure = Failure::Because(zip_error_strerror(&error));
-  zip_error_fini(&error);
-  if (!archive_) return false;
-  // libzip's entries must be the ones read here, in the same order.
-  const zip_int64_t count = zip_get_num_entries(archive_.get(), 0);
-  bool same = count >= 0 && static_cast<std::size_t>(count) == layout.entries.size();
-  for (std::size_t i = 0; same && i < layout.entries.size(); ++i) {
-    const char* name = zip_get_name(archive_.get(), i, ZIP_FL_ENC_RAW);
-    same = name != nullptr && layout.entries[i].raw_name == name;
-  }
-  if (!same) failure = Failure::Because("the central directory differs");
-  return same;
-}
-
 std::int32_t Batch::Run() {
   const std::string archive_path = params_.ArchivePath != nullptr ? params_.ArchivePath : "";
   UniqueFd fd(::open(archive_path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -487,7 +455,7 @@ std::int32_t Batch::Run() {
   if (!layout) return RefuseRun(archive_path, UNZ_SKIP_DAMAGED, failure.Text());
 
   // Two entries of one name make the archive ambiguous (which copy is meant?): it is refused
-  // as a whole, as libzip's consistency check would refuse it, but with a clear message.
+  // as a whole, with the name.
   if (const std::string twice = DuplicateName(*layout); !twice.empty()) {
     return RefuseRun(archive_path, UNZ_SKIP_DAMAGED,
                      "the name \"" + twice + "\" stands twice in the archive");
@@ -499,9 +467,6 @@ std::int32_t Batch::Run() {
   fd_ = fd.get();
   file_size_ = static_cast<std::uint64_t>(st.st_size);
   window_start_ = layout->window_start;
-  if (!OpenWithLibzip(fd.get(), *layout, failure)) {
-    return RefuseRun(archive_path, UNZ_SKIP_DAMAGED, failure.Text());
-  }
 
   if (mode_ != Mode::kTest) {
     const std::string folder = params_.TargetFolder != nullptr ? params_.TargetFolder : "";

@@ -1,8 +1,7 @@
-// Reading one entry's data: straight from the archive file (decrypted, decoded through the
-// codecs, capped at the declared size and checked) or, for bzip2, through libzip; written to a
-// file or, when testing, only read.
+// Reading one entry's data straight from the archive file (decrypted, decoded through the
+// codecs, capped at the declared size and checked); written to a file or, when testing, only
+// read.
 #pragma once
-
 
 #include <cstdint>
 #include <memory>
@@ -29,7 +28,7 @@ enum class ReadStatus {
 
 struct ReadResult {
   ReadStatus status = ReadStatus::kOk;
-  Failure failure;  // libzip's text, or the system's error for kWriteFailed
+  Failure failure;  // what went wrong, or the system's error for kWriteFailed
 };
 
 // Reports the bytes of one entry to the host at least every chunk and at the end. Bytes read

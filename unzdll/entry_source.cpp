@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "codecs/zip_methods.h"
 #include "platform/byte_cursor.h"
 #include "zipformat/records.h"
 
@@ -14,9 +15,6 @@ namespace {
 
 namespace zf = lorvante::zipformat;
 
-// Flag of entries encrypted with the strong encryption of the format, which is not read.
-constexpr std::uint16_t kFlagStrongEncryption = 0x0040;
-constexpr std::uint16_t kMethodAes = 99;
 // Bytes read at once from a local header: its fixed part, name and extra field as a rule.
 constexpr std::size_t kLocalHeaderRead = 1024;
 
@@ -39,20 +37,36 @@ bool ReadAt(int fd, std::uint64_t offset, std::uint8_t* out, std::size_t count, 
   return true;
 }
 
-// The AES field among the blocks of an extra field, if any.
-std::optional<AesField> FindAesField(std::span<const std::uint8_t> extra, bool& present) {
-  lorvante::ByteCursor in(extra);
-  while (in.Remaining() >= 4) {
-    const std::uint16_t id = in.U16();
-    const std::uint16_t length = in.U16();
-    const auto payload = in.Block(length);
-    if (!in.ok()) break;
-    if (id == kExtraWinZipAes) {
-      present = true;
-      return ReadAesField(payload);
-    }
+// Whether a size of the local header agrees with the central directory's `central`. `saved` is
+// the 32-bit field, `wide` the value it stands for (from the local zip64 field when saved at
+// its maximum). A placeholder without a zip64 field agrees; with a data descriptor, 0 and any
+// placeholder do too, since the writer learnt the size only after the data.
+bool SizeAgrees(std::uint32_t saved, std::uint64_t wide, std::uint64_t central, bool descriptor) {
+  if (wide == central) return true;
+  if (saved == zf::kZip64Value && wide == zf::kZip64Value) return true;
+  return descriptor && (wide == 0 || saved == zf::kZip64Value);
+}
+
+// The field in which the local header disagrees with the entry's central header, or null. The
+// central directory decides; the names may differ (a writer may put a Unicode name in an extra
+// field of one of them only), and the CRC is left to the data: they are checked against the
+// central one, and where they fail it the host is asked about the damage.
+const char* LocalDisagreement(const zf::LocalHeader& local, std::span<const std::uint8_t> extra,
+                              const CentralEntry& entry) {
+  if (local.method != entry.method) return "compression method";
+  if (((local.flags ^ entry.flags) & zf::kFlagEncrypted) != 0) return "encryption";
+  const bool descriptor = ((local.flags | entry.flags) & zf::kFlagDataDescriptor) != 0;
+  zf::CentralHeader sizes;
+  sizes.compressed_size = local.compressed_size;
+  sizes.uncompressed_size = local.uncompressed_size;
+  const zf::WideSizes wide = zf::ReadWideSizes(sizes, extra);
+  if (!SizeAgrees(local.compressed_size, wide.compressed_size, entry.compressed_size, descriptor)) {
+    return "compressed size";
   }
-  return std::nullopt;
+  if (!SizeAgrees(local.uncompressed_size, wide.uncompressed_size, entry.size, descriptor)) {
+    return "size";
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -89,6 +103,12 @@ std::optional<EntryData> LocateEntryData(int fd, std::uint64_t window_start,
     }
   }
   const std::span<const std::uint8_t> extra(header.data() + extra_at, local.extra_length);
+  if (const char* field = LocalDisagreement(local, extra, entry)) {
+    failure = Failure::Because(std::string("the local header disagrees with the central "
+                                           "directory (") +
+                               field + ")");
+    return std::nullopt;
+  }
   EntryData data;
   data.offset = header_at + zf::kLocalHeaderSize + local.name_length + local.extra_length;
   data.size = entry.compressed_size;
@@ -98,11 +118,10 @@ std::optional<EntryData> LocateEntryData(int fd, std::uint64_t window_start,
     return std::nullopt;
   }
   if ((entry.flags & zf::kFlagEncrypted) == 0) return data;
-  if ((entry.flags & kFlagStrongEncryption) != 0) {
+  if ((entry.flags & zf::kFlagStrongEncryption) != 0) {
     data.cipher = Cipher::kOther;
-  } else if (entry.method == kMethodAes) {
-    bool present = false;
-    const auto field = FindAesField(extra, present);
+  } else if (entry.method == lorvante::codecs::kZipAes) {
+    const auto field = zf::FindAesField(extra);
     data.cipher = field ? Cipher::kAes : Cipher::kOther;
     if (field) {
       data.aes = *field;

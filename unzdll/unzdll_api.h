@@ -97,7 +97,9 @@ typedef void (*TUnzDllRemoveTemporaries)(void);
 /* Action codes, in the order they come within a run:
  * 5 FILE_COUNT, 6 TOTAL_BYTES, then per entry 1 BEGIN_FILE, 10 TARGET_EXISTS (when it does),
  * 8 PASSWORD (when needed), 2 PROGRESS (repeatedly), 9 CRC_ERROR (on a mismatch), 11 SKIPPED (when
- * the entry is not written); 3 END_BATCH last. 4 MESSAGE may come at any point. */
+ * the entry is not written); 3 END_BATCH last. 4 MESSAGE may come at any point. A run refused
+ * as a whole reports one skipped entry, named by the archive's path (or the target folder's),
+ * with 12 RUN_REFUSED just before its 11 SKIPPED. */
 enum {
   UNZ_ACTION_BEGIN_FILE = 1,     /* NameOrMessage: the name as written; Value: its size */
   UNZ_ACTION_PROGRESS = 2,       /* Value: bytes processed since the last report */
@@ -112,7 +114,9 @@ enum {
   UNZ_ACTION_CRC_ERROR = 9,      /* NameOrMessage: the entry. Answer: Status 1 keep, 0 discard */
   UNZ_ACTION_TARGET_EXISTS = 10, /* NameOrMessage: the target; Status bit 0: the existing file is
                                     older. Answer: Value 1 replace, 0 keep */
-  UNZ_ACTION_SKIPPED = 11        /* NameOrMessage: the entry; low byte of Value: a UNZ_SKIP_ code */
+  UNZ_ACTION_SKIPPED = 11,       /* NameOrMessage: the entry; low byte of Value: a UNZ_SKIP_ code */
+  UNZ_ACTION_RUN_REFUSED = 12    /* NameOrMessage: why the whole run is refused, in short English
+                                    (which entry, which check) */
 };
 
 /* The Value of an entry's first password request: the tries it has. */

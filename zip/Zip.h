@@ -51,14 +51,25 @@ struct TEOCHInfo {
   // are never squeezed into 32 signed bits.
   std::int64_t RecordPosition = -1;
 
-  // The entry count and the directory's size and offset: from the zip64 end record where the
-  // fields above are saved at their maximum (archives of more than 65,535 entries or over
-  // 4 GiB), else the same as those fields.
+  // The disk numbers, the entry count and the directory's size and offset: from the zip64 end
+  // record where the fields above are saved at their maximum (archives of more than 65,535
+  // entries or over 4 GiB), else the same as those fields.
+  std::uint32_t ThisDisk64 = 0;
+  std::uint32_t CentralDirDisk64 = 0;
   std::uint64_t TotalEntries64 = 0;
   std::uint64_t CentralDirSize64 = 0;
   std::uint64_t CentralDirOffset64 = 0;
   // File position where the directory ends: the zip64 end record, or the end record.
   std::int64_t DirectoryEnd = -1;
+
+  // The disk numbers in force: the 64-bit ones where the fields above hold the zip64
+  // placeholder 0xFFFF, else those fields.
+  std::uint32_t DiskInForce() const {
+    return ThisDisk == zipformat::kZip64Count ? ThisDisk64 : ThisDisk;
+  }
+  std::uint32_t CentralDirDiskInForce() const {
+    return CentralDirDisk == zipformat::kZip64Count ? CentralDirDisk64 : CentralDirDisk;
+  }
 
   // Decodes the 22 fixed bytes (little-endian). False when fewer are given.
   bool Decode(std::span<const std::uint8_t> bytes);
@@ -146,6 +157,13 @@ class TZip : public TComponent {
   // `AName` from the OEM code page to UTF-8 when OemNames is on; unchanged otherwise.
   std::string OemToAnsiName(const std::string& AName) const;
 
+  // The archive as messages name it: the file the user gave, where ZipFileName is a copy of it
+  // made for this run (a decrypted payload). Empty: ZipFileName itself.
+  std::string ShownName;
+  const std::string& ArchiveShownName() const {
+    return ShownName.empty() ? FZipFileName : ShownName;
+  }
+
   std::string Password;   // handed to the unzip library; emptied by SetZipFileName
   bool OemNames = false;  // names and comments are stored in the OEM code page
   std::vector<std::unique_ptr<TFileInfo>> FileList;  // the entries, in directory order
@@ -213,6 +231,7 @@ class TZip : public TComponent {
   // Hides the progress window around a question and shows it again unless cancelled.
   int Question(const std::function<int()>& ask);
   std::exception_ptr pending_exception_;
+  std::string refusal_;  // why the library refuses the whole run, until its skip arrives
   int begun_files_ = 0;  // files begun in this batch: where the library's entry lies in FileList
 
   // Resets what a listing fills in.

@@ -6,16 +6,10 @@
 #include "codecs/zip_methods.h"
 #include "platform/byte_cursor.h"
 #include "platform/format.h"
+#include "zipformat/records.h"
 
 namespace lorvante {
 namespace {
-
-// The AES extra block: vendor version (2), vendor id "AE" (2), key strength (1), then the
-// compression method of the data (2).
-constexpr std::uint16_t kExtraAes = 0x9901;
-constexpr std::size_t kAesMethodOffset = 5;
-// General-purpose flag bit 6: the entry uses the strong encryption of the format.
-constexpr std::uint16_t kFlagStrongEncryption = 0x0040;
 
 struct ReasonText {
   int reason;
@@ -40,9 +34,9 @@ constexpr char kMethodUnnamed[] = "not extracted: compression method %d is not s
 constexpr char kEncryptionUnsupported[] = "not extracted: its encryption method is not supported";
 
 std::string UnsupportedText(const TFileInfo& entry) {
-  if (entry.GeneralFlags & kFlagStrongEncryption) return kEncryptionUnsupported;
+  if (entry.GeneralFlags & zipformat::kFlagStrongEncryption) return kEncryptionUnsupported;
   const std::optional<std::uint16_t> method = DataMethod(entry);
-  if (!method) return kEncryptionUnsupported;  // an AES entry that hides its method
+  if (!method) return kEncryptionUnsupported;  // an AES entry without a field that is read
   const std::string name = codecs::ZipMethodName(*method);
   if (name == "unknown") return Format(kMethodUnnamed, {static_cast<int>(*method)});
   return Format(kMethodNamed, {static_cast<int>(*method), name});
@@ -53,19 +47,10 @@ std::string UnsupportedText(const TFileInfo& entry) {
 std::optional<std::uint16_t> DataMethod(const TFileInfo& entry) {
   if (entry.Method != codecs::kZipAes) return entry.Method;
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(entry.ExtraField.data());
-  ByteCursor in(std::span<const std::uint8_t>(bytes, entry.ExtraField.size()));
-  while (in.Remaining() >= 4) {
-    const std::uint16_t id = in.U16();
-    const std::uint16_t size = in.U16();
-    ByteCursor block(in.Block(size));
-    if (!in.ok()) break;
-    if (id != kExtraAes) continue;
-    block.Skip(kAesMethodOffset);
-    const std::uint16_t method = block.U16();
-    if (block.ok()) return method;
-    break;
-  }
-  return std::nullopt;
+  const auto field =
+      zipformat::FindAesField(std::span<const std::uint8_t>(bytes, entry.ExtraField.size()));
+  if (!field) return std::nullopt;
+  return field->method;
 }
 
 std::string SkipReasonText(int reason, const TFileInfo* entry) {

@@ -15,7 +15,8 @@
 namespace lorvante {
 
 // The compression method of `entry`'s data: its Method, or for an AES-encrypted entry (method
-// 99) the method kept in its AES extra block. Nothing when that block is missing or too short.
+// 99) the method kept in its AES extra block. Nothing when that block is missing or is not one
+// that is read (zipformat::FindAesField).
 std::optional<std::uint16_t> DataMethod(const TFileInfo& entry);
 
 // "not extracted: ..." for `reason` (a UNZ_SKIP_ code); `entry` is the skipped entry's central

@@ -1,6 +1,7 @@
 // The unzip library's callback: progress, questions to the user, counts of skipped files.
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "platform/format.h"
 #include "ui/application.h"
@@ -78,6 +79,9 @@ void TZip::HandleAction(TUnzipCallbackInfo& info) {
     case UNZ_ACTION_TARGET_EXISTS:
       DecideOverwrite(info, text);
       break;
+    case UNZ_ACTION_RUN_REFUSED:
+      refusal_ = text;
+      break;
     case UNZ_ACTION_SKIPPED:
       EntrySkipped(info.Value & 0xFF, text);
       break;
@@ -99,7 +103,11 @@ void TZip::StartBatch(int total_bytes) {
   if (ShowProgressDialog && ProgressForm) ProgressForm->SetProgressMax(kProgressMax);
 }
 
-void TZip::EntrySkipped(int reason, const std::string& name) {
+void TZip::EntrySkipped(int reason, const std::string& library_name) {
+  // A run refused as a whole names the archive as the library got it; the user knows it by
+  // the file they gave, and learns why.
+  const std::string& name = library_name == FZipFileName ? ArchiveShownName() : library_name;
+  const std::string refusal = std::exchange(refusal_, {});
   ++SkippedCount;
   if (reason >= UNZ_SKIP_FIRST_ERROR && reason <= UNZ_SKIP_LAST_ERROR) ++ErrorCount;
   ++SkippedReasons[reason];
@@ -109,7 +117,8 @@ void TZip::EntrySkipped(int reason, const std::string& name) {
     const auto hint = static_cast<std::size_t>(std::max(begun_files_ - 1, 0));
     entry = FindWrittenEntry(FileList, name, (ExtractOptions & kExtractKeepFolders) != 0, hint);
   }
-  const std::string why = SkipReasonText(reason, entry);
+  const std::string why =
+      SkipReasonText(reason, entry) + (refusal.empty() ? std::string() : " (" + refusal + ")");
   if (TraceStream) {
     const std::string line = "\"" + name + "\": " + why + "\r\n";
     TraceStream->WriteBuffer(line.data(), line.size());

@@ -68,7 +68,7 @@ void TZip::ListContents() {
     // No end record here: on a spanned archive this is an earlier disk.
     file.Close();
     const int disk = GetDiskNumber(FZipFileName);
-    if (disk == 0) throw ZipException(Format(zip_texts::kNotValidZip, {FZipFileName}));
+    if (disk == 0) throw ZipException(Format(zip_texts::kNotValidZip, {ArchiveShownName()}));
     if (Application.MessageBox(Format(zip_texts::kInsertLastDisk, {disk}),
                                MB_OKCANCEL | MB_ICONINFORMATION) != IDOK) {
       return;
@@ -82,12 +82,14 @@ void TZip::ListContents() {
   std::array<std::uint8_t, kEndOfCentralDirSize> fixed{};
   file.ReadBuffer(fixed.data(), fixed.size());
   EOCH.Decode(fixed);
+  EOCH.ThisDisk64 = end->this_disk;
+  EOCH.CentralDirDisk64 = end->central_dir_disk;
   EOCH.TotalEntries64 = end->entries;
   EOCH.CentralDirSize64 = end->directory_size;
   EOCH.CentralDirOffset64 = end->directory_offset;
   EOCH.DirectoryEnd = static_cast<std::int64_t>(end->directory_end);
-  if (EOCH.ThisDisk > kMaxDiskNumber || EOCH.CentralDirDisk > kMaxDiskNumber) {
-    throw ZipException(Format(zip_texts::kNotValidZip, {FZipFileName}));
+  if (EOCH.DiskInForce() > kMaxDiskNumber || EOCH.CentralDirDiskInForce() > kMaxDiskNumber) {
+    throw ZipException(Format(zip_texts::kNotValidZip, {ArchiveShownName()}));
   }
 
   std::string comment;
@@ -97,7 +99,10 @@ void TZip::ListContents() {
   if (EOCH.TotalEntries64 == 0) return;
   // Disk numbers in the end record count from 0, those in the volume labels from 1. The file is
   // closed while the user changes the disk: a medium cannot be taken out while it is in use.
-  if (EOCH.ThisDisk != EOCH.CentralDirDisk && !ChangeDisk(file, EOCH.CentralDirDisk + 1)) return;
+  if (EOCH.DiskInForce() != EOCH.CentralDirDiskInForce() &&
+      !ChangeDisk(file, static_cast<int>(EOCH.CentralDirDiskInForce()) + 1)) {
+    return;
+  }
 
   if (!ReadCentralHeaders(file)) {
     ClearFileList();
@@ -106,7 +111,7 @@ void TZip::ListContents() {
 }
 
 bool TZip::ReadCentralHeaders(FileStream& file) {
-  const bool multi_disk = EOCH.ThisDisk != 0;
+  const bool multi_disk = EOCH.DiskInForce() != 0;
   // A single-disk archive is read from where its directory really ends (at the zip64 end
   // record when there is one), so data in front of the archive does not disturb the reading.
   // The end record's check has made sure that the directory fits in front of it.
@@ -125,7 +130,7 @@ bool TZip::ReadCentralHeaders(FileStream& file) {
       // The directory goes on on the next disk; the piece of a header at the end of this one
       // is dropped.
       const int disk = GetDiskNumber(FZipFileName);
-      if (disk == 0 || disk > EOCH.ThisDisk) return false;
+      if (disk == 0 || static_cast<std::uint32_t>(disk) > EOCH.DiskInForce()) return false;
       if (!ChangeDisk(file, disk + 1)) return false;
       continue;
     }

@@ -34,7 +34,7 @@ bool TZip::LoadUnzipLibrary() {
 int TZip::Extract() {
   Cancel = false;
   if (FileList.empty()) return 0;
-  if (EOCH.ThisDisk != 0) {
+  if (EOCH.DiskInForce() != 0) {
     Application.MessageBox(zip_texts::kMultiDiskRefused, MB_OK | MB_ICONINFORMATION);
     return 0;
   }
@@ -100,6 +100,7 @@ int TZip::Extract() {
     Application.ProcessMessages();
   }
   pending_exception_ = nullptr;
+  refusal_.clear();
   const int result = unzip_library::Exec()(&params);
   if (pending_exception_) std::rethrow_exception(std::exchange(pending_exception_, nullptr));
   FileSpecs.clear();

@@ -61,11 +61,15 @@ bool CheckEnd(std::uint64_t data_size, const ReadAt& read, ArchiveEnd& end, Reac
 
   if (!ReadZip64End(read, end)) return false;
   const EndRecord& r = end.record;
+  end.this_disk = r.this_disk;
+  end.central_dir_disk = r.central_dir_disk;
   end.entries = r.total_entries;
   end.directory_size = r.central_dir_size;
   end.directory_offset = r.central_dir_offset;
   end.directory_end = end.position;
   if (end.zip64) {
+    if (r.this_disk == kZip64Count) end.this_disk = end.zip64->this_disk;
+    if (r.central_dir_disk == kZip64Count) end.central_dir_disk = end.zip64->central_dir_disk;
     if (r.total_entries == kZip64Count) end.entries = end.zip64->total_entries;
     if (r.central_dir_size == kZip64Value) end.directory_size = end.zip64->central_dir_size;
     if (r.central_dir_offset == kZip64Value) end.directory_offset = end.zip64->central_dir_offset;
@@ -73,7 +77,7 @@ bool CheckEnd(std::uint64_t data_size, const ReadAt& read, ArchiveEnd& end, Reac
   }
 
   // A directory that starts on another disk of a spanned archive cannot be seen from here.
-  if (r.this_disk != r.central_dir_disk) return true;
+  if (end.this_disk != end.central_dir_disk) return true;
   // The directory lies in front of the record; its offset counts from the start of the
   // archive, which is the start of the data or later (data in front of the archive).
   return end.directory_size <= end.directory_end &&
@@ -93,22 +97,40 @@ std::optional<ArchiveEnd> LocateArchiveEnd(std::uint64_t data_size, const ReadAt
   std::vector<std::uint8_t> tail(static_cast<std::size_t>(window));
   if (!read(base, tail)) return std::nullopt;
 
-  std::optional<ArchiveEnd> best;
-  Reach best_reach = Reach::kFiller;
   // Every candidate of the window is weighed; the check never takes one, so the search runs
-  // to the start of the window.
+  // to the start of the window. They come nearest the end first.
+  struct Weighed {
+    ArchiveEnd end;
+    Reach reach;
+  };
+  std::vector<Weighed> consistent;
   FindEndRecord(tail, [&](const EndRecordCandidate& candidate) {
     ArchiveEnd end;
     end.position = base + candidate.offset;
     end.record = candidate.record;
     Reach reach = Reach::kFiller;
-    if (!CheckEnd(data_size, read, end, reach)) return false;
-    if (!best || reach < best_reach || (reach == best_reach && Encloses(end, *best))) {
-      best = end;
-      best_reach = reach;
-    }
+    if (CheckEnd(data_size, read, end, reach)) consistent.push_back({end, reach});
     return false;
   });
+
+  // A record inside the comment of a consistent record that stays within the data is part of
+  // that comment, however well it reaches the end: padding behind the real comment must not
+  // let a record-like text in it win.
+  const auto in_a_comment = [&consistent](const ArchiveEnd& inner) {
+    return std::any_of(consistent.begin(), consistent.end(), [&inner](const Weighed& outer) {
+      return outer.end.position < inner.position && outer.reach != Reach::kPast &&
+             Encloses(outer.end, inner);
+    });
+  };
+  std::optional<ArchiveEnd> best;
+  Reach best_reach = Reach::kFiller;
+  for (const Weighed& w : consistent) {
+    if (in_a_comment(w.end)) continue;
+    if (!best || w.reach < best_reach || (w.reach == best_reach && Encloses(w.end, *best))) {
+      best = w.end;
+      best_reach = w.reach;
+    }
+  }
   return best;
 }
 

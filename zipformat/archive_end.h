@@ -7,9 +7,10 @@
 // the comment), and the central directory it describes lies in the data in front of it (with
 // room for data in front of the archive, whose offsets then count from a later start). A zip
 // comment may itself hold something that looks like an end record; the real record announces a
-// comment that encloses it, so of two consistent records the one whose comment holds the other
-// wins. Only when no record reaches the end of the data is one with a few bytes of filler
-// behind its comment taken.
+// comment that encloses it, so a consistent record whose comment (within the data) holds another
+// wins over it, even when the inner one reaches the end of the data exactly and the outer one
+// is followed by filler (a payload padded to the cipher's block). Otherwise a record that
+// reaches the end is taken before one with a few bytes of filler behind its comment.
 #pragma once
 
 #include <cstdint>
@@ -33,8 +34,10 @@ struct ArchiveEnd {
   // The zip64 end record, found through the locator in front of the end record.
   std::optional<Zip64EndRecord> zip64;
   std::uint64_t zip64_position = 0;
-  // The entry count and the directory's size and offset: from the zip64 end record where the
-  // end record saves them at their maximum, else as the end record saves them.
+  // The disk numbers, the entry count and the directory's size and offset: from the zip64 end
+  // record where the end record saves them at their maximum, else as the end record saves them.
+  std::uint32_t this_disk = 0;
+  std::uint32_t central_dir_disk = 0;
   std::uint64_t entries = 0;
   std::uint64_t directory_size = 0;
   std::uint64_t directory_offset = 0;

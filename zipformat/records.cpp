@@ -103,4 +103,29 @@ WideSizes ReadWideSizes(const CentralHeader& header, std::span<const std::uint8_
   return sizes;
 }
 
+std::optional<AesField> FindAesField(std::span<const std::uint8_t> extra) {
+  constexpr unsigned kLastVersion = 2;
+  constexpr unsigned kLastStrength = 3;
+  ByteCursor blocks(extra);
+  while (blocks.Remaining() >= 4) {
+    const std::uint16_t id = blocks.U16();
+    const std::uint16_t length = blocks.U16();
+    const auto block = blocks.Block(length);
+    if (!blocks.ok()) break;
+    if (id != kExtraWinZipAes) continue;
+    ByteCursor in(block);
+    AesField field;
+    field.version = in.U16();
+    const std::uint16_t vendor = in.U16();
+    field.strength = in.U8();
+    field.method = in.U16();
+    if (!in.ok() || vendor != kAesVendorId || field.version < 1 || field.version > kLastVersion ||
+        field.strength < 1 || field.strength > kLastStrength) {
+      return std::nullopt;
+    }
+    return field;
+  }
+  return std::nullopt;
+}
+
 }  // namespace lorvante::zipformat

@@ -31,15 +31,27 @@ inline constexpr std::size_t kMaxCommentLength = 0xFFFF;
 
 // Bits of the general purpose flags.
 inline constexpr std::uint16_t kFlagEncrypted = 0x0001;
-inline constexpr std::uint16_t kFlagUtf8Names = 0x0800;  // name and comment are UTF-8
+// The CRC and sizes follow the data in a data descriptor; the local header may hold them as 0
+// or as placeholders (a writer that streams its output knows them only afterwards).
+inline constexpr std::uint16_t kFlagDataDescriptor = 0x0008;
+inline constexpr std::uint16_t kFlagStrongEncryption = 0x0040;  // not read
+inline constexpr std::uint16_t kFlagUtf8Names = 0x0800;         // name and comment are UTF-8
 
 // Ids of the extra field blocks that are read.
 inline constexpr std::uint16_t kExtraZip64 = 0x0001;
 inline constexpr std::uint16_t kExtraTimestamp = 0x5455;  // flags, then Unix times
+inline constexpr std::uint16_t kExtraWinZipAes = 0x9901;  // AES strength and real method
+
+// Bits of the MS-DOS attributes, the low byte of the external attributes.
+inline constexpr std::uint32_t kDosAttributeReadOnly = 0x01;
+inline constexpr std::uint32_t kDosAttributeFolder = 0x10;
 
 // A 16-bit count or 32-bit size or offset saved at its maximum stands in a zip64 record.
 inline constexpr std::uint16_t kZip64Count = 0xFFFF;
 inline constexpr std::uint32_t kZip64Value = 0xFFFFFFFF;
+
+// The signature that may open a data descriptor.
+inline constexpr std::uint32_t kDataDescriptorSignature = 0x08074B50;  // 50 4B 07 08
 
 // The end of central directory record, without its comment.
 struct EndRecord {
@@ -129,6 +141,18 @@ struct WideSizes {
 // field block in `extra`, where the saved ones follow each other in the order uncompressed size,
 // compressed size, offset. A field that the block does not hold keeps its saved value.
 WideSizes ReadWideSizes(const CentralHeader& header, std::span<const std::uint8_t> extra);
+
+// The WinZip AES field (extra block 0x9901) of an encrypted entry of method 99.
+struct AesField {
+  std::uint16_t version = 0;  // 1: AE-1 (CRC kept), 2: AE-2 (CRC 0, the code alone checks)
+  std::uint8_t strength = 0;  // 1, 2, 3: AES-128, -192, -256
+  std::uint16_t method = 0;   // the real compression method
+};
+inline constexpr std::uint16_t kAesVendorId = 0x4541;  // "AE"
+
+// The AES field among the blocks of `extra`: nothing when there is none, or when it is not
+// one that is read (another vendor, a version other than 1 and 2, a strength other than 1 to 3).
+std::optional<AesField> FindAesField(std::span<const std::uint8_t> extra);
 
 // The host system of a "version made by" field (its high byte).
 constexpr unsigned HostSystem(std::uint16_t version_made_by) {

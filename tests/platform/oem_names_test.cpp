@@ -10,6 +10,7 @@ TEST(OemNames, CodePageFollowsTheLocale) {
   EXPECT_EQ(OemCodePageForLocale("pl_PL"), "CP852");
   EXPECT_EQ(OemCodePageForLocale("ro"), "CP852");
   EXPECT_EQ(OemCodePageForLocale("ru_RU.UTF-8"), "CP866");
+  EXPECT_EQ(OemCodePageForLocale("ja_JP.UTF-8"), "CP932");
   EXPECT_EQ(OemCodePageForLocale("en_US.UTF-8"), "CP437");
   EXPECT_EQ(OemCodePageForLocale("C"), "CP437");
   EXPECT_EQ(OemCodePageForLocale(""), "CP437");

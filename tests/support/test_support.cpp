@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -191,6 +192,17 @@ RunResult Run(const std::vector<std::string>& argv, const std::string& input,
   }
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
   return result;
+}
+
+std::string Which(const std::string& name) {
+  std::string path;
+  if (FILE* pipe = ::popen(("command -v " + name + " 2>/dev/null").c_str(), "r")) {
+    char line[4096];
+    if (std::fgets(line, sizeof line, pipe) != nullptr) path = line;
+    ::pclose(pipe);
+  }
+  while (!path.empty() && (path.back() == '\n' || path.back() == '\r')) path.pop_back();
+  return path;
 }
 
 }  // namespace lorvante::test

@@ -80,4 +80,7 @@ struct RunResult {
 RunResult Run(const std::vector<std::string>& argv, const std::string& input = {},
               const std::vector<std::string>& env = {});
 
+// The program's path through the shell's search, or empty when it is not installed.
+std::string Which(const std::string& name);
+
 }  // namespace lorvante::test

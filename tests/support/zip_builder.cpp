@@ -55,20 +55,27 @@ void PutLocalEntry(std::vector<std::uint8_t>& out, const ZipItem& item, const Da
                    const std::vector<std::uint8_t>& stored) {
   std::vector<std::uint8_t> extra = TimestampField(item);
   PutBytes(extra, item.local_extra.data(), item.local_extra.size());
+  const std::string& name = item.local_name.value_or(item.name);
   PutLE(out, zf::kLocalHeaderSignature, 4);
   PutLE(out, 20, 2);
   PutLE(out, item.flags, 2);
   PutLE(out, item.method, 2);
   PutLE(out, item.dos_time, 2);
   PutLE(out, item.dos_date, 2);
-  PutLE(out, f.crc, 4);
-  PutLE(out, f.compressed, 4);
-  PutLE(out, f.size, 4);
-  PutLE(out, static_cast<std::uint32_t>(item.name.size()), 2);
+  PutLE(out, item.local_crc.value_or(f.crc), 4);
+  PutLE(out, item.local_compressed_size.value_or(f.compressed), 4);
+  PutLE(out, item.local_size.value_or(f.size), 4);
+  PutLE(out, static_cast<std::uint32_t>(name.size()), 2);
   PutLE(out, static_cast<std::uint32_t>(extra.size()), 2);
-  PutBytes(out, item.name.data(), item.name.size());
+  PutBytes(out, name.data(), name.size());
   PutBytes(out, extra.data(), extra.size());
   PutBytes(out, stored.data(), stored.size());
+  if (item.descriptor) {
+    PutLE(out, zf::kDataDescriptorSignature, 4);
+    PutLE(out, f.crc, 4);
+    PutLE(out, f.compressed, 4);
+    PutLE(out, f.size, 4);
+  }
 }
 
 void PutLE64(std::vector<std::uint8_t>& out, std::uint64_t value) {
@@ -198,9 +205,10 @@ std::vector<std::uint8_t> ZipLayout::Build() const {
     central_size = central_offset = zf::kZip64Value;
   }
 
+  const bool disk_placeholders = zip64 && zip64_disk_placeholders;
   PutLE(out, zf::kEndRecordSignature, 4);
-  PutLE(out, this_disk, 2);
-  PutLE(out, central_dir_disk, 2);
+  PutLE(out, disk_placeholders ? zf::kZip64Count : this_disk, 2);
+  PutLE(out, disk_placeholders ? zf::kZip64Count : central_dir_disk, 2);
   PutLE(out, entries_this_disk.value_or(count), 2);
   PutLE(out, total_entries.value_or(count), 2);
   PutLE(out, central_dir_size.value_or(central_size), 4);

@@ -27,6 +27,13 @@ struct ZipItem {
   std::optional<std::uint32_t> declared_size;         // stored size instead of the real one
   std::optional<std::size_t> local_of;  // no local entry: point at the one of that item
   std::string local_extra;              // after the timestamp field of the local header
+  // Fields of the local header only, instead of what both headers say (a writer that streams
+  // its output, or puts a Unicode name into an extra field of the central header only).
+  std::optional<std::string> local_name;
+  std::optional<std::uint32_t> local_crc;
+  std::optional<std::uint32_t> local_compressed_size;
+  std::optional<std::uint32_t> local_size;
+  bool descriptor = false;  // a data descriptor (signature, CRC, sizes) follows the data
 
   // Fields of the central header only.
   std::uint16_t version_needed = 20;
@@ -52,6 +59,8 @@ struct ZipLayout {
   // them in a zip64 extra field; the end record saves its counts, size and offset at their
   // maximum, and a zip64 end record and its locator in front of it carry them.
   bool zip64 = false;
+  // With zip64: the end record saves its disk numbers as the placeholder 0xFFFF too.
+  bool zip64_disk_placeholders = false;
 
   // End record fields; default: what the entries give.
   std::uint16_t this_disk = 0;

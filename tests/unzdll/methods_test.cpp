@@ -24,17 +24,7 @@ constexpr char kPassword[] = "jelszó";
 // 7z takes its password from the command line, where the locale decides on its bytes.
 constexpr char kAsciiPassword[] = "secret-7";
 
-// The program's path through the shell's search, or empty.
-std::string Which(const std::string& name) {
-  std::string path;
-  if (FILE* pipe = ::popen(("command -v " + name + " 2>/dev/null").c_str(), "r")) {
-    char line[4096];
-    if (std::fgets(line, sizeof line, pipe) != nullptr) path = line;
-    ::pclose(pipe);
-  }
-  while (!path.empty() && (path.back() == '\n' || path.back() == '\r')) path.pop_back();
-  return path;
-}
+using lorvante::test::Which;
 
 bool Have7z() {
   return !Which("7z").empty();
@@ -81,8 +71,12 @@ const CipherCase kCiphers[] = {{"Plain", Encryption::kNone},
 using Param = std::tuple<MethodCase, CipherCase>;
 
 // Cases print as their labels: test names stay the same from run to run.
-void PrintTo(const MethodCase& c, std::ostream* out) { *out << c.label; }
-void PrintTo(const CipherCase& c, std::ostream* out) { *out << c.label; }
+void PrintTo(const MethodCase& c, std::ostream* out) {
+  *out << c.label;
+}
+void PrintTo(const CipherCase& c, std::ostream* out) {
+  *out << c.label;
+}
 
 class MethodTest : public UnzTest, public ::testing::WithParamInterface<Param> {
  protected:

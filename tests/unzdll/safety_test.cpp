@@ -90,20 +90,24 @@ TEST_F(UnzTest, PlantedFileLinkIsReplacedNotWrittenThrough) {
   EXPECT_EQ(ReadText(In("file.txt")), "new");
 }
 
-// A run refused as a whole: one skipped entry, so that a host counting errors sees it.
+// A run refused as a whole: one skipped entry, so that a host counting errors sees it, and the
+// reason in words just before it.
 void ExpectRefused(const HostRun& run, int reason, const std::string& why) {
   EXPECT_EQ(run.result, 0);
   EXPECT_EQ(run.Codes(),
             (std::vector<int>{UNZ_ACTION_FILE_COUNT, UNZ_ACTION_TOTAL_BYTES, UNZ_ACTION_BEGIN_FILE,
-                              UNZ_ACTION_MESSAGE, UNZ_ACTION_SKIPPED, UNZ_ACTION_END_BATCH}));
+                              UNZ_ACTION_MESSAGE, UNZ_ACTION_RUN_REFUSED, UNZ_ACTION_SKIPPED,
+                              UNZ_ACTION_END_BATCH}));
   EXPECT_EQ(run.Skips(), std::vector<int>{reason});
   EXPECT_NE(run.Messages().find(why), std::string::npos) << run.Messages();
+  ASSERT_EQ(run.Of(UNZ_ACTION_RUN_REFUSED).size(), 1u);
+  EXPECT_NE(run.Of(UNZ_ACTION_RUN_REFUSED)[0].text.find(why), std::string::npos);
 }
 
 TEST_F(UnzTest, OverlappingEntriesRefuseTheArchive) {
   WriteZip(
       {{.name = "a.txt", .data = Data(100)}, {.name = "a.txt", .data = Data(100), .local_of = 0}});
-  ExpectRefused(Run(), UNZ_SKIP_DAMAGED, "overlap");
+  ExpectRefused(Run(), UNZ_SKIP_DAMAGED, "\"a.txt\" and \"a.txt\" overlap");
   EXPECT_TRUE(Tree(target()).empty());
 }
 
@@ -114,7 +118,7 @@ TEST_F(UnzTest, EntryReachingIntoTheCentralDirectoryRefusesTheArchive) {
   bytes[central + 20] = 200;
   bytes[18] = 200;  // and of the local header, so that both agree
   lorvante::test::WriteBytes(archive(), bytes);
-  ExpectRefused(Run(), UNZ_SKIP_DAMAGED, "central directory");
+  ExpectRefused(Run(), UNZ_SKIP_DAMAGED, "the data of \"a.txt\" reach into the central directory");
 }
 
 TEST_F(UnzTest, UnreadableArchivesAreOneDamagedEntry) {

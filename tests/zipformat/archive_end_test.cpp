@@ -68,6 +68,40 @@ TEST(ArchiveEnd, TheRecordWhoseCommentHoldsAnotherWins) {
   EXPECT_EQ(end->entries, 2u);
 }
 
+TEST(ArchiveEnd, TheRecordWhoseCommentHoldsAnotherWinsEvenWhenFillerFollowsIt) {
+  // A payload padded to a cipher's 8-byte blocks: the real comment is followed by 1 to 7 bytes,
+  // and a record-like text at the end of the comment announces just so many bytes of comment of
+  // its own, so that it reaches the end of the data exactly.
+  for (std::uint16_t filler = 1; filler < 8; ++filler) {
+    SCOPED_TRACE(filler);
+    std::vector<std::uint8_t> fake;
+    test::PutLE(fake, kEndRecordSignature, 4);
+    fake.resize(kEndRecordSize - 2, 0);
+    test::PutLE(fake, filler, 2);
+    ZipLayout layout = TwoEntries();
+    layout.comment = "note " + std::string(fake.begin(), fake.end());
+    layout.trailer.assign(filler, 0);
+    const std::vector<std::uint8_t> bytes = layout.Build();
+    const auto end = Locate(bytes);
+    ASSERT_TRUE(end);
+    EXPECT_EQ(end->position, bytes.size() - filler - kEndRecordSize - layout.comment.size());
+    EXPECT_EQ(end->entries, 2u);
+  }
+}
+
+TEST(ArchiveEnd, DiskNumbersSavedAsPlaceholdersComeFromTheZip64Record) {
+  ZipLayout layout = TwoEntries();
+  layout.zip64 = true;
+  layout.zip64_disk_placeholders = true;
+  const auto end = Locate(layout.Build());
+  ASSERT_TRUE(end);
+  EXPECT_EQ(end->record.this_disk, kZip64Count);
+  EXPECT_EQ(end->record.central_dir_disk, kZip64Count);
+  EXPECT_EQ(end->this_disk, 0u);
+  EXPECT_EQ(end->central_dir_disk, 0u);
+  EXPECT_EQ(end->entries, 2u);
+}
+
 TEST(ArchiveEnd, TheZip64RecordIsFoundWithAndWithoutDataInFront) {
   for (const bool adjust : {false, true}) {
     ZipLayout layout = TwoEntries();
