@@ -4,6 +4,7 @@
 #include "codecs/deflate64.h"
 #include "codecs/inflater.h"
 #include "codecs/lzma_zip.h"
+#include "codecs/shrink.h"
 #include "codecs/xz.h"
 #include "codecs/zstd.h"
 
@@ -25,6 +26,8 @@ std::unique_ptr<Decoder> MakeZipDecoder(std::uint16_t method, const ZipDecoderPa
       return MakeInflater();
     case kZipBzip2:
       return MakeBzip2Decoder();
+    case kZipShrink:
+      return MakeShrinkDecoder(params.uncompressed_size);
     default:
       return nullptr;
   }

@@ -1,6 +1,8 @@
 // The decoders of the zip methods beyond deflate, through the factory the unzip library uses:
 // byte-for-byte output of streams made by the real encoders, fed in pieces of every size; the end
 // of the stream found exactly; truncated, corrupt and over-large streams refused.
+#include "codecs/zip_methods.h"
+
 #include <gtest/gtest.h>
 #include <lzma.h>
 #include <zstd.h>
@@ -15,7 +17,7 @@
 #include <vector>
 
 #include "codecs/window_limit.h"
-#include "codecs/zip_methods.h"
+#include "tests/codecs/legacy_encoders.h"
 #include "tests/codecs/zip_codec_support.h"
 #include "tests/support/test_support.h"
 
@@ -59,6 +61,9 @@ const std::vector<Method>& Methods() {
       {"Xz", 95, 0, Xz, FlipMiddleByte},
       {"Zstandard", 93, 0, Zstd, FlipMiddleByte},
       {"ZstandardOldId", 20, 0, Zstd, FlipMiddleByte},
+      {"Shrink", 1, 0, Shrink,
+       // The first code must be a byte: make it 256 or more.
+       [](auto& s) { s[1] |= 0x01; }},
   };
   return methods;
 }
@@ -131,6 +136,8 @@ TEST_P(ZipMethodTest, DecodesByteForByteInPiecesOfAnySize) {
 
 TEST_P(ZipMethodTest, TruncatedStreamNeverEnds) {
   const std::vector<std::uint8_t>& stream = Compressed(method(), data());
+  // Methods without an end code (the entry's size ends them) write nothing for nothing.
+  if (stream.empty()) GTEST_SKIP() << "an empty stream has nothing to cut";
   for (const std::size_t keep :
        {stream.size() - 1, stream.size() / 2, std::min<std::size_t>(3, stream.size() - 1)}) {
     SCOPED_TRACE("kept " + std::to_string(keep) + " of " + std::to_string(stream.size()));
@@ -181,6 +188,7 @@ TEST_P(ZipMethodDamageTest, RandomDamageIsSurvived) {
     if (data.bytes.size() > (256u << 10)) continue;  // the smaller streams suffice
     SCOPED_TRACE(data.name);
     const std::vector<std::uint8_t>& stream = Compressed(method(), data);
+    if (stream.empty()) continue;  // nothing to damage
     for (int round = 0; round < 60; ++round) {
       std::vector<std::uint8_t> damaged = stream;
       for (int i = 0; i < 1 + round % 4; ++i) {
@@ -198,8 +206,8 @@ std::string MethodName(const ::testing::TestParamInfo<std::size_t>& info) {
   return Methods()[info.param].name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Methods, ZipMethodDamageTest, ::testing::Range<std::size_t>(0, Methods().size()),
-                         MethodName);
+INSTANTIATE_TEST_SUITE_P(Methods, ZipMethodDamageTest,
+                         ::testing::Range<std::size_t>(0, Methods().size()), MethodName);
 
 // Writers that work in parallel put several frames into one entry, sometimes after a skippable
 // frame; the entry ends with the frame that completes its size.
@@ -314,12 +322,11 @@ TEST(ZipLzmaTest, MarkerWithoutTheFlagIsAccepted) {
 }
 
 TEST(ZipMethodsTest, FactoryServesTheMethodsOfThisModuleOnly) {
-  for (const std::uint16_t method : {8, 9, 12, 14, 20, 93, 95}) {
+  for (const std::uint16_t method : {1, 8, 9, 12, 14, 20, 93, 95}) {
     EXPECT_NE(MakeZipDecoder(method, {}), nullptr) << method;
   }
   // Stored needs no decoder; the rest is unsupported.
-  for (const std::uint16_t method :
-       {0, 1, 2, 5, 6, 10, 18, 19, 94, 96, 97, 98, 99, 7, 300}) {
+  for (const std::uint16_t method : {0, 2, 5, 6, 10, 18, 19, 94, 96, 97, 98, 99, 7, 300}) {
     EXPECT_EQ(MakeZipDecoder(method, {}), nullptr) << method;
   }
 }

@@ -1,0 +1,16 @@
+// Encoders of the zip methods that no packaged tool writes any more (PKZIP 1.x): Shrink, for the
+// tests of their decoders. They are checked against an independent reader (7-Zip's `7z t`) in
+// legacy_encoders_test.cpp.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace lorvante::test {
+
+// Shrink (method 1): LZW from 9 to 13 bits; a code is widened when a code to send needs it, and
+// a full table is partially cleared after the next byte code, so that long data exercise both.
+std::vector<std::uint8_t> Shrink(std::span<const std::uint8_t> data);
+
+}  // namespace lorvante::test
