@@ -2,6 +2,7 @@
 
 #include "codecs/bzip2.h"
 #include "codecs/deflate64.h"
+#include "codecs/implode.h"
 #include "codecs/inflater.h"
 #include "codecs/lzma_zip.h"
 #include "codecs/shrink.h"
@@ -26,6 +27,8 @@ std::unique_ptr<Decoder> MakeZipDecoder(std::uint16_t method, const ZipDecoderPa
       return MakeInflater();
     case kZipBzip2:
       return MakeBzip2Decoder();
+    case kZipImplode:
+      return MakeImplodeDecoder(params.uncompressed_size, params.flags);
     case kZipShrink:
       return MakeShrinkDecoder(params.uncompressed_size);
     default:

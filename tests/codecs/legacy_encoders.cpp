@@ -1,7 +1,13 @@
 #include "tests/codecs/legacy_encoders.h"
 
+#include <queue>
+
+#include <algorithm>
 #include <array>
 #include <unordered_map>
+
+#include "codecs/shannon_fano.h"
+#include "codecs/zip_methods.h"
 
 namespace lorvante::test {
 
@@ -102,7 +108,159 @@ class ShrinkEncoder {
   std::unordered_map<std::uint32_t, std::uint16_t> table_;
 };
 
+// Huffman code lengths for `freqs` (every value at least 1), none longer than `limit`.
+std::vector<std::uint8_t> CodeLengths(std::vector<std::uint64_t> freqs, unsigned limit) {
+  for (;;) {
+    using Node = std::pair<std::uint64_t, int>;
+    std::priority_queue<Node, std::vector<Node>, std::greater<>> queue;
+    std::vector<int> parent(2 * freqs.size(), -1);
+    for (std::size_t i = 0; i < freqs.size(); ++i) queue.push({freqs[i], static_cast<int>(i)});
+    int next = static_cast<int>(freqs.size());
+    while (queue.size() > 1) {
+      const Node a = queue.top();
+      queue.pop();
+      const Node b = queue.top();
+      queue.pop();
+      parent[a.second] = parent[b.second] = next;
+      queue.push({a.first + b.first, next++});
+    }
+    std::vector<std::uint8_t> lengths(freqs.size());
+    unsigned longest = 0;
+    for (std::size_t i = 0; i < freqs.size(); ++i) {
+      unsigned depth = 0;
+      for (int node = static_cast<int>(i); parent[node] >= 0; node = parent[node]) ++depth;
+      lengths[i] = static_cast<std::uint8_t>(std::max(depth, 1u));
+      longest = std::max(longest, depth);
+    }
+    if (longest <= limit) return lengths;
+    for (auto& freq : freqs) freq = freq / 2 + 1;
+  }
+}
+
+class ImplodeEncoder {
+ public:
+  explicit ImplodeEncoder(std::uint16_t flags)
+      : literal_tree_((flags & codecs::kZipFlagImplodeLiteralTree) != 0),
+        low_bits_((flags & codecs::kZipFlagImplodeLargeWindow) != 0 ? 7 : 6),
+        window_((flags & codecs::kZipFlagImplodeLargeWindow) != 0 ? 8192 : 4096),
+        min_match_(literal_tree_ ? 3 : 2) {}
+
+  std::vector<std::uint8_t> Run(std::span<const std::uint8_t> data) {
+    Parse(data);
+    std::vector<std::uint64_t> literal_freqs(256, 1), length_freqs(64, 1), distance_freqs(64, 1);
+    for (const Token& token : tokens_) {
+      if (token.length == 0) {
+        ++literal_freqs[token.value];
+      } else {
+        ++length_freqs[std::min(token.length - min_match_, 63u)];
+        ++distance_freqs[(token.value - 1) >> low_bits_];
+      }
+    }
+    if (literal_tree_) SendTree(literals_, CodeLengths(literal_freqs, 16));
+    SendTree(lengths_, CodeLengths(length_freqs, 16));
+    SendTree(distances_, CodeLengths(distance_freqs, 16));
+    for (const Token& token : tokens_) {
+      if (token.length == 0) {
+        bits_.Put(1, 1);
+        if (literal_tree_) {
+          Send(literals_, token.value);
+        } else {
+          bits_.Put(token.value, 8);
+        }
+        continue;
+      }
+      bits_.Put(0, 1);
+      const unsigned distance = token.value - 1;
+      bits_.Put(distance & ((1u << low_bits_) - 1), low_bits_);
+      Send(distances_, distance >> low_bits_);
+      const unsigned length = token.length - min_match_;
+      Send(lengths_, std::min(length, 63u));
+      if (length >= 63) bits_.Put(length - 63, 8);
+    }
+    return bits_.Take();
+  }
+
+ private:
+  struct Token {
+    unsigned length;  // 0 for a literal
+    unsigned value;   // the byte, or the distance
+  };
+
+  // Greedy matches through chains of earlier places with the same first bytes.
+  void Parse(std::span<const std::uint8_t> data) {
+    const unsigned max_length = min_match_ + 63 + 255;
+    std::unordered_map<std::uint32_t, std::vector<std::size_t>> places;
+    const auto key = [&](std::size_t at) {
+      std::uint32_t k = 0;
+      for (unsigned i = 0; i < min_match_; ++i) k = k << 8 | data[at + i];
+      return k;
+    };
+    for (std::size_t at = 0; at < data.size();) {
+      unsigned best = 0;
+      std::size_t best_distance = 0;
+      if (at + min_match_ <= data.size()) {
+        const auto& earlier = places[key(at)];
+        int tries = 0;
+        for (auto it = earlier.rbegin(); it != earlier.rend() && tries < 64; ++it, ++tries) {
+          const std::size_t distance = at - *it;
+          if (distance > window_) break;
+          unsigned length = 0;
+          while (length < max_length && at + length < data.size() &&
+                 data[*it + length] == data[at + length]) {
+            ++length;
+          }
+          if (length > best) {
+            best = length;
+            best_distance = distance;
+          }
+        }
+      }
+      const std::size_t step = best >= min_match_ ? best : 1;
+      if (best >= min_match_) {
+        tokens_.push_back({best, static_cast<unsigned>(best_distance)});
+      } else {
+        tokens_.push_back({0, data[at]});
+      }
+      for (std::size_t i = at; i < at + step; ++i) {
+        if (i + min_match_ <= data.size()) places[key(i)].push_back(i);
+      }
+      at += step;
+    }
+  }
+
+  // Runs of up to 16 equal lengths, a byte each, after their count less one.
+  void SendTree(codecs::ShannonFanoCode& code, const std::vector<std::uint8_t>& lengths) {
+    std::vector<std::uint8_t> runs;
+    for (std::size_t i = 0; i < lengths.size();) {
+      std::size_t run = 1;
+      while (run < 16 && i + run < lengths.size() && lengths[i + run] == lengths[i]) ++run;
+      runs.push_back(static_cast<std::uint8_t>((run - 1) << 4 | (lengths[i] - 1)));
+      i += run;
+    }
+    bits_.Put(static_cast<std::uint32_t>(runs.size() - 1), 8);
+    for (const std::uint8_t run : runs) bits_.Put(run, 8);
+    code.Build(lengths);
+  }
+
+  void Send(const codecs::ShannonFanoCode& code, unsigned value) {
+    const codecs::ShannonFanoCode::Code c = code.CodeOf(value);
+    bits_.Put(c.bits, c.length);
+  }
+
+  bool literal_tree_;
+  unsigned low_bits_;
+  std::size_t window_;
+  unsigned min_match_;
+  std::vector<Token> tokens_;
+  codecs::ShannonFanoCode literals_, lengths_, distances_;
+  BitWriter bits_;
+};
+
 }  // namespace
+
+std::vector<std::uint8_t> Implode(std::span<const std::uint8_t> data, std::uint16_t flags) {
+  return ImplodeEncoder(flags).Run(data);
+}
 
 std::vector<std::uint8_t> Shrink(std::span<const std::uint8_t> data) {
   return ShrinkEncoder().Run(data);

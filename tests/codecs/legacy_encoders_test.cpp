@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "tests/codecs/zip_codec_support.h"
@@ -18,8 +19,26 @@ namespace {
 struct Encoder {
   std::string name;
   std::uint16_t method;
+  std::uint16_t flags;
   std::function<std::vector<std::uint8_t>(std::span<const std::uint8_t>)> encode;
 };
+
+std::vector<std::uint8_t> Implode4K2(std::span<const std::uint8_t> d) {
+  return Implode(d, 0);
+}
+std::vector<std::uint8_t> Implode4K3(std::span<const std::uint8_t> d) {
+  return Implode(d, 4);
+}
+std::vector<std::uint8_t> Implode8K2(std::span<const std::uint8_t> d) {
+  return Implode(d, 2);
+}
+std::vector<std::uint8_t> Implode8K3(std::span<const std::uint8_t> d) {
+  return Implode(d, 6);
+}
+
+void PrintTo(const Encoder& encoder, std::ostream* os) {
+  *os << encoder.name;
+}
 
 class LegacyEncoderTest : public ::testing::TestWithParam<Encoder> {};
 
@@ -37,6 +56,7 @@ TEST_P(LegacyEncoderTest, SevenZipAcceptsWhatItWrites) {
     item.name = name;
     item.data = bytes;
     item.method = encoder.method;
+    item.flags = encoder.flags;
     item.stored = encoder.encode(bytes);
     items.push_back(item);
   }
@@ -48,7 +68,11 @@ TEST_P(LegacyEncoderTest, SevenZipAcceptsWhatItWrites) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Encoders, LegacyEncoderTest,
-                         ::testing::Values(Encoder{"Shrink", 1, Shrink}),
+                         ::testing::Values(Encoder{"Shrink", 1, 0, Shrink},
+                                           Encoder{"Implode4KTwoTrees", 6, 0, Implode4K2},
+                                           Encoder{"Implode4KThreeTrees", 6, 4, Implode4K3},
+                                           Encoder{"Implode8KTwoTrees", 6, 2, Implode8K2},
+                                           Encoder{"Implode8KThreeTrees", 6, 6, Implode8K3}),
                          [](const auto& param_info) { return param_info.param.name; });
 
 }  // namespace

@@ -41,6 +41,11 @@ void FlipMiddleByte(std::vector<std::uint8_t>& stream) {
   stream[stream.size() / 2] ^= 0x55;
 }
 
+void OverlongTree(std::vector<std::uint8_t>& stream) {
+  stream[0] = 0xFF;
+  for (std::size_t i = 1; i <= 256 && i < stream.size(); ++i) stream[i] = 0xF0;  // 16 of length 1
+}
+
 const std::vector<Method>& Methods() {
   static const std::vector<Method> methods = {
       {"Deflate", 8, 0, RawDeflate,
@@ -64,6 +69,19 @@ const std::vector<Method>& Methods() {
       {"Shrink", 1, 0, Shrink,
        // The first code must be a byte: make it 256 or more.
        [](auto& s) { s[1] |= 0x01; }},
+      // Implode, with each window and number of trees. The first tree of 256 or 64 lengths is
+      // sent as runs; a first byte of 0xFF announces 256 runs, more than the values.
+      {"Implode4KTwoTrees", 6, 0, [](auto d) { return Implode(d, 0); }, OverlongTree},
+      {"Implode4KThreeTrees", 6, codecs::kZipFlagImplodeLiteralTree,
+       [](auto d) { return Implode(d, codecs::kZipFlagImplodeLiteralTree); }, OverlongTree},
+      {"Implode8KTwoTrees", 6, codecs::kZipFlagImplodeLargeWindow,
+       [](auto d) { return Implode(d, codecs::kZipFlagImplodeLargeWindow); }, OverlongTree},
+      {"Implode8KThreeTrees", 6,
+       codecs::kZipFlagImplodeLargeWindow | codecs::kZipFlagImplodeLiteralTree,
+       [](auto d) {
+         return Implode(d, codecs::kZipFlagImplodeLargeWindow | codecs::kZipFlagImplodeLiteralTree);
+       },
+       OverlongTree},
   };
   return methods;
 }
@@ -322,11 +340,11 @@ TEST(ZipLzmaTest, MarkerWithoutTheFlagIsAccepted) {
 }
 
 TEST(ZipMethodsTest, FactoryServesTheMethodsOfThisModuleOnly) {
-  for (const std::uint16_t method : {1, 8, 9, 12, 14, 20, 93, 95}) {
+  for (const std::uint16_t method : {1, 6, 8, 9, 12, 14, 20, 93, 95}) {
     EXPECT_NE(MakeZipDecoder(method, {}), nullptr) << method;
   }
   // Stored needs no decoder; the rest is unsupported.
-  for (const std::uint16_t method : {0, 2, 5, 6, 10, 18, 19, 94, 96, 97, 98, 99, 7, 300}) {
+  for (const std::uint16_t method : {0, 2, 5, 10, 18, 19, 94, 96, 97, 98, 99, 7, 300}) {
     EXPECT_EQ(MakeZipDecoder(method, {}), nullptr) << method;
   }
 }
