@@ -256,7 +256,124 @@ class ImplodeEncoder {
   BitWriter bits_;
 };
 
+class ReduceEncoder {
+ public:
+  explicit ReduceEncoder(unsigned factor)
+      : factor_(factor),
+        length_mask_(0xFFu >> factor),
+        max_distance_(((0xFFu >> (8 - factor)) << 8) + 256) {}
+
+  std::vector<std::uint8_t> Run(std::span<const std::uint8_t> data) {
+    const std::vector<std::uint8_t> expanded = Expand(data);
+    // The most frequent followers of each byte, up to 32 of them.
+    std::vector<std::array<std::uint64_t, 256>> counts(256);
+    std::uint8_t last = 0;
+    for (const std::uint8_t byte : expanded) {
+      ++counts[last][byte];
+      last = byte;
+    }
+    std::array<std::vector<std::uint8_t>, 256> sets;
+    for (unsigned b = 0; b < 256; ++b) {
+      std::vector<std::uint8_t> seen;
+      for (unsigned f = 0; f < 256; ++f) {
+        if (counts[b][f] > 0) seen.push_back(static_cast<std::uint8_t>(f));
+      }
+      std::stable_sort(seen.begin(), seen.end(),
+                       [&](auto x, auto y) { return counts[b][x] > counts[b][y]; });
+      if (seen.size() > 32) seen.resize(32);
+      sets[b] = seen;
+    }
+    for (int b = 255; b >= 0; --b) {
+      bits_.Put(static_cast<std::uint32_t>(sets[b].size()), 6);
+      for (const std::uint8_t f : sets[b]) bits_.Put(f, 8);
+    }
+    last = 0;
+    for (const std::uint8_t byte : expanded) {
+      const auto& set = sets[last];
+      const auto found = std::find(set.begin(), set.end(), byte);
+      if (set.empty()) {
+        bits_.Put(byte, 8);
+      } else if (found == set.end()) {
+        bits_.Put(1, 1);
+        bits_.Put(byte, 8);
+      } else {
+        unsigned index_bits = 1;
+        while ((1u << index_bits) < set.size()) ++index_bits;
+        bits_.Put(0, 1);
+        bits_.Put(static_cast<std::uint32_t>(found - set.begin()), index_bits);
+      }
+      last = byte;
+    }
+    return bits_.Take();
+  }
+
+ private:
+  static constexpr std::uint8_t kMarker = 144;
+
+  // Greedy matches: the marker, the length (and its rest) with the high distance bits, the low
+  // distance byte; a plain marker byte as the marker and 0.
+  std::vector<std::uint8_t> Expand(std::span<const std::uint8_t> data) const {
+    std::vector<std::uint8_t> out;
+    const unsigned max_length = length_mask_ + 255 + 3;
+    std::unordered_map<std::uint32_t, std::vector<std::size_t>> places;
+    const auto key = [&](std::size_t at) {
+      return data[at] << 16 | data[at + 1] << 8 | data[at + 2];
+    };
+    for (std::size_t at = 0; at < data.size();) {
+      unsigned best = 0;
+      std::size_t best_distance = 0;
+      if (at + 3 <= data.size()) {
+        const auto& earlier = places[key(at)];
+        int tries = 0;
+        for (auto it = earlier.rbegin(); it != earlier.rend() && tries < 64; ++it, ++tries) {
+          const std::size_t distance = at - *it;
+          if (distance > max_distance_) break;
+          unsigned length = 0;
+          while (length < max_length && at + length < data.size() &&
+                 data[*it + length] == data[at + length]) {
+            ++length;
+          }
+          // A first byte of 0 after the marker would mean the marker itself.
+          const unsigned high = static_cast<unsigned>((distance - 1) >> 8);
+          if (length > best && (high != 0 || length > 3)) {
+            best = length;
+            best_distance = distance;
+          }
+        }
+      }
+      std::size_t step = 1;
+      if (best >= 3) {
+        const unsigned length = best - 3;
+        const unsigned high = static_cast<unsigned>((best_distance - 1) >> 8);
+        out.push_back(kMarker);
+        out.push_back(
+            static_cast<std::uint8_t>(high << (8 - factor_) | std::min(length, length_mask_)));
+        if (length >= length_mask_) out.push_back(static_cast<std::uint8_t>(length - length_mask_));
+        out.push_back(static_cast<std::uint8_t>((best_distance - 1) & 0xFF));
+        step = best;
+      } else {
+        out.push_back(data[at]);
+        if (data[at] == kMarker) out.push_back(0);
+      }
+      for (std::size_t i = at; i < at + step; ++i) {
+        if (i + 3 <= data.size()) places[key(i)].push_back(i);
+      }
+      at += step;
+    }
+    return out;
+  }
+
+  unsigned factor_;
+  unsigned length_mask_;
+  std::size_t max_distance_;
+  BitWriter bits_;
+};
+
 }  // namespace
+
+std::vector<std::uint8_t> Reduce(std::span<const std::uint8_t> data, unsigned factor) {
+  return ReduceEncoder(factor).Run(data);
+}
 
 std::vector<std::uint8_t> Implode(std::span<const std::uint8_t> data, std::uint16_t flags) {
   return ImplodeEncoder(flags).Run(data);

@@ -17,4 +17,9 @@ std::vector<std::uint8_t> Shrink(std::span<const std::uint8_t> data);
 // matches, Shannon-Fano trees of Huffman lengths for the data at hand.
 std::vector<std::uint8_t> Implode(std::span<const std::uint8_t> data, std::uint16_t flags);
 
+// Reduce (methods 2 to 5) with compression `factor` 1 to 4: greedy matches expanded with the
+// marker byte, then coded through follower sets of up to 32 bytes. No packaged tool reads
+// Reduce, so only the program's decoder checks it.
+std::vector<std::uint8_t> Reduce(std::span<const std::uint8_t> data, unsigned factor);
+
 }  // namespace lorvante::test

@@ -46,6 +46,25 @@ void OverlongTree(std::vector<std::uint8_t>& stream) {
   for (std::size_t i = 1; i <= 256 && i < stream.size(); ++i) stream[i] = 0xF0;  // 16 of length 1
 }
 
+// Reduce has no checks but one: a follower's index within its set. Follower sets of 3 bytes
+// each, then a first byte coded as index 3 of its set.
+void OversizedFollowers(std::vector<std::uint8_t>& stream) {
+  std::vector<bool> bits;
+  const auto put = [&](unsigned value, unsigned count) {
+    for (unsigned i = 0; i < count; ++i) bits.push_back(((value >> i) & 1) != 0);
+  };
+  for (int set = 255; set >= 0; --set) {
+    put(3, 6);
+    put(0, 24);
+  }
+  put(0, 1);  // from the set
+  put(3, 2);  // index 3
+  stream.assign((bits.size() + 7) / 8, 0);
+  for (std::size_t i = 0; i < bits.size(); ++i) {
+    if (bits[i]) stream[i / 8] |= static_cast<std::uint8_t>(1u << (i % 8));
+  }
+}
+
 const std::vector<Method>& Methods() {
   static const std::vector<Method> methods = {
       {"Deflate", 8, 0, RawDeflate,
@@ -82,6 +101,11 @@ const std::vector<Method>& Methods() {
          return Implode(d, codecs::kZipFlagImplodeLargeWindow | codecs::kZipFlagImplodeLiteralTree);
        },
        OverlongTree},
+      // Reduce with each factor.
+      {"Reduce1", 2, 0, [](auto d) { return Reduce(d, 1); }, OversizedFollowers},
+      {"Reduce2", 3, 0, [](auto d) { return Reduce(d, 2); }, OversizedFollowers},
+      {"Reduce3", 4, 0, [](auto d) { return Reduce(d, 3); }, OversizedFollowers},
+      {"Reduce4", 5, 0, [](auto d) { return Reduce(d, 4); }, OversizedFollowers},
   };
   return methods;
 }
@@ -340,11 +364,11 @@ TEST(ZipLzmaTest, MarkerWithoutTheFlagIsAccepted) {
 }
 
 TEST(ZipMethodsTest, FactoryServesTheMethodsOfThisModuleOnly) {
-  for (const std::uint16_t method : {1, 6, 8, 9, 12, 14, 20, 93, 95}) {
+  for (const std::uint16_t method : {1, 2, 3, 4, 5, 6, 8, 9, 12, 14, 20, 93, 95}) {
     EXPECT_NE(MakeZipDecoder(method, {}), nullptr) << method;
   }
   // Stored needs no decoder; the rest is unsupported.
-  for (const std::uint16_t method : {0, 2, 5, 10, 18, 19, 94, 96, 97, 98, 99, 7, 300}) {
+  for (const std::uint16_t method : {0, 10, 18, 19, 94, 96, 97, 98, 99, 7, 300}) {
     EXPECT_EQ(MakeZipDecoder(method, {}), nullptr) << method;
   }
 }
