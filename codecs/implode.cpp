@@ -238,8 +238,11 @@ std::optional<bool> ImplodeDecoder::ReadLiteralOrMatch() {
   }
   EndStep();
   copy_distance_ = ((std::size_t{high} << low_distance_bits_) | low) + 1;
-  // A match running past the entry's end is cut there.
-  copy_left_ = std::min<std::uint64_t>(length + extra + min_match_, remaining_);
+  copy_left_ = length + extra + min_match_;
+  if (copy_left_ > remaining_) {  // the data say more than the entry holds
+    copy_left_ = 0;
+    mode_ = Mode::kError;
+  }
   return true;
 }
 

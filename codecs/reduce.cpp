@@ -217,8 +217,11 @@ void ReduceDecoder::ExpandByte(std::uint8_t byte) {
     case Expand::kDistance:
       copy_distance_ =
           (std::size_t{static_cast<unsigned>(match_byte_ >> (8 - factor_))} << 8) + byte + 1;
-      // A match running past the entry's end is cut there.
-      copy_left_ = std::min<std::uint64_t>(match_length_ + kMinMatch, remaining_);
+      copy_left_ = match_length_ + kMinMatch;
+      if (copy_left_ > remaining_) {  // the data say more than the entry holds
+        copy_left_ = 0;
+        mode_ = Mode::kError;
+      }
       expand_ = Expand::kPlain;
       return;
   }
