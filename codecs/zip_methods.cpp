@@ -2,8 +2,11 @@
 
 #include "codecs/bzip2.h"
 #include "codecs/deflate64.h"
+#include "codecs/implode.h"
 #include "codecs/inflater.h"
 #include "codecs/lzma_zip.h"
+#include "codecs/reduce.h"
+#include "codecs/shrink.h"
 #include "codecs/xz.h"
 #include "codecs/zstd.h"
 
@@ -25,6 +28,15 @@ std::unique_ptr<Decoder> MakeZipDecoder(std::uint16_t method, const ZipDecoderPa
       return MakeInflater();
     case kZipBzip2:
       return MakeBzip2Decoder();
+    case kZipImplode:
+      return MakeImplodeDecoder(params.uncompressed_size, params.flags);
+    case kZipReduce1:
+    case kZipReduce1 + 1:
+    case kZipReduce1 + 2:
+    case kZipReduce4:
+      return MakeReduceDecoder(params.uncompressed_size, method - kZipReduce1 + kReduceMinFactor);
+    case kZipShrink:
+      return MakeShrinkDecoder(params.uncompressed_size);
     default:
       return nullptr;
   }

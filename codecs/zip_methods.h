@@ -42,6 +42,10 @@ struct ZipDecoderParams {
 
 // The general-purpose flag of an LZMA entry that says its data end with an end-of-stream marker.
 inline constexpr std::uint16_t kZipFlagLzmaEndMarker = 1u << 1;
+// The general-purpose flags of an imploded entry: an 8 KiB window (else 4 KiB), and three
+// Shannon-Fano trees, one for the literals (else two, literals sent plainly).
+inline constexpr std::uint16_t kZipFlagImplodeLargeWindow = 1u << 1;
+inline constexpr std::uint16_t kZipFlagImplodeLiteralTree = 1u << 2;
 
 // A decoder of the entry's compressed data, or nullptr when this module has none for `method`.
 // Stored (0) needs none.

@@ -199,6 +199,12 @@ ReadResult DirectRead::Decode() {
     if (total_ > declared) return Damaged("the data are longer than their declared size");
     switch (step.status) {
       case codecs::DecodeStatus::kStreamEnd:
+        // Methods that end with the entry's size (Shrink, Reduce, Implode) stop there: data
+        // left behind belong to a longer entry than declared, which AE-2 (no CRC) would
+        // otherwise take as complete.
+        if (!input_.empty() || body_ > 0) {
+          return Damaged("the data are longer than their declared size");
+        }
         return Flush();
       case codecs::DecodeStatus::kDataError:
         return Damaged("the compressed data are corrupt");

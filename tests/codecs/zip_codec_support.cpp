@@ -80,7 +80,8 @@ std::uint32_t Le32(const std::vector<std::uint8_t>& b, std::size_t at) {
   return Le16(b, at) | Le16(b, at + 2) << 16;
 }
 
-// The program's path from PATH, as a shell finds it.
+}  // namespace
+
 std::string FindProgram(const std::string& name) {
   const char* path = getenv("PATH");
   std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
@@ -92,8 +93,6 @@ std::string FindProgram(const std::string& name) {
   }
   throw std::runtime_error(name + " not found (scripts/setup installs it)");
 }
-
-}  // namespace
 
 std::vector<std::uint8_t> SevenZipDeflate64(std::span<const std::uint8_t> data) {
   if (data.empty()) return {0x03, 0x00};  // a final fixed block holding only its end code

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "codecs/decoder.h"
@@ -27,6 +28,9 @@ struct FeedResult {
 FeedResult Feed(codecs::Decoder& decoder, std::span<const std::uint8_t> input,
                 std::size_t input_piece, std::size_t output_piece,
                 std::size_t output_limit = std::size_t{1} << 26);
+
+// The program's path from PATH, as a shell finds it; throws when it is not there.
+std::string FindProgram(const std::string& name);
 
 // Words and line breaks from a small vocabulary: compressible with many short matches.
 std::vector<std::uint8_t> TextLike(std::size_t size, std::uint32_t seed);

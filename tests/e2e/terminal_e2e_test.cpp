@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "app/encrypt.h"
+#include "tests/codecs/legacy_encoders.h"
 #include "tests/e2e/terminal_run.h"
 #include "tests/support/zip_builder.h"
 
@@ -134,6 +135,68 @@ TEST_F(Terminal, EntryInAnUnsupportedMethodIsNamedWithItsMethod) {
       << run.err;
   EXPECT_EQ(test::ReadText(target + "/adatok/jó.txt"), "rendben");
   EXPECT_FALSE(std::filesystem::exists(target + "/adatok/régi.ppmd"));
+}
+
+// A tagged file whose zip holds one entry in each method of PKZIP 1.x (Shrink, Reduce with each
+// factor, Implode with each window and number of trees) besides stored and deflated ones: every
+// file extracted byte for byte through the whole program, and counted in the summary.
+TEST_F(Terminal, TaggedFileWithEntriesOfEveryOldMethodIsExtracted) {
+  struct Entry {
+    std::string name;
+    std::uint16_t method;
+    std::uint16_t flags;
+    std::vector<std::uint8_t> (*encode)(std::span<const std::uint8_t>);
+  };
+  const std::vector<Entry> entries = {
+      {"stored.txt", 0, 0, nullptr},
+      {"deflate.txt", 8, 0, nullptr},
+      {"shrink.txt", 1, 0, test::Shrink},
+      {"reduce1.txt", 2, 0, [](std::span<const std::uint8_t> d) { return test::Reduce(d, 1); }},
+      {"reduce2.txt", 3, 0, [](std::span<const std::uint8_t> d) { return test::Reduce(d, 2); }},
+      {"reduce3.txt", 4, 0, [](std::span<const std::uint8_t> d) { return test::Reduce(d, 3); }},
+      {"reduce4.txt", 5, 0, [](std::span<const std::uint8_t> d) { return test::Reduce(d, 4); }},
+      {"implode-4k-2.txt", 6, 0,
+       [](std::span<const std::uint8_t> d) { return test::Implode(d, 0); }},
+      {"implode-4k-3.txt", 6, 4,
+       [](std::span<const std::uint8_t> d) { return test::Implode(d, 4); }},
+      {"implode-8k-2.txt", 6, 2,
+       [](std::span<const std::uint8_t> d) { return test::Implode(d, 2); }},
+      {"implode-8k-3.txt", 6, 6,
+       [](std::span<const std::uint8_t> d) { return test::Implode(d, 6); }},
+  };
+  std::string text;
+  for (int i = 0; text.size() < 60000; ++i) {
+    text += "sor " + std::to_string(i % 977) + ": árvíztűrő tükörfúrógép, kivonat " +
+            std::to_string(i * 7919 % 1000) + "\n";
+  }
+  const auto content = [&](std::size_t i) {
+    return Bytes(text.substr(i * 97) + std::to_string(i));
+  };
+  std::vector<test::ZipItem> items;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    test::ZipItem item;
+    item.name = "regi/" + entries[i].name;
+    item.data = content(i);
+    item.method = entries[i].method;
+    item.flags = entries[i].flags;
+    if (entries[i].encode != nullptr) item.stored = entries[i].encode(item.data);
+    items.push_back(item);
+  }
+  const std::string input = machine.dir() / "regi.zip.des";
+  test::WriteBytes(input, EncryptPayload(test::BuildZip(items), true));
+  const std::string target = machine.dir() / "cel";
+  std::filesystem::create_directory(target);
+  const auto run = machine.Run({input}, target + "\n");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(
+      run.err.find("LORVANTE: " + std::to_string(entries.size()) + " állomány kibontva ide: "),
+      std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.err.find("not extracted"), std::string::npos) << run.err;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    EXPECT_TRUE(test::ReadBytes(target + "/regi/" + entries[i].name) == content(i))
+        << entries[i].name;
+  }
 }
 
 // A tagged file whose zip has LZMA entries, as Python's zipfile writes them (with the end
