@@ -7,22 +7,33 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <functional>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "codecs/zip_methods.h"
+#include "platform/cpu_count.h"
 #include "platform/oem_names.h"
 #include "unzdll/archive_layout.h"
+#include "unzdll/dos_time_cache.h"
+#include "unzdll/entry_handover.h"
 #include "unzdll/entry_name.h"
 #include "unzdll/entry_reader.h"
+#include "unzdll/folder_cache.h"
 #include "unzdll/host_channel.h"
 #include "unzdll/messages.h"
 #include "unzdll/spec_match.h"
 #include "unzdll/target_folder.h"
 #include "unzdll/unique_fd.h"
+#include "unzdll/worker_pool.h"
 #include "zipformat/host_system.h"
 #include "zipformat/names.h"
 
@@ -31,6 +42,14 @@ namespace {
 
 // The direct path reads the archive and writes the files in pieces of this size.
 constexpr std::size_t kDirectBlock = 1024 * 1024;
+// Entries are read and written by this many workers at most, one per usable core; the variable
+// sets their number (1: every entry on the calling thread, in turn).
+constexpr std::size_t kMaxWorkers = 8;
+constexpr char kWorkersVariable[] = "LORVANTE_UNZIP_WORKERS";
+// The workers run no more than this many entries per worker ahead of the caller, and never more
+// than the limit (each entry ahead may hold a temporary file registered for removal on a signal).
+constexpr std::size_t kAheadPerWorker = 2;
+constexpr std::size_t kMaxAhead = 12;
 
 struct ArchiveCloser {
   void operator()(zip_t* archive) const { zip_discard(archive); }
@@ -52,7 +71,48 @@ struct Job {
   EntryData data;
   std::unique_ptr<lorvante::codecs::Decoder> decoder;  // for the first attempt
   std::int64_t mtime = 0;
+  // Where its file is written, once prepared.
+  std::shared_ptr<const HeldFolder> folder;
+  std::optional<TempFile> temp;
+  bool handed = false;  // prepared and read by a worker
 };
+
+std::size_t WorkerCount() {
+  if (const char* text = std::getenv(kWorkersVariable)) {
+    const long wanted = std::strtol(text, nullptr, 10);
+    if (wanted >= 1) return std::min<std::size_t>(static_cast<std::size_t>(wanted), kMaxWorkers);
+  }
+  return std::min(lorvante::UsableCores(), kMaxWorkers);
+}
+
+// The entries that workers may take: files read without a password whose place on disk no other
+// entry of the run touches (as two entries of one name do when folders are dropped, or a file
+// where another entry needs a folder). The others are done on the calling thread, in turn, so
+// that what each finds on disk is what the entries before it left there.
+void MarkHanded(std::vector<Job>& jobs, bool writes) {
+  const std::hash<std::string> hash;
+  std::unordered_map<std::size_t, int> files;
+  std::unordered_set<std::size_t> folders;
+  const auto add_folders = [&](const std::vector<std::string>& parts) {
+    std::string path;
+    for (const std::string& part : parts) {
+      path += path.empty() ? part : "/" + part;
+      folders.insert(hash(path));
+    }
+  };
+  if (writes) {
+    for (const Job& job : jobs) {
+      if (job.refusal != nullptr) continue;
+      add_folders(job.path.folders);
+      if (!job.path.is_folder) ++files[hash(job.written)];
+    }
+  }
+  for (Job& job : jobs) {
+    const bool encrypted = (job.entry->flags & lorvante::zipformat::kFlagEncrypted) != 0;
+    if (job.refusal != nullptr || job.path.is_folder || encrypted) continue;
+    job.handed = !writes || (files[hash(job.written)] == 1 && !folders.contains(hash(job.written)));
+  }
+}
 
 // The entry's type and permissions from its external attributes. Returns a refusal text for a
 // type that is not created (link, device, FIFO, socket).
@@ -116,17 +176,33 @@ class Batch {
   std::vector<Job> Select(const ArchiveLayout& layout);
   void Skip(const Job& job, int reason, const std::string& detail);
 
-  // One entry, in phases: announced, refused when unsafe, a folder made, or its methods checked,
-  // its folder opened, the existing file decided about, and its data read.
-  void Process(Job& job);
+  // One entry, in phases: announced, refused when unsafe, a folder made, or its data prepared
+  // (here, or by a worker when `handover` is given) and read.
+  void Process(Job& job, EntryHandover* handover);
   void MakeFolder(const Job& job);
-  // Finds the entry's data and decides how they are read. False (the entry skipped) when its
-  // local header is damaged or its compression or encryption method is not read.
-  bool MethodsSupported(Job& job);
-  // The folder that the entry goes into; -1 when it is skipped.
-  int OpenFolderOf(const Job& job);
-  // Whether the file may be written there: missing, or replaced as the mode and the host say.
-  bool MayWrite(const Job& job, int folder);
+  // Everything before an entry's data that needs no word with the host, in phases: its methods
+  // checked, its folder opened, the existing file looked at, its temporary file made. Touches
+  // nothing but the job, so that a worker may run it.
+  Prepared Prepare(Job& job);
+  // Finds the entry's data and decides how they are read: skipped when its local header is
+  // damaged or its compression or encryption method is not read.
+  Prepared MethodsSupported(Job& job);
+  // Holds the folder that the entry goes into in `job.folder`.
+  Prepared OpenFolderOf(Job& job);
+  // Whether the file may be written there: missing, or replaced once the host agrees.
+  Prepared CheckExisting(const Job& job) const;
+  Prepared CreateTemp(Job& job);
+  // Tells the host what the preparation decided, asking when the target exists. True when the
+  // data are to be read.
+  bool Settle(Job& job, const Prepared& prepared);
+  bool AskReplace(const Job& job, bool older);
+  // Tells the host what a worker found while it read the entry, then keeps the file or not.
+  void ConcludeHanded(Job& job, EntryHandover& handover);
+
+  // The workers: each takes an entry, prepares and reads it, and hands what it found over.
+  void StartWorkers();
+  void Work(std::size_t index, std::size_t worker);
+  void WorkOn(Job& job, EntryHandover& handover, EntryBuffers& buffers);
 
   // Extracts or tests the data of `job`, asking for passwords as needed.
   void ReadData(Job& job, TempFile* temp);
@@ -146,6 +222,14 @@ class Batch {
   std::uint64_t window_start_ = 0;
   ZipArchive archive_;
   std::optional<TargetFolder> target_;
+  std::optional<FolderCache> folders_;
+  std::vector<Job> jobs_;
+  DosTimeCache times_;
+  std::size_t workers_ = 1;
+  std::atomic<bool> stop_{false};  // the host asked to stop: the workers give up
+  std::vector<std::unique_ptr<EntryHandover>> handovers_;  // one per entry ahead, in turn
+  std::vector<EntryBuffers> worker_buffers_;
+  std::optional<WorkerPool> pool_;
   std::optional<std::string> given_;   // the password of the call record
   std::optional<std::string> worked_;  // the last password that opened an entry
   std::int32_t done_ = 0;
@@ -195,7 +279,7 @@ std::vector<Job> Batch::Select(const ArchiveLayout& layout) {
     if (!keep_folders) job.path.folders.clear();
     job.written = job.refusal == nullptr && !job.path.is_folder ? JoinPath(job.path) : job.name;
     job.mtime =
-        entry.unix_mtime ? *entry.unix_mtime : DosTimeToUnix(entry.dos_date, entry.dos_time);
+        entry.unix_mtime ? *entry.unix_mtime : times_.ToUnix(entry.dos_date, entry.dos_time);
     jobs.push_back(std::move(job));
   }
   return jobs;
@@ -312,7 +396,8 @@ bool Batch::KeepData(const Job& job, const ReadResult& result) {
 }
 
 void Batch::ReadData(Job& job, TempFile* temp) {
-  EntryProgress progress(host_);
+  HostProgress sink(host_);
+  EntryProgress progress(sink);
   tried_ = false;
   const bool encrypted = (job.entry->flags & lorvante::zipformat::kFlagEncrypted) != 0;
   const std::optional<ReadResult> result =
@@ -331,89 +416,134 @@ void Batch::ReadData(Job& job, TempFile* temp) {
 void Batch::MakeFolder(const Job& job) {
   if (mode_ != Mode::kExtract || job.path.folders.empty()) return;
   Failure failure;
-  if (target_->Folder(job.path.folders, true, failure) < 0) {
+  bool made = false;
+  folders_->WithTarget([&](TargetFolder& target) {
+    made = target.Folder(job.path.folders, true, failure) >= 0;
+    if (made) target.RememberFolderTime(job.path.folders, job.mtime);
+  });
+  if (!made) {
     Skip(job, failure.unsafe ? UNZ_SKIP_UNSAFE : UNZ_SKIP_CANNOT_WRITE, failure.Text());
-    return;
   }
-  target_->RememberFolderTime(job.path.folders, job.mtime);
 }
 
-bool Batch::MethodsSupported(Job& job) {
+Prepared Batch::MethodsSupported(Job& job) {
   Failure failure;
   auto data = LocateEntryData(fd_, window_start_, file_size_, *job.entry, failure);
-  if (!data) {
-    Skip(job, UNZ_SKIP_DAMAGED, failure.Text());
-    return false;
-  }
+  if (!data) return Prepared::Skip(UNZ_SKIP_DAMAGED, failure.Text());
   job.data = *data;
   if (job.data.cipher == Cipher::kOther) {
-    Skip(job, UNZ_SKIP_UNSUPPORTED, "encryption method of the entry");
-    return false;
+    return Prepared::Skip(UNZ_SKIP_UNSUPPORTED, "encryption method of the entry");
   }
   namespace codecs = lorvante::codecs;
-  if (job.data.method == codecs::kZipStored) return true;
+  if (job.data.method == codecs::kZipStored) return {};
   job.decoder = codecs::MakeZipDecoder(
       job.data.method, {.uncompressed_size = job.entry->size, .flags = job.entry->flags});
   if (!job.decoder) {
-    Skip(job, UNZ_SKIP_UNSUPPORTED, "compression method " + MethodName(job.data.method));
-    return false;
+    return Prepared::Skip(UNZ_SKIP_UNSUPPORTED,
+                          "compression method " + MethodName(job.data.method));
   }
-  return true;
+  return {};
 }
 
-int Batch::OpenFolderOf(const Job& job) {
+Prepared Batch::OpenFolderOf(Job& job) {
   for (const std::string& part : job.path.folders) {
-    if (part.size() > NAME_MAX) {
-      Skip(job, UNZ_SKIP_CANNOT_WRITE, SystemText(ENAMETOOLONG));
-      return -1;
-    }
+    if (part.size() > NAME_MAX)
+      return Prepared::Skip(UNZ_SKIP_CANNOT_WRITE, SystemText(ENAMETOOLONG));
   }
   if (job.path.leaf.size() > NAME_MAX) {
-    Skip(job, UNZ_SKIP_CANNOT_WRITE, SystemText(ENAMETOOLONG));
-    return -1;
+    return Prepared::Skip(UNZ_SKIP_CANNOT_WRITE, SystemText(ENAMETOOLONG));
   }
   Failure failure;
-  const int folder = target_->Folder(job.path.folders, mode_ == Mode::kExtract, failure);
-  if (folder < 0) {
-    if (failure.unsafe) {
-      Skip(job, UNZ_SKIP_UNSAFE, failure.Text());
-    } else if (mode_ == Mode::kFreshen && failure.error == ENOENT) {
-      Skip(job, UNZ_SKIP_NO_TARGET, {});
-    } else {
-      Skip(job, UNZ_SKIP_CANNOT_WRITE, failure.Text());
-    }
+  job.folder = folders_->Get(job.path.folders, mode_ == Mode::kExtract, failure);
+  if (job.folder) return {};
+  if (failure.unsafe) return Prepared::Skip(UNZ_SKIP_UNSAFE, failure.Text());
+  if (mode_ == Mode::kFreshen && failure.error == ENOENT) {
+    return Prepared::Skip(UNZ_SKIP_NO_TARGET, {});
   }
-  return folder;
+  return Prepared::Skip(UNZ_SKIP_CANNOT_WRITE, failure.Text());
 }
 
-bool Batch::MayWrite(const Job& job, int folder) {
+Prepared Batch::CheckExisting(const Job& job) const {
   struct stat existing {};
-  if (::fstatat(folder, job.path.leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+  if (::fstatat(job.folder->fd.get(), job.path.leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
     if (S_ISDIR(existing.st_mode)) {
-      Skip(job, UNZ_SKIP_CANNOT_WRITE, "a folder of that name exists");
-      return false;
+      return Prepared::Skip(UNZ_SKIP_CANNOT_WRITE, "a folder of that name exists");
     }
     // Zip times have 2-second steps: older means at least 2 seconds older.
     const bool older = static_cast<std::int64_t>(existing.st_mtime) + 2 <= job.mtime;
-    if (!host_.Send(UNZ_ACTION_TARGET_EXISTS, 0, job.written, older ? 1 : 0)) {
-      Skip(job, UNZ_SKIP_STOPPED, {});
-      return false;
-    }
-    if (host_.value() != 1) {
-      Skip(job, UNZ_SKIP_KEPT_EXISTING, {});
-      return false;
-    }
-  } else if (errno != ENOENT) {
-    Skip(job, UNZ_SKIP_CANNOT_WRITE, SystemText(errno));
+    return {Prepared::Next::kAskExisting, 0, {}, older};
+  }
+  if (errno != ENOENT) return Prepared::Skip(UNZ_SKIP_CANNOT_WRITE, SystemText(errno));
+  if (mode_ == Mode::kFreshen) return Prepared::Skip(UNZ_SKIP_NO_TARGET, {});
+  return {};
+}
+
+Prepared Batch::CreateTemp(Job& job) {
+  Failure failure;
+  job.temp = TempFile::Create(job.folder->fd.get(), job.folder->path, job.mode, failure);
+  if (!job.temp) return Prepared::Skip(UNZ_SKIP_CANNOT_WRITE, failure.Text());
+  return {};
+}
+
+Prepared Batch::Prepare(Job& job) {
+  if (Prepared methods = MethodsSupported(job); methods.next != Prepared::Next::kRead) {
+    return methods;
+  }
+  if (mode_ == Mode::kTest) return {};
+  if (Prepared folder = OpenFolderOf(job); folder.next != Prepared::Next::kRead) return folder;
+  if (Prepared existing = CheckExisting(job); existing.next != Prepared::Next::kRead) {
+    return existing;
+  }
+  return CreateTemp(job);
+}
+
+bool Batch::AskReplace(const Job& job, bool older) {
+  if (!host_.Send(UNZ_ACTION_TARGET_EXISTS, 0, job.written, older ? 1 : 0)) {
+    Skip(job, UNZ_SKIP_STOPPED, {});
     return false;
-  } else if (mode_ == Mode::kFreshen) {
-    Skip(job, UNZ_SKIP_NO_TARGET, {});
+  }
+  if (host_.value() != 1) {
+    Skip(job, UNZ_SKIP_KEPT_EXISTING, {});
     return false;
   }
   return true;
 }
 
-void Batch::Process(Job& job) {
+bool Batch::Settle(Job& job, const Prepared& prepared) {
+  switch (prepared.next) {
+    case Prepared::Next::kRead:
+      return true;
+    case Prepared::Next::kSkip:
+      Skip(job, prepared.reason, prepared.detail);
+      return false;
+    case Prepared::Next::kAskExisting:
+      break;
+  }
+  if (!AskReplace(job, prepared.older)) return false;
+  const Prepared made = CreateTemp(job);
+  return Settle(job, made);
+}
+
+void Batch::ConcludeHanded(Job& job, EntryHandover& handover) {
+  const bool going = handover.ForwardReports(
+      [this](std::int32_t step) { return host_.Send(UNZ_ACTION_PROGRESS, step, {}); });
+  if (!going) {
+    stop_ = true;  // the workers give up within one progress step
+    Skip(job, UNZ_SKIP_STOPPED, {});
+    return;
+  }
+  if (!KeepData(job, handover.result())) return;
+  if (job.temp) {
+    Failure failure = handover.seal_failure();
+    if (!handover.sealed() || !job.temp->Place(job.path.leaf, failure)) {
+      Skip(job, UNZ_SKIP_CANNOT_WRITE, failure.Text());
+      return;
+    }
+  }
+  ++done_;
+}
+
+void Batch::Process(Job& job, EntryHandover* handover) {
   const std::int32_t size = job.path.is_folder ? 0 : Cap32(job.entry->size);
   if (!host_.Send(UNZ_ACTION_BEGIN_FILE, size, job.written)) {
     Skip(job, UNZ_SKIP_STOPPED, {});
@@ -427,20 +557,67 @@ void Batch::Process(Job& job) {
     MakeFolder(job);
     return;
   }
-  if (!MethodsSupported(job)) return;
-  if (mode_ == Mode::kTest) {
-    ReadData(job, nullptr);
+  const Prepared prepared = handover != nullptr ? handover->WaitPrepared() : Prepare(job);
+  if (!Settle(job, prepared)) return;
+  // After a question the data are read here, as for an entry no worker took.
+  if (handover != nullptr && prepared.next == Prepared::Next::kRead) {
+    ConcludeHanded(job, *handover);
     return;
   }
-  const int folder = OpenFolderOf(job);
-  if (folder < 0 || !MayWrite(job, folder)) return;
+  ReadData(job, job.temp ? &*job.temp : nullptr);
+}
+
+void Batch::WorkOn(Job& job, EntryHandover& handover, EntryBuffers& buffers) {
+  if (stop_) {
+    handover.Prepare(Prepared::Skip(UNZ_SKIP_STOPPED, {}));
+    return;
+  }
+  const Prepared prepared = Prepare(job);
+  handover.Prepare(prepared);
+  if (prepared.next != Prepared::Next::kRead) return;
+  EntryProgress progress(handover);
+  const int out_fd = job.temp ? job.temp->fd() : -1;
+  const ReadResult result =
+      ReadEntryData({.fd = fd_, .entry = job.entry, .data = job.data}, nullptr,
+                    std::move(job.decoder), out_fd, progress, buffers);
+  // The file is closed here, where it was written; the caller renames it when it is kept.
   Failure failure;
-  auto temp = TempFile::Create(folder, job.mode, failure);
-  if (!temp) {
-    Skip(job, UNZ_SKIP_CANNOT_WRITE, failure.Text());
-    return;
+  bool sealed = true;
+  const bool whole = result.status == ReadStatus::kOk || result.status == ReadStatus::kCrcMismatch;
+  if (job.temp && whole) sealed = job.temp->Seal(job.mtime, failure);
+  handover.Finish(result, sealed, failure);
+}
+
+void Batch::Work(std::size_t index, std::size_t worker) {
+  Job& job = jobs_[index];
+  if (!job.handed) return;
+  EntryHandover& handover = *handovers_[index % handovers_.size()];
+  try {
+    WorkOn(job, handover, worker_buffers_[worker]);
+  } catch (const std::bad_alloc&) {
+    // Out of memory on the way: the entry fails as damaged data do.
+    handover.Fail(Failure::System(ENOMEM));
   }
-  ReadData(job, &*temp);
+}
+
+void Batch::StartWorkers() {
+  const bool any =
+      std::any_of(jobs_.begin(), jobs_.end(), [](const Job& job) { return job.handed; });
+  if (!any) return;
+  const std::size_t ahead = std::min(workers_ * kAheadPerWorker + 2, kMaxAhead);
+  for (std::size_t i = 0; i < ahead; ++i)
+    handovers_.push_back(std::make_unique<EntryHandover>(stop_));
+  worker_buffers_.resize(workers_);
+  for (EntryBuffers& buffers : worker_buffers_) {
+    buffers.input.resize(kDirectBlock);
+    buffers.output.resize(kDirectBlock);
+  }
+  pool_.emplace(workers_, jobs_.size(), ahead,
+                [this](std::size_t index, std::size_t worker) { Work(index, worker); });
+  if (pool_->started() > 0) return;
+  // No thread to be had: every entry is done here.
+  pool_.reset();
+  for (Job& job : jobs_) job.handed = false;
 }
 
 bool Batch::OpenWithLibzip(int fd, const ArchiveLayout& layout, Failure& failure) {
@@ -509,15 +686,33 @@ std::int32_t Batch::Run() {
     if (!target_) return RefuseRun(folder, UNZ_SKIP_CANNOT_WRITE, failure.Text());
   }
 
-  std::vector<Job> jobs = Select(*layout);
+  if (target_) folders_.emplace(*target_);
+  jobs_ = Select(*layout);
   std::uint64_t total = 0;
-  for (const Job& job : jobs) total += job.path.is_folder ? 0 : job.entry->size;
-  host_.Send(UNZ_ACTION_FILE_COUNT, Cap32(jobs.size()), {});
+  for (const Job& job : jobs_) total += job.path.is_folder ? 0 : job.entry->size;
+  host_.Send(UNZ_ACTION_FILE_COUNT, Cap32(jobs_.size()), {});
   host_.Send(UNZ_ACTION_TOTAL_BYTES, Cap32(total), {});
-  for (Job& job : jobs) {
-    if (host_.stopped()) break;
-    Process(job);
+  workers_ = WorkerCount();
+  if (workers_ > 1 && !host_.stopped()) {
+    MarkHanded(jobs_, mode_ != Mode::kTest);
+    StartWorkers();
   }
+  for (std::size_t i = 0; i < jobs_.size() && !host_.stopped(); ++i) {
+    Job& job = jobs_[i];
+    EntryHandover* handover = job.handed ? handovers_[i % handovers_.size()].get() : nullptr;
+    Process(job, handover);
+    if (host_.stopped()) break;
+    if (handover != nullptr) handover->Clear();
+    // Nothing of the entry is held any longer: its folder, its file (removed unless placed).
+    job.folder.reset();
+    job.temp.reset();
+    job.decoder.reset();
+    if (pool_) pool_->Reach(i + 1);
+  }
+  // A stop leaves the entries that workers took unplaced: their files go with them.
+  stop_ = true;
+  if (pool_) pool_->StopAndJoin();
+  jobs_.clear();
   if (target_) target_->ApplyFolderTimes();
   host_.Send(UNZ_ACTION_END_BATCH, 0, {});
   return done_;

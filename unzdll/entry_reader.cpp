@@ -34,12 +34,12 @@ bool WriteAll(int fd, const std::uint8_t* data, std::size_t size, Failure& failu
 
 bool EntryProgress::Add(std::uint64_t bytes) {
   done_ += bytes;
-  if (done_ <= reported_) return !host_.stopped();
+  if (done_ <= reported_) return !sink_.Stopped();
   std::uint64_t increment = done_ - reported_;
   reported_ = done_;
   while (increment > 0) {
     const std::int32_t step = Cap32(increment);
-    if (!host_.Send(UNZ_ACTION_PROGRESS, step, {})) return false;
+    if (!sink_.Report(step)) return false;
     increment -= static_cast<std::uint64_t>(step);
   }
   return true;
