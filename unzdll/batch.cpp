@@ -183,10 +183,10 @@ class Batch {
   // Everything before an entry's data that needs no word with the host, in phases: its methods
   // checked, its folder opened, the existing file looked at, its temporary file made. Touches
   // nothing but the job, so that a worker may run it.
-  Prepared Prepare(Job& job);
+  Prepared Prepare(Job& job, EntryBuffers& buffers);
   // Finds the entry's data and decides how they are read: skipped when its local header is
   // damaged or its compression or encryption method is not read.
-  Prepared MethodsSupported(Job& job);
+  Prepared MethodsSupported(Job& job, EntryBuffers& buffers);
   // Holds the folder that the entry goes into in `job.folder`.
   Prepared OpenFolderOf(Job& job);
   // Whether the file may be written there: missing, or replaced once the host agrees.
@@ -299,8 +299,11 @@ ReadResult Batch::Attempt(Job& job, const char* password, TempFile* temp, EntryP
   tried_ = true;
   progress.Restart();
   const int out_fd = temp != nullptr ? temp->fd() : -1;
-  return ReadEntryData({.fd = fd_, .entry = job.entry, .data = job.data}, password,
-                       std::move(job.decoder), out_fd, progress, buffers_);
+  const EntryToRead what{.fd = fd_, .entry = job.entry, .data = job.data};
+  // The data read with the local header serve the first try only: a cipher decrypts them in
+  // place.
+  job.data.prefetched = 0;
+  return ReadEntryData(what, password, std::move(job.decoder), out_fd, progress, buffers_);
 }
 
 // A data or CRC error on an encrypted entry means a wrong password that passed the header check
@@ -426,9 +429,9 @@ void Batch::MakeFolder(const Job& job) {
   }
 }
 
-Prepared Batch::MethodsSupported(Job& job) {
+Prepared Batch::MethodsSupported(Job& job, EntryBuffers& buffers) {
   Failure failure;
-  auto data = LocateEntryData(fd_, window_start_, file_size_, *job.entry, failure);
+  auto data = LocateEntryData(fd_, window_start_, file_size_, *job.entry, failure, buffers.input);
   if (!data) return Prepared::Skip(UNZ_SKIP_DAMAGED, failure.Text());
   job.data = *data;
   if (job.data.cipher == Cipher::kOther) {
@@ -485,8 +488,8 @@ Prepared Batch::CreateTemp(Job& job) {
   return {};
 }
 
-Prepared Batch::Prepare(Job& job) {
-  if (Prepared methods = MethodsSupported(job); methods.next != Prepared::Next::kRead) {
+Prepared Batch::Prepare(Job& job, EntryBuffers& buffers) {
+  if (Prepared methods = MethodsSupported(job, buffers); methods.next != Prepared::Next::kRead) {
     return methods;
   }
   if (mode_ == Mode::kTest) return {};
@@ -557,7 +560,7 @@ void Batch::Process(Job& job, EntryHandover* handover) {
     MakeFolder(job);
     return;
   }
-  const Prepared prepared = handover != nullptr ? handover->WaitPrepared() : Prepare(job);
+  const Prepared prepared = handover != nullptr ? handover->WaitPrepared() : Prepare(job, buffers_);
   if (!Settle(job, prepared)) return;
   // After a question the data are read here, as for an entry no worker took.
   if (handover != nullptr && prepared.next == Prepared::Next::kRead) {
@@ -572,7 +575,7 @@ void Batch::WorkOn(Job& job, EntryHandover& handover, EntryBuffers& buffers) {
     handover.Prepare(Prepared::Skip(UNZ_SKIP_STOPPED, {}));
     return;
   }
-  const Prepared prepared = Prepare(job);
+  const Prepared prepared = Prepare(job, buffers);
   handover.Prepare(prepared);
   if (prepared.next != Prepared::Next::kRead) return;
   EntryProgress progress(handover);

@@ -69,7 +69,12 @@ class DirectRead {
         progress_(progress),
         output_(buffers.output),
         source_(what.fd, what.data.offset, what.data.size, buffers.input),
-        body_(what.data.size) {}
+        body_(what.data.size) {
+    // Data read with the local header into this very buffer are taken from there.
+    if (what.data.prefetched > 0 && what.data.prefetched_in == buffers.input.data()) {
+      source_.Preload(what.data.prefetched_at, what.data.prefetched);
+    }
+  }
 
   ReadResult Run(const char* password);
 
