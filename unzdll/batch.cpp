@@ -85,32 +85,32 @@ std::size_t WorkerCount() {
   return std::min(lorvante::UsableCores(), kMaxWorkers);
 }
 
+// What the run keeps of each selected entry until its turn: its place in the archive, the hash
+// of the name it is written under, and whether a worker may take it.
+struct SelectedEntry {
+  std::uint32_t index = 0;
+  bool candidate = false;  // a file read without a password
+  bool handed = false;
+  std::size_t written_hash = 0;
+};
+
 // The entries that workers may take: files read without a password whose place on disk no other
 // entry of the run touches (as two entries of one name do when folders are dropped, or a file
 // where another entry needs a folder). The others are done on the calling thread, in turn, so
-// that what each finds on disk is what the entries before it left there.
-void MarkHanded(std::vector<Job>& jobs, bool writes) {
-  const std::hash<std::string> hash;
+// that what each finds on disk is what the entries before it left there. `folders` holds the
+// hashes of every folder that an entry needs; files are counted by the hash of their name.
+void MarkHanded(std::vector<SelectedEntry>& selected,
+                const std::unordered_set<std::size_t>& folders, bool writes) {
   std::unordered_map<std::size_t, int> files;
-  std::unordered_set<std::size_t> folders;
-  const auto add_folders = [&](const std::vector<std::string>& parts) {
-    std::string path;
-    for (const std::string& part : parts) {
-      path += path.empty() ? part : "/" + part;
-      folders.insert(hash(path));
-    }
-  };
   if (writes) {
-    for (const Job& job : jobs) {
-      if (job.refusal != nullptr) continue;
-      add_folders(job.path.folders);
-      if (!job.path.is_folder) ++files[hash(job.written)];
+    for (const SelectedEntry& entry : selected) {
+      if (entry.written_hash != 0) ++files[entry.written_hash];
     }
   }
-  for (Job& job : jobs) {
-    const bool encrypted = (job.entry->flags & lorvante::zipformat::kFlagEncrypted) != 0;
-    if (job.refusal != nullptr || job.path.is_folder || encrypted) continue;
-    job.handed = !writes || (files[hash(job.written)] == 1 && !folders.contains(hash(job.written)));
+  for (SelectedEntry& entry : selected) {
+    entry.handed =
+        entry.candidate &&
+        (!writes || (files[entry.written_hash] == 1 && !folders.contains(entry.written_hash)));
   }
 }
 
@@ -173,7 +173,14 @@ class Batch {
   // Opens the archive's window of the file with libzip into archive_, and checks that libzip
   // sees the entries of `layout`, in order.
   bool OpenWithLibzip(int fd, const ArchiveLayout& layout, Failure& failure);
-  std::vector<Job> Select(const ArchiveLayout& layout);
+  // Chooses the entries of the run (by the specs) and which of them workers may take; returns
+  // the total of their sizes.
+  std::uint64_t Select(const ArchiveLayout& layout);
+  // The job of the entry at `index`; nothing when the specs leave it out.
+  std::optional<Job> MakeJob(const ArchiveLayout& layout, std::size_t index) const;
+  // The job of the selected entry at `position`, in the ring of entries from the caller's on.
+  Job& JobAt(std::size_t position) { return ring_[position % ring_.size()]; }
+  void FillSlot(const ArchiveLayout& layout, std::size_t position);
   void Skip(const Job& job, int reason, const std::string& detail);
 
   // One entry, in phases: announced, refused when unsafe, a folder made, or its data prepared
@@ -223,9 +230,14 @@ class Batch {
   ZipArchive archive_;
   std::optional<TargetFolder> target_;
   std::optional<FolderCache> folders_;
-  std::vector<Job> jobs_;
-  DosTimeCache times_;
+  std::optional<SpecList> specs_;
+  bool oem_ = false;
+  std::string codepage_;
+  std::vector<SelectedEntry> selected_;
+  std::vector<Job> ring_;  // the jobs of the caller's entry and of those the workers may take
+  mutable DosTimeCache times_;
   std::size_t workers_ = 1;
+  bool pooled_ = false;            // workers take the entries marked for them
   std::atomic<bool> stop_{false};  // the host asked to stop: the workers give up
   std::vector<std::unique_ptr<EntryHandover>> handovers_;  // one per entry ahead, in turn
   std::vector<EntryBuffers> worker_buffers_;
@@ -247,42 +259,73 @@ std::int32_t Batch::RefuseRun(const std::string& name, int reason, const std::st
   return 0;
 }
 
-std::vector<Job> Batch::Select(const ArchiveLayout& layout) {
+std::optional<Job> Batch::MakeJob(const ArchiveLayout& layout, std::size_t index) const {
+  const CentralEntry& entry = layout.entries[index];
+  Job job;
+  job.index = index;
+  job.entry = &entry;
+  job.name = ConvertName(entry.raw_name, entry.flags, oem_, codepage_);
+  if (!specs_->Selects(job.name)) return std::nullopt;
+  job.path = CheckName(job.name);
+  job.refusal = job.path.refusal;
+  if (job.refusal == nullptr) job.refusal = DecideMode(entry, job);
+  if (job.path.is_folder && !job.path.leaf.empty()) {
+    job.path.folders.push_back(std::move(job.path.leaf));
+    job.path.leaf.clear();
+  }
+  // Without the archive's folders every file goes directly into the target folder, and
+  // folder entries have nothing to make.
+  if (params_.KeepFolders == 0) job.path.folders.clear();
+  job.written = job.refusal == nullptr && !job.path.is_folder ? JoinPath(job.path) : job.name;
+  job.mtime = entry.unix_mtime ? *entry.unix_mtime : times_.ToUnix(entry.dos_date, entry.dos_time);
+  return job;
+}
+
+std::uint64_t Batch::Select(const ArchiveLayout& layout) {
   std::vector<std::string> texts;
   for (std::int32_t i = 0; params_.Specs != nullptr && i < params_.SpecCount; ++i) {
     const char* text = params_.Specs[i].SpecText;
     if (text != nullptr) texts.emplace_back(text);
   }
-  const SpecList specs(std::move(texts));
-  const bool oem =
+  specs_.emplace(std::move(texts));
+  oem_ =
       !layout.entries.empty() && lorvante::zipformat::NamesAreOem(layout.entries.front().made_by);
-  const std::string codepage = oem ? lorvante::OemCodePage() : std::string();
-  const bool keep_folders = params_.KeepFolders != 0;
+  codepage_ = oem_ ? lorvante::OemCodePage() : std::string();
 
-  std::vector<Job> jobs;
+  // Each job is made here once to be counted, and again in its turn: only this little of each
+  // entry is held meanwhile.
+  const std::hash<std::string> hash;
+  std::unordered_set<std::size_t> folders;
+  std::uint64_t total = 0;
   for (std::size_t i = 0; i < layout.entries.size(); ++i) {
-    const CentralEntry& entry = layout.entries[i];
-    Job job;
-    job.index = i;
-    job.entry = &entry;
-    job.name = ConvertName(entry.raw_name, entry.flags, oem, codepage);
-    if (!specs.Selects(job.name)) continue;
-    job.path = CheckName(job.name);
-    job.refusal = job.path.refusal;
-    if (job.refusal == nullptr) job.refusal = DecideMode(entry, job);
-    if (job.path.is_folder && !job.path.leaf.empty()) {
-      job.path.folders.push_back(std::move(job.path.leaf));
-      job.path.leaf.clear();
+    const std::optional<Job> job = MakeJob(layout, i);
+    if (!job) continue;
+    SelectedEntry& selected = selected_.emplace_back();
+    selected.index = static_cast<std::uint32_t>(i);
+    if (!job->path.is_folder) total += job->entry->size;
+    if (job->refusal != nullptr) continue;
+    std::string path;
+    for (const std::string& part : job->path.folders) {
+      path += path.empty() ? part : "/" + part;
+      folders.insert(hash(path));
     }
-    // Without the archive's folders every file goes directly into the target folder, and
-    // folder entries have nothing to make.
-    if (!keep_folders) job.path.folders.clear();
-    job.written = job.refusal == nullptr && !job.path.is_folder ? JoinPath(job.path) : job.name;
-    job.mtime =
-        entry.unix_mtime ? *entry.unix_mtime : times_.ToUnix(entry.dos_date, entry.dos_time);
-    jobs.push_back(std::move(job));
+    const bool encrypted = (job->entry->flags & lorvante::zipformat::kFlagEncrypted) != 0;
+    if (job->path.is_folder) continue;
+    selected.written_hash = hash(job->written);
+    selected.candidate = !encrypted;
   }
-  return jobs;
+  MarkHanded(selected_, folders, mode_ != Mode::kTest);
+  return total;
+}
+
+void Batch::FillSlot(const ArchiveLayout& layout, std::size_t position) {
+  Job& slot = JobAt(position);
+  if (position >= selected_.size()) {
+    slot = Job();
+    return;
+  }
+  slot = *MakeJob(layout, selected_[position].index);
+  slot.handed = pooled_ && selected_[position].handed;
 }
 
 void Batch::Skip(const Job& job, int reason, const std::string& detail) {
@@ -592,8 +635,11 @@ void Batch::WorkOn(Job& job, EntryHandover& handover, EntryBuffers& buffers) {
 }
 
 void Batch::Work(std::size_t index, std::size_t worker) {
-  Job& job = jobs_[index];
-  if (!job.handed) return;
+  // An entry of the caller's own may be done, and its slot given to a later entry, before this
+  // worker looks: what is handed is read from the selection, and only a handed entry's slot
+  // waits for its worker.
+  if (!selected_[index].handed) return;
+  Job& job = JobAt(index);
   EntryHandover& handover = *handovers_[index % handovers_.size()];
   try {
     WorkOn(job, handover, worker_buffers_[worker]);
@@ -604,23 +650,21 @@ void Batch::Work(std::size_t index, std::size_t worker) {
 }
 
 void Batch::StartWorkers() {
-  const bool any =
-      std::any_of(jobs_.begin(), jobs_.end(), [](const Job& job) { return job.handed; });
-  if (!any) return;
-  const std::size_t ahead = std::min(workers_ * kAheadPerWorker + 2, kMaxAhead);
-  for (std::size_t i = 0; i < ahead; ++i)
+  for (std::size_t i = 0; i < ring_.size(); ++i) {
     handovers_.push_back(std::make_unique<EntryHandover>(stop_));
+  }
   worker_buffers_.resize(workers_);
   for (EntryBuffers& buffers : worker_buffers_) {
     buffers.input.resize(kDirectBlock);
     buffers.output.resize(kDirectBlock);
   }
-  pool_.emplace(workers_, jobs_.size(), ahead,
+  pool_.emplace(workers_, selected_.size(), ring_.size(),
                 [this](std::size_t index, std::size_t worker) { Work(index, worker); });
   if (pool_->started() > 0) return;
   // No thread to be had: every entry is done here.
   pool_.reset();
-  for (Job& job : jobs_) job.handed = false;
+  pooled_ = false;
+  for (Job& job : ring_) job.handed = false;
 }
 
 bool Batch::OpenWithLibzip(int fd, const ArchiveLayout& layout, Failure& failure) {
@@ -690,32 +734,34 @@ std::int32_t Batch::Run() {
   }
 
   if (target_) folders_.emplace(*target_);
-  jobs_ = Select(*layout);
-  std::uint64_t total = 0;
-  for (const Job& job : jobs_) total += job.path.is_folder ? 0 : job.entry->size;
-  host_.Send(UNZ_ACTION_FILE_COUNT, Cap32(jobs_.size()), {});
+  const std::uint64_t total = Select(*layout);
+  host_.Send(UNZ_ACTION_FILE_COUNT, Cap32(selected_.size()), {});
   host_.Send(UNZ_ACTION_TOTAL_BYTES, Cap32(total), {});
   workers_ = WorkerCount();
-  if (workers_ > 1 && !host_.stopped()) {
-    MarkHanded(jobs_, mode_ != Mode::kTest);
-    StartWorkers();
-  }
-  for (std::size_t i = 0; i < jobs_.size() && !host_.stopped(); ++i) {
-    Job& job = jobs_[i];
+  pooled_ = workers_ > 1 && !host_.stopped() &&
+            std::any_of(selected_.begin(), selected_.end(),
+                        [](const SelectedEntry& entry) { return entry.handed; });
+  // The jobs the workers may take are made before they may: the ring's slots first, then each
+  // slot again once its entry is done.
+  ring_.resize(pooled_ ? std::min(workers_ * kAheadPerWorker + 2, kMaxAhead) : 1);
+  for (std::size_t i = 0; i < ring_.size(); ++i) FillSlot(*layout, i);
+  if (pooled_) StartWorkers();
+  for (std::size_t i = 0; i < selected_.size() && !host_.stopped(); ++i) {
+    Job& job = JobAt(i);
     EntryHandover* handover = job.handed ? handovers_[i % handovers_.size()].get() : nullptr;
     Process(job, handover);
     if (host_.stopped()) break;
     if (handover != nullptr) handover->Clear();
-    // Nothing of the entry is held any longer: its folder, its file (removed unless placed).
-    job.folder.reset();
-    job.temp.reset();
-    job.decoder.reset();
+    // Nothing of the entry is held any longer (its file is removed unless placed): its slot
+    // takes the entry that many places further on.
+    FillSlot(*layout, i + ring_.size());
     if (pool_) pool_->Reach(i + 1);
   }
   // A stop leaves the entries that workers took unplaced: their files go with them.
   stop_ = true;
   if (pool_) pool_->StopAndJoin();
-  jobs_.clear();
+  ring_.clear();
+  selected_.clear();
   if (target_) target_->ApplyFolderTimes();
   host_.Send(UNZ_ACTION_END_BATCH, 0, {});
   return done_;
