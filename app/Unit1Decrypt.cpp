@@ -18,8 +18,9 @@ namespace {
 // The unit of decryption: every chunk but the last is this long.
 constexpr std::size_t kChunkSize = 4096;
 // The file is read and written in blocks of whole chunks, so that a large input costs few system
-// calls; the chunks within a block are decrypted as before.
-constexpr std::size_t kBlockSize = 256 * kChunkSize;
+// calls and a block is long enough to be decrypted on every core; the chunks within a block are
+// decrypted as before.
+constexpr std::size_t kBlockSize = 1024 * kChunkSize;
 
 // Raises "<call>: ErrorCode: 0x.. - text" when `code` reports a failure.
 void Check(const char* call, std::uint32_t code) {

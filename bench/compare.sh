@@ -5,15 +5,18 @@
 # processes) and the highest peak resident set of any one of its processes.
 #
 #   text    a bare file of TEXT_MIB (200) MiB of text, gzip -6, decrypted and decompressed:
-#           ours (bench_text_export) | openssl enc -d -des-ecb | gzip -dc
+#           ours (bench_text_export) | openssl enc -d -des-ecb | gzip -dc | the same | igzip -dc
 #   folder  a tagged file of a zip with 2000 files of 50 KiB and one of 100 MiB (deflate -6),
 #           decrypted and extracted: ours (bench_folder_export) | openssl, then unzip -o -q |
-#           openssl, then bsdtar -xf
+#           openssl, then bsdtar -xf | openssl, then 7z x
+#   small   the same with 20,000 files of 1-8 KiB in 200 folders (about 90 MiB)
 #
 # Every result is compared with the generated source. The machine may be shared: the medians
 # are shown, and the figures stay noisy.
 #
-# Usage: [RUNS=n] [TEXT_MIB=n] bench/compare.sh [BUILD_DIR] [CASE ...]   (default: build text folder)
+# Usage: [RUNS=n] [TEXT_MIB=n] bench/compare.sh [BUILD_DIR] [CASE ...]
+#        (default: build text folder small; a wrapper such as TASKSET="taskset -c 0" goes in
+#        front of every process of every contender)
 #
 # To add a case NAME: a function prepare_NAME (makes $work/NAME.des and the source to compare
 # with), check_NAME (compares $work/out with it), the variable size_NAME (MiB of output) and
@@ -24,13 +27,14 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build}
 shift || true
 cases=("$@")
-[ ${#cases[@]} -gt 0 ] || cases=(text folder)
+[ ${#cases[@]} -gt 0 ] || cases=(text folder small)
 runs=${RUNS:-5}
 bin=$build/bin
 for program in lorvante-pack bench_text_export bench_folder_export; do
   [ -x "$bin/$program" ] || { echo "missing $bin/$program: build it first" >&2; exit 2; }
 done
-"$here/scripts/setup"  # openssl, unzip, bsdtar (libarchive-tools), /usr/bin/time
+"$here/scripts/setup"  # openssl, unzip, bsdtar (libarchive-tools), 7z, igzip (isal), /usr/bin/time
+read -r -a wrapper <<<"${TASKSET:-}"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -40,7 +44,7 @@ key=$("$bin/bench_text_export" key)
 
 # timed COMMAND...: runs one process of a contender, adding its peak and CPU time to the run.
 timed() {
-  /usr/bin/time -f '%M %U %S' -o "$(mktemp "$work/proc.XXXXXX")" "$@"
+  /usr/bin/time -f '%M %U %S' -o "$(mktemp "$work/proc.XXXXXX")" "${wrapper[@]}" "$@"
 }
 
 decrypt() {  # decrypt FROM_OFFSET INPUT OUTPUT: DES-ECB with the program's key, as openssl does
@@ -60,7 +64,11 @@ text_pipeline() {
   timed openssl enc -d -des-ecb -nopad -K "$key" -provider legacy -provider default \
     -in "$work/text.des" | { timed gzip -dc >"$work/out" || true; }
 }
-contenders_text=(text_ours text_pipeline)
+text_igzip() {
+  timed openssl enc -d -des-ecb -nopad -K "$key" -provider legacy -provider default \
+    -in "$work/text.des" | { timed igzip -dc >"$work/out" || true; }
+}
+contenders_text=(text_ours text_pipeline text_igzip)
 
 # --- folder: a zip payload -----------------------------------------------------------------
 size_folder=200
@@ -85,16 +93,52 @@ PY
   rm -f "$work/folder.zip"
 }
 check_folder() { diff -rq "$work/folder.src" "$work/out" >/dev/null; }
-folder_ours() { mkdir -p "$work/out" && timed "$bin/bench_folder_export" "$work/folder.des" "$work/out"; }
+folder_ours() { mkdir -p "$work/out" && timed "$bin/bench_folder_export" "$work/${1:-folder}.des" "$work/out"; }
 folder_unzip() {  # the ciphertext starts after the 10-byte tag
-  decrypt 11 "$work/folder.des" "$work/ref.zip"
+  decrypt 11 "$work/${1:-folder}.des" "$work/ref.zip"
   mkdir -p "$work/out" && (cd "$work/out" && timed unzip -o -q "$work/ref.zip")
 }
 folder_bsdtar() {
-  decrypt 11 "$work/folder.des" "$work/ref.zip"
+  decrypt 11 "$work/${1:-folder}.des" "$work/ref.zip"
   mkdir -p "$work/out" && timed bsdtar -xf "$work/ref.zip" -C "$work/out"
 }
-contenders_folder=(folder_ours folder_unzip folder_bsdtar)
+folder_7z() {
+  decrypt 11 "$work/${1:-folder}.des" "$work/ref.zip"
+  mkdir -p "$work/out" && timed 7z x -y -bd -bso0 -o"$work/out" "$work/ref.zip"
+}
+contenders_folder=(folder_ours folder_unzip folder_bsdtar folder_7z)
+
+# --- small: many small files -----------------------------------------------------------------
+size_small=90
+prepare_small() {
+  mkdir -p "$work/small.src"
+  python3 - "$work/small.src" "$work/small.zip" <<'PY'
+import os, random, sys, zipfile
+src, archive = sys.argv[1], sys.argv[2]
+rng = random.Random(20000)
+words = [b"raktar", b"keszlet", b"osszesen", b"tetel", b"forint", b"szamla", b"iroda", b"sor",
+         b"oszlop", b"datum", b"1", b"15", b"230", b"4500", b"jelentes", b"hatarido"]
+with zipfile.ZipFile(archive, "w", zipfile.ZIP_DEFLATED, compresslevel=6) as z:
+    for folder in range(200):
+        os.makedirs(os.path.join(src, "d%03d" % folder))
+        for i in range(100):
+            size = rng.randint(1024, 8192)
+            text = b" ".join(rng.choice(words) for _ in range(size // 4))[:size]
+            name = "d%03d/f%03d.txt" % (folder, i)
+            with open(os.path.join(src, name), "wb") as out:
+                out.write(text)
+            z.write(os.path.join(src, name), name)
+PY
+  "$bin/lorvante-pack" --zip "$work/small.zip" "$work/small.des"
+  rm -f "$work/small.zip"
+  size_small=$(du -sm --apparent-size "$work/small.src" | cut -f1)
+}
+check_small() { diff -rq "$work/small.src" "$work/out" >/dev/null; }
+small_ours() { folder_ours small; }
+small_unzip() { folder_unzip small; }
+small_bsdtar() { folder_bsdtar small; }
+small_7z() { folder_7z small; }
+contenders_small=(small_ours small_unzip small_bsdtar small_7z)
 
 # --- measuring -------------------------------------------------------------------------------
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }

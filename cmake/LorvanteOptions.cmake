@@ -10,6 +10,17 @@ if(LORVANTE_SANITIZE OR LORVANTE_FUZZ)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+# ThreadSanitizer, for the threads of the text export and of the unzip library's workers; it
+# cannot be combined with the address sanitizer (scripts/build thread makes it in build-tsan/).
+option(LORVANTE_TSAN "Build with ThreadSanitizer" OFF)
+if(LORVANTE_TSAN)
+  if(LORVANTE_SANITIZE OR LORVANTE_FUZZ)
+    message(FATAL_ERROR "LORVANTE_TSAN excludes LORVANTE_SANITIZE and LORVANTE_FUZZ")
+  endif()
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
 # ccache (installed by scripts/setup) shortens rebuilds. Paths below the source folder are hashed
 # relative to it and the working folder is left out of the hash, so that a clean clone in another
 # folder (CI) or a second work tree hits the cache made by the first.

@@ -206,8 +206,9 @@ GzipStatus GzipReader::Inflate(std::span<std::uint8_t> output, std::size_t& prod
   const std::size_t available = end_ - begin_;
   const DecodeStep step = decoder_->Decode(Available(), room);
   begin_ += step.consumed;
-  crc_ = Crc32(crc_, room.first(step.produced));
+  if (!crc_by_caller_) crc_ = Crc32(crc_, room.first(step.produced));
   member_size_ += step.produced;
+  produced_ += step.produced;
   produced += step.produced;
   switch (step.status) {
     case DecodeStatus::kStreamEnd:
@@ -236,7 +237,11 @@ GzipStatus GzipReader::ReadTrailer() {
   }
   const std::uint8_t* trailer = input_.data() + begin_;
   begin_ += kTrailerSize;
-  if (Little32(trailer) != crc_) return GzipStatus::kCrcMismatch;
+  if (crc_by_caller_) {
+    member_ends_.push_back({produced_, Little32(trailer)});
+  } else if (Little32(trailer) != crc_) {
+    return GzipStatus::kCrcMismatch;
+  }
   if (Little32(trailer + 4) != static_cast<std::uint32_t>(member_size_)) {
     return GzipStatus::kLengthMismatch;
   }

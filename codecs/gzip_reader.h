@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "codecs/decoder.h"
@@ -57,6 +58,19 @@ class GzipReader {
   // status is other than kOk, it stays so and nothing more is produced.
   GzipStep Read(std::span<std::uint8_t> output);
 
+  // The end of a member whose CRC-32 is left to the caller: the number of bytes produced in all
+  // up to its end, and the CRC-32 its trailer declares for its data.
+  struct MemberEnd {
+    std::uint64_t position = 0;
+    std::uint32_t crc = 0;
+  };
+  // From now on the CRC-32 of the members' data is not computed here (their length still is
+  // checked): each member's end is kept for TakeMemberEnds, so that the caller can check the
+  // data where it uses them, on another thread.
+  void LeaveCrcToCaller() { crc_by_caller_ = true; }
+  // The member ends found since the last call, in order.
+  std::vector<MemberEnd> TakeMemberEnds() { return std::exchange(member_ends_, {}); }
+
  private:
   enum class Phase { kFirstMagic, kNextMagic, kHeader, kBody, kTrailer, kFinished };
 
@@ -82,6 +96,9 @@ class GzipReader {
   std::unique_ptr<Decoder> decoder_;
   std::uint32_t crc_ = 0;          // of the member's data so far
   std::uint64_t member_size_ = 0;  // bytes of the member's data so far
+  bool crc_by_caller_ = false;
+  std::uint64_t produced_ = 0;  // bytes of all members' data so far
+  std::vector<MemberEnd> member_ends_;
 };
 
 }  // namespace lorvante::codecs

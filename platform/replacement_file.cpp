@@ -3,13 +3,17 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <pthread.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -25,6 +29,7 @@ constexpr mode_t kWhileWritten = 0600;
 constexpr int kCreateAttempts = 64;
 constexpr std::size_t kUniqueLength = 6;
 constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+constexpr std::uint64_t kGoldenGamma = 0x9E3779B97F4A7C15ull;
 
 // The process's umask, read without changing it where the system reports it.
 mode_t ProcessUmask() {
@@ -44,6 +49,42 @@ mode_t ProcessUmask() {
     return old;
   }();
   return mask;
+}
+
+// The unique part of a name: a counter of this process, scrambled with a secret drawn once, so
+// that names are neither repeated by two threads nor guessed from outside (O_EXCL and a retry
+// cover the rest) and cost no system call each.
+std::string UniquePart() {
+  static const std::uint64_t secret = [] {
+    std::uint64_t value = 0;
+    if (getentropy(&value, sizeof value) != 0) value = static_cast<std::uint64_t>(std::rand());
+    return value;
+  }();
+  static std::atomic<std::uint64_t> counter{0};
+  // splitmix64: distinct counters give distinct values.
+  std::uint64_t x = secret + counter.fetch_add(1, std::memory_order_relaxed) * kGoldenGamma;
+  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+  x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+  x ^= x >> 31;
+  std::string part;
+  for (std::size_t i = 0; i < kUniqueLength; ++i) {
+    part += kLetters[x % (sizeof kLetters - 1)];
+    x /= sizeof kLetters - 1;
+  }
+  return part;
+}
+
+// "<prefix><pid>-", made once per process (again in the child after a fork).
+std::atomic<bool> g_forked{false};
+
+std::string ProcessPrefix() {
+  static std::once_flag registered;
+  std::call_once(registered, [] { pthread_atfork(nullptr, nullptr, [] { g_forked = true; }); });
+  static std::mutex mutex;
+  static std::string prefix;
+  const std::lock_guard lock(mutex);
+  if (prefix.empty() || g_forked.exchange(false)) prefix = OwnedNamePrefix(kNamePrefix);
+  return prefix;
 }
 
 // The path of the folder open as `fd`, for the removal on a signal; empty when unknown.
@@ -68,26 +109,26 @@ mode_t FreshFileMode(mode_t requested) {
 }
 
 std::optional<ReplacementFile> ReplacementFile::Create(int folder_fd, int& error) {
-  const std::string folder = FolderPath(folder_fd);
-  const std::string prefix = OwnedNamePrefix(kNamePrefix);
+  return Create(folder_fd, FolderPath(folder_fd), kWhileWritten, error);
+}
+
+std::optional<ReplacementFile> ReplacementFile::Create(int folder_fd,
+                                                       const std::string& folder_path, mode_t mode,
+                                                       int& error) {
+  const std::string prefix = ProcessPrefix();
   // As mkstemp does, but relative to the folder's descriptor.
   for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-    unsigned char bytes[kUniqueLength];
-    if (getentropy(bytes, sizeof bytes) != 0) {
-      for (unsigned char& b : bytes) b = static_cast<unsigned char>(std::rand());
-    }
-    std::string name = prefix;
-    for (const unsigned char b : bytes) name += kLetters[b % (sizeof kLetters - 1)];
-    name += kNameSuffix;
+    std::string name = prefix + UniquePart() + kNameSuffix;
     const int fd = openat(folder_fd, name.c_str(),
-                          O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kWhileWritten);
+                          O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode & 07777);
     if (fd >= 0) {
       ReplacementFile file;
       file.folder_fd_ = folder_fd;
       file.fd_ = fd;
+      file.mode_ = FreshFileMode(mode);
       file.name_ = std::move(name);
-      if (!folder.empty()) {
-        file.on_signal_ = std::make_unique<RemoveOnSignal>(folder + "/" + file.name_,
+      if (!folder_path.empty()) {
+        file.on_signal_ = std::make_unique<RemoveOnSignal>(folder_path + "/" + file.name_,
                                                            RemoveOnSignal::Kind::kFile);
       }
       return file;
@@ -101,6 +142,7 @@ std::optional<ReplacementFile> ReplacementFile::Create(int folder_fd, int& error
 ReplacementFile::ReplacementFile(ReplacementFile&& other) noexcept
     : folder_fd_(other.folder_fd_),
       fd_(std::exchange(other.fd_, -1)),
+      mode_(other.mode_),
       name_(std::move(other.name_)),
       on_signal_(std::move(other.on_signal_)) {
   other.name_.clear();
@@ -111,6 +153,7 @@ ReplacementFile& ReplacementFile::operator=(ReplacementFile&& other) noexcept {
     Remove();
     folder_fd_ = other.folder_fd_;
     fd_ = std::exchange(other.fd_, -1);
+    mode_ = other.mode_;
     name_ = std::exchange(other.name_, {});
     on_signal_ = std::move(other.on_signal_);
   }
@@ -146,7 +189,7 @@ bool ReplacementFile::Rewind() {
 }
 
 int ReplacementFile::Finish(mode_t mode) {
-  if (fchmod(fd_, mode & 07777) != 0) return errno;
+  if ((mode & 07777) != mode_ && fchmod(fd_, mode & 07777) != 0) return errno;
   const int fd = std::exchange(fd_, -1);
   if (close(fd) != 0 && errno != EINTR) return errno;
   return 0;

@@ -23,6 +23,11 @@ class ReplacementFile {
   // Creates the file in the folder open as `folder_fd`, which must stay open while the file
   // lives. Nothing and `error` (an errno value) when it cannot be made.
   static std::optional<ReplacementFile> Create(int folder_fd, int& error);
+  // As Create, for many files in a row: the folder's path (for the removal on a signal) is
+  // given, not looked up, and the file is made with `mode` under the umask rather than 0600, so
+  // that Finish has no mode to change when it is given the same mode.
+  static std::optional<ReplacementFile> Create(int folder_fd, const std::string& folder_path,
+                                               mode_t mode, int& error);
 
   ReplacementFile(ReplacementFile&& other) noexcept;
   ReplacementFile& operator=(ReplacementFile&& other) noexcept;
@@ -38,7 +43,7 @@ class ReplacementFile {
   bool Write(const void* data, std::size_t size);
   // Empties the file for another try.
   bool Rewind();
-  // Gives the file its final permissions and closes it. 0 or an errno value.
+  // Gives the file its final permissions (when it has others) and closes it. 0 or an errno value.
   int Finish(mode_t mode);
   // Renames the finished file to `name` in its folder, replacing what is there. 0 or an errno.
   int RenameTo(const std::string& name);
@@ -49,6 +54,7 @@ class ReplacementFile {
 
   int folder_fd_ = -1;
   int fd_ = -1;
+  mode_t mode_ = 0;   // the permissions it was made with
   std::string name_;  // empty once renamed
   std::unique_ptr<RemoveOnSignal> on_signal_;
 };

@@ -6,22 +6,33 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <functional>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "codecs/zip_methods.h"
+#include "platform/cpu_count.h"
 #include "platform/oem_names.h"
 #include "unzdll/archive_layout.h"
+#include "unzdll/dos_time_cache.h"
+#include "unzdll/entry_handover.h"
 #include "unzdll/entry_name.h"
 #include "unzdll/entry_reader.h"
+#include "unzdll/folder_cache.h"
 #include "unzdll/host_channel.h"
 #include "unzdll/messages.h"
 #include "unzdll/spec_match.h"
 #include "unzdll/target_folder.h"
 #include "unzdll/unique_fd.h"
+#include "unzdll/worker_pool.h"
 #include "zipformat/host_system.h"
 #include "zipformat/names.h"
 
@@ -30,6 +41,14 @@ namespace {
 
 // The direct path reads the archive and writes the files in pieces of this size.
 constexpr std::size_t kDirectBlock = 1024 * 1024;
+// Entries are read and written by this many workers at most, one per usable core; the variable
+// sets their number (1: every entry on the calling thread, in turn).
+constexpr std::size_t kMaxWorkers = 8;
+constexpr char kWorkersVariable[] = "LORVANTE_UNZIP_WORKERS";
+// The workers run no more than this many entries per worker ahead of the caller, and never more
+// than the limit (each entry ahead may hold a temporary file registered for removal on a signal).
+constexpr std::size_t kAheadPerWorker = 2;
+constexpr std::size_t kMaxAhead = 12;
 
 enum class Mode { kExtract, kFreshen, kTest };
 
@@ -46,7 +65,48 @@ struct Job {
   EntryData data;
   std::unique_ptr<lorvante::codecs::Decoder> decoder;  // for the first attempt
   std::int64_t mtime = 0;
+  // Where its file is written, once prepared.
+  std::shared_ptr<const HeldFolder> folder;
+  std::optional<TempFile> temp;
+  bool handed = false;  // prepared and read by a worker
 };
+
+std::size_t WorkerCount() {
+  if (const char* text = std::getenv(kWorkersVariable)) {
+    const long wanted = std::strtol(text, nullptr, 10);
+    if (wanted >= 1) return std::min<std::size_t>(static_cast<std::size_t>(wanted), kMaxWorkers);
+  }
+  return std::min(lorvante::UsableCores(), kMaxWorkers);
+}
+
+// What the run keeps of each selected entry until its turn: its place in the archive, the hash
+// of the name it is written under, and whether a worker may take it.
+struct SelectedEntry {
+  std::uint32_t index = 0;
+  bool candidate = false;  // a file read without a password
+  bool handed = false;
+  std::size_t written_hash = 0;
+};
+
+// The entries that workers may take: files read without a password whose place on disk no other
+// entry of the run touches (as two entries of one name do when folders are dropped, or a file
+// where another entry needs a folder). The others are done on the calling thread, in turn, so
+// that what each finds on disk is what the entries before it left there. `folders` holds the
+// hashes of every folder that an entry needs; files are counted by the hash of their name.
+void MarkHanded(std::vector<SelectedEntry>& selected,
+                const std::unordered_set<std::size_t>& folders, bool writes) {
+  std::unordered_map<std::size_t, int> files;
+  if (writes) {
+    for (const SelectedEntry& entry : selected) {
+      if (entry.written_hash != 0) ++files[entry.written_hash];
+    }
+  }
+  for (SelectedEntry& entry : selected) {
+    entry.handed =
+        entry.candidate &&
+        (!writes || (files[entry.written_hash] == 1 && !folders.contains(entry.written_hash)));
+  }
+}
 
 // The entry's type and permissions from its external attributes. Returns a refusal text for a
 // type that is not created (link, device, FIFO, socket).
@@ -112,20 +172,43 @@ class Batch {
 
  private:
   std::int32_t RefuseRun(const std::string& name, int reason, const std::string& detail);
-  std::vector<Job> Select(const ArchiveLayout& layout);
+  // Chooses the entries of the run (by the specs) and which of them workers may take; returns
+  // the total of their sizes.
+  std::uint64_t Select(const ArchiveLayout& layout);
+  // The job of the entry at `index`; nothing when the specs leave it out.
+  std::optional<Job> MakeJob(const ArchiveLayout& layout, std::size_t index) const;
+  // The job of the selected entry at `position`, in the ring of entries from the caller's on.
+  Job& JobAt(std::size_t position) { return ring_[position % ring_.size()]; }
+  void FillSlot(const ArchiveLayout& layout, std::size_t position);
   void Skip(const Job& job, int reason, const std::string& detail);
 
-  // One entry, in phases: announced, refused when unsafe, a folder made, or its methods checked,
-  // its folder opened, the existing file decided about, and its data read.
-  void Process(Job& job);
+  // One entry, in phases: announced, refused when unsafe, a folder made, or its data prepared
+  // (here, or by a worker when `handover` is given) and read.
+  void Process(Job& job, EntryHandover* handover);
   void MakeFolder(const Job& job);
-  // Finds the entry's data and decides how they are read. False (the entry skipped) when its
-  // local header is damaged or its compression or encryption method is not read.
-  bool MethodsSupported(Job& job);
-  // The folder that the entry goes into; -1 when it is skipped.
-  int OpenFolderOf(const Job& job);
-  // Whether the file may be written there: missing, or replaced as the mode and the host say.
-  bool MayWrite(const Job& job, int folder);
+  // Everything before an entry's data that needs no word with the host, in phases: its methods
+  // checked, its folder opened, the existing file looked at, its temporary file made. Touches
+  // nothing but the job, so that a worker may run it.
+  Prepared Prepare(Job& job, EntryBuffers& buffers);
+  // Finds the entry's data and decides how they are read: skipped when its local header is
+  // damaged or its compression or encryption method is not read.
+  Prepared MethodsSupported(Job& job, EntryBuffers& buffers);
+  // Holds the folder that the entry goes into in `job.folder`.
+  Prepared OpenFolderOf(Job& job);
+  // Whether the file may be written there: missing, or replaced once the host agrees.
+  Prepared CheckExisting(const Job& job) const;
+  Prepared CreateTemp(Job& job);
+  // Tells the host what the preparation decided, asking when the target exists. True when the
+  // data are to be read.
+  bool Settle(Job& job, const Prepared& prepared);
+  bool AskReplace(const Job& job, bool older);
+  // Tells the host what a worker found while it read the entry, then keeps the file or not.
+  void ConcludeHanded(Job& job, EntryHandover& handover);
+
+  // The workers: each takes an entry, prepares and reads it, and hands what it found over.
+  void StartWorkers();
+  void Work(std::size_t index, std::size_t worker);
+  void WorkOn(Job& job, EntryHandover& handover, EntryBuffers& buffers);
 
   // Extracts or tests the data of `job`, asking for passwords as needed.
   void ReadData(Job& job, TempFile* temp);
@@ -144,6 +227,19 @@ class Batch {
   std::uint64_t file_size_ = 0;
   std::uint64_t window_start_ = 0;
   std::optional<TargetFolder> target_;
+  std::optional<FolderCache> folders_;
+  std::optional<SpecList> specs_;
+  bool oem_ = false;
+  std::string codepage_;
+  std::vector<SelectedEntry> selected_;
+  std::vector<Job> ring_;  // the jobs of the caller's entry and of those the workers may take
+  mutable DosTimeCache times_;
+  std::size_t workers_ = 1;
+  bool pooled_ = false;            // workers take the entries marked for them
+  std::atomic<bool> stop_{false};  // the host asked to stop: the workers give up
+  std::vector<std::unique_ptr<EntryHandover>> handovers_;  // one per entry ahead, in turn
+  std::vector<EntryBuffers> worker_buffers_;
+  std::optional<WorkerPool> pool_;
   std::optional<std::string> given_;   // the password of the call record
   std::optional<std::string> worked_;  // the last password that opened an entry
   std::int32_t done_ = 0;
@@ -162,42 +258,73 @@ std::int32_t Batch::RefuseRun(const std::string& name, int reason, const std::st
   return 0;
 }
 
-std::vector<Job> Batch::Select(const ArchiveLayout& layout) {
+std::optional<Job> Batch::MakeJob(const ArchiveLayout& layout, std::size_t index) const {
+  const CentralEntry& entry = layout.entries[index];
+  Job job;
+  job.index = index;
+  job.entry = &entry;
+  job.name = ConvertName(entry.raw_name, entry.flags, oem_, codepage_);
+  if (!specs_->Selects(job.name)) return std::nullopt;
+  job.path = CheckName(job.name);
+  job.refusal = job.path.refusal;
+  if (job.refusal == nullptr) job.refusal = DecideMode(entry, job);
+  if (job.path.is_folder && !job.path.leaf.empty()) {
+    job.path.folders.push_back(std::move(job.path.leaf));
+    job.path.leaf.clear();
+  }
+  // Without the archive's folders every file goes directly into the target folder, and
+  // folder entries have nothing to make.
+  if (params_.KeepFolders == 0) job.path.folders.clear();
+  job.written = job.refusal == nullptr && !job.path.is_folder ? JoinPath(job.path) : job.name;
+  job.mtime = entry.unix_mtime ? *entry.unix_mtime : times_.ToUnix(entry.dos_date, entry.dos_time);
+  return job;
+}
+
+std::uint64_t Batch::Select(const ArchiveLayout& layout) {
   std::vector<std::string> texts;
   for (std::int32_t i = 0; params_.Specs != nullptr && i < params_.SpecCount; ++i) {
     const char* text = params_.Specs[i].SpecText;
     if (text != nullptr) texts.emplace_back(text);
   }
-  const SpecList specs(std::move(texts));
-  const bool oem =
+  specs_.emplace(std::move(texts));
+  oem_ =
       !layout.entries.empty() && lorvante::zipformat::NamesAreOem(layout.entries.front().made_by);
-  const std::string codepage = oem ? lorvante::OemCodePage() : std::string();
-  const bool keep_folders = params_.KeepFolders != 0;
+  codepage_ = oem_ ? lorvante::OemCodePage() : std::string();
 
-  std::vector<Job> jobs;
+  // Each job is made here once to be counted, and again in its turn: only this little of each
+  // entry is held meanwhile.
+  const std::hash<std::string> hash;
+  std::unordered_set<std::size_t> folders;
+  std::uint64_t total = 0;
   for (std::size_t i = 0; i < layout.entries.size(); ++i) {
-    const CentralEntry& entry = layout.entries[i];
-    Job job;
-    job.index = i;
-    job.entry = &entry;
-    job.name = ConvertName(entry.raw_name, entry.flags, oem, codepage);
-    if (!specs.Selects(job.name)) continue;
-    job.path = CheckName(job.name);
-    job.refusal = job.path.refusal;
-    if (job.refusal == nullptr) job.refusal = DecideMode(entry, job);
-    if (job.path.is_folder && !job.path.leaf.empty()) {
-      job.path.folders.push_back(std::move(job.path.leaf));
-      job.path.leaf.clear();
+    const std::optional<Job> job = MakeJob(layout, i);
+    if (!job) continue;
+    SelectedEntry& selected = selected_.emplace_back();
+    selected.index = static_cast<std::uint32_t>(i);
+    if (!job->path.is_folder) total += job->entry->size;
+    if (job->refusal != nullptr) continue;
+    std::string path;
+    for (const std::string& part : job->path.folders) {
+      path += path.empty() ? part : "/" + part;
+      folders.insert(hash(path));
     }
-    // Without the archive's folders every file goes directly into the target folder, and
-    // folder entries have nothing to make.
-    if (!keep_folders) job.path.folders.clear();
-    job.written = job.refusal == nullptr && !job.path.is_folder ? JoinPath(job.path) : job.name;
-    job.mtime =
-        entry.unix_mtime ? *entry.unix_mtime : DosTimeToUnix(entry.dos_date, entry.dos_time);
-    jobs.push_back(std::move(job));
+    const bool encrypted = (job->entry->flags & lorvante::zipformat::kFlagEncrypted) != 0;
+    if (job->path.is_folder) continue;
+    selected.written_hash = hash(job->written);
+    selected.candidate = !encrypted;
   }
-  return jobs;
+  MarkHanded(selected_, folders, mode_ != Mode::kTest);
+  return total;
+}
+
+void Batch::FillSlot(const ArchiveLayout& layout, std::size_t position) {
+  Job& slot = JobAt(position);
+  if (position >= selected_.size()) {
+    slot = Job();
+    return;
+  }
+  slot = *MakeJob(layout, selected_[position].index);
+  slot.handed = pooled_ && selected_[position].handed;
 }
 
 void Batch::Skip(const Job& job, int reason, const std::string& detail) {
@@ -214,8 +341,11 @@ ReadResult Batch::Attempt(Job& job, const char* password, TempFile* temp, EntryP
   tried_ = true;
   progress.Restart();
   const int out_fd = temp != nullptr ? temp->fd() : -1;
-  return ReadEntryData({.fd = fd_, .entry = job.entry, .data = job.data}, password,
-                       std::move(job.decoder), out_fd, progress, buffers_);
+  const EntryToRead what{.fd = fd_, .entry = job.entry, .data = job.data};
+  // The data read with the local header serve the first try only: a cipher decrypts them in
+  // place.
+  job.data.prefetched = 0;
+  return ReadEntryData(what, password, std::move(job.decoder), out_fd, progress, buffers_);
 }
 
 // A data or CRC error on an encrypted entry means a wrong password that passed the header check
@@ -311,7 +441,8 @@ bool Batch::KeepData(const Job& job, const ReadResult& result) {
 }
 
 void Batch::ReadData(Job& job, TempFile* temp) {
-  EntryProgress progress(host_);
+  HostProgress sink(host_);
+  EntryProgress progress(sink);
   tried_ = false;
   const bool encrypted = (job.entry->flags & lorvante::zipformat::kFlagEncrypted) != 0;
   const std::optional<ReadResult> result =
@@ -330,93 +461,135 @@ void Batch::ReadData(Job& job, TempFile* temp) {
 void Batch::MakeFolder(const Job& job) {
   if (mode_ != Mode::kExtract || job.path.folders.empty()) return;
   Failure failure;
-  if (target_->Folder(job.path.folders, true, failure) < 0) {
+  bool made = false;
+  folders_->WithTarget([&](TargetFolder& target) {
+    made = target.Folder(job.path.folders, true, failure) >= 0;
+    if (made) target.RememberFolderTime(job.path.folders, job.mtime);
+  });
+  if (!made) {
     Skip(job, failure.unsafe ? UNZ_SKIP_UNSAFE : UNZ_SKIP_CANNOT_WRITE, failure.Text());
-    return;
   }
-  target_->RememberFolderTime(job.path.folders, job.mtime);
 }
 
-bool Batch::MethodsSupported(Job& job) {
-  if (job.entry->local_fault != nullptr) {
-    Skip(job, UNZ_SKIP_DAMAGED, job.entry->local_fault);
-    return false;
-  }
+Prepared Batch::MethodsSupported(Job& job, EntryBuffers& buffers) {
+  if (job.entry->local_fault != nullptr) return Prepared::Skip(UNZ_SKIP_DAMAGED, job.entry->local_fault);
   Failure failure;
-  auto data = LocateEntryData(fd_, window_start_, file_size_, *job.entry, failure);
-  if (!data) {
-    Skip(job, UNZ_SKIP_DAMAGED, failure.Text());
-    return false;
-  }
+  auto data = LocateEntryData(fd_, window_start_, file_size_, *job.entry, failure, buffers.input);
+  if (!data) return Prepared::Skip(UNZ_SKIP_DAMAGED, failure.Text());
   job.data = *data;
   if (job.data.cipher == Cipher::kOther) {
-    Skip(job, UNZ_SKIP_UNSUPPORTED, "encryption method of the entry");
-    return false;
+    return Prepared::Skip(UNZ_SKIP_UNSUPPORTED, "encryption method of the entry");
   }
   namespace codecs = lorvante::codecs;
-  if (job.data.method == codecs::kZipStored) return true;
+  if (job.data.method == codecs::kZipStored) return {};
   job.decoder = codecs::MakeZipDecoder(
       job.data.method, {.uncompressed_size = job.entry->size, .flags = job.entry->flags});
   if (!job.decoder) {
-    Skip(job, UNZ_SKIP_UNSUPPORTED, "compression method " + MethodName(job.data.method));
-    return false;
+    return Prepared::Skip(UNZ_SKIP_UNSUPPORTED,
+                          "compression method " + MethodName(job.data.method));
   }
-  return true;
+  return {};
 }
 
-int Batch::OpenFolderOf(const Job& job) {
+Prepared Batch::OpenFolderOf(Job& job) {
   for (const std::string& part : job.path.folders) {
-    if (part.size() > NAME_MAX) {
-      Skip(job, UNZ_SKIP_CANNOT_WRITE, SystemText(ENAMETOOLONG));
-      return -1;
-    }
+    if (part.size() > NAME_MAX)
+      return Prepared::Skip(UNZ_SKIP_CANNOT_WRITE, SystemText(ENAMETOOLONG));
   }
   if (job.path.leaf.size() > NAME_MAX) {
-    Skip(job, UNZ_SKIP_CANNOT_WRITE, SystemText(ENAMETOOLONG));
-    return -1;
+    return Prepared::Skip(UNZ_SKIP_CANNOT_WRITE, SystemText(ENAMETOOLONG));
   }
   Failure failure;
-  const int folder = target_->Folder(job.path.folders, mode_ == Mode::kExtract, failure);
-  if (folder < 0) {
-    if (failure.unsafe) {
-      Skip(job, UNZ_SKIP_UNSAFE, failure.Text());
-    } else if (mode_ == Mode::kFreshen && failure.error == ENOENT) {
-      Skip(job, UNZ_SKIP_NO_TARGET, {});
-    } else {
-      Skip(job, UNZ_SKIP_CANNOT_WRITE, failure.Text());
-    }
+  job.folder = folders_->Get(job.path.folders, mode_ == Mode::kExtract, failure);
+  if (job.folder) return {};
+  if (failure.unsafe) return Prepared::Skip(UNZ_SKIP_UNSAFE, failure.Text());
+  if (mode_ == Mode::kFreshen && failure.error == ENOENT) {
+    return Prepared::Skip(UNZ_SKIP_NO_TARGET, {});
   }
-  return folder;
+  return Prepared::Skip(UNZ_SKIP_CANNOT_WRITE, failure.Text());
 }
 
-bool Batch::MayWrite(const Job& job, int folder) {
+Prepared Batch::CheckExisting(const Job& job) const {
   struct stat existing {};
-  if (::fstatat(folder, job.path.leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+  if (::fstatat(job.folder->fd.get(), job.path.leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
     if (S_ISDIR(existing.st_mode)) {
-      Skip(job, UNZ_SKIP_CANNOT_WRITE, "a folder of that name exists");
-      return false;
+      return Prepared::Skip(UNZ_SKIP_CANNOT_WRITE, "a folder of that name exists");
     }
     // Zip times have 2-second steps: older means at least 2 seconds older.
     const bool older = static_cast<std::int64_t>(existing.st_mtime) + 2 <= job.mtime;
-    if (!host_.Send(UNZ_ACTION_TARGET_EXISTS, 0, job.written, older ? 1 : 0)) {
-      Skip(job, UNZ_SKIP_STOPPED, {});
-      return false;
-    }
-    if (host_.value() != 1) {
-      Skip(job, UNZ_SKIP_KEPT_EXISTING, {});
-      return false;
-    }
-  } else if (errno != ENOENT) {
-    Skip(job, UNZ_SKIP_CANNOT_WRITE, SystemText(errno));
+    return {Prepared::Next::kAskExisting, 0, {}, older};
+  }
+  if (errno != ENOENT) return Prepared::Skip(UNZ_SKIP_CANNOT_WRITE, SystemText(errno));
+  if (mode_ == Mode::kFreshen) return Prepared::Skip(UNZ_SKIP_NO_TARGET, {});
+  return {};
+}
+
+Prepared Batch::CreateTemp(Job& job) {
+  Failure failure;
+  job.temp = TempFile::Create(job.folder->fd.get(), job.folder->path, job.mode, failure);
+  if (!job.temp) return Prepared::Skip(UNZ_SKIP_CANNOT_WRITE, failure.Text());
+  return {};
+}
+
+Prepared Batch::Prepare(Job& job, EntryBuffers& buffers) {
+  if (Prepared methods = MethodsSupported(job, buffers); methods.next != Prepared::Next::kRead) {
+    return methods;
+  }
+  if (mode_ == Mode::kTest) return {};
+  if (Prepared folder = OpenFolderOf(job); folder.next != Prepared::Next::kRead) return folder;
+  if (Prepared existing = CheckExisting(job); existing.next != Prepared::Next::kRead) {
+    return existing;
+  }
+  return CreateTemp(job);
+}
+
+bool Batch::AskReplace(const Job& job, bool older) {
+  if (!host_.Send(UNZ_ACTION_TARGET_EXISTS, 0, job.written, older ? 1 : 0)) {
+    Skip(job, UNZ_SKIP_STOPPED, {});
     return false;
-  } else if (mode_ == Mode::kFreshen) {
-    Skip(job, UNZ_SKIP_NO_TARGET, {});
+  }
+  if (host_.value() != 1) {
+    Skip(job, UNZ_SKIP_KEPT_EXISTING, {});
     return false;
   }
   return true;
 }
 
-void Batch::Process(Job& job) {
+bool Batch::Settle(Job& job, const Prepared& prepared) {
+  switch (prepared.next) {
+    case Prepared::Next::kRead:
+      return true;
+    case Prepared::Next::kSkip:
+      Skip(job, prepared.reason, prepared.detail);
+      return false;
+    case Prepared::Next::kAskExisting:
+      break;
+  }
+  if (!AskReplace(job, prepared.older)) return false;
+  const Prepared made = CreateTemp(job);
+  return Settle(job, made);
+}
+
+void Batch::ConcludeHanded(Job& job, EntryHandover& handover) {
+  const bool going = handover.ForwardReports(
+      [this](std::int32_t step) { return host_.Send(UNZ_ACTION_PROGRESS, step, {}); });
+  if (!going) {
+    stop_ = true;  // the workers give up within one progress step
+    Skip(job, UNZ_SKIP_STOPPED, {});
+    return;
+  }
+  if (!KeepData(job, handover.result())) return;
+  if (job.temp) {
+    Failure failure = handover.seal_failure();
+    if (!handover.sealed() || !job.temp->Place(job.path.leaf, failure)) {
+      Skip(job, UNZ_SKIP_CANNOT_WRITE, failure.Text());
+      return;
+    }
+  }
+  ++done_;
+}
+
+void Batch::Process(Job& job, EntryHandover* handover) {
   const std::int32_t size = job.path.is_folder ? 0 : Cap32(job.entry->size);
   if (!host_.Send(UNZ_ACTION_BEGIN_FILE, size, job.written)) {
     Skip(job, UNZ_SKIP_STOPPED, {});
@@ -430,20 +603,68 @@ void Batch::Process(Job& job) {
     MakeFolder(job);
     return;
   }
-  if (!MethodsSupported(job)) return;
-  if (mode_ == Mode::kTest) {
-    ReadData(job, nullptr);
+  const Prepared prepared = handover != nullptr ? handover->WaitPrepared() : Prepare(job, buffers_);
+  if (!Settle(job, prepared)) return;
+  // After a question the data are read here, as for an entry no worker took.
+  if (handover != nullptr && prepared.next == Prepared::Next::kRead) {
+    ConcludeHanded(job, *handover);
     return;
   }
-  const int folder = OpenFolderOf(job);
-  if (folder < 0 || !MayWrite(job, folder)) return;
+  ReadData(job, job.temp ? &*job.temp : nullptr);
+}
+
+void Batch::WorkOn(Job& job, EntryHandover& handover, EntryBuffers& buffers) {
+  if (stop_) {
+    handover.Prepare(Prepared::Skip(UNZ_SKIP_STOPPED, {}));
+    return;
+  }
+  const Prepared prepared = Prepare(job, buffers);
+  handover.Prepare(prepared);
+  if (prepared.next != Prepared::Next::kRead) return;
+  EntryProgress progress(handover);
+  const int out_fd = job.temp ? job.temp->fd() : -1;
+  const ReadResult result =
+      ReadEntryData({.fd = fd_, .entry = job.entry, .data = job.data}, nullptr,
+                    std::move(job.decoder), out_fd, progress, buffers);
+  // The file is closed here, where it was written; the caller renames it when it is kept.
   Failure failure;
-  auto temp = TempFile::Create(folder, job.mode, failure);
-  if (!temp) {
-    Skip(job, UNZ_SKIP_CANNOT_WRITE, failure.Text());
-    return;
+  bool sealed = true;
+  const bool whole = result.status == ReadStatus::kOk || result.status == ReadStatus::kCrcMismatch;
+  if (job.temp && whole) sealed = job.temp->Seal(job.mtime, failure);
+  handover.Finish(result, sealed, failure);
+}
+
+void Batch::Work(std::size_t index, std::size_t worker) {
+  // An entry of the caller's own may be done, and its slot given to a later entry, before this
+  // worker looks: what is handed is read from the selection, and only a handed entry's slot
+  // waits for its worker.
+  if (!selected_[index].handed) return;
+  Job& job = JobAt(index);
+  EntryHandover& handover = *handovers_[index % handovers_.size()];
+  try {
+    WorkOn(job, handover, worker_buffers_[worker]);
+  } catch (const std::bad_alloc&) {
+    // Out of memory on the way: the entry fails as damaged data do.
+    handover.Fail(Failure::System(ENOMEM));
   }
-  ReadData(job, &*temp);
+}
+
+void Batch::StartWorkers() {
+  for (std::size_t i = 0; i < ring_.size(); ++i) {
+    handovers_.push_back(std::make_unique<EntryHandover>(stop_));
+  }
+  worker_buffers_.resize(workers_);
+  for (EntryBuffers& buffers : worker_buffers_) {
+    buffers.input.resize(kDirectBlock);
+    buffers.output.resize(kDirectBlock);
+  }
+  pool_.emplace(workers_, selected_.size(), ring_.size(),
+                [this](std::size_t index, std::size_t worker) { Work(index, worker); });
+  if (pool_->started() > 0) return;
+  // No thread to be had: every entry is done here.
+  pool_.reset();
+  pooled_ = false;
+  for (Job& job : ring_) job.handed = false;
 }
 
 std::int32_t Batch::Run() {
@@ -474,15 +695,35 @@ std::int32_t Batch::Run() {
     if (!target_) return RefuseRun(folder, UNZ_SKIP_CANNOT_WRITE, failure.Text());
   }
 
-  std::vector<Job> jobs = Select(*layout);
-  std::uint64_t total = 0;
-  for (const Job& job : jobs) total += job.path.is_folder ? 0 : job.entry->size;
-  host_.Send(UNZ_ACTION_FILE_COUNT, Cap32(jobs.size()), {});
+  if (target_) folders_.emplace(*target_);
+  const std::uint64_t total = Select(*layout);
+  host_.Send(UNZ_ACTION_FILE_COUNT, Cap32(selected_.size()), {});
   host_.Send(UNZ_ACTION_TOTAL_BYTES, Cap32(total), {});
-  for (Job& job : jobs) {
+  workers_ = WorkerCount();
+  pooled_ = workers_ > 1 && !host_.stopped() &&
+            std::any_of(selected_.begin(), selected_.end(),
+                        [](const SelectedEntry& entry) { return entry.handed; });
+  // The jobs the workers may take are made before they may: the ring's slots first, then each
+  // slot again once its entry is done.
+  ring_.resize(pooled_ ? std::min(workers_ * kAheadPerWorker + 2, kMaxAhead) : 1);
+  for (std::size_t i = 0; i < ring_.size(); ++i) FillSlot(*layout, i);
+  if (pooled_) StartWorkers();
+  for (std::size_t i = 0; i < selected_.size() && !host_.stopped(); ++i) {
+    Job& job = JobAt(i);
+    EntryHandover* handover = job.handed ? handovers_[i % handovers_.size()].get() : nullptr;
+    Process(job, handover);
     if (host_.stopped()) break;
-    Process(job);
+    if (handover != nullptr) handover->Clear();
+    // Nothing of the entry is held any longer (its file is removed unless placed): its slot
+    // takes the entry that many places further on.
+    FillSlot(*layout, i + ring_.size());
+    if (pool_) pool_->Reach(i + 1);
   }
+  // A stop leaves the entries that workers took unplaced: their files go with them.
+  stop_ = true;
+  if (pool_) pool_->StopAndJoin();
+  ring_.clear();
+  selected_.clear();
   if (target_) target_->ApplyFolderTimes();
   host_.Send(UNZ_ACTION_END_BATCH, 0, {});
   return done_;

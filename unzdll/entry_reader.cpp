@@ -34,12 +34,12 @@ bool WriteAll(int fd, const std::uint8_t* data, std::size_t size, Failure& failu
 
 bool EntryProgress::Add(std::uint64_t bytes) {
   done_ += bytes;
-  if (done_ <= reported_) return !host_.stopped();
+  if (done_ <= reported_) return !sink_.Stopped();
   std::uint64_t increment = done_ - reported_;
   reported_ = done_;
   while (increment > 0) {
     const std::int32_t step = Cap32(increment);
-    if (!host_.Send(UNZ_ACTION_PROGRESS, step, {})) return false;
+    if (!sink_.Report(step)) return false;
     increment -= static_cast<std::uint64_t>(step);
   }
   return true;
@@ -69,7 +69,12 @@ class DirectRead {
         progress_(progress),
         output_(buffers.output),
         source_(what.fd, what.data.offset, what.data.size, buffers.input),
-        body_(what.data.size) {}
+        body_(what.data.size) {
+    // Data read with the local header into this very buffer are taken from there.
+    if (what.data.prefetched > 0 && what.data.prefetched_in == buffers.input.data()) {
+      source_.Preload(what.data.prefetched_at, what.data.prefetched);
+    }
+  }
 
   ReadResult Run(const char* password);
 

@@ -31,17 +31,37 @@ struct ReadResult {
   Failure failure;  // what went wrong, or the system's error for kWriteFailed
 };
 
+// Where the progress reports of an entry go: to the host, or kept for it by a worker.
+class ProgressSink {
+ public:
+  virtual ~ProgressSink() = default;
+  // One report of `step` bytes. False when the run is to stop.
+  virtual bool Report(std::int32_t step) = 0;
+  virtual bool Stopped() const = 0;
+};
+
+// Straight to the host, on the calling thread.
+class HostProgress : public ProgressSink {
+ public:
+  explicit HostProgress(HostChannel& host) : host_(host) {}
+  bool Report(std::int32_t step) override { return host_.Send(UNZ_ACTION_PROGRESS, step, {}); }
+  bool Stopped() const override { return host_.stopped(); }
+
+ private:
+  HostChannel& host_;
+};
+
 // Reports the bytes of one entry to the host at least every chunk and at the end. Bytes read
 // again after a retry (another password) are not reported twice.
 class EntryProgress {
  public:
-  explicit EntryProgress(HostChannel& host) : host_(host) {}
+  explicit EntryProgress(ProgressSink& sink) : sink_(sink) {}
   void Restart() { done_ = 0; }
   // False when the host asked to stop.
   bool Add(std::uint64_t bytes);
 
  private:
-  HostChannel& host_;
+  ProgressSink& sink_;
   std::uint64_t done_ = 0;
   std::uint64_t reported_ = 0;
 };

@@ -73,17 +73,25 @@ const char* LocalDisagreement(const zf::LocalHeader& local, std::span<const std:
 
 std::optional<EntryData> LocateEntryData(int fd, std::uint64_t window_start,
                                          std::uint64_t file_size, const CentralEntry& entry,
-                                         Failure& failure) {
-  // One read takes the fixed part with the name and extra field of most entries.
+                                         Failure& failure, std::span<std::uint8_t> room) {
+  // One read takes the fixed part with the name and extra field of most entries, and the data
+  // too when they fit in `room`.
   const std::uint64_t header_at = window_start + entry.local_offset;
   if (header_at > file_size || file_size - header_at < zf::kLocalHeaderSize) {
     failure = Failure::Because("the local header is missing");
     return std::nullopt;
   }
-  std::vector<std::uint8_t> header(
-      static_cast<std::size_t>(std::min<std::uint64_t>(kLocalHeaderRead, file_size - header_at)));
-  if (!ReadAt(fd, header_at, header.data(), header.size(), failure)) return std::nullopt;
-  lorvante::ByteCursor cursor(header);
+  const bool whole = entry.compressed_size <= room.size() &&
+                     room.size() - entry.compressed_size >= kLocalHeaderRead;
+  std::vector<std::uint8_t> own;
+  if (!whole) own.resize(kLocalHeaderRead);
+  const std::span<std::uint8_t> into = whole ? room : std::span<std::uint8_t>(own);
+  const std::uint64_t wanted = whole ? kLocalHeaderRead + entry.compressed_size : kLocalHeaderRead;
+  std::vector<std::uint8_t> header;  // when the header is longer than what was read
+  std::span<const std::uint8_t> got =
+      into.first(static_cast<std::size_t>(std::min<std::uint64_t>(wanted, file_size - header_at)));
+  if (!ReadAt(fd, header_at, into.data(), got.size(), failure)) return std::nullopt;
+  lorvante::ByteCursor cursor(got);
   const zf::LocalHeader local = zf::ReadLocalHeader(cursor);
   if (local.signature != zf::kLocalHeaderSignature) {
     failure = Failure::Because("the local header is missing");
@@ -91,18 +99,20 @@ std::optional<EntryData> LocateEntryData(int fd, std::uint64_t window_start,
   }
   const std::size_t extra_at = zf::kLocalHeaderSize + local.name_length;
   const std::size_t extra_end = extra_at + local.extra_length;
-  if (extra_end > header.size()) {
+  if (extra_end > got.size()) {
     if (file_size - header_at < extra_end) {
       failure = Failure::Because("the local header is cut off");
       return std::nullopt;
     }
-    const std::size_t had = header.size();
+    const std::size_t had = got.size();
+    header.assign(got.begin(), got.end());
     header.resize(extra_end);
     if (!ReadAt(fd, header_at + had, header.data() + had, extra_end - had, failure)) {
       return std::nullopt;
     }
+    got = header;
   }
-  const std::span<const std::uint8_t> extra(header.data() + extra_at, local.extra_length);
+  const std::span<const std::uint8_t> extra(got.data() + extra_at, local.extra_length);
   if (const char* field = LocalDisagreement(local, extra, entry)) {
     failure = Failure::Because(std::string("the local header disagrees with the central "
                                            "directory (") +
@@ -116,6 +126,11 @@ std::optional<EntryData> LocateEntryData(int fd, std::uint64_t window_start,
   if (data.offset > file_size || data.size > file_size - data.offset) {
     failure = Failure::Because("the entry's data reach beyond the end of the archive");
     return std::nullopt;
+  }
+  if (whole && header.empty() && extra_end + data.size <= got.size()) {
+    data.prefetched_in = room.data();
+    data.prefetched_at = extra_end;
+    data.prefetched = static_cast<std::size_t>(data.size);
   }
   if ((entry.flags & zf::kFlagEncrypted) == 0) return data;
   if ((entry.flags & zf::kFlagStrongEncryption) != 0) {
@@ -131,6 +146,13 @@ std::optional<EntryData> LocateEntryData(int fd, std::uint64_t window_start,
     data.cipher = Cipher::kZipCrypto;
   }
   return data;
+}
+
+void EntrySource::Preload(std::size_t at, std::size_t count) {
+  pos_ = at;
+  end_ = at + count;
+  offset_ += count;
+  left_ -= count;
 }
 
 bool EntrySource::Fill(Failure& failure) {

@@ -23,14 +23,20 @@ struct EntryData {
   std::uint16_t method = 0;  // the real compression method (AES entries: from their field)
   Cipher cipher = Cipher::kNone;
   AesField aes;
+  // The data read together with the local header (a small entry's, whole): `prefetched` bytes
+  // at `prefetched_at` in the buffer `prefetched_in`, for the first read of the entry to take.
+  const std::uint8_t* prefetched_in = nullptr;
+  std::size_t prefetched_at = 0;
+  std::size_t prefetched = 0;
 };
 
 // Reads and checks the local header of `entry` in the archive open on `fd` (the layout's
 // window starting at `window_start`, the file `file_size` bytes long). Nothing when the header is
-// not there or its data do not fit in the file.
+// not there or its data do not fit in the file. When the header and all the data fit in `room`,
+// they are read into it at once (see EntryData::prefetched).
 std::optional<EntryData> LocateEntryData(int fd, std::uint64_t window_start,
                                          std::uint64_t file_size, const CentralEntry& entry,
-                                         Failure& failure);
+                                         Failure& failure, std::span<std::uint8_t> room = {});
 
 // Reads `size` bytes from `offset` in blocks of the buffer's size.
 class EntrySource {
@@ -44,6 +50,8 @@ class EntrySource {
   // Exactly `out.size()` bytes, taken across blocks. False when the data end first.
   bool Take(std::span<std::uint8_t> out, Failure& failure);
   std::uint64_t left() const { return left_ + (end_ - pos_); }
+  // The first `count` bytes are already in the buffer, at `at`.
+  void Preload(std::size_t at, std::size_t count);
 
  private:
   bool Fill(Failure& failure);

@@ -118,6 +118,17 @@ std::optional<TempFile> TempFile::Create(int folder_fd, mode_t mode, Failure& fa
   return TempFile(std::move(*file), lorvante::FreshFileMode(mode));
 }
 
+std::optional<TempFile> TempFile::Create(int folder_fd, const std::string& folder_path, mode_t mode,
+                                         Failure& failure) {
+  int error = 0;
+  auto file = lorvante::ReplacementFile::Create(folder_fd, folder_path, mode, error);
+  if (!file) {
+    failure = Failure::System(error);
+    return std::nullopt;
+  }
+  return TempFile(std::move(*file), lorvante::FreshFileMode(mode));
+}
+
 bool TempFile::Rewind(Failure& failure) {
   if (file_.Rewind()) return true;
   failure = Failure::System(errno);
@@ -125,10 +136,20 @@ bool TempFile::Rewind(Failure& failure) {
 }
 
 bool TempFile::Commit(const std::string& name, std::int64_t mtime, Failure& failure) {
+  return Seal(mtime, failure) && Place(name, failure);
+}
+
+bool TempFile::Seal(std::int64_t mtime, Failure& failure) {
   const timespec times[2] = {ToTimespec(mtime), ToTimespec(mtime)};
   int error = ::futimens(file_.Handle(), times) != 0 ? errno : 0;
   if (error == 0) error = file_.Finish(mode_);
-  if (error == 0) error = file_.RenameTo(name);
+  if (error == 0) return true;
+  failure = Failure::System(error);
+  return false;
+}
+
+bool TempFile::Place(const std::string& name, Failure& failure) {
+  const int error = file_.RenameTo(name);
   if (error == 0) return true;
   failure = Failure::System(error);
   return false;

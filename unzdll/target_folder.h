@@ -45,12 +45,19 @@ class TempFile {
   // Creates the temporary file in `folder_fd`; `mode` (under the umask) is the file's mode once
   // committed. Nothing on failure.
   static std::optional<TempFile> Create(int folder_fd, mode_t mode, Failure& failure);
+  // The same in a folder whose path is known, made with its final mode at once.
+  static std::optional<TempFile> Create(int folder_fd, const std::string& folder_path, mode_t mode,
+                                        Failure& failure);
 
   int fd() const { return file_.Handle(); }
   // Empties the file for another try. False on failure.
   bool Rewind(Failure& failure);
   // Sets the time, closes and renames the file to `name`. False on failure.
   bool Commit(const std::string& name, std::int64_t mtime, Failure& failure);
+  // Commit in two steps, so that the file can be closed where it was written and renamed where
+  // the batch decides: Seal sets the time and closes the file, Place renames it to `name`.
+  bool Seal(std::int64_t mtime, Failure& failure);
+  bool Place(const std::string& name, Failure& failure);
 
  private:
   TempFile(lorvante::ReplacementFile file, mode_t mode) : file_(std::move(file)), mode_(mode) {}

@@ -142,6 +142,46 @@ TEST_F(GzipSourceTest, FaultAfterSeveralBlocksKeepsTheTextBeforeIt) {
   EXPECT_TRUE(std::equal(text.begin(), text.end(), data.begin()));
 }
 
+// The CRC of every member is checked by the writing side, wherever the member ends: inside a
+// block, exactly at the end of one (heard of only with the next, empty, block), or with no data
+// at all. Each stream is copied sound and with the CRC of one member spoiled.
+TEST_F(GzipSourceTest, EveryMembersCrcIsCheckedWhereverItEnds) {
+  constexpr std::size_t kBlock = GzipSource::kWriteBlockSize;
+  const ByteVector small = test::RandomBytes(3000, 5);
+  const ByteVector whole_block = test::RandomBytes(kBlock, 6);
+  const ByteVector none;
+  struct Case {
+    const char* name;
+    std::vector<const ByteVector*> members;
+    std::size_t spoiled;  // the member whose CRC is changed
+  };
+  const Case cases[] = {
+      {"second of two", {&small, &small}, 1},
+      {"first of two", {&small, &small}, 0},
+      {"ends at a block's end", {&whole_block}, 0},
+      {"ends at a block's end, another follows", {&whole_block, &small}, 0},
+      {"empty member last", {&small, &none}, 1},
+      {"empty member first", {&none, &small}, 0},
+  };
+  for (const Case& c : cases) {
+    for (const bool spoil : {false, true}) {
+      ByteVector payload;
+      ByteVector expected;
+      for (std::size_t i = 0; i < c.members.size(); ++i) {
+        ByteVector member = GzipPayload(*c.members[i], 6);
+        if (spoil && i == c.spoiled) member[member.size() - 8] ^= 0x01;
+        payload.insert(payload.end(), member.begin(), member.end());
+        expected.insert(expected.end(), c.members[i]->begin(), c.members[i]->end());
+      }
+      ByteVector text;
+      EXPECT_EQ(Copy(payload, text), !spoil) << c.name << (spoil ? ", spoiled" : ", sound");
+      if (!spoil) {
+        EXPECT_TRUE(text == expected) << c.name;
+      }
+    }
+  }
+}
+
 TEST_F(GzipSourceTest, WriterErrorIsRaisedOnTheCaller) {
   test::WriteBytes(dir / "payload", GzipPayload(test::RandomBytes(6 << 20, 4), 6));
   GzipSource source(dir / "payload");

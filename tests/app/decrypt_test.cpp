@@ -20,14 +20,15 @@ std::vector<std::uint8_t> ZipLike(std::size_t size) {
   return data;
 }
 
-// Ciphertext lengths around the 4096-byte chunks and the 1 MiB blocks they are read in,
-// including exact multiples that end with an empty read.
+// Ciphertext lengths around the 4096-byte chunks and the 4 MiB blocks they are read in (each
+// decrypted in shares on every core), including exact multiples that end with an empty read.
 TEST_F(Decrypt, TheWholeCiphertextLandsInTheTemporaryFile) {
   auto form = MakeForm("x");
   constexpr std::size_t kMiB = 1 << 20;
-  for (const std::size_t size : {std::size_t{8}, std::size_t{4088}, std::size_t{4096},
-                                 std::size_t{4104}, std::size_t{8192}, std::size_t{12296}, kMiB,
-                                 kMiB + 8, 2 * kMiB, 2 * kMiB + 4096 + 8}) {
+  for (const std::size_t size :
+       {std::size_t{8}, std::size_t{4088}, std::size_t{4096}, std::size_t{4104}, std::size_t{8192},
+        std::size_t{12296}, kMiB, kMiB + 8, 2 * kMiB, 2 * kMiB + 4096 + 8, 4 * kMiB, 4 * kMiB + 8,
+        9 * kMiB + 4096 + 8}) {
     const auto payload = ZipLike(size);
     const std::string input = Encrypted("in", payload, true);
     const std::string temp = TempFolder() + "in";

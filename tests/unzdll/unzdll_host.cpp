@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -122,7 +123,17 @@ HostRun UnzLibrary::Run(const std::string& archive, const std::string& folder,
   params.Reserved104 = 3;
   params.TargetFolder = target.c_str();
   params.Reserved144 = 7;
+  const char* kWorkers = "LORVANTE_UNZIP_WORKERS";
+  const char* before = std::getenv(kWorkers);
+  const std::optional<std::string> saved =
+      before ? std::optional<std::string>(before) : std::nullopt;
+  if (script.workers) ::setenv(kWorkers, std::to_string(*script.workers).c_str(), 1);
   run.result = exec_(&params);
+  if (saved) {
+    ::setenv(kWorkers, saved->c_str(), 1);
+  } else {
+    ::unsetenv(kWorkers);
+  }
   return run;
 }
 

@@ -32,6 +32,8 @@ struct Script {
   int crc_answer = 0;  // Status for code 9
   // Stops the run (returns -1) on the first callback for which this is true.
   std::function<bool(const Callback&)> stop_when;
+  // The library's workers (LORVANTE_UNZIP_WORKERS for this run); unset: as the environment says.
+  std::optional<int> workers;
 };
 
 struct HostRun {
