@@ -42,7 +42,11 @@ void TZip::HandleAction(TUnzipCallbackInfo& info) {
       if (OnZEDBeginFileEvent) {
         OnZEDBeginFileEvent(this, CurrentFile, info.Value, BatchCount, TotalBytesInBatch);
       }
-      if (ShowProgressDialog && ProgressForm) ProgressForm->SetMessage(CurrentFile);
+      // A run refused as a whole is announced under the archive's own path, which is the
+      // decrypted copy in the run's folder: the window keeps its text rather than show it.
+      if (ShowProgressDialog && ProgressForm && CurrentFile != ZipFileName()) {
+        ProgressForm->SetMessage(CurrentFile);
+      }
       break;
     case UNZ_ACTION_PROGRESS: {
       BatchBytesDone += info.Value;

@@ -66,22 +66,32 @@ struct Setup {
   CancellingUserInterface ui;
 };
 
-// What the command line means, written plainly: options until "--", the first of them decides,
-// every other argument is a file.
+// What the command line means, written plainly: options until "--" (an argument of two or more
+// characters that begins with '-'), the first of help, version and a usage error decides, -o
+// takes the next argument, every other argument is a file.
 CommandLine Expected(const std::vector<std::string>& arguments) {
   CommandLine expected;
+  const auto decide = [&](CommandLine::Action action) {
+    if (expected.action == CommandLine::Action::kConvert) expected.action = action;
+  };
   bool options = true;
-  for (const std::string& argument : arguments) {
-    const bool help = argument == "-h" || argument == "--help";
-    const bool version = argument == "-V" || argument == "--version";
-    if (options && argument == "--") {
-      options = false;
-    } else if (options && (help || version)) {
-      if (expected.action == CommandLine::Action::kConvert) {
-        expected.action = help ? CommandLine::Action::kHelp : CommandLine::Action::kVersion;
-      }
-    } else {
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (!options || argument.size() < 2 || argument[0] != '-') {
       expected.files.push_back(argument);
+    } else if (argument == "--") {
+      options = false;
+    } else if (argument == "-h" || argument == "--help") {
+      decide(CommandLine::Action::kHelp);
+    } else if (argument == "-V" || argument == "--version") {
+      decide(CommandLine::Action::kVersion);
+    } else if (argument == "--batch") {
+      expected.batch = true;
+    } else if (argument == "-o" && i + 1 < arguments.size() && !arguments[i + 1].empty()) {
+      expected.output = arguments[++i];
+    } else {
+      if (argument == "-o" && i + 1 < arguments.size()) ++i;
+      decide(CommandLine::Action::kUsageError);
     }
   }
   return expected;
@@ -102,7 +112,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (arguments.size() > 8) return 0;
   const CommandLine command = ParseCommandLine(arguments);
   const CommandLine expected = Expected(arguments);
-  if (command.action != expected.action || command.files != expected.files) abort();
+  if (command.action != expected.action || command.files != expected.files ||
+      command.output != expected.output || command.batch != expected.batch) {
+    abort();
+  }
   Application.ResetTerminate();
   std::size_t conversions = 0;
   ConvertEach("lorvante", command.files, [&] {
@@ -110,6 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (Application.ParamStr(1) != command.files[conversions - 1]) abort();
     TForm1 form(nullptr);
     form.Button1->Click();
+    return true;
   });
   if (conversions != command.files.size()) abort();
   if (Application.TerminateRequests() != static_cast<int>(conversions)) abort();
