@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "codecs/lsb_bit_input.h"
 #include "codecs/shannon_fano.h"
 #include "codecs/zip_methods.h"
 
@@ -42,10 +43,9 @@ class ImplodeDecoder final : public Decoder {
   // The next `count` bits after those the current step has read; false when the input ran out.
   bool Bits(unsigned count, std::uint32_t& value);
   bool Symbol(const ShannonFanoCode& code, unsigned& value);
-  bool Load(unsigned count);
   void EndStep() {
-    bits_ >>= step_bits_;
-    bit_count_ -= step_bits_;
+    input_.bits >>= step_bits_;
+    input_.count -= step_bits_;
     step_bits_ = 0;
   }
 
@@ -65,11 +65,8 @@ class ImplodeDecoder final : public Decoder {
   unsigned min_match_;
   Mode mode_ = Mode::kTreeSize;
 
-  std::uint64_t bits_ = 0;
-  unsigned bit_count_ = 0;
+  LsbBitInput input_;
   unsigned step_bits_ = 0;  // bits the step in progress has read
-  const std::uint8_t* in_ = nullptr;
-  const std::uint8_t* in_end_ = nullptr;
   std::uint8_t* out_ = nullptr;
   std::uint8_t* out_end_ = nullptr;
 
@@ -100,18 +97,10 @@ ImplodeDecoder::ImplodeDecoder(std::uint64_t uncompressed_size, std::uint16_t fl
   trees_.push_back(&distances_);
 }
 
-bool ImplodeDecoder::Load(unsigned count) {
-  while (bit_count_ < count) {
-    if (in_ == in_end_) return false;
-    bits_ |= std::uint64_t{*in_++} << bit_count_;
-    bit_count_ += 8;
-  }
-  return true;
-}
-
 bool ImplodeDecoder::Bits(unsigned count, std::uint32_t& value) {
-  if (!Load(step_bits_ + count)) return false;
-  value = static_cast<std::uint32_t>((bits_ >> step_bits_) & ((std::uint64_t{1} << count) - 1));
+  if (!input_.Load(step_bits_ + count)) return false;
+  value =
+      static_cast<std::uint32_t>((input_.bits >> step_bits_) & ((std::uint64_t{1} << count) - 1));
   step_bits_ += count;
   return true;
 }
@@ -120,7 +109,7 @@ bool ImplodeDecoder::Bits(unsigned count, std::uint32_t& value) {
 bool ImplodeDecoder::Symbol(const ShannonFanoCode& code, unsigned& value) {
   for (;;) {
     unsigned length = 0;
-    const int symbol = code.Decode(bits_ >> step_bits_, bit_count_ - step_bits_, length);
+    const int symbol = code.Decode(input_.bits >> step_bits_, input_.count - step_bits_, length);
     if (symbol >= 0) {
       value = static_cast<unsigned>(symbol);
       step_bits_ += length;
@@ -130,14 +119,13 @@ bool ImplodeDecoder::Symbol(const ShannonFanoCode& code, unsigned& value) {
       mode_ = Mode::kError;
       return false;
     }
-    if (!Load(bit_count_ + 1)) return false;
+    if (!input_.Load(input_.count + 1)) return false;
   }
 }
 
 DecodeStep ImplodeDecoder::Decode(std::span<const std::uint8_t> input,
                                   std::span<std::uint8_t> output) {
-  in_ = input.data();
-  in_end_ = input.data() + input.size();
+  input_.Start(input);
   out_ = output.data();
   out_end_ = output.data() + output.size();
   for (;;) {
@@ -167,7 +155,7 @@ DecodeStep ImplodeDecoder::Decode(std::span<const std::uint8_t> input,
     if (!more || !*more || mode_ == Mode::kError) break;
   }
   DecodeStep step;
-  step.consumed = static_cast<std::size_t>(in_ - input.data());
+  step.consumed = input_.Consumed(input);
   step.produced = static_cast<std::size_t>(out_ - output.data());
   step.status = mode_ == Mode::kError  ? DecodeStatus::kDataError
                 : mode_ == Mode::kDone ? DecodeStatus::kStreamEnd

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <array>
 
+#include "codecs/lsb_bit_input.h"
+
 namespace lorvante::codecs {
 
 namespace {
@@ -36,7 +38,6 @@ class ReduceDecoder final : public Decoder {
   // continues in the next byte, or before the low byte of the distance.
   enum class Expand { kPlain, kMarker, kLongLength, kDistance };
 
-  bool Load(unsigned count);
   bool Take(unsigned count, std::uint32_t& value);
   bool ReadSetSize();
   bool ReadSetByte();
@@ -55,10 +56,7 @@ class ReduceDecoder final : public Decoder {
   Mode mode_ = Mode::kSetSize;
   Expand expand_ = Expand::kPlain;
 
-  std::uint64_t bits_ = 0;
-  unsigned bit_count_ = 0;
-  const std::uint8_t* in_ = nullptr;
-  const std::uint8_t* in_end_ = nullptr;
+  LsbBitInput input_;
   std::uint8_t* out_ = nullptr;
   std::uint8_t* out_end_ = nullptr;
 
@@ -81,27 +79,17 @@ ReduceDecoder::ReduceDecoder(std::uint64_t uncompressed_size, unsigned factor)
       factor_(factor),
       length_mask_(static_cast<std::uint8_t>(0xFF >> factor)) {}
 
-bool ReduceDecoder::Load(unsigned count) {
-  while (bit_count_ < count) {
-    if (in_ == in_end_) return false;
-    bits_ |= std::uint64_t{*in_++} << bit_count_;
-    bit_count_ += 8;
-  }
-  return true;
-}
-
 bool ReduceDecoder::Take(unsigned count, std::uint32_t& value) {
-  if (!Load(count)) return false;
-  value = static_cast<std::uint32_t>(bits_ & ((1u << count) - 1));
-  bits_ >>= count;
-  bit_count_ -= count;
+  if (!input_.Load(count)) return false;
+  value = static_cast<std::uint32_t>(input_.bits & ((1u << count) - 1));
+  input_.bits >>= count;
+  input_.count -= count;
   return true;
 }
 
 DecodeStep ReduceDecoder::Decode(std::span<const std::uint8_t> input,
                                  std::span<std::uint8_t> output) {
-  in_ = input.data();
-  in_end_ = input.data() + input.size();
+  input_.Start(input);
   out_ = output.data();
   out_end_ = output.data() + output.size();
   for (;;) {
@@ -133,7 +121,7 @@ DecodeStep ReduceDecoder::Decode(std::span<const std::uint8_t> input,
     if (!more || mode_ == Mode::kError) break;
   }
   DecodeStep step;
-  step.consumed = static_cast<std::size_t>(in_ - input.data());
+  step.consumed = input_.Consumed(input);
   step.produced = static_cast<std::size_t>(out_ - output.data());
   step.status = mode_ == Mode::kError  ? DecodeStatus::kDataError
                 : mode_ == Mode::kDone ? DecodeStatus::kStreamEnd
@@ -169,8 +157,8 @@ bool ReduceDecoder::ReadCodedByte(std::uint8_t& byte) {
   } else {
     const unsigned index_bits = IndexBits(size);
     // Only the bits this byte needs are taken from the input: its first bit tells how many.
-    if (!Load(1)) return false;
-    if (!Load(1 + ((bits_ & 1) != 0 ? kByteBits : index_bits))) return false;
+    if (!input_.Load(1)) return false;
+    if (!input_.Load(1 + ((input_.bits & 1) != 0 ? kByteBits : index_bits))) return false;
     std::uint32_t plain = 0;
     Take(1, plain);
     if (plain != 0) {
