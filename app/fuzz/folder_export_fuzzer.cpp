@@ -1,7 +1,9 @@
 // Feeds arbitrary bytes as the zip payload of a tagged file through the whole conversion as the
 // program runs it: the file is encrypted, decrypted again, the folder dialog is answered with a
 // scratch folder, and the archive goes through the zip component and the unzip library. Every
-// question is answered yes, a password with "password". After each run nothing may exist
+// question is answered yes, a password with "password", except that a question asked again
+// and again is ended the second time round (a user does so when asked for a disk of a spanned
+// archive that will never be in the drive). After each run nothing may exist
 // beside the chosen folder, no link and no hidden partial file inside it, and nothing in the
 // temporary folder; sanitizers abort on the rest.
 #include <dlfcn.h>
@@ -11,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <span>
 #include <string>
 
@@ -28,6 +31,8 @@ using namespace lorvante;
 namespace fs = std::filesystem;
 
 constexpr char kPassword[] = "password";
+// The same question is answered yes this many times in one run; after that it is ended.
+constexpr int kSameQuestionAnswered = 2;
 
 class QuietProgress : public ProgressDisplay {
  public:
@@ -41,11 +46,15 @@ class QuietProgress : public ProgressDisplay {
 // Chooses the output folder and says yes to everything.
 class AnsweringUserInterface : public UserInterface {
  public:
-  int MessageBox(const std::string&, const std::string&, unsigned style) override {
+  int MessageBox(const std::string& text, const std::string&, unsigned style) override {
+    const bool end = ++asked[text] > kSameQuestionAnswered;
     switch (style & MB_TYPEMASK) {
       case MB_YESNO:
+        return end ? IDNO : IDYES;
       case MB_YESNOCANCEL:
-        return IDYES;
+        return end ? IDCANCEL : IDYES;
+      case MB_OKCANCEL:
+        return end ? IDCANCEL : IDOK;
       default:
         return IDOK;
     }
@@ -70,6 +79,7 @@ class AnsweringUserInterface : public UserInterface {
   void ReportSkippedEntry(const SkippedEntryNotice&) override {}
 
   std::string output;
+  std::map<std::string, int> asked;  // how often each question came in this run
 };
 
 struct Setup {
@@ -119,6 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fs::remove_all(setup.ui.output);
   fs::create_directory(setup.ui.output);
   Application.ResetTerminate();
+  setup.ui.asked.clear();
   {
     TForm1 form(nullptr);
     form.Button1->Click();
