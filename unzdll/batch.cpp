@@ -39,8 +39,10 @@
 namespace unzdll {
 namespace {
 
-// The direct path reads the archive and writes the files in pieces of this size.
+// The direct path reads the archive and writes the files in pieces of at most this size, and
+// of at least the smaller one (a small archive does not need the large pieces).
 constexpr std::size_t kDirectBlock = 1024 * 1024;
+constexpr std::size_t kSmallestBlock = 64 * 1024;
 // Entries are read and written by this many workers at most, one per usable core; the variable
 // sets their number (1: every entry on the calling thread, in turn).
 constexpr std::size_t kMaxWorkers = 8;
@@ -158,8 +160,6 @@ class Batch {
  public:
   explicit Batch(const TUnzipParams& params)
       : params_(params), host_(params.Callback, params.Caller) {
-    buffers_.input.resize(kDirectBlock);
-    buffers_.output.resize(kDirectBlock);
     if (params.TestOnly != 0) {
       mode_ = Mode::kTest;
     } else if (params.Freshen != 0 && params.Update == 0) {
@@ -205,6 +205,9 @@ class Batch {
   // Tells the host what a worker found while it read the entry, then keeps the file or not.
   void ConcludeHanded(Job& job, EntryHandover& handover);
 
+  // The sizes of the pieces read and written: no larger than the archive and its largest entry.
+  void ChooseBlocks(const ArchiveLayout& layout);
+  void SizeBuffers(EntryBuffers& buffers) const;
   // The workers: each takes an entry, prepares and reads it, and hands what it found over.
   void StartWorkers();
   void Work(std::size_t index, std::size_t worker);
@@ -225,6 +228,8 @@ class Batch {
   EntryBuffers buffers_;
   int fd_ = -1;
   std::uint64_t file_size_ = 0;
+  std::size_t input_block_ = kDirectBlock;
+  std::size_t output_block_ = kDirectBlock;
   std::uint64_t window_start_ = 0;
   std::optional<TargetFolder> target_;
   std::optional<FolderCache> folders_;
@@ -649,15 +654,31 @@ void Batch::Work(std::size_t index, std::size_t worker) {
   }
 }
 
+std::size_t BlockFor(std::uint64_t bytes) {
+  return static_cast<std::size_t>(
+      std::clamp<std::uint64_t>(bytes, kSmallestBlock, kDirectBlock));
+}
+
+void Batch::ChooseBlocks(const ArchiveLayout& layout) {
+  std::uint64_t largest = 0;
+  for (const CentralEntry& entry : layout.entries) {
+    largest = std::max(largest, entry.size);
+  }
+  input_block_ = BlockFor(file_size_);
+  output_block_ = BlockFor(largest);
+}
+
+void Batch::SizeBuffers(EntryBuffers& buffers) const {
+  buffers.input.resize(input_block_);
+  buffers.output.resize(output_block_);
+}
+
 void Batch::StartWorkers() {
   for (std::size_t i = 0; i < ring_.size(); ++i) {
     handovers_.push_back(std::make_unique<EntryHandover>(stop_));
   }
   worker_buffers_.resize(workers_);
-  for (EntryBuffers& buffers : worker_buffers_) {
-    buffers.input.resize(kDirectBlock);
-    buffers.output.resize(kDirectBlock);
-  }
+  for (EntryBuffers& buffers : worker_buffers_) SizeBuffers(buffers);
   pool_.emplace(workers_, selected_.size(), ring_.size(),
                 [this](std::size_t index, std::size_t worker) { Work(index, worker); });
   if (pool_->started() > 0) return;
@@ -688,6 +709,8 @@ std::int32_t Batch::Run() {
   fd_ = fd.get();
   file_size_ = static_cast<std::uint64_t>(st.st_size);
   window_start_ = layout->window_start;
+  ChooseBlocks(*layout);
+  SizeBuffers(buffers_);
 
   if (mode_ != Mode::kTest) {
     const std::string folder = params_.TargetFolder != nullptr ? params_.TargetFolder : "";

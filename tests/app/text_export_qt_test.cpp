@@ -81,6 +81,21 @@ ModalScript::Step TypeName(const QString& name, const QString& filter = {}) {
   };
 }
 
+// Types `name` and clicks the dialog's Save button, as a user does with the mouse.
+ModalScript::Step TypeNameAndClickSave(const QString& name) {
+  return [name](QWidget& dialog) {
+    QLineEdit& edit = FileNameEdit(dialog);
+    edit.selectAll();
+    QTest::keyClicks(&edit, name);
+    auto* buttons = dialog.findChild<QDialogButtonBox*>("buttonBox");
+    ASSERT_NE(buttons, nullptr);
+    QPushButton* save = buttons->button(QDialogButtonBox::Save);
+    ASSERT_NE(save, nullptr);
+    EXPECT_TRUE(save->isEnabled()) << name.toStdString();
+    save->click();
+  };
+}
+
 // Answers the overwrite question with `button`.
 ModalScript::Step AnswerQuestion(QMessageBox::StandardButton button, QString* text) {
   return [button, text](QWidget& widget) {
@@ -199,6 +214,13 @@ TEST_F(QtTextExport, ANameWithQuotesIsTakenLiterally) {
     for (const char* elsewhere : {"in/final.txt", "in/final", "reports/final.txt"}) {
       EXPECT_FALSE(std::filesystem::exists(dir / elsewhere)) << elsewhere;
     }
+  }
+  // A quote standing alone is a name too: Qt greys Save for a name it cannot split into a list.
+  for (const std::string typed : {"ab\"", "report \"final.txt"}) {
+    SCOPED_TRACE(typed);
+    Convert(text, {TypeNameAndClickSave(QString::fromStdString(typed))});
+    const std::string saved = dir / ("in/" + typed + (typed.ends_with(".txt") ? "" : ".txt"));
+    EXPECT_EQ(ReadBytes(saved), text);
   }
   // An existing name with quotes is replaced only after the question.
   const std::string existing = dir / "reports/report \"final\".txt";

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -108,4 +110,27 @@ TEST_F(QtOpenDialog, ANameWithQuotesIsTakenLiterally) {
 }
 
 }  // namespace
+// A quote standing alone is part of the name too, and the Open button stays usable for it.
+TEST_F(QtOpenDialog, ANameWithOneQuoteCanBeOpenedWithTheButton) {
+  const std::string quoted = "a \"b.des";
+  test::WriteText(dir / quoted, "x");
+  bool enabled = false;
+  OnDialog([&](QFileDialog& dialog) {
+    QLineEdit& edit = FileNameEdit(dialog);
+    QTest::keyClicks(&edit, QString::fromStdString(quoted));
+    auto* buttons = dialog.findChild<QDialogButtonBox*>("buttonBox");
+    ASSERT_NE(buttons, nullptr);
+    QPushButton* open = buttons->button(QDialogButtonBox::Open);
+    ASSERT_NE(open, nullptr);
+    enabled = open->isEnabled();
+    if (enabled) {
+      open->click();
+    } else {
+      QTest::keyClick(&dialog, Qt::Key_Escape);
+    }
+  });
+  EXPECT_EQ(ui.OpenDialog(request), dir / quoted);
+  EXPECT_TRUE(enabled);
+}
+
 }  // namespace lorvante
