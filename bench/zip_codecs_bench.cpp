@@ -193,7 +193,7 @@ int main(int argc, char** argv) {
     Bytes stream;
     std::function<bool(const Bytes&)> decode;
   };
-  using lorvante::codecs::ZipMethod;
+  using lorvante::zipformat::ZipMethod;
   const auto with_decoder = [&](std::uint16_t method) {
     return [&, method](const Bytes& s) { return DecodeWithDecoder(method, s, data, out); };
   };

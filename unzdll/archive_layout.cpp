@@ -61,22 +61,6 @@ std::optional<EndRecord> FindEndRecord(int fd, std::uint64_t file_size, Failure&
   return record;
 }
 
-// The extended timestamp field (0x5455): flags, then the modification time when bit 0 is set.
-std::optional<std::int64_t> FindUnixTime(std::span<const std::uint8_t> extra) {
-  lorvante::ByteCursor cursor(extra);
-  while (cursor.Remaining() >= 4) {
-    const std::uint16_t id = cursor.U16();
-    const std::uint16_t length = cursor.U16();
-    auto block = cursor.Block(length);
-    if (!cursor.ok()) break;
-    if (id != zf::kExtraTimestamp || length < 5 || (block[0] & 1) == 0) continue;
-    lorvante::ByteCursor field(block);
-    field.Skip(1);
-    return static_cast<std::int32_t>(field.U32());
-  }
-  return std::nullopt;
-}
-
 // One central header with its name and extra field; `cursor` moves past its comment too.
 bool ReadCentralEntry(lorvante::ByteCursor& cursor, CentralEntry& entry, Failure& failure) {
   const zf::CentralHeader header = zf::ReadCentralHeader(cursor);
@@ -102,7 +86,7 @@ bool ReadCentralEntry(lorvante::ByteCursor& cursor, CentralEntry& entry, Failure
   entry.compressed_size = sizes.compressed_size;
   entry.size = sizes.uncompressed_size;
   entry.local_offset = sizes.local_header_offset;
-  entry.unix_mtime = FindUnixTime(extra);
+  entry.unix_mtime = zf::FindUnixModTime(extra);
   return true;
 }
 

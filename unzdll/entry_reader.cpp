@@ -10,6 +10,7 @@
 
 #include "codecs/zip_methods.h"
 #include "unzdll/zip_crypto.h"
+#include "zipformat/records.h"
 
 namespace unzdll {
 namespace {
@@ -52,7 +53,6 @@ namespace {
 
 namespace codecs = lorvante::codecs;
 
-constexpr std::uint16_t kFlagDataDescriptor = 0x0008;
 // The host hears of the bytes decoded (and may stop the run) at least this often; they are
 // written out when the output buffer is full.
 constexpr std::size_t kProgressStep = 256 * 1024;
@@ -120,7 +120,7 @@ ReadResult DirectRead::StartCipher(const char* password) {
     body_ -= header.size();
     const CentralEntry& entry = *what_.entry;
     const auto check = static_cast<std::uint8_t>(
-        (entry.flags & kFlagDataDescriptor) != 0 ? entry.dos_time >> 8 : entry.crc >> 24);
+        (entry.flags & lorvante::zipformat::kFlagDataDescriptor) != 0 ? entry.dos_time >> 8 : entry.crc >> 24);
     zip_crypto_.emplace(password);
     if (!zip_crypto_->CheckHeader(header, check)) {
       return {ReadStatus::kWrongPassword, Failure::Because("Wrong password provided")};

@@ -135,7 +135,7 @@ std::optional<EntryData> LocateEntryData(int fd, std::uint64_t window_start,
   if ((entry.flags & zf::kFlagEncrypted) == 0) return data;
   if ((entry.flags & zf::kFlagStrongEncryption) != 0) {
     data.cipher = Cipher::kOther;
-  } else if (entry.method == lorvante::codecs::kZipAes) {
+  } else if (entry.method == zf::kZipAes) {
     const auto field = zf::FindAesField(extra);
     data.cipher = field ? Cipher::kAes : Cipher::kOther;
     if (field) {

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "codecs/zip_methods.h"
 #include "platform/error_texts.h"
 #include "unzdll/unzdll_api.h"
+#include "zipformat/methods.h"
 
 namespace unzdll {
 namespace {
@@ -56,7 +56,7 @@ std::string SystemText(int error) {
 }
 
 std::string MethodName(int method) {
-  return std::string(lorvante::codecs::ZipMethodName(static_cast<std::uint16_t>(method))) + " (" +
+  return std::string(lorvante::zipformat::ZipMethodName(static_cast<std::uint16_t>(method))) + " (" +
          std::to_string(method) + ")";
 }
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <span>
 
-#include "codecs/zip_methods.h"
 #include "platform/byte_cursor.h"
 #include "platform/format.h"
+#include "zipformat/methods.h"
 #include "zipformat/records.h"
 
 namespace lorvante {
@@ -37,7 +37,7 @@ std::string UnsupportedText(const TFileInfo& entry) {
   if (entry.GeneralFlags & zipformat::kFlagStrongEncryption) return kEncryptionUnsupported;
   const std::optional<std::uint16_t> method = DataMethod(entry);
   if (!method) return kEncryptionUnsupported;  // an AES entry without a field that is read
-  const std::string name = codecs::ZipMethodName(*method);
+  const std::string name = zipformat::ZipMethodName(*method);
   if (name == "unknown") return Format(kMethodUnnamed, {static_cast<int>(*method)});
   return Format(kMethodNamed, {static_cast<int>(*method), name});
 }
@@ -45,7 +45,7 @@ std::string UnsupportedText(const TFileInfo& entry) {
 }  // namespace
 
 std::optional<std::uint16_t> DataMethod(const TFileInfo& entry) {
-  if (entry.Method != codecs::kZipAes) return entry.Method;
+  if (entry.Method != zipformat::kZipAes) return entry.Method;
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(entry.ExtraField.data());
   const auto field =
       zipformat::FindAesField(std::span<const std::uint8_t>(bytes, entry.ExtraField.size()));

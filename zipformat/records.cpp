@@ -80,52 +80,62 @@ std::optional<Zip64Locator> ReadZip64Locator(std::span<const std::uint8_t> bytes
   return l;
 }
 
-WideSizes ReadWideSizes(const CentralHeader& header, std::span<const std::uint8_t> extra) {
-  WideSizes sizes{header.compressed_size, header.uncompressed_size, header.local_header_offset};
+std::optional<std::span<const std::uint8_t>> FindExtraBlock(std::span<const std::uint8_t> extra,
+                                                           std::uint16_t id) {
   ByteCursor blocks(extra);
-  while (blocks.Remaining() >= 4) {
-    const std::uint16_t id = blocks.U16();
+  while (blocks.Remaining() >= kExtraBlockHeaderSize) {
+    const std::uint16_t block_id = blocks.U16();
     const std::uint16_t length = blocks.U16();
     const auto block = blocks.Block(length);
     if (!blocks.ok()) break;
-    if (id != kExtraZip64) continue;
-    ByteCursor field(block);
-    const auto wide = [&field](std::uint32_t saved, std::uint64_t& value) {
-      if (saved != kZip64Value) return;
-      const std::uint64_t read = field.U64();
-      if (field.ok()) value = read;
-    };
-    wide(header.uncompressed_size, sizes.uncompressed_size);
-    wide(header.compressed_size, sizes.compressed_size);
-    wide(header.local_header_offset, sizes.local_header_offset);
-    break;
+    if (block_id == id) return block;
   }
+  return std::nullopt;
+}
+
+WideSizes ReadWideSizes(const CentralHeader& header, std::span<const std::uint8_t> extra) {
+  WideSizes sizes{header.compressed_size, header.uncompressed_size, header.local_header_offset};
+  const auto block = FindExtraBlock(extra, kExtraZip64);
+  if (!block) return sizes;
+  ByteCursor field(*block);
+  const auto wide = [&field](std::uint32_t saved, std::uint64_t& value) {
+    if (saved != kZip64Value) return;
+    const std::uint64_t read = field.U64();
+    if (field.ok()) value = read;
+  };
+  wide(header.uncompressed_size, sizes.uncompressed_size);
+  wide(header.compressed_size, sizes.compressed_size);
+  wide(header.local_header_offset, sizes.local_header_offset);
   return sizes;
 }
 
 std::optional<AesField> FindAesField(std::span<const std::uint8_t> extra) {
   constexpr unsigned kLastVersion = 2;
   constexpr unsigned kLastStrength = 3;
-  ByteCursor blocks(extra);
-  while (blocks.Remaining() >= 4) {
-    const std::uint16_t id = blocks.U16();
-    const std::uint16_t length = blocks.U16();
-    const auto block = blocks.Block(length);
-    if (!blocks.ok()) break;
-    if (id != kExtraWinZipAes) continue;
-    ByteCursor in(block);
-    AesField field;
-    field.version = in.U16();
-    const std::uint16_t vendor = in.U16();
-    field.strength = in.U8();
-    field.method = in.U16();
-    if (!in.ok() || vendor != kAesVendorId || field.version < 1 || field.version > kLastVersion ||
-        field.strength < 1 || field.strength > kLastStrength) {
-      return std::nullopt;
-    }
-    return field;
+  const auto block = FindExtraBlock(extra, kExtraWinZipAes);
+  if (!block) return std::nullopt;
+  ByteCursor in(*block);
+  AesField field;
+  field.version = in.U16();
+  const std::uint16_t vendor = in.U16();
+  field.strength = in.U8();
+  field.method = in.U16();
+  if (!in.ok() || vendor != kAesVendorId || field.version < 1 || field.version > kLastVersion ||
+      field.strength < 1 || field.strength > kLastStrength) {
+    return std::nullopt;
   }
-  return std::nullopt;
+  return field;
+}
+
+std::optional<std::int64_t> FindUnixModTime(std::span<const std::uint8_t> extra) {
+  constexpr std::uint8_t kHasModTime = 0x01;
+  const auto block = FindExtraBlock(extra, kExtraTimestamp);
+  if (!block) return std::nullopt;
+  ByteCursor field(*block);
+  const std::uint8_t flags = field.U8();
+  const auto time = static_cast<std::int32_t>(field.U32());
+  if (!field.ok() || (flags & kHasModTime) == 0) return std::nullopt;
+  return time;
 }
 
 }  // namespace lorvante::zipformat

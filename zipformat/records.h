@@ -37,6 +37,8 @@ inline constexpr std::uint16_t kFlagDataDescriptor = 0x0008;
 inline constexpr std::uint16_t kFlagStrongEncryption = 0x0040;  // not read
 inline constexpr std::uint16_t kFlagUtf8Names = 0x0800;         // name and comment are UTF-8
 
+// Each extra field block starts with its id and the length of what follows, 16 bits each.
+inline constexpr std::size_t kExtraBlockHeaderSize = 4;
 // Ids of the extra field blocks that are read.
 inline constexpr std::uint16_t kExtraZip64 = 0x0001;
 inline constexpr std::uint16_t kExtraTimestamp = 0x5455;  // flags, then Unix times
@@ -129,6 +131,14 @@ LocalHeader ReadLocalHeader(ByteCursor& in);
 // These check their signature: nothing when it differs or the bytes are too few.
 std::optional<Zip64EndRecord> ReadZip64EndRecord(std::span<const std::uint8_t> bytes);
 std::optional<Zip64Locator> ReadZip64Locator(std::span<const std::uint8_t> bytes);
+
+// The data of the first block of `extra` with this id; nothing when there is none or the blocks
+// run past the end before it.
+std::optional<std::span<const std::uint8_t>> FindExtraBlock(std::span<const std::uint8_t> extra,
+                                                           std::uint16_t id);
+
+// The modification time (Unix seconds) of the extended timestamp block, when it holds one.
+std::optional<std::int64_t> FindUnixModTime(std::span<const std::uint8_t> extra);
 
 // An entry's sizes and the offset of its local header in 64 bits.
 struct WideSizes {

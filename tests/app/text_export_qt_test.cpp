@@ -20,6 +20,7 @@
 #include "app/Unit1.h"
 #include "app/encrypt.h"
 #include "app/messages.h"
+#include "tests/support/qt_dialog_support.h"
 #include "tests/support/test_support.h"
 #include "ui/application.h"
 #include "ui/qt/qt_ui.h"
@@ -58,12 +59,6 @@ class ModalScript {
   QWidget* last_ = nullptr;
 };
 
-QLineEdit& FileNameEdit(QWidget& dialog) {
-  auto* edit = dialog.findChild<QLineEdit*>("fileNameEdit");
-  if (edit == nullptr) throw std::logic_error("no file name box");
-  return *edit;
-}
-
 // Picks the filter entry `filter` when given, types `name` over the offered file name and
 // presses Return.
 ModalScript::Step TypeName(const QString& name, const QString& filter = {}) {
@@ -74,7 +69,7 @@ ModalScript::Step TypeName(const QString& name, const QString& filter = {}) {
       file_dialog->selectNameFilter(filter);
       ASSERT_EQ(file_dialog->selectedNameFilter(), filter);
     }
-    QLineEdit& edit = FileNameEdit(dialog);
+    QLineEdit& edit = test::FocusedFileNameBox(dialog);
     edit.selectAll();
     QTest::keyClicks(&edit, name);
     QTest::keyClick(&edit, Qt::Key_Return);
@@ -84,7 +79,7 @@ ModalScript::Step TypeName(const QString& name, const QString& filter = {}) {
 // Types `name` and clicks the dialog's Save button, as a user does with the mouse.
 ModalScript::Step TypeNameAndClickSave(const QString& name) {
   return [name](QWidget& dialog) {
-    QLineEdit& edit = FileNameEdit(dialog);
+    QLineEdit& edit = test::FocusedFileNameBox(dialog);
     edit.selectAll();
     QTest::keyClicks(&edit, name);
     auto* buttons = dialog.findChild<QDialogButtonBox*>("buttonBox");
@@ -164,7 +159,7 @@ TEST_F(QtTextExport, NameTypedWithoutExtensionIsSavedWithTxt) {
   auto look_and_type = [&](QWidget& widget) {
     seen = qobject_cast<QFileDialog*>(&widget);
     ASSERT_NE(seen, nullptr);
-    offered = FileNameEdit(widget).text();
+    offered = test::FocusedFileNameBox(widget).text();
     directory = seen->directory().absolutePath();
     title = seen->windowTitle();
     filters = seen->nameFilters();

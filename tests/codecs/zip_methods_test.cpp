@@ -460,9 +460,9 @@ TEST(ZipMethodsTest, EveryMethodAUserMayMeetHasAPlainName) {
                                                       {94, "MP3"},       {95, "XZ"},
                                                       {96, "JPEG"},      {97, "WavPack"},
                                                       {98, "PPMd"},      {99, "AES encryption"}};
-  for (const auto& [method, name] : names) EXPECT_EQ(codecs::ZipMethodName(method), name) << method;
+  for (const auto& [method, name] : names) EXPECT_EQ(zipformat::ZipMethodName(method), name) << method;
   for (const std::uint16_t method : {7, 11, 13, 15, 100, 65535}) {
-    EXPECT_STREQ(codecs::ZipMethodName(method), "unknown") << method;
+    EXPECT_STREQ(zipformat::ZipMethodName(method), "unknown") << method;
   }
 }
 

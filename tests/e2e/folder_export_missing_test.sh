@@ -13,9 +13,9 @@ sleep 1
 click_ok "$dialog"
 box=$(wait_window '^LORVANTE$')
 screenshot missing_folder_message
-xdotool search --onlyvisible --name '^Open$' | grep -qx "$dialog" || fail "the picker closed"
+xdotool search --onlyvisible --name '^Open$' | grep -x "$dialog" >/dev/null || fail "the picker closed"
 press_until_gone "$box" n
-xdotool search --onlyvisible --name '^Open$' | grep -qx "$dialog" || fail "the picker closed"
+xdotool search --onlyvisible --name '^Open$' | grep -x "$dialog" >/dev/null || fail "the picker closed"
 [ ! -e "$work/missing" ] || fail "the missing folder was made on No"
 # Again, and Yes: the folder is made and chosen.
 xdotool windowfocus --sync "$dialog"

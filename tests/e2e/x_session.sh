@@ -86,7 +86,7 @@ press_until_gone() {
   for i in $(seq 1 20); do
     xdotool windowfocus --sync "$1" key "$2" 2>/dev/null || true
     sleep 0.5
-    xdotool search --onlyvisible --name . 2>/dev/null | grep -qx "$1" || return 0
+    xdotool search --onlyvisible --name . 2>/dev/null | grep -x "$1" >/dev/null || return 0
   done
   fail "window $1 did not go away on $2"
 }

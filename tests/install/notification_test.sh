@@ -62,7 +62,7 @@ convert_text "$work/out/kimenet.txt"
 [ "$(note 1 body)" = "A szöveg mentve: $work/out/kimenet.txt" ] || fail "body: $(note 1 body)"
 [ "$(note 1 summary)" = "LORVANTE" ] || fail "summary: $(note 1 summary)"
 [ "$(note 1 desktop_entry)" = "org.lorvante.Lorvante" ] || fail "no desktop entry hint"
-note 1 actions | grep -qw default || fail "no action offered: $(note 1 actions)"
+note 1 actions | grep -w default >/dev/null || fail "no action offered: $(note 1 actions)"
 for i in $(seq 1 100); do [ -s "$work/opened" ] && break; sleep 0.1; done
 [ "$(cat "$work/opened" 2>/dev/null)" = "$work/out" ] || fail "the folder was not opened"
 echo "ok: one notification naming the output; its action opened $work/out"

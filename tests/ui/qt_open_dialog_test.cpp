@@ -13,6 +13,7 @@
 
 #include <functional>
 
+#include "tests/support/qt_dialog_support.h"
 #include "tests/support/test_support.h"
 #include "ui/qt/qt_ui.h"
 
@@ -30,12 +31,6 @@ void OnDialog(std::function<void(QFileDialog&)> step) {
     step(*dialog);
   });
   timer->start(10);
-}
-
-QLineEdit& FileNameEdit(QFileDialog& dialog) {
-  auto* edit = dialog.findChild<QLineEdit*>("fileNameEdit");
-  if (edit == nullptr) throw std::logic_error("no file name box");
-  return *edit;
 }
 
 class QtOpenDialog : public testing::Test {
@@ -60,7 +55,7 @@ TEST_F(QtOpenDialog, OffersTheEncryptedFilesThenAllAndReturnsTheTypedFile) {
     title = dialog.windowTitle();
     folder = dialog.directory().absolutePath();
     selected_filter = dialog.selectedNameFilter();
-    QLineEdit& edit = FileNameEdit(dialog);
+    QLineEdit& edit = test::FocusedFileNameBox(dialog);
     QTest::keyClicks(&edit, "jelentes.txt.des");
     QTest::keyClick(&edit, Qt::Key_Return);
   });
@@ -85,7 +80,7 @@ TEST_F(QtOpenDialog, MissingFileIsNotAcceptedAndEscapeCancels) {
       QTest::keyClick(box, Qt::Key_Escape);
     });
     timer->start(10);
-    QLineEdit& edit = FileNameEdit(dialog);
+    QLineEdit& edit = test::FocusedFileNameBox(dialog);
     QTest::keyClicks(&edit, "nincs-ilyen.des");
     QTest::keyClick(&edit, Qt::Key_Return);  // returns once the warning is gone
     still_open = dialog.isVisible();
@@ -102,7 +97,7 @@ TEST_F(QtOpenDialog, ANameWithQuotesIsTakenLiterally) {
   test::WriteText(dir / quoted, "x");
   test::WriteText(dir / "b", "x");  // what Qt would choose
   OnDialog([&](QFileDialog& dialog) {
-    QLineEdit& edit = FileNameEdit(dialog);
+    QLineEdit& edit = test::FocusedFileNameBox(dialog);
     QTest::keyClicks(&edit, QString::fromStdString(quoted));
     QTest::keyClick(&edit, Qt::Key_Return);
   });
@@ -116,7 +111,7 @@ TEST_F(QtOpenDialog, ANameWithOneQuoteCanBeOpenedWithTheButton) {
   test::WriteText(dir / quoted, "x");
   bool enabled = false;
   OnDialog([&](QFileDialog& dialog) {
-    QLineEdit& edit = FileNameEdit(dialog);
+    QLineEdit& edit = test::FocusedFileNameBox(dialog);
     QTest::keyClicks(&edit, QString::fromStdString(quoted));
     auto* buttons = dialog.findChild<QDialogButtonBox*>("buttonBox");
     ASSERT_NE(buttons, nullptr);

@@ -1,15 +1,18 @@
 #include "ui/qt/literal_file_dialog.h"
 
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace lorvante {
 namespace {
 
 constexpr QChar kNameQuote = u'"';  // Qt's separator of several names in the box
 constexpr char kFileNameBox[] = "fileNameEdit";
+constexpr char kButtonBox[] = "buttonBox";
 
 QString ExpandTilde(const QString& typed) {
   if (typed == QStringLiteral("~")) return QDir::homePath();
@@ -49,6 +52,25 @@ void LiteralFileDialog::accept() {
     return;
   }
   AcceptTyped(TypedPath(box->text(), directory().absolutePath(), defaultSuffix()));
+}
+
+void LiteralFileDialog::showEvent(QShowEvent* event) {
+  QFileDialog::showEvent(event);
+  if (watching_) return;
+  if (auto* box = findChild<QLineEdit*>(QLatin1String(kFileNameBox))) {
+    // Connected after Qt's own update of the button, so this one has the last word.
+    connect(box, &QLineEdit::textChanged, this, [this] { EnableAcceptForQuotes(); });
+    watching_ = true;
+  }
+}
+
+void LiteralFileDialog::EnableAcceptForQuotes() {
+  const auto* box = findChild<QLineEdit*>(QLatin1String(kFileNameBox));
+  auto* buttons = findChild<QDialogButtonBox*>(QLatin1String(kButtonBox));
+  if (box == nullptr || buttons == nullptr || !box->text().contains(kNameQuote)) return;
+  for (QAbstractButton* button : buttons->buttons()) {
+    if (buttons->buttonRole(button) == QDialogButtonBox::AcceptRole) button->setEnabled(true);
+  }
 }
 
 void LiteralFileDialog::AcceptTyped(const QString& path) {

@@ -1,6 +1,7 @@
 // Qt's own file dialog, reading its file-name box as one name. Qt reads a box holding double
-// quotes as a list of names ("a" "b"), so that `report "final".txt` would name final.txt; the
-// program's dialogs take one name, quotes and all.
+// quotes as a list of names ("a" "b"), so that `report "final".txt` would name final.txt, and
+// greys its accept button while a quote stands alone (`ab"`); the program's dialogs take one
+// name, quotes and all.
 #pragma once
 
 #include <QFileDialog>
@@ -17,13 +18,18 @@ class LiteralFileDialog : public QFileDialog {
 
  protected:
   void accept() override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   // Accepts `path`, the one name the box holds: opens it when it is a folder, asks before
   // replacing a file when the dialog saves, refuses a missing file when it opens one.
   void AcceptTyped(const QString& path);
 
-  QString typed_;  // the name accepted from a box holding quotes; empty otherwise
+  // With a quote in the box, the accept button follows only whether the box holds a name.
+  void EnableAcceptForQuotes();
+
+  QString typed_;          // the name accepted from a box holding quotes; empty otherwise
+  bool watching_ = false;  // the box's changes reach EnableAcceptForQuotes
 };
 
 // The path a name typed into the box of a dialog showing `folder` stands for, as Qt reads a name
