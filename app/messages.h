@@ -1,6 +1,10 @@
 // The conversion application's own texts, in UTF-8.
 #pragma once
 
+#include <array>
+
+#include "unzdll/unzdll_api.h"
+
 namespace lorvante::messages {
 
 inline constexpr char kApplicationTitle[] = "LORVANTE";
@@ -20,19 +24,23 @@ inline constexpr char kTextSaved[] = "A szöveg mentve: %s";
 inline constexpr char kFilesExtracted[] = "%d állomány kibontva ide: %s";
 // Appended when entries were skipped: "; <n> not extracted (<count> <reason>, ...)".
 inline constexpr char kNotExtracted[] = "; %d nem lett kibontva (%s)";
-// The reasons, each after its count, by the unzip library's skip reason: the existing file was
-// kept, no file to freshen, no password given, wrong password, CRC error, unsupported method,
-// write error, damaged data, unsafe name, the run was stopped, another reason.
-inline constexpr char kSkipKeptExisting[] = "meglévő állomány megtartva";
-inline constexpr char kSkipNoTarget[] = "nincs frissítendő állomány";
-inline constexpr char kSkipNoPassword[] = "jelszó nélkül";
-inline constexpr char kSkipWrongPassword[] = "hibás jelszó";
-inline constexpr char kSkipCrcError[] = "CRC-hiba";
-inline constexpr char kSkipUnsupported[] = "nem támogatott tömörítési mód";
-inline constexpr char kSkipCannotWrite[] = "írási hiba";
-inline constexpr char kSkipDamaged[] = "sérült adat";
-inline constexpr char kSkipUnsafe[] = "nem biztonságos név";
-inline constexpr char kSkipStopped[] = "megszakítva";
+// The reasons, each after its count, indexed by the unzip library's skip reason (0 is none).
+inline constexpr std::array<const char*, UNZ_SKIP_LAST_REASON + 1> kSkipWords = {
+    nullptr,
+    "meglévő állomány megtartva",     // UNZ_SKIP_KEPT_EXISTING
+    "nincs frissítendő állomány",     // UNZ_SKIP_NO_TARGET
+    "jelszó nélkül",                  // UNZ_SKIP_NO_PASSWORD
+    "hibás jelszó",                   // UNZ_SKIP_WRONG_PASSWORD
+    "CRC-hiba",                       // UNZ_SKIP_CRC_ERROR
+    "nem támogatott tömörítési mód",  // UNZ_SKIP_UNSUPPORTED
+    "írási hiba",                     // UNZ_SKIP_CANNOT_WRITE
+    "sérült adat",                    // UNZ_SKIP_DAMAGED
+    "nem biztonságos név",            // UNZ_SKIP_UNSAFE
+    "megszakítva",                    // UNZ_SKIP_STOPPED
+};
+static_assert(UNZ_SKIP_KEPT_EXISTING == 1 && UNZ_SKIP_LAST_REASON == 10,
+              "one line of words per reason, in the order of their codes");
+// Any other reason.
 inline constexpr char kSkipOther[] = "egyéb ok";
 
 // The details of a failure box. The file the box is about: <input>.

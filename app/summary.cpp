@@ -16,30 +16,7 @@ std::string WithoutFinalSlash(std::string path) {
 }
 
 const char* ReasonWords(int reason) {
-  switch (reason) {
-    case UNZ_SKIP_KEPT_EXISTING:
-      return messages::kSkipKeptExisting;
-    case UNZ_SKIP_NO_TARGET:
-      return messages::kSkipNoTarget;
-    case UNZ_SKIP_NO_PASSWORD:
-      return messages::kSkipNoPassword;
-    case UNZ_SKIP_WRONG_PASSWORD:
-      return messages::kSkipWrongPassword;
-    case UNZ_SKIP_CRC_ERROR:
-      return messages::kSkipCrcError;
-    case UNZ_SKIP_UNSUPPORTED:
-      return messages::kSkipUnsupported;
-    case UNZ_SKIP_CANNOT_WRITE:
-      return messages::kSkipCannotWrite;
-    case UNZ_SKIP_DAMAGED:
-      return messages::kSkipDamaged;
-    case UNZ_SKIP_UNSAFE:
-      return messages::kSkipUnsafe;
-    case UNZ_SKIP_STOPPED:
-      return messages::kSkipStopped;
-    default:
-      return nullptr;
-  }
+  return reason > 0 && reason <= UNZ_SKIP_LAST_REASON ? messages::kSkipWords[reason] : nullptr;
 }
 
 }  // namespace

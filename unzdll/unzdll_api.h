@@ -135,7 +135,8 @@ enum {
   UNZ_SKIP_UNSAFE = 9,         /* unsafe name or entry type */
   UNZ_SKIP_STOPPED = 10,       /* the host stopped the run */
   UNZ_SKIP_FIRST_ERROR = UNZ_SKIP_WRONG_PASSWORD,
-  UNZ_SKIP_LAST_ERROR = UNZ_SKIP_UNSAFE
+  UNZ_SKIP_LAST_ERROR = UNZ_SKIP_UNSAFE,
+  UNZ_SKIP_LAST_REASON = UNZ_SKIP_STOPPED
 };
 
 #define UNZDLL_TEXT_SIZE 512

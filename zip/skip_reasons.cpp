@@ -5,29 +5,14 @@
 
 #include "platform/byte_cursor.h"
 #include "platform/format.h"
+#include "unzdll/skip_reasons.h"
 #include "zipformat/methods.h"
 #include "zipformat/records.h"
 
 namespace lorvante {
 namespace {
 
-struct ReasonText {
-  int reason;
-  const char* text;
-};
-
-constexpr ReasonText kReasonTexts[] = {
-    {UNZ_SKIP_KEPT_EXISTING, "not extracted: the existing file was kept"},
-    {UNZ_SKIP_NO_TARGET, "not extracted: there is no file to freshen"},
-    {UNZ_SKIP_NO_PASSWORD, "not extracted: no password was given"},
-    {UNZ_SKIP_WRONG_PASSWORD, "not extracted: wrong password"},
-    {UNZ_SKIP_CRC_ERROR, "not extracted: the data fail their CRC check"},
-    {UNZ_SKIP_UNSUPPORTED, "not extracted: its compression or encryption method is not supported"},
-    {UNZ_SKIP_CANNOT_WRITE, "not extracted: the file cannot be written"},
-    {UNZ_SKIP_DAMAGED, "not extracted: the data are damaged"},
-    {UNZ_SKIP_UNSAFE, "not extracted: unsafe name or entry type"},
-    {UNZ_SKIP_STOPPED, "not extracted: the run was stopped"},
-};
+constexpr char kNotExtracted[] = "not extracted: ";
 constexpr char kUnknownReason[] = "not extracted (reason %d)";
 constexpr char kMethodNamed[] = "not extracted: compression method %d (%s) is not supported";
 constexpr char kMethodUnnamed[] = "not extracted: compression method %d is not supported";
@@ -55,9 +40,7 @@ std::optional<std::uint16_t> DataMethod(const TFileInfo& entry) {
 
 std::string SkipReasonText(int reason, const TFileInfo* entry) {
   if (reason == UNZ_SKIP_UNSUPPORTED && entry != nullptr) return UnsupportedText(*entry);
-  for (const ReasonText& row : kReasonTexts) {
-    if (row.reason == reason) return row.text;
-  }
+  if (const char* words = unzdll::SkipReasonWords(reason)) return kNotExtracted + std::string(words);
   return Format(kUnknownReason, {reason});
 }
 
