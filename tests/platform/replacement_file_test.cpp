@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <vector>
 
@@ -92,14 +93,15 @@ TEST(ReplacementFile, RemovedUnlessRenamed) {
 }
 
 TEST(ReplacementFile, FreshModeFollowsTheUmask) {
-  const mode_t old = umask(027);
-  // The umask is read once per process; a child sees the one it starts with.
-  const pid_t pid = fork();
-  if (pid == 0) _exit(FreshFileMode() == 0640 && FreshFileMode(0777) == 0750 ? 0 : 1);
-  umask(old);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  // The umask is read once per process: the check runs in a process started afresh (not a
+  // fork, which would inherit what this one read already), with the umask set first.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        umask(027);
+        std::_Exit(FreshFileMode() == 0640 && FreshFileMode(0777) == 0750 ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 // What a writer that was killed left: removed by a later run only when its process has gone,
