@@ -9,12 +9,6 @@
 namespace lorvante {
 namespace {
 
-// `path` without a final '/' (the root stays "/").
-std::string WithoutFinalSlash(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  return path;
-}
-
 const char* ReasonWords(int reason) {
   return reason > 0 && reason <= UNZ_SKIP_LAST_REASON ? messages::kSkipWords[reason] : nullptr;
 }
@@ -53,12 +47,12 @@ std::string NotExtractedText(const std::map<int, int>& skipped) {
 void AnnounceTextSaved(const std::string& file) {
   const std::string full = ExpandFileName(file);
   Application.UI().Notify({Application.Title, Format(messages::kTextSaved, {full}),
-                           WithoutFinalSlash(ExtractFilePath(full))});
+                           WithoutTrailingSlashes(ExtractFilePath(full))});
 }
 
 void AnnounceFilesExtracted(int count, const std::string& folder,
                             const std::map<int, int>& skipped) {
-  const std::string full = WithoutFinalSlash(ExpandFileName(folder));
+  const std::string full = WithoutTrailingSlashes(ExpandFileName(folder));
   Application.UI().Notify(
       {Application.Title,
        Format(messages::kFilesExtracted, {count, full}) + NotExtractedText(skipped), full});

@@ -41,16 +41,13 @@ std::string TypedFolder(const std::string& typed, const std::string& shown) {
     if (const char* home = std::getenv("HOME")) path = std::string(home) + typed.substr(1);
   }
   if (path.is_relative()) path = std::filesystem::path(shown) / path;
-  std::string result = path.lexically_normal().string();
-  if (result.size() > 1 && result.back() == '/') result.pop_back();
-  return result;
+  return WithoutTrailingSlashes(path.lexically_normal().string());
 }
 
 }  // namespace
 
 std::string NormalizeInitialDir(std::string folder) {
-  if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  return folder;
+  return WithoutTrailingSlashes(std::move(folder));
 }
 
 // ---- TImplOpenDirectory: the notifications of one run ----

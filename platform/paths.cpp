@@ -104,4 +104,9 @@ std::string ExpandFileName(std::string_view path) {
   return out;
 }
 
+std::string WithoutTrailingSlashes(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
 }  // namespace lorvante

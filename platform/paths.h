@@ -20,6 +20,8 @@ std::string ExtractFilePath(std::string_view path);
 
 // `Dir` with a trailing '/'; an empty string stays empty.
 std::string AppendSlash(std::string_view Dir);
+// `path` without its final '/'s; the root stays "/".
+std::string WithoutTrailingSlashes(std::string path);
 
 // The absolute form of `path`: relative to the current directory, "." and ".." folded away and
 // doubled separators removed, without following symbolic links. Empty stays empty.

@@ -19,11 +19,6 @@
 namespace lorvante {
 namespace {
 
-std::string WithoutTrailingSlashes(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  return path;
-}
-
 // Makes `folder` (mode 0700) unless it exists, and accepts it when it is private to `uid`.
 bool MakePrivateFolder(const std::string& folder, uid_t uid) {
   if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;

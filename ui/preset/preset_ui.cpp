@@ -16,11 +16,6 @@ bool IsQuestion(unsigned style) {
   return (style & MB_TYPEMASK) != MB_OK;
 }
 
-std::string WithoutFinalSlash(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  return path;
-}
-
 }  // namespace
 
 int PresetUserInterface::MessageBox(const std::string& text, const std::string& caption,
@@ -93,7 +88,7 @@ void PresetUserInterface::RunFolderDialog(const FolderDialogRequest& request,
     inner_.RunFolderDialog(request, client);
     return;
   }
-  const std::string folder = WithoutFinalSlash(ExpandFileName(
+  const std::string folder = WithoutTrailingSlashes(ExpandFileName(
       answers_.output ? *answers_.output
                       : (request.initial_dir.empty() ? GetCurrentDir() : request.initial_dir)));
   client.DialogShow();

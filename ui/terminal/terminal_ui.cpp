@@ -65,9 +65,7 @@ std::string ExpandHome(const std::string& path) {
 
 // The absolute form of a typed path, without a final '/' (except for the root).
 std::string AbsolutePath(const std::string& typed) {
-  std::string path = ExpandFileName(ExpandHome(typed));
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  return path;
+  return WithoutTrailingSlashes(ExpandFileName(ExpandHome(typed)));
 }
 
 std::string Labelled(const std::string& caption, const std::string& text) {
