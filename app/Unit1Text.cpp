@@ -21,6 +21,7 @@
 #include "platform/paths.h"
 #include "platform/replacement_file.h"
 #include "platform/signal_cleanup.h"
+#include "platform/unique_fd.h"
 
 namespace lorvante {
 namespace {
@@ -33,19 +34,14 @@ class TextOutput {
   explicit TextOutput(const std::string& chosen) : chosen_(chosen) {
     target_ = ResolvedTarget(chosen);
     const std::string folder = ExtractFilePath(target_);
-    folder_fd_ = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder_fd_ < 0) throw EFCreateError(chosen, static_cast<std::uint32_t>(errno));
+    folder_fd_ = UniqueFd(open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder_fd_.valid()) throw EFCreateError(chosen, static_cast<std::uint32_t>(errno));
     mode_ = FreshFileMode();
     HoldExistingFile();
-    RemoveStaleReplacements(folder_fd_);
+    RemoveStaleReplacements(folder_fd_.get());
     int error = 0;
-    file_ = ReplacementFile::Create(folder_fd_, error);
+    file_ = ReplacementFile::Create(folder_fd_.get(), error);
     if (!file_) throw EFCreateError(chosen, static_cast<std::uint32_t>(error));
-  }
-  ~TextOutput() {
-    file_.reset();
-    if (existing_fd_ >= 0) close(existing_fd_);
-    if (folder_fd_ >= 0) close(folder_fd_);
   }
   TextOutput(const TextOutput&) = delete;
   TextOutput& operator=(const TextOutput&) = delete;
@@ -89,9 +85,9 @@ class TextOutput {
     if (access(target_.c_str(), W_OK) != 0) {
       throw EFCreateError(chosen_, static_cast<std::uint32_t>(errno));
     }
-    existing_fd_ = open(target_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (existing_fd_ >= 0) {
-      if (const std::uint32_t error = LockFile(existing_fd_, true)) {
+    existing_fd_ = UniqueFd(open(target_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (existing_fd_.valid()) {
+      if (const std::uint32_t error = LockFile(existing_fd_.get(), true)) {
         throw EFCreateError(chosen_, error);
       }
     }
@@ -101,8 +97,9 @@ class TextOutput {
 
   std::string chosen_;
   std::string target_;
-  int folder_fd_ = -1;
-  int existing_fd_ = -1;
+  // Declared before the file, so closed after it; closed too when the constructor fails.
+  UniqueFd folder_fd_;
+  UniqueFd existing_fd_;
   mode_t mode_ = 0;
   std::optional<std::pair<uid_t, gid_t>> owner_;  // of the file replaced
   std::optional<ReplacementFile> file_;

@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "platform/byte_cursor.h"
+#include "platform/positioned_read.h"
 #include "zipformat/archive_end.h"
 #include "zipformat/records.h"
 
@@ -17,15 +18,7 @@ namespace {
 namespace zf = lorvante::zipformat;
 
 bool ReadAt(int fd, std::uint64_t offset, std::uint8_t* out, std::size_t count) {
-  while (count > 0) {
-    const ssize_t n = ::pread(fd, out, count, static_cast<off_t>(offset));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    out += n;
-    offset += static_cast<std::uint64_t>(n);
-    count -= static_cast<std::size_t>(n);
-  }
-  return true;
+  return static_cast<bool>(lorvante::ReadFullyAt(fd, offset, {out, count}));
 }
 
 struct EndRecord {

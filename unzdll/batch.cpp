@@ -31,7 +31,7 @@
 #include "unzdll/messages.h"
 #include "unzdll/spec_match.h"
 #include "unzdll/target_folder.h"
-#include "unzdll/unique_fd.h"
+#include "platform/unique_fd.h"
 #include "unzdll/worker_pool.h"
 #include "zipformat/host_system.h"
 #include "zipformat/names.h"
@@ -690,7 +690,7 @@ void Batch::StartWorkers() {
 
 std::int32_t Batch::Run() {
   const std::string archive_path = params_.ArchivePath != nullptr ? params_.ArchivePath : "";
-  UniqueFd fd(::open(archive_path.c_str(), O_RDONLY | O_CLOEXEC));
+  lorvante::UniqueFd fd(::open(archive_path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd.valid()) return RefuseRun(archive_path, UNZ_SKIP_DAMAGED, SystemText(errno));
   Failure failure;
   const auto layout = ReadArchiveLayout(fd.get(), failure);

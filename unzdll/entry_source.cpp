@@ -8,6 +8,7 @@
 
 #include "codecs/zip_methods.h"
 #include "platform/byte_cursor.h"
+#include "platform/positioned_read.h"
 #include "zipformat/records.h"
 
 namespace unzdll {
@@ -19,22 +20,12 @@ namespace zf = lorvante::zipformat;
 constexpr std::size_t kLocalHeaderRead = 1024;
 
 bool ReadAt(int fd, std::uint64_t offset, std::uint8_t* out, std::size_t count, Failure& failure) {
-  while (count > 0) {
-    const ssize_t n = ::pread(fd, out, count, static_cast<off_t>(offset));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      failure = Failure::System(errno);
-      return false;
-    }
-    if (n == 0) {
-      failure = Failure::Because("the archive ends inside the entry's data");
-      return false;
-    }
-    out += n;
-    offset += static_cast<std::uint64_t>(n);
-    count -= static_cast<std::size_t>(n);
+  const lorvante::PositionedRead read = lorvante::ReadFullyAt(fd, offset, {out, count});
+  if (read.status == lorvante::PositionedRead::kError) failure = Failure::System(read.error);
+  if (read.status == lorvante::PositionedRead::kEndOfFile) {
+    failure = Failure::Because("the archive ends inside the entry's data");
   }
-  return true;
+  return static_cast<bool>(read);
 }
 
 // Whether a size of the local header agrees with the central directory's `central`. `saved` is

@@ -33,7 +33,7 @@ std::shared_ptr<const HeldFolder> FolderCache::Get(const std::vector<std::string
   const int fd = target_.Folder(folders, create, failure);
   if (fd < 0) return nullptr;
   // A descriptor of its own: the target's cache may close its copy at any time.
-  UniqueFd own(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
+  lorvante::UniqueFd own(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
   if (!own.valid()) {
     failure = Failure::System(errno);
     return nullptr;

@@ -15,13 +15,13 @@
 
 #include "unzdll/failure.h"
 #include "unzdll/target_folder.h"
-#include "unzdll/unique_fd.h"
+#include "platform/unique_fd.h"
 
 namespace unzdll {
 
 // One open folder and its path (for the removal of a file in it on a signal).
 struct HeldFolder {
-  UniqueFd fd;
+  lorvante::UniqueFd fd;
   std::string path;
 };
 

@@ -51,7 +51,7 @@ std::string Key(const std::vector<std::string>& folders, std::size_t count) {
 
 std::optional<TargetFolder> TargetFolder::Open(const std::string& path, Failure& failure) {
   const std::string name = path.empty() ? "." : path;
-  UniqueFd fd(::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  lorvante::UniqueFd fd(::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!fd.valid()) {
     failure = Failure::System(errno);
     return std::nullopt;
@@ -77,9 +77,9 @@ int TargetFolder::Folder(const std::vector<std::string>& folders, bool create, F
   }
   // The folders on the way are kept open while the cache has room; beyond it only the folder of
   // the current step is, so a deep walk holds no descriptor per level.
-  UniqueFd step;
+  lorvante::UniqueFd step;
   for (; depth < folders.size(); ++depth) {
-    UniqueFd fd(OpenStep(parent, folders[depth], create, failure));
+    lorvante::UniqueFd fd(OpenStep(parent, folders[depth], create, failure));
     if (!fd.valid()) return -1;
     parent = fd.get();
     if (depth + 1 == folders.size() || cache_.size() + 1 < kMaxCachedFolders) {

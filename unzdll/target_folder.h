@@ -13,7 +13,7 @@
 
 #include "platform/replacement_file.h"
 #include "unzdll/failure.h"
-#include "unzdll/unique_fd.h"
+#include "platform/unique_fd.h"
 
 namespace unzdll {
 
@@ -32,10 +32,10 @@ class TargetFolder {
   void ApplyFolderTimes();
 
  private:
-  explicit TargetFolder(UniqueFd root) : root_(std::move(root)) {}
+  explicit TargetFolder(lorvante::UniqueFd root) : root_(std::move(root)) {}
 
-  UniqueFd root_;
-  std::map<std::string, UniqueFd> cache_;
+  lorvante::UniqueFd root_;
+  std::map<std::string, lorvante::UniqueFd> cache_;
   std::vector<std::pair<std::vector<std::string>, std::int64_t>> folder_times_;
 };
 

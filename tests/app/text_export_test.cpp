@@ -39,6 +39,15 @@ ByteVector Cp1250Text(std::size_t size) {
   return text;
 }
 
+// How many descriptors the process holds open.
+std::size_t OpenDescriptors() {
+  std::size_t count = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    ++count;
+  }
+  return count;
+}
+
 // The names in `folder`, sorted.
 std::vector<std::string> Listing(const std::string& folder) {
   std::vector<std::string> names;
@@ -268,7 +277,10 @@ TEST_F(TextExport, OutputThatCannotBeCreatedIsTheDriversOnlyMessage) {
   for (const auto& [path, reason] : cases) {
     ui.shown.clear();
     Application.ResetTerminate();
+    const std::size_t open_before = OpenDescriptors();
     EXPECT_EQ(Convert(input, path), Texts{"Cannot create file \"" + path + "\". " + reason});
+    // Nothing of the failed attempt stays open (the output folder's descriptor included).
+    EXPECT_EQ(OpenDescriptors(), open_before);
   }
 }
 

@@ -5,7 +5,7 @@
 
 #include <utility>
 
-namespace unzdll {
+namespace lorvante {
 
 class UniqueFd {
  public:
@@ -36,4 +36,4 @@ class UniqueFd {
   int fd_ = -1;
 };
 
-}  // namespace unzdll
+}  // namespace lorvante
