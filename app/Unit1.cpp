@@ -63,8 +63,9 @@ void TForm1::ShowFailure(const std::string& text) {
 }
 
 bool TForm1::ExportPayload(const std::string& temp_file) {
-  if (IsZipPayload) return ExportFolder(temp_file, GetDocumentsFolder());
-  return ExportText(temp_file);
+  if (IsZipPayload) return ExportFolder(temp_file, GetDocumentsFolder()) != Outcome::kFailed;
+  // A text export the user stopped ends with the same box as a failed one.
+  return ExportText(temp_file) == Outcome::kDone;
 }
 
 void TForm1::Button1Click(TObject* /*Sender*/) {

@@ -15,6 +15,10 @@
 
 namespace lorvante {
 
+// How an export ended: the output is complete, the user stopped it (a dialog cancelled, Ctrl+C),
+// or it failed (the message box then says so).
+enum class Outcome { kDone, kCancelled, kFailed };
+
 class TForm1 : public TComponent {
  public:
   // Creates the form and its components; FormCreate runs during the creation.
@@ -47,18 +51,19 @@ class TForm1 : public TComponent {
 
   // Driver steps.
   std::string GetDocumentsFolder();
+  // The export the payload asks for; false when the driver reports a failed export.
   bool ExportPayload(const std::string& temp_file);
   // Extracts the zip archive `archive` into the folder the user picks, starting in
-  // `initial_dir`. True when the user cancelled or no file was skipped for an error.
-  bool ExportFolder(const std::string& archive, const std::string& initial_dir);
+  // `initial_dir`. kFailed when an entry was skipped for an error or no target is usable.
+  Outcome ExportFolder(const std::string& archive, const std::string& initial_dir);
 
   // Adds a line to FailureDetails for each entry in `skipped`, and the reason when the folder
   // `target` cannot be written.
   void NoteNotExtracted(const std::vector<SkippedEntryNotice>& skipped, const std::string& target);
 
   // Text export: asks for the output file and decompresses the gzip payload in `temp_file` into
-  // it. False when the dialog was cancelled or the gzip data is corrupt; other failures raise.
-  bool ExportText(const std::string& temp_file);
+  // it. kFailed when the gzip data is corrupt; the other failures raise.
+  Outcome ExportText(const std::string& temp_file);
 
   // Decryption.
   std::string BuildKey();

@@ -22,9 +22,9 @@ constexpr std::uint8_t kFolderExportOptions = kExtractUpdate | kExtractKeepFolde
 
 }  // namespace
 
-bool TForm1::ExportFolder(const std::string& archive, const std::string& initial_dir) {
+Outcome TForm1::ExportFolder(const std::string& archive, const std::string& initial_dir) {
   OpenDirectory->InitialDir = initial_dir;
-  if (!OpenDirectory->Execute()) return true;
+  if (!OpenDirectory->Execute()) return Outcome::kCancelled;
 
   // A folder chosen only in its network form leaves Directory empty; an empty target would
   // mean the archive's own folder, the private temporary one. The network form serves when a
@@ -33,7 +33,7 @@ bool TForm1::ExportFolder(const std::string& archive, const std::string& initial
   std::string target = OpenDirectory->Directory();
   if (target.empty()) {
     target = OpenDirectory->LocalForm(OpenDirectory->UNCDirectory());
-    if (target.empty() || !DirectoryExists(target)) return false;
+    if (target.empty() || !DirectoryExists(target)) return Outcome::kFailed;
   }
 
   const auto zip = std::make_unique<TZip>(this);
@@ -43,12 +43,12 @@ bool TForm1::ExportFolder(const std::string& archive, const std::string& initial
   zip->ExtractDir = target;
   const int written = zip->Extract();
   NoteNotExtracted(zip->SkippedEntries, target);
-  if (zip->ErrorCount != 0) return false;
+  if (zip->ErrorCount != 0) return Outcome::kFailed;
   // A run the user stopped ends as silently as a cancelled picker.
-  if (zip->Cancel) return true;
+  if (zip->Cancel) return Outcome::kCancelled;
   AnnounceFilesExtracted(written, target, zip->SkippedReasons);
   Completed = AllExtracted(zip->SkippedReasons);
-  return true;
+  return Outcome::kDone;
 }
 
 void TForm1::NoteNotExtracted(const std::vector<SkippedEntryNotice>& skipped,

@@ -107,10 +107,10 @@ class TextOutput {
 
 }  // namespace
 
-bool TForm1::ExportText(const std::string& temp_file) {
+Outcome TForm1::ExportText(const std::string& temp_file) {
   SaveDialog->InitialDir = GetDocumentsFolder();
   SaveDialog->FileName = OutputFileName;
-  if (!SaveDialog->Execute()) return false;
+  if (!SaveDialog->Execute()) return Outcome::kCancelled;
 
   // Declared first, so that on every path the gzip handle is closed before the output.
   std::optional<TextOutput> output;
@@ -128,16 +128,16 @@ bool TForm1::ExportText(const std::string& temp_file) {
       if (interrupts.Interrupted()) throw Cancelled{};
       output->Write(text.data(), text.size());
     });
-    if (!sound) return false;  // corrupt data: nothing reaches the chosen name
+    if (!sound) return Outcome::kFailed;  // corrupt data: nothing reaches the chosen name
   } catch (const Cancelled&) {
-    return false;
+    return Outcome::kCancelled;
   }
-  if (interrupts.Interrupted()) return false;
+  if (interrupts.Interrupted()) return Outcome::kCancelled;
   source.Close();
   output->Commit();
   AnnounceTextSaved(SaveDialog->FileName);
   Completed = true;
-  return true;
+  return Outcome::kDone;
 }
 
 }  // namespace lorvante

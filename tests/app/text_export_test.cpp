@@ -86,7 +86,7 @@ class TextExport : public test::FormTest {
   }
 
   // Runs the export alone on a temporary file holding exactly `payload`, saving to `output`.
-  bool ExportBytes(const ByteVector& payload, const std::string& output) {
+  Outcome ExportBytes(const ByteVector& payload, const std::string& output) {
     WriteBytes(dir / "payload", payload);
     ui.AnswerSaveDialog(output);
     form = MakeForm(dir / "in/x.des");
@@ -174,7 +174,7 @@ TEST_F(TextExport, FillerAfterTheGzipMemberIsIgnored) {
       ByteVector payload = GzipPayload(text);
       payload.insert(payload.end(), count, filler);
       const std::string output = dir / "out.txt";
-      EXPECT_TRUE(ExportBytes(payload, output)) << int(filler) << " x " << count;
+      EXPECT_EQ(ExportBytes(payload, output), Outcome::kDone) << int(filler) << " x " << count;
       EXPECT_EQ(ReadBytes(output), text) << int(filler) << " x " << count;
     }
   }
@@ -210,8 +210,8 @@ TEST_F(TextExport, CorruptGzipDataFailsLeavingTheChosenNameAsItWas) {
     const std::string existing = dir / "out/old.txt";
     mkdir((dir / "out").c_str(), 0755);
     WriteBytes(existing, old);
-    EXPECT_FALSE(ExportBytes(payload, fresh)) << c.name;
-    EXPECT_FALSE(ExportBytes(payload, existing)) << c.name;
+    EXPECT_EQ(ExportBytes(payload, fresh), Outcome::kFailed) << c.name;
+    EXPECT_EQ(ExportBytes(payload, existing), Outcome::kFailed) << c.name;
     EXPECT_EQ(Listing(dir / "out"), Texts{"old.txt"}) << c.name;
     EXPECT_EQ(ReadBytes(existing), old) << c.name << (c.after_data ? " (after data)" : "");
   }
@@ -221,7 +221,7 @@ TEST_F(TextExport, CorruptGzipDataFailsLeavingTheChosenNameAsItWas) {
 // Data that are no gzip stream at all would be copied unchanged by zlib; they are corrupt here.
 TEST_F(TextExport, DataWithoutTheGzipMagicAreCorrupt) {
   for (const ByteVector& payload : {ByteVector{}, Bytes("plain text, not compressed")}) {
-    EXPECT_FALSE(ExportBytes(payload, dir / "out.txt"));
+    EXPECT_EQ(ExportBytes(payload, dir / "out.txt"), Outcome::kFailed);
     EXPECT_FALSE(std::filesystem::exists(dir / "out.txt"));
   }
 }
