@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/Unit1.h"
+#include "app/conversion_form.h"
 #include "app/block_pipeline.h"
 #include "app/messages.h"
 #include "codecs/gzip_reader.h"

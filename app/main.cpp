@@ -15,7 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/Unit1.h"
+#include "app/conversion_form.h"
 #include "app/command_line.h"
 #include "app/messages.h"
 #include "platform/signal_cleanup.h"

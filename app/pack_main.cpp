@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/encrypt.h"
-#include "app/payload_check.h"
+#include "format/encrypt.h"
+#include "format/payload_check.h"
 #include "platform/exceptions.h"
 #include "platform/file_stream.h"
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/Unit1.h"
+#include "app/conversion_form.h"
 #include "app/messages.h"
 #include "ui/application.h"
 #include "ui/scripted/scripted_ui.h"

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Unit1.h"
-#include "app/key.h"
+#include "app/conversion_form.h"
+#include "format/key.h"
 #include "app/messages.h"
 #include "platform/file_stream.h"
 #include "ui/application.h"

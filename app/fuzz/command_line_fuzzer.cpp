@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Unit1.h"
+#include "app/conversion_form.h"
 #include "app/command_line.h"
 #include "app/messages.h"
 #include "ui/application.h"

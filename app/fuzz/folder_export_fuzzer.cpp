@@ -17,8 +17,8 @@
 #include <span>
 #include <string>
 
-#include "app/Unit1.h"
-#include "app/encrypt.h"
+#include "app/conversion_form.h"
+#include "format/encrypt.h"
 #include "app/messages.h"
 #include "ui/application.h"
 #include "ui/message_box.h"

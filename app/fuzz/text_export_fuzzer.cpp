@@ -15,8 +15,8 @@
 #include <span>
 #include <string>
 
-#include "app/Unit1.h"
-#include "app/encrypt.h"
+#include "app/conversion_form.h"
+#include "format/encrypt.h"
 #include "app/messages.h"
 #include "ui/application.h"
 #include "ui/user_interface.h"

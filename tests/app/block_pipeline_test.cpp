@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "app/encrypt.h"
+#include "format/encrypt.h"
 #include "app/gzip_source.h"
 #include "tests/support/test_support.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/payload_check.h"
+#include "format/payload_check.h"
 #include "tests/app/form_fixture.h"
 
 namespace lorvante {

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "app/Unit1.h"
-#include "app/key.h"
+#include "app/conversion_form.h"
+#include "format/key.h"
 #include "des/des_ecb.h"
 #include "platform/error_texts.h"
 #include "tests/support/des_vectors.h"

@@ -7,8 +7,8 @@
 
 #include <memory>
 
-#include "app/Unit1.h"
-#include "app/encrypt.h"
+#include "app/conversion_form.h"
+#include "format/encrypt.h"
 #include "app/messages.h"
 #include "platform/temp_folder.h"
 #include "tests/support/test_support.h"

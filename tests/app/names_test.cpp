@@ -2,7 +2,7 @@
 
 #include <ostream>
 
-#include "app/Unit1.h"
+#include "app/conversion_form.h"
 
 namespace lorvante {
 namespace {

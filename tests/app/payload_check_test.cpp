@@ -1,4 +1,4 @@
-#include "app/payload_check.h"
+#include "format/payload_check.h"
 
 #include <gtest/gtest.h>
 

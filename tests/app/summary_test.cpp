@@ -7,7 +7,7 @@
 #include <unistd.h>
 #include <zip.h>
 
-#include "app/encrypt.h"
+#include "format/encrypt.h"
 #include "tests/app/form_fixture.h"
 #include "tests/support/zip_builder.h"
 #include "ui/message_box.h"

@@ -17,8 +17,8 @@
 #include <deque>
 #include <functional>
 
-#include "app/Unit1.h"
-#include "app/encrypt.h"
+#include "app/conversion_form.h"
+#include "format/encrypt.h"
 #include "app/messages.h"
 #include "tests/support/qt_dialog_support.h"
 #include "tests/support/test_support.h"

@@ -20,7 +20,7 @@
 #include <optional>
 #include <set>
 
-#include "app/encrypt.h"
+#include "format/encrypt.h"
 #include "app/messages.h"
 #include "tests/e2e/terminal_run.h"
 #include "tests/support/zip_builder.h"

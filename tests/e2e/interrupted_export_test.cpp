@@ -18,7 +18,7 @@
 #include <functional>
 #include <thread>
 
-#include "app/encrypt.h"
+#include "format/encrypt.h"
 #include "app/messages.h"
 #include "tests/e2e/terminal_run.h"
 #include "tests/support/zip_builder.h"

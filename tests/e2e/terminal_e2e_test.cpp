@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "app/encrypt.h"
+#include "format/encrypt.h"
 #include "tests/codecs/legacy_encoders.h"
 #include "tests/e2e/terminal_run.h"
 #include "tests/support/zip_builder.h"

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "app/encrypt.h"
+#include "format/encrypt.h"
 #include "tests/e2e/terminal_run.h"
 #include "tests/support/zip_builder.h"
 

@@ -1,12 +1,12 @@
-#include "app/encrypt.h"
+#include "format/encrypt.h"
 
 #include <zlib.h>
 
 #include <cstring>
 #include <stdexcept>
 
-#include "app/key.h"
-#include "app/payload_check.h"
+#include "format/key.h"
+#include "format/payload_check.h"
 #include "des/des_ecb.h"
 
 namespace lorvante {

@@ -1,4 +1,4 @@
-#include "app/Unit1.h"
+#include "app/conversion_form.h"
 
 #include <exception>
 

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <memory>
 
-#include "app/Unit1.h"
+#include "app/conversion_form.h"
 #include "app/messages.h"
 #include "app/summary.h"
 #include "platform/error_texts.h"

@@ -4,9 +4,9 @@
 #include <exception>
 #include <vector>
 
-#include "app/Unit1.h"
-#include "app/key.h"
-#include "app/payload_check.h"
+#include "app/conversion_form.h"
+#include "format/key.h"
+#include "format/payload_check.h"
 #include "platform/error_texts.h"
 #include "platform/exceptions.h"
 #include "platform/file_stream.h"

@@ -11,7 +11,7 @@
 #include <optional>
 #include <utility>
 
-#include "app/Unit1.h"
+#include "app/conversion_form.h"
 #include "app/gzip_source.h"
 #include "app/messages.h"
 #include "app/summary.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/des_layer.h"
+#include "format/des_layer.h"
 #include "opendir/OpenDir.h"
 #include "ui/component.h"
 #include "ui/dialogs.h"

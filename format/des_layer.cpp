@@ -1,4 +1,4 @@
-#include "app/des_layer.h"
+#include "format/des_layer.h"
 
 #include <algorithm>
 #include <cstring>

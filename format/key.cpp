@@ -1,4 +1,4 @@
-#include "app/key.h"
+#include "format/key.h"
 
 #include <cstdint>
 
