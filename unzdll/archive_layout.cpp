@@ -56,11 +56,15 @@ std::optional<EndRecord> FindEndRecord(int fd, std::uint64_t file_size, Failure&
 
 // One central header with its name and extra field; `cursor` moves past its comment too.
 bool ReadCentralEntry(lorvante::ByteCursor& cursor, CentralEntry& entry, Failure& failure) {
-  const zf::CentralHeader header = zf::ReadCentralHeader(cursor);
-  if (header.signature != zf::kCentralHeaderSignature) {
-    failure = Failure::Because("a central file header is damaged");
+  zf::CentralRecordFault fault = zf::CentralRecordFault::kNone;
+  const auto record = zf::ReadCentralRecord(cursor, fault);
+  if (!record) {
+    failure = Failure::Because(fault == zf::CentralRecordFault::kSignature
+                                   ? "a central file header is damaged"
+                                   : "a central file header is cut short");
     return false;
   }
+  const zf::CentralHeader& header = record->header;
   entry.made_by = header.version_made_by;
   entry.flags = header.flags;
   entry.method = header.method;
@@ -68,18 +72,11 @@ bool ReadCentralEntry(lorvante::ByteCursor& cursor, CentralEntry& entry, Failure
   entry.dos_date = header.mod_date;
   entry.crc = header.crc32;
   entry.external_attributes = header.external_attributes;
-  entry.raw_name = cursor.Text(header.name_length);
-  const auto extra = cursor.Block(header.extra_length);
-  cursor.Skip(header.comment_length);
-  if (!cursor.ok()) {
-    failure = Failure::Because("a central file header is cut short");
-    return false;
-  }
-  const zf::WideSizes sizes = zf::ReadWideSizes(header, extra);
-  entry.compressed_size = sizes.compressed_size;
-  entry.size = sizes.uncompressed_size;
-  entry.local_offset = sizes.local_header_offset;
-  entry.unix_mtime = zf::FindUnixModTime(extra);
+  entry.raw_name.assign(record->name.begin(), record->name.end());
+  entry.compressed_size = record->sizes.compressed_size;
+  entry.size = record->sizes.uncompressed_size;
+  entry.local_offset = record->sizes.local_header_offset;
+  entry.unix_mtime = zf::FindUnixModTime(record->extra);
   return true;
 }
 

@@ -108,11 +108,9 @@ struct TFileInfo {
   std::uint64_t UncompressedSize64 = 0;
   std::uint64_t LocalHeaderOffset64 = 0;
 
-  // Decodes the 46 fixed bytes (little-endian) and sets Encrypted and the 64-bit sizes. False
-  // when fewer are given.
-  bool Decode(std::span<const std::uint8_t> bytes);
-  // Sets the 64-bit sizes from the fixed fields and the zip64 block of ExtraField.
-  void ReadWideSizes();
+  // The entry of a central record as read: every field but FileName and FileComment, which the
+  // directory reader converts.
+  static TFileInfo FromRecord(const zipformat::CentralRecord& record);
 
   std::uint8_t HostSystem() const {
     return static_cast<std::uint8_t>(zipformat::HostSystem(VersionMadeBy));

@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <optional>
 #include <span>
+#include <vector>
 
+#include "platform/byte_cursor.h"
 #include "platform/file_stream.h"
 #include "platform/format.h"
 #include "platform/oem_names.h"
@@ -123,9 +125,10 @@ bool TZip::ReadCentralHeaders(FileStream& file) {
   const std::int64_t file_size = file.Size();
   ArchiveStart = file_size;  // running minimum of the local header offsets
 
-  std::array<std::uint8_t, kCentralHeaderSize> fixed{};
+  std::vector<std::uint8_t> bytes;  // one central record: header, name, extra field, comment
   for (std::uint64_t i = 0; i < EOCH.TotalEntries64;) {
-    if (file.Read(fixed.data(), fixed.size()) != fixed.size()) {
+    bytes.resize(kCentralHeaderSize);
+    if (file.Read(bytes.data(), kCentralHeaderSize) != kCentralHeaderSize) {
       if (!multi_disk) return false;
       // The directory goes on on the next disk; the piece of a header at the end of this one
       // is dropped.
@@ -135,18 +138,23 @@ bool TZip::ReadCentralHeaders(FileStream& file) {
       continue;
     }
 
-    TFileInfo header;
-    header.Decode(fixed);
-    if (header.Signature != kCentralHeaderSignature) return false;
-    if (i == 0) OemNames = zipformat::NamesAreOem(header.VersionMadeBy);
+    ByteCursor fixed(bytes);
+    const zipformat::CentralHeader header = zipformat::ReadCentralHeader(fixed);
+    if (header.signature != kCentralHeaderSignature) return false;
+    const std::size_t rest = std::size_t{header.name_length} + header.extra_length +
+                             header.comment_length;
+    bytes.resize(kCentralHeaderSize + rest);
+    if (file.Read(bytes.data() + kCentralHeaderSize, rest) != rest) return false;
+    ByteCursor in(bytes);
+    zipformat::CentralRecordFault fault = zipformat::CentralRecordFault::kNone;
+    const auto record = zipformat::ReadCentralRecord(in, fault);
+    if (!record) return false;
+    if (i == 0) OemNames = zipformat::NamesAreOem(header.version_made_by);
 
-    TFileInfo& info = *FileList.emplace_back(std::make_unique<TFileInfo>(std::move(header)));
-    std::string name;
-    if (!ReadText(file, info.NameLength, name)) return false;
-    if (!ReadText(file, info.ExtraLength, info.ExtraField)) return false;
-    info.ReadWideSizes();
-    std::string comment;
-    if (!ReadText(file, info.CommentLength, comment)) return false;
+    TFileInfo& info =
+        *FileList.emplace_back(std::make_unique<TFileInfo>(TFileInfo::FromRecord(*record)));
+    std::string name(record->name.begin(), record->name.end());
+    std::string comment(record->comment.begin(), record->comment.end());
     // An entry flagged as UTF-8 is already in the form the platform uses.
     if (!info.HasUtf8Names()) {
       name = OemToAnsiName(name);

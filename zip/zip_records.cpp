@@ -39,42 +39,32 @@ std::vector<std::uint8_t> TEOCHInfo::Encode() const {
   return out;
 }
 
-bool TFileInfo::Decode(std::span<const std::uint8_t> bytes) {
-  ByteCursor in(bytes.first(std::min(bytes.size(), kCentralHeaderSize)));
-  const zipformat::CentralHeader h = zipformat::ReadCentralHeader(in);
-  if (!in.ok()) return false;
-  Signature = h.signature;
-  VersionMadeBy = h.version_made_by;
-  VersionNeeded = h.version_needed;
-  GeneralFlags = h.flags;
-  Method = h.method;
-  ModTime = h.mod_time;
-  ModDate = h.mod_date;
-  Crc32 = h.crc32;
-  CompressedSize = h.compressed_size;
-  UncompressedSize = h.uncompressed_size;
-  NameLength = h.name_length;
-  ExtraLength = h.extra_length;
-  CommentLength = h.comment_length;
-  DiskNumberStart = h.disk_number_start;
-  InternalAttributes = h.internal_attributes;
-  ExternalAttributes = h.external_attributes;
-  LocalHeaderOffset = h.local_header_offset;
-  Encrypted = (GeneralFlags & zipformat::kFlagEncrypted) != 0 ? 1 : 0;
-  ReadWideSizes();
-  return true;
-}
-
-void TFileInfo::ReadWideSizes() {
-  zipformat::CentralHeader h;
-  h.compressed_size = CompressedSize;
-  h.uncompressed_size = UncompressedSize;
-  h.local_header_offset = LocalHeaderOffset;
-  const auto* extra = reinterpret_cast<const std::uint8_t*>(ExtraField.data());
-  const zipformat::WideSizes sizes = zipformat::ReadWideSizes(h, {extra, ExtraField.size()});
-  CompressedSize64 = sizes.compressed_size;
-  UncompressedSize64 = sizes.uncompressed_size;
-  LocalHeaderOffset64 = sizes.local_header_offset;
+TFileInfo TFileInfo::FromRecord(const zipformat::CentralRecord& record) {
+  const zipformat::CentralHeader& h = record.header;
+  TFileInfo info;
+  info.Signature = h.signature;
+  info.VersionMadeBy = h.version_made_by;
+  info.VersionNeeded = h.version_needed;
+  info.GeneralFlags = h.flags;
+  info.Method = h.method;
+  info.ModTime = h.mod_time;
+  info.ModDate = h.mod_date;
+  info.Crc32 = h.crc32;
+  info.CompressedSize = h.compressed_size;
+  info.UncompressedSize = h.uncompressed_size;
+  info.NameLength = h.name_length;
+  info.ExtraLength = h.extra_length;
+  info.CommentLength = h.comment_length;
+  info.DiskNumberStart = h.disk_number_start;
+  info.InternalAttributes = h.internal_attributes;
+  info.ExternalAttributes = h.external_attributes;
+  info.LocalHeaderOffset = h.local_header_offset;
+  info.Encrypted = (h.flags & zipformat::kFlagEncrypted) != 0 ? 1 : 0;
+  info.ExtraField.assign(record.extra.begin(), record.extra.end());
+  info.CompressedSize64 = record.sizes.compressed_size;
+  info.UncompressedSize64 = record.sizes.uncompressed_size;
+  info.LocalHeaderOffset64 = record.sizes.local_header_offset;
+  return info;
 }
 
 }  // namespace lorvante

@@ -109,6 +109,23 @@ WideSizes ReadWideSizes(const CentralHeader& header, std::span<const std::uint8_
   return sizes;
 }
 
+std::optional<CentralRecord> ReadCentralRecord(ByteCursor& in, CentralRecordFault& fault) {
+  CentralRecord record;
+  record.header = ReadCentralHeader(in);
+  fault = CentralRecordFault::kCutShort;
+  if (!in.ok()) return std::nullopt;
+  fault = CentralRecordFault::kSignature;
+  if (record.header.signature != kCentralHeaderSignature) return std::nullopt;
+  record.name = in.Block(record.header.name_length);
+  record.extra = in.Block(record.header.extra_length);
+  record.comment = in.Block(record.header.comment_length);
+  fault = CentralRecordFault::kCutShort;
+  if (!in.ok()) return std::nullopt;
+  fault = CentralRecordFault::kNone;
+  record.sizes = ReadWideSizes(record.header, record.extra);
+  return record;
+}
+
 std::optional<AesField> FindAesField(std::span<const std::uint8_t> extra) {
   constexpr unsigned kLastVersion = 2;
   constexpr unsigned kLastStrength = 3;

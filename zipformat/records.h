@@ -152,6 +152,23 @@ struct WideSizes {
 // compressed size, offset. A field that the block does not hold keeps its saved value.
 WideSizes ReadWideSizes(const CentralHeader& header, std::span<const std::uint8_t> extra);
 
+// A central file header with what follows it, and the sizes and offset it stands for in 64 bits.
+struct CentralRecord {
+  CentralHeader header;
+  std::span<const std::uint8_t> name;
+  std::span<const std::uint8_t> extra;
+  std::span<const std::uint8_t> comment;
+  WideSizes sizes;
+};
+
+// Why a central record could not be read.
+enum class CentralRecordFault { kNone, kSignature, kCutShort };
+
+// Reads one central file header, its name, extra field and comment from `in`, which moves past
+// them. Nothing, with the reason in `fault`, when the signature is another record's or the bytes
+// end before the comment does.
+std::optional<CentralRecord> ReadCentralRecord(ByteCursor& in, CentralRecordFault& fault);
+
 // The WinZip AES field (extra block 0x9901) of an encrypted entry of method 99.
 struct AesField {
   std::uint16_t version = 0;  // 1: AE-1 (CRC kept), 2: AE-2 (CRC 0, the code alone checks)

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <span>
+#include <string>
 #include <vector>
 
 #include "platform/byte_cursor.h"
@@ -62,6 +64,33 @@ TEST(Records, CentralHeaderFieldsAreDecodedInTheirPlaces) {
   EXPECT_EQ(h.local_header_offset, 0x11223344u);
   EXPECT_EQ(HostSystem(h.version_made_by), 3u);
   EXPECT_EQ(FormatVersion(h.version_made_by), 0x3Fu);
+}
+
+// A whole central record: the parts after the header in their places, the cursor past the
+// comment; a record of another signature or cut anywhere after its header is refused as such.
+TEST(Records, CentralRecordIsReadWithWhatFollowsItsHeader) {
+  const std::vector<std::uint8_t> bytes = test::CentralHeader(EveryFieldSet(), 0);
+  ByteCursor in(bytes);
+  CentralRecordFault fault = CentralRecordFault::kSignature;
+  const auto record = ReadCentralRecord(in, fault);
+  ASSERT_TRUE(record);
+  EXPECT_EQ(fault, CentralRecordFault::kNone);
+  EXPECT_EQ(in.Position(), bytes.size());
+  EXPECT_EQ(std::string(record->name.begin(), record->name.end()), "data.bin");
+  EXPECT_EQ(std::string(record->extra.begin(), record->extra.end()), "xyz");
+  EXPECT_EQ(std::string(record->comment.begin(), record->comment.end()), "comment");
+  EXPECT_EQ(record->sizes.local_header_offset, 0x11223344u);
+
+  for (std::size_t cut = kCentralHeaderSize; cut < bytes.size(); cut += 3) {
+    ByteCursor short_in(std::span<const std::uint8_t>(bytes).first(cut));
+    EXPECT_FALSE(ReadCentralRecord(short_in, fault)) << cut;
+    EXPECT_EQ(fault, CentralRecordFault::kCutShort) << cut;
+  }
+  std::vector<std::uint8_t> local = bytes;
+  local[2] = 0x03;  // "PK\3\4"
+  ByteCursor other(local);
+  EXPECT_FALSE(ReadCentralRecord(other, fault));
+  EXPECT_EQ(fault, CentralRecordFault::kSignature);
 }
 
 TEST(Records, LocalHeaderAndEndRecordFieldsAreDecodedInTheirPlaces) {
