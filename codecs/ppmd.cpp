@@ -31,11 +31,11 @@ class PpmdDecoder final : public Decoder {
 
  private:
   enum class Phase {
-    kHeader,      // the parameter word
-    kCode,        // the range decoder's first bytes
-    kSymbols,     // the entry's bytes
-    kEnd,         // after the last byte: the writer's flush, or an end mark
-    kEndMark,     // decoding the end mark
+    kHeader,   // the parameter word
+    kCode,     // the range decoder's first bytes
+    kSymbols,  // the entry's bytes
+    kEnd,      // after the last byte: the writer's flush, or an end mark
+    kEndMark,  // decoding the end mark
     kDone,
     kFailed,
   };

@@ -4,7 +4,9 @@ namespace lorvante::codecs::ppmd {
 
 namespace {
 
-constexpr std::uint32_t Bytes(unsigned units) { return units * kUnitSize; }
+constexpr std::uint32_t Bytes(unsigned units) {
+  return units * kUnitSize;
+}
 
 // The unit area takes 7/8 of the memory, in whole units; the text area the rest.
 constexpr std::uint32_t kUnitAreaEighths = 7;
@@ -161,8 +163,7 @@ std::uint32_t SubAllocator::ExpandUnits(std::uint32_t old, unsigned old_units) {
   return block;
 }
 
-std::uint32_t SubAllocator::ShrinkUnits(std::uint32_t old, unsigned old_units,
-                                        unsigned new_units) {
+std::uint32_t SubAllocator::ShrinkUnits(std::uint32_t old, unsigned old_units, unsigned new_units) {
   const unsigned old_index = UnitsToIndex(old_units);
   const unsigned new_index = UnitsToIndex(new_units);
   if (old_index == new_index) return old;

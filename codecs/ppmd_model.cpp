@@ -249,7 +249,8 @@ std::uint16_t& Model::BinaryProbability() {
   const std::uint32_t context = min_context_;
   const unsigned row = kCounts.ns_to_index[Freq(OneState(context)) - 1];
   const unsigned column = kCounts.ns_to_bin_index[NumStats(Suffix(context))] + prev_success_ +
-                          Flags(context) + ((run_length_ >> kRunLengthSignShift) & kFlagNegativeRun);
+                          Flags(context) +
+                          ((run_length_ >> kRunLengthSignShift) & kFlagNegativeRun);
   if (row >= kBinSummRows || column >= kBinSummColumns) {
     corrupt_ = true;
     return bin_summ_[0][0];
@@ -290,8 +291,7 @@ Model::See& Model::EscapeEstimate(unsigned masked, std::uint32_t& escape_freq) {
   }
   constexpr unsigned kSummFactor = 11;
   const unsigned column = (SummFreq(context) > kSummFactor * (ns + 1) ? 1 : 0) +
-                          (2 * ns < NumStats(Suffix(context)) + masked ? 2 : 0) +
-                          Flags(context);
+                          (2 * ns < NumStats(Suffix(context)) + masked ? 2 : 0) + Flags(context);
   const unsigned row = kCounts.ns_to_index[ns + 2] - kSeeIndexBase;
   if (row >= kSeeRows || column >= kSeeColumns) {
     corrupt_ = true;
@@ -322,12 +322,18 @@ StepResult Model::DecodeMasked(RangeDecoder& decoder, std::uint8_t& symbol) {
   } while (NumStats(context) == masked);
   min_context_ = context;
 
-  const std::uint32_t stats = Stats(context);
-  const unsigned states = NumStats(context) + 1u;
+  // The symbols not yet excluded, and their frequencies.
+  std::array<std::uint32_t, kSymbols> candidates;
+  unsigned candidate_count = 0;
   std::uint32_t high = 0;
-  for (unsigned i = 0; i < states; ++i) {
-    const std::uint32_t state = stats + i * kStateSize;
-    if (!Masked(Symbol(state))) high += Freq(state);
+  std::uint32_t state = Stats(context);
+  const unsigned last = NumStats(context);
+  const std::uint8_t stamp = mask_stamp_;
+  const std::uint8_t* const memory = memory_;
+  for (unsigned i = 0; i <= last; ++i, state += kStateSize) {
+    if (mask_[memory[state]] == stamp) continue;
+    high += memory[state + 1];
+    candidates[candidate_count++] = state;
   }
   std::uint32_t escape_freq;
   See& see = EscapeEstimate(masked, escape_freq);
@@ -336,12 +342,12 @@ StepResult Model::DecodeMasked(RangeDecoder& decoder, std::uint8_t& symbol) {
   if (!decoder.Threshold(total, count)) return StepResult::kError;
   if (count < high) {
     std::uint32_t sum = 0;
-    std::uint32_t state = stats;
-    for (;; state += kStateSize) {
-      if (Masked(Symbol(state))) continue;
-      sum += Freq(state);
+    unsigned at = 0;
+    for (;; ++at) {
+      sum += Freq(candidates[at]);
       if (sum > count) break;
     }
+    state = candidates[at];
     decoder.Decode(sum - Freq(state), Freq(state));
     UpdateSee(see);
     symbol = Symbol(state);
@@ -353,7 +359,7 @@ StepResult Model::DecodeMasked(RangeDecoder& decoder, std::uint8_t& symbol) {
   if (count >= total) return StepResult::kError;
   decoder.Decode(high, total - high);
   see.summ = static_cast<std::uint16_t>(see.summ + total);
-  MaskStates(context);
+  for (unsigned i = 0; i < candidate_count; ++i) mask_[Symbol(candidates[i])] = mask_stamp_;
   return StepResult::kEscape;
 }
 
@@ -605,8 +611,7 @@ void Model::UpdateModel() {
     } else {
       suffix_state = FindState(suffix, found_symbol);
       if (suffix_state == 0) return;
-      if (suffix_state != Stats(suffix) &&
-          Freq(suffix_state) >= Freq(suffix_state - kStateSize)) {
+      if (suffix_state != Stats(suffix) && Freq(suffix_state) >= Freq(suffix_state - kStateSize)) {
         SwapStates(suffix_state, suffix_state - kStateSize);
         suffix_state -= kStateSize;
       }
@@ -811,7 +816,8 @@ std::uint32_t Model::CutOff(std::uint32_t context, unsigned order) {
       Freq(OneState(context)) = static_cast<std::uint8_t>((Freq(OneState(context)) + 11) >> 3);
     } else {
       constexpr unsigned kHalveAbove = 16;
-      Refresh(context, units, SummFreq(context) > kHalveAbove * static_cast<unsigned>(kept) ? 1 : 0);
+      Refresh(context, units,
+              SummFreq(context) > kHalveAbove * static_cast<unsigned>(kept) ? 1 : 0);
     }
   }
   return context;

@@ -10,7 +10,7 @@
 namespace {
 
 constexpr unsigned kKibShift = 10;
-constexpr std::size_t kPiecesBytes = 2;  // FuzzDecoder's choice of pieces, before the stream
+constexpr std::size_t kPiecesBytes = 2;        // FuzzDecoder's choice of pieces, before the stream
 constexpr std::uint8_t kLowByteKeeps = 0x1F;   // the order, the memory's lowest bit
 constexpr std::uint8_t kHighByteKeeps = 0xF0;  // the restoration
 

@@ -74,8 +74,8 @@ FeedResult FeedRandomly(codecs::Decoder& decoder, std::span<const std::uint8_t> 
   FeedResult result;
   std::vector<std::uint8_t> buffer(70000);
   for (;;) {
-    const std::size_t in = std::min<std::size_t>(1 + random() % largest,
-                                                 input.size() - result.consumed);
+    const std::size_t in =
+        std::min<std::size_t>(1 + random() % largest, input.size() - result.consumed);
     const std::size_t out = 1 + random() % buffer.size();
     const codecs::DecodeStep step =
         decoder.Decode(input.subspan(result.consumed, in), std::span(buffer).first(out));
@@ -106,9 +106,8 @@ TEST_P(PpmdSettingsTest, DecodesByteForByteWithEitherRestoration) {
     for (const unsigned restoration : {0u, 1u}) {
       SCOPED_TRACE("restoration " + std::to_string(restoration));
       const std::vector<std::uint8_t> stream = SevenZipPpmd(
-          data.bytes, {.order = settings.order,
-                       .memory_mib = settings.memory_mib,
-                       .restoration = restoration});
+          data.bytes,
+          {.order = settings.order, .memory_mib = settings.memory_mib, .restoration = restoration});
       auto decoder = MakeZipDecoder(kPpmd, ZipDecoderParams{data.bytes.size(), 0});
       FeedResult result = Feed(*decoder, stream, 1, 4096);
       EXPECT_EQ(result.status, DecodeStatus::kStreamEnd);
@@ -175,10 +174,11 @@ TEST(PpmdTest, MemoryOverTheLimitIsRefused) {
     EXPECT_EQ(Feed(*decoder, header, 1, 4096).status, DecodeStatus::kMemoryError);
   }
   auto decoder = MakeZipDecoder(kPpmd, ZipDecoderParams{data.size(), 0});
-  const FeedResult result = Feed(
-      *decoder,
-      WithParameters(stream, PpmdParameters({.order = 6, .memory_mib = kLimitMib, .restoration = 0})),
-      1000, 4096);
+  const FeedResult result =
+      Feed(*decoder,
+           WithParameters(stream,
+                          PpmdParameters({.order = 6, .memory_mib = kLimitMib, .restoration = 0})),
+           1000, 4096);
   EXPECT_EQ(result.status, DecodeStatus::kStreamEnd);
   EXPECT_TRUE(result.output == data);
 }
@@ -189,11 +189,12 @@ TEST(PpmdTest, BadParametersAreDataError) {
   if (!Have7z()) GTEST_SKIP() << "7z is missing (scripts/setup installs it)";
   const std::vector<std::uint8_t> data = TextLike(3000, 5);
   const std::vector<std::uint8_t> stream = SevenZipPpmd(data);
-  for (const PpmdOptions& options : {PpmdOptions{.order = 1, .memory_mib = 16, .restoration = 0},
-                                     PpmdOptions{.order = 6, .memory_mib = 16, .restoration = 2},
-                                     PpmdOptions{.order = 6, .memory_mib = 16, .restoration = 15}}) {
-    SCOPED_TRACE(testing::Message() << "order " << options.order << ", restoration "
-                                    << options.restoration);
+  for (const PpmdOptions& options :
+       {PpmdOptions{.order = 1, .memory_mib = 16, .restoration = 0},
+        PpmdOptions{.order = 6, .memory_mib = 16, .restoration = 2},
+        PpmdOptions{.order = 6, .memory_mib = 16, .restoration = 15}}) {
+    SCOPED_TRACE(testing::Message()
+                 << "order " << options.order << ", restoration " << options.restoration);
     auto decoder = MakeZipDecoder(kPpmd, ZipDecoderParams{data.size(), 0});
     EXPECT_EQ(Feed(*decoder, WithParameters(stream, PpmdParameters(options)), 1, 4096).status,
               DecodeStatus::kDataError);

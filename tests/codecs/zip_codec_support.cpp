@@ -135,10 +135,13 @@ std::uint16_t PpmdParameters(const PpmdOptions& options) {
 std::vector<std::uint8_t> SevenZipPpmd(std::span<const std::uint8_t> data,
                                        const PpmdOptions& options) {
   if (data.empty()) {
-    // The parameters, then the range coder flushed at once: no symbol, no end mark.
+    // The parameters, then the range coder flushed at once (its four bytes of a zero low end):
+    // no symbol, no end mark.
     const std::uint16_t parameters = PpmdParameters(options);
-    return {static_cast<std::uint8_t>(parameters), static_cast<std::uint8_t>(parameters >> 8),
-            0, 0, 0, 0};
+    std::vector<std::uint8_t> stream = {static_cast<std::uint8_t>(parameters),
+                                        static_cast<std::uint8_t>(parameters >> 8)};
+    stream.resize(stream.size() + 4, 0);
+    return stream;
   }
   return SevenZipEntry(data,
                        {"-mm=PPMd", "-mo=" + std::to_string(options.order),
