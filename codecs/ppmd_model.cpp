@@ -45,6 +45,24 @@ constexpr unsigned kSuffixFreqLimit = 32;
 constexpr unsigned kSuccessorFreqLimit = 24;
 constexpr unsigned kFrequencyStep = 4;
 constexpr unsigned kCutOffKeepOrder = 9;  // binary contexts up to this order survive a cut
+// Frequencies in a shorter context grow by 1 or 2 while below this.
+constexpr unsigned kSuffixRaiseLimit = kMaxFreq - 9;
+constexpr unsigned kSuffixStep = 2;
+// A context aged while the memory ran out is halved when its sum passes this plus 4 per symbol.
+constexpr unsigned kAgedSummBase = 128;
+constexpr std::uint8_t kDummySeeCount = 64;
+
+// Units of a list of NumStats + 1 states: two states to a unit.
+constexpr unsigned ListUnits(unsigned num_stats) {
+  return (num_stats + 2) / 2;
+}
+
+// The frequency a symbol keeps when its context is left with it alone: about an eighth.
+std::uint8_t LoneFrequency(unsigned freq) {
+  constexpr unsigned kRound = 11;
+  constexpr unsigned kShift = 3;
+  return static_cast<std::uint8_t>((freq + kRound) >> kShift);
+}
 
 std::uint8_t HighFlag(std::uint8_t symbol, std::uint8_t flag) {
   return symbol >= kHighSymbol ? flag : 0;
@@ -83,12 +101,12 @@ unsigned Mean(unsigned probability) {
 
 unsigned Model::SummFreq(std::uint32_t context) const {
   std::uint16_t value;
-  std::memcpy(&value, memory_ + context + 2, sizeof value);
+  std::memcpy(&value, memory_ + context + kContextSummFreq, sizeof value);
   return value;
 }
 void Model::SetSummFreq(std::uint32_t context, unsigned value) {
   const auto narrow = static_cast<std::uint16_t>(value);
-  std::memcpy(memory_ + context + 2, &narrow, sizeof narrow);
+  std::memcpy(memory_ + context + kContextSummFreq, &narrow, sizeof narrow);
 }
 std::uint32_t Model::Load32(std::uint32_t at) const {
   std::uint32_t value;
@@ -99,12 +117,12 @@ void Model::Store32(std::uint32_t at, std::uint32_t value) {
   std::memcpy(memory_ + at, &value, sizeof value);
 }
 Model::State Model::ReadState(std::uint32_t at) const {
-  return State{memory_[at], memory_[at + 1], Load32(at + 2)};
+  return State{memory_[at], memory_[at + kStateFreq], Load32(at + kStateSuccessor)};
 }
 void Model::WriteState(std::uint32_t at, const State& state) {
   memory_[at] = state.symbol;
-  memory_[at + 1] = state.freq;
-  Store32(at + 2, state.successor);
+  memory_[at + kStateFreq] = state.freq;
+  Store32(at + kStateSuccessor, state.successor);
 }
 void Model::CopyState(std::uint32_t to, std::uint32_t from) {
   std::memmove(memory_ + to, memory_ + from, kStateSize);
@@ -136,7 +154,7 @@ void Model::Start(unsigned order, Restoration restoration) {
   Restart();
   dummy_see_.shift = kPeriodBits;
   dummy_see_.summ = 0;
-  dummy_see_.count = 64;
+  dummy_see_.count = kDummySeeCount;
 }
 
 void Model::Restart() {
@@ -332,7 +350,7 @@ StepResult Model::DecodeMasked(RangeDecoder& decoder, std::uint8_t& symbol) {
   const std::uint8_t* const memory = memory_;
   for (unsigned i = 0; i <= last; ++i, state += kStateSize) {
     if (mask_[memory[state]] == stamp) continue;
-    high += memory[state + 1];
+    high += memory[state + kStateFreq];
     candidates[candidate_count++] = state;
   }
   std::uint32_t escape_freq;
@@ -455,15 +473,15 @@ void Model::Rescale() {
       State only = ReadState(stats);
       only.freq = static_cast<std::uint8_t>(
           std::min((2 * only.freq + escape_freq - 1) / escape_freq, kMaxFreq / 3));
-      heap_.FreeUnits(stats, (old_count + 2) >> 1);
+      heap_.FreeUnits(stats, ListUnits(old_count));
       Flags(context) = static_cast<std::uint8_t>((Flags(context) & kFlagHighPrevious) +
                                                  HighFlag(only.symbol, kFlagHighSymbol));
       found_state_ = OneState(context);
       WriteState(found_state_, only);
       return;
     }
-    const unsigned old_units = (old_count + 2) >> 1;
-    const unsigned new_units = (NumStats(context) + 2u) >> 1;
+    const unsigned old_units = ListUnits(old_count);
+    const unsigned new_units = ListUnits(NumStats(context));
     if (old_units != new_units) SetStats(context, heap_.ShrinkUnits(stats, old_units, new_units));
     std::uint8_t flags = Flags(context) & static_cast<std::uint8_t>(~kFlagHighSymbol);
     std::uint32_t each = Stats(context);
@@ -496,7 +514,7 @@ std::uint32_t Model::CreateSuccessors(bool skip, std::uint32_t suffix_state,
     } else if (NumStats(context) != 0) {
       state = FindState(context, found_symbol);
       if (state == 0) return 0;
-      if (Freq(state) < kMaxFreq - 9) {
+      if (Freq(state) < kSuffixRaiseLimit) {
         ++Freq(state);
         SetSummFreq(context, SummFreq(context) + 1);
       }
@@ -570,9 +588,9 @@ std::uint32_t Model::ReduceOrder(std::uint32_t suffix_state, std::uint32_t conte
       if (NumStats(context) != 0) {
         state = FindState(context, found_symbol);
         if (state == 0) return 0;
-        if (Freq(state) < kMaxFreq - 9) {
-          Freq(state) = static_cast<std::uint8_t>(Freq(state) + 2);
-          SetSummFreq(context, SummFreq(context) + 2);
+        if (Freq(state) < kSuffixRaiseLimit) {
+          Freq(state) = static_cast<std::uint8_t>(Freq(state) + kSuffixStep);
+          SetSummFreq(context, SummFreq(context) + kSuffixStep);
         }
       } else {
         state = OneState(context);
@@ -615,9 +633,9 @@ void Model::UpdateModel() {
         SwapStates(suffix_state, suffix_state - kStateSize);
         suffix_state -= kStateSize;
       }
-      if (Freq(suffix_state) < kMaxFreq - 9) {
-        Freq(suffix_state) = static_cast<std::uint8_t>(Freq(suffix_state) + 2);
-        SetSummFreq(suffix, SummFreq(suffix) + 2);
+      if (Freq(suffix_state) < kSuffixRaiseLimit) {
+        Freq(suffix_state) = static_cast<std::uint8_t>(Freq(suffix_state) + kSuffixStep);
+        SetSummFreq(suffix, SummFreq(suffix) + kSuffixStep);
       }
     }
   }
@@ -723,9 +741,9 @@ void Model::RestoreModel(std::uint32_t failed_at) {
                                                  HighFlag(Symbol(stats), kFlagHighSymbol));
       CopyState(OneState(context), stats);
       heap_.SpecialFreeUnit(stats);
-      Freq(OneState(context)) = static_cast<std::uint8_t>((Freq(OneState(context)) + 11) >> 3);
+      Freq(OneState(context)) = LoneFrequency(Freq(OneState(context)));
     } else {
-      Refresh(context, (NumStats(context) + 3u) >> 1, 0);
+      Refresh(context, ListUnits(NumStats(context) + 1u), 0);
     }
   }
   // ... the others age.
@@ -734,12 +752,12 @@ void Model::RestoreModel(std::uint32_t failed_at) {
       Freq(OneState(context)) -= Freq(OneState(context)) >> 1;
     } else {
       SetSummFreq(context, SummFreq(context) + kFrequencyStep);
-      if (SummFreq(context) > 128 + kFrequencyStep * NumStats(context)) {
-        Refresh(context, (NumStats(context) + 2u) >> 1, 1);
+      if (SummFreq(context) > kAgedSummBase + kFrequencyStep * NumStats(context)) {
+        Refresh(context, ListUnits(NumStats(context)), 1);
       }
     }
   }
-  if (heap_.UsedMemory() < (heap_.size() >> 1)) {
+  if (heap_.UsedMemory() < (heap_.size() >> 1)) {  // less than half in use: little to keep
     Restart();
     return;
   }
@@ -747,7 +765,7 @@ void Model::RestoreModel(std::uint32_t failed_at) {
   do {
     CutOff(max_context_, 0);
     heap_.ExpandTextArea();
-  } while (heap_.UsedMemory() > 3 * (heap_.size() >> 2));
+  } while (heap_.UsedMemory() > 3 * (heap_.size() >> 2));  // until a quarter is free
   heap_.ResetGlue();
   order_fall_ = max_order_;
   min_context_ = max_context_;
@@ -755,7 +773,7 @@ void Model::RestoreModel(std::uint32_t failed_at) {
 
 void Model::Refresh(std::uint32_t context, unsigned old_units, unsigned scale) {
   unsigned i = NumStats(context);
-  std::uint32_t state = heap_.ShrinkUnits(Stats(context), old_units, (i + 2) >> 1);
+  std::uint32_t state = heap_.ShrinkUnits(Stats(context), old_units, ListUnits(i));
   SetStats(context, state);
   unsigned flags = (Flags(context) & (kFlagHighPrevious + kFlagRescaled * scale)) +
                    HighFlag(Symbol(state), kFlagHighSymbol);
@@ -785,7 +803,7 @@ std::uint32_t Model::CutOff(std::uint32_t context, unsigned order) {
     heap_.SpecialFreeUnit(context);
     return 0;
   }
-  const unsigned units = (NumStats(context) + 2u) >> 1;
+  const unsigned units = ListUnits(NumStats(context));
   SetStats(context, heap_.MoveUnitsToTop(Stats(context), units));
   const std::uint32_t stats = Stats(context);
   int kept = NumStats(context);
@@ -813,7 +831,7 @@ std::uint32_t Model::CutOff(std::uint32_t context, unsigned order) {
                                                  HighFlag(Symbol(stats), kFlagHighSymbol));
       CopyState(OneState(context), stats);
       heap_.FreeUnits(stats, units);
-      Freq(OneState(context)) = static_cast<std::uint8_t>((Freq(OneState(context)) + 11) >> 3);
+      Freq(OneState(context)) = LoneFrequency(Freq(OneState(context)));
     } else {
       constexpr unsigned kHalveAbove = 16;
       Refresh(context, units,

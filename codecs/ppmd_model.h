@@ -49,6 +49,13 @@ class Model {
     std::uint32_t successor = 0;
   };
   static constexpr std::uint32_t kStateSize = 6;
+  static constexpr std::uint32_t kStateFreq = 1;
+  static constexpr std::uint32_t kStateSuccessor = 2;
+  static constexpr std::uint32_t kContextFlags = 1;
+  static constexpr std::uint32_t kContextSummFreq = 2;
+  static constexpr std::uint32_t kContextOneState = 2;
+  static constexpr std::uint32_t kContextStats = 4;
+  static constexpr std::uint32_t kContextSuffix = 8;
   static constexpr unsigned kBinSummRows = 25;
   static constexpr unsigned kBinSummColumns = 64;
   static constexpr unsigned kSeeRows = 24;
@@ -58,18 +65,22 @@ class Model {
   // Fields of a state and of a context (12 bytes: symbol count - 1, flags, frequency sum,
   // symbol list, suffix; a context of one symbol holds its state in place of sum and list).
   std::uint8_t& Symbol(std::uint32_t state) { return memory_[state]; }
-  std::uint8_t& Freq(std::uint32_t state) { return memory_[state + 1]; }
-  std::uint32_t Successor(std::uint32_t state) const { return Load32(state + 2); }
-  void SetSuccessor(std::uint32_t state, std::uint32_t to) { Store32(state + 2, to); }
+  std::uint8_t& Freq(std::uint32_t state) { return memory_[state + kStateFreq]; }
+  std::uint32_t Successor(std::uint32_t state) const { return Load32(state + kStateSuccessor); }
+  void SetSuccessor(std::uint32_t state, std::uint32_t to) { Store32(state + kStateSuccessor, to); }
   std::uint8_t& NumStats(std::uint32_t context) { return memory_[context]; }
-  std::uint8_t& Flags(std::uint32_t context) { return memory_[context + 1]; }
+  std::uint8_t& Flags(std::uint32_t context) { return memory_[context + kContextFlags]; }
   unsigned SummFreq(std::uint32_t context) const;
   void SetSummFreq(std::uint32_t context, unsigned value);
-  std::uint32_t Stats(std::uint32_t context) const { return Load32(context + 4); }
-  void SetStats(std::uint32_t context, std::uint32_t stats) { Store32(context + 4, stats); }
-  std::uint32_t Suffix(std::uint32_t context) const { return Load32(context + 8); }
-  void SetSuffix(std::uint32_t context, std::uint32_t suffix) { Store32(context + 8, suffix); }
-  static std::uint32_t OneState(std::uint32_t context) { return context + 2; }
+  std::uint32_t Stats(std::uint32_t context) const { return Load32(context + kContextStats); }
+  void SetStats(std::uint32_t context, std::uint32_t stats) {
+    Store32(context + kContextStats, stats);
+  }
+  std::uint32_t Suffix(std::uint32_t context) const { return Load32(context + kContextSuffix); }
+  void SetSuffix(std::uint32_t context, std::uint32_t suffix) {
+    Store32(context + kContextSuffix, suffix);
+  }
+  static std::uint32_t OneState(std::uint32_t context) { return context + kContextOneState; }
   std::uint32_t Load32(std::uint32_t at) const;
   void Store32(std::uint32_t at, std::uint32_t value);
   State ReadState(std::uint32_t at) const;
