@@ -214,5 +214,25 @@ TEST(PpmdTest, SizeOtherThanTheDataIsDataError) {
   }
 }
 
+// PPMd keeps no check of its own: a changed byte shows as a count past the total, or at the end,
+// where the writer's end mark and flush must be found exactly. Whatever the damage, the entry
+// never comes out whole.
+TEST(PpmdTest, DamageInTheDataNeverEndsWell) {
+  if (!Have7z()) GTEST_SKIP() << "7z is missing (scripts/setup installs it)";
+  for (const DataSet& data : DataSets()) {
+    SCOPED_TRACE(data.name);
+    const std::vector<std::uint8_t> stream = SevenZipPpmd(data.bytes);
+    for (const std::size_t at : {std::size_t{6}, stream.size() / 3, stream.size() - 2}) {
+      SCOPED_TRACE(testing::Message() << "byte " << at << " of " << stream.size());
+      std::vector<std::uint8_t> damaged = stream;
+      damaged[at] ^= 0x10;
+      auto decoder = MakeZipDecoder(kPpmd, ZipDecoderParams{data.bytes.size(), 0});
+      const FeedResult result = Feed(*decoder, damaged, 777, 65536);
+      EXPECT_NE(result.status, DecodeStatus::kStreamEnd);
+      EXPECT_NE(result.status, DecodeStatus::kMemoryError);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace lorvante::test
