@@ -1,5 +1,7 @@
 #include "codecs/ppmd.h"
 
+#include <optional>
+
 #include "codecs/ppmd_model.h"
 #include "codecs/ppmd_range_decoder.h"
 #include "codecs/window_limit.h"
@@ -9,6 +11,7 @@ namespace lorvante::codecs {
 namespace {
 
 constexpr unsigned kHeaderBytes = 2;
+constexpr unsigned kByteBits = 8;
 constexpr unsigned kOrderMask = 0xF;
 constexpr unsigned kMemoryShift = 4;
 constexpr unsigned kMemoryMask = 0xFF;
@@ -40,74 +43,103 @@ class PpmdDecoder final : public Decoder {
     kFailed,
   };
 
+  // Each phase returns a status to give the caller, or nothing to go on with the next phase.
+  using Outcome = std::optional<DecodeStatus>;
+
   DecodeStatus Run(std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                    DecodeStep& step) {
     for (;;) {
+      Outcome outcome;
       switch (phase_) {
         case Phase::kFailed:
           return failure_;
         case Phase::kDone:
           return DecodeStatus::kStreamEnd;
         case Phase::kHeader:
-          if (step.consumed == input.size()) return DecodeStatus::kOk;
-          header_ |= unsigned{input[step.consumed++]} << (8 * header_bytes_);
-          if (++header_bytes_ == kHeaderBytes) {
-            const DecodeStatus status = StartModel();
-            if (status != DecodeStatus::kOk) return status;
-            phase_ = Phase::kCode;
-          }
+          outcome = TakeHeader(input, step);
           break;
         case Phase::kCode:
-          if (step.consumed == input.size()) return DecodeStatus::kOk;
-          if (decoder_.TakeInitialByte(input[step.consumed++])) {
-            if (!decoder_.InitialCodeValid()) return DecodeStatus::kDataError;
-            phase_ = Phase::kSymbols;
-          }
+          outcome = TakeInitialCode(input, step);
           break;
-        case Phase::kSymbols: {
-          if (remaining_ == 0) {
-            phase_ = Phase::kEnd;
-            break;
-          }
-          if (step.produced == output.size()) return DecodeStatus::kOk;
-          if (!Normalize(input, step)) return DecodeStatus::kOk;
-          std::uint8_t symbol = 0;
-          switch (model_.Step(decoder_, symbol)) {
-            case ppmd::StepResult::kSymbol:
-              output[step.produced++] = symbol;
-              --remaining_;
-              break;
-            case ppmd::StepResult::kEscape:
-              break;
-            case ppmd::StepResult::kEndMark:  // before the entry is complete
-            case ppmd::StepResult::kError:
-              return DecodeStatus::kDataError;
-          }
+        case Phase::kSymbols:
+          outcome = DecodeSymbol(input, output, step);
           break;
-        }
         case Phase::kEnd:
-          // A writer that adds no end mark flushes right after the last byte.
-          if (!Normalize(input, step)) return DecodeStatus::kOk;
-          phase_ = decoder_.AtFlushPoint() ? Phase::kDone : Phase::kEndMark;
+          outcome = FindEnd(input, step);
           break;
-        case Phase::kEndMark: {
-          if (!Normalize(input, step)) return DecodeStatus::kOk;
-          std::uint8_t symbol = 0;
-          switch (model_.Step(decoder_, symbol)) {
-            case ppmd::StepResult::kEscape:
-              break;
-            case ppmd::StepResult::kEndMark:
-              if (!decoder_.AtFlushPoint()) return DecodeStatus::kDataError;
-              phase_ = Phase::kDone;
-              break;
-            case ppmd::StepResult::kSymbol:  // more than the entry holds
-            case ppmd::StepResult::kError:
-              return DecodeStatus::kDataError;
-          }
+        case Phase::kEndMark:
+          outcome = DecodeEndMark(input, step);
           break;
-        }
       }
+      if (outcome) return *outcome;
     }
+  }
+
+  Outcome TakeHeader(std::span<const std::uint8_t> input, DecodeStep& step) {
+    if (step.consumed == input.size()) return DecodeStatus::kOk;
+    header_ |= unsigned{input[step.consumed++]} << (kByteBits * header_bytes_);
+    if (++header_bytes_ < kHeaderBytes) return std::nullopt;
+    const DecodeStatus status = StartModel();
+    if (status != DecodeStatus::kOk) return status;
+    phase_ = Phase::kCode;
+    return std::nullopt;
+  }
+
+  Outcome TakeInitialCode(std::span<const std::uint8_t> input, DecodeStep& step) {
+    if (step.consumed == input.size()) return DecodeStatus::kOk;
+    if (!decoder_.TakeInitialByte(input[step.consumed++])) return std::nullopt;
+    if (!decoder_.InitialCodeValid()) return DecodeStatus::kDataError;
+    phase_ = Phase::kSymbols;
+    return std::nullopt;
+  }
+
+  // One coding step: a byte of the entry, or an escape to a shorter context.
+  Outcome DecodeSymbol(std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
+                       DecodeStep& step) {
+    if (remaining_ == 0) {
+      phase_ = Phase::kEnd;
+      return std::nullopt;
+    }
+    if (step.produced == output.size()) return DecodeStatus::kOk;
+    if (!Normalize(input, step)) return DecodeStatus::kOk;
+    std::uint8_t symbol = 0;
+    switch (model_.Step(decoder_, symbol)) {
+      case ppmd::StepResult::kSymbol:
+        output[step.produced++] = symbol;
+        --remaining_;
+        return std::nullopt;
+      case ppmd::StepResult::kEscape:
+        return std::nullopt;
+      case ppmd::StepResult::kEndMark:  // before the entry is complete
+      case ppmd::StepResult::kError:
+        break;
+    }
+    return DecodeStatus::kDataError;
+  }
+
+  // After the last byte: a writer that adds no end mark flushes right there.
+  Outcome FindEnd(std::span<const std::uint8_t> input, DecodeStep& step) {
+    if (!Normalize(input, step)) return DecodeStatus::kOk;
+    phase_ = decoder_.AtFlushPoint() ? Phase::kDone : Phase::kEndMark;
+    return std::nullopt;
+  }
+
+  // The end mark: escapes down to no context at all, then the flush.
+  Outcome DecodeEndMark(std::span<const std::uint8_t> input, DecodeStep& step) {
+    if (!Normalize(input, step)) return DecodeStatus::kOk;
+    std::uint8_t symbol = 0;
+    switch (model_.Step(decoder_, symbol)) {
+      case ppmd::StepResult::kEscape:
+        return std::nullopt;
+      case ppmd::StepResult::kEndMark:
+        if (!decoder_.AtFlushPoint()) break;
+        phase_ = Phase::kDone;
+        return std::nullopt;
+      case ppmd::StepResult::kSymbol:  // more than the entry holds
+      case ppmd::StepResult::kError:
+        break;
+    }
+    return DecodeStatus::kDataError;
   }
 
   DecodeStatus StartModel() {

@@ -26,7 +26,7 @@ constexpr std::array<std::uint16_t, 8> kInitBinEscape = {0x3CDD, 0x1F3F, 0x59BF,
 constexpr unsigned kBinColumnStep = 8;
 constexpr unsigned kRunLengthSignShift = 26;  // the sign of the run length lands on 0x20
 
-// SEE starts at the 3/8 of a period, counting 7 steps.
+// SEE starts with a shift of 3 (the mean of its sum an eighth), 7 uses before its first doubling.
 constexpr unsigned kSeeInitShift = kPeriodBits - 4;
 constexpr std::uint8_t kSeeInitCount = 7;
 constexpr unsigned kSeeCountFactor = 3;
