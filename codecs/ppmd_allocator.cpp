@@ -181,7 +181,7 @@ void SubAllocator::FreeUnits(std::uint32_t block, unsigned units) {
   InsertNode(block, UnitsToIndex(units));
 }
 
-void SubAllocator::SpecialFreeUnit(std::uint32_t block) {
+void SubAllocator::FreeSingleUnit(std::uint32_t block) {
   if (block != units_start) {
     InsertNode(block, 0);
   } else {

@@ -63,7 +63,7 @@ class SubAllocator {
   std::uint32_t ShrinkUnits(std::uint32_t old, unsigned old_units, unsigned new_units);
   void FreeUnits(std::uint32_t block, unsigned units);
   // Frees one unit; the lowest unit of the area is given back to the text area instead.
-  void SpecialFreeUnit(std::uint32_t block);
+  void FreeSingleUnit(std::uint32_t block);
   // Moves a block near the bottom of the unit area up to a free block of its size, if one lies
   // higher, so that the bottom may return to the text area.
   std::uint32_t MoveUnitsToTop(std::uint32_t old, unsigned units);

@@ -740,7 +740,7 @@ void Model::RestoreModel(std::uint32_t failed_at) {
       Flags(context) = static_cast<std::uint8_t>((Flags(context) & kFlagHighPrevious) +
                                                  HighFlag(Symbol(stats), kFlagHighSymbol));
       CopyState(OneState(context), stats);
-      heap_.SpecialFreeUnit(stats);
+      heap_.FreeSingleUnit(stats);
       Freq(OneState(context)) = LoneFrequency(Freq(OneState(context)));
     } else {
       Refresh(context, ListUnits(NumStats(context) + 1u), 0);
@@ -800,7 +800,7 @@ std::uint32_t Model::CutOff(std::uint32_t context, unsigned order) {
       SetSuccessor(state, order < max_order_ ? CutOff(Successor(state), order + 1) : 0);
       if (Successor(state) != 0 || order <= kCutOffKeepOrder) return context;
     }
-    heap_.SpecialFreeUnit(context);
+    heap_.FreeSingleUnit(context);
     return 0;
   }
   const unsigned units = ListUnits(NumStats(context));
@@ -823,7 +823,7 @@ std::uint32_t Model::CutOff(std::uint32_t context, unsigned order) {
     NumStats(context) = static_cast<std::uint8_t>(kept);
     if (kept < 0) {
       heap_.FreeUnits(stats, units);
-      heap_.SpecialFreeUnit(context);
+      heap_.FreeSingleUnit(context);
       return 0;
     }
     if (kept == 0) {
