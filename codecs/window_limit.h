@@ -6,10 +6,10 @@
 
 namespace lorvante::codecs {
 
-// The largest history window (LZMA dictionary, Zstandard window) a decoder allocates. The writer
-// of an archive picks the window size, and the decoder has to hold all of it in memory: a few bytes
-// of header could otherwise make the program reserve gigabytes on a desktop, or on a server that
-// converts many files at once. 128 MiB is what libzstd accepts by default (window log 27) and more
+// The largest history window (LZMA dictionary, Zstandard window, PPMd model) a decoder allocates.
+// The writer of an archive picks its size, and the decoder has to hold all of it in memory: a
+// few bytes of header could otherwise make the program reserve gigabytes on a desktop, or on a
+// server that converts many files at once. 128 MiB is what libzstd accepts by default (window log 27) and more
 // than common archivers use at their strongest settings (64 MiB).
 inline constexpr std::uint64_t kMaxWindowBytes = std::uint64_t{1} << 27;
 inline constexpr int kMaxWindowLog = std::bit_width(kMaxWindowBytes) - 1;

@@ -5,6 +5,7 @@
 #include "codecs/implode.h"
 #include "codecs/inflater.h"
 #include "codecs/lzma_zip.h"
+#include "codecs/ppmd.h"
 #include "codecs/reduce.h"
 #include "codecs/shrink.h"
 #include "codecs/xz.h"
@@ -37,6 +38,8 @@ std::unique_ptr<Decoder> MakeZipDecoder(std::uint16_t method, const ZipDecoderPa
       return MakeReduceDecoder(params.uncompressed_size, method - kZipReduce1 + kReduceMinFactor);
     case kZipShrink:
       return MakeShrinkDecoder(params.uncompressed_size);
+    case kZipPpmd:
+      return MakePpmdDecoder(params.uncompressed_size);
     default:
       return nullptr;
   }

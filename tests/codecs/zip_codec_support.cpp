@@ -94,23 +94,60 @@ std::string FindProgram(const std::string& name) {
   throw std::runtime_error(name + " not found (scripts/setup installs it)");
 }
 
-std::vector<std::uint8_t> SevenZipDeflate64(std::span<const std::uint8_t> data) {
-  if (data.empty()) return {0x03, 0x00};  // a final fixed block holding only its end code
+namespace {
+
+// The data of the only entry of a zip that 7z writes from `data` with `switches`, which must
+// come out with `method`.
+std::vector<std::uint8_t> SevenZipEntry(std::span<const std::uint8_t> data,
+                                        const std::vector<std::string>& switches,
+                                        std::uint16_t method) {
   TempDir dir;
   WriteBytes(dir / "data.bin", std::vector<std::uint8_t>(data.begin(), data.end()));
-  const RunResult run =
-      Run({FindProgram("7z"), "a", "-tzip", "-mm=Deflate64", dir / "data.zip", dir / "data.bin"});
+  std::vector<std::string> argv = {FindProgram("7z"), "a", "-tzip"};
+  argv.insert(argv.end(), switches.begin(), switches.end());
+  argv.insert(argv.end(), {dir / "data.zip", dir / "data.bin"});
+  const RunResult run = Run(argv);
   if (run.status != 0)
     throw std::runtime_error("7z failed (scripts/setup installs p7zip-full): " + run.err);
   // The local header of the only entry: method at 8, compressed size at 18, name and extra
   // field lengths at 26 and 28, the data after them.
   const std::vector<std::uint8_t> zip = ReadBytes(dir / "data.zip");
-  if (Le32(zip, 0) != 0x04034b50 || Le16(zip, 8) != 9) {
-    throw std::runtime_error("7z did not write a Deflate64 entry");
+  if (Le32(zip, 0) != 0x04034b50 || Le16(zip, 8) != method) {
+    throw std::runtime_error("7z did not write an entry of method " + std::to_string(method));
   }
   const std::size_t start = 30 + Le16(zip, 26) + Le16(zip, 28);
   const std::size_t size = Le32(zip, 18);
   return {zip.begin() + start, zip.begin() + start + size};
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> SevenZipDeflate64(std::span<const std::uint8_t> data) {
+  if (data.empty()) return {0x03, 0x00};  // a final fixed block holding only its end code
+  return SevenZipEntry(data, {"-mm=Deflate64"}, 9);
+}
+
+std::uint16_t PpmdParameters(const PpmdOptions& options) {
+  return static_cast<std::uint16_t>((options.order - 1) | (options.memory_mib - 1) << 4 |
+                                    options.restoration << 12);
+}
+
+std::vector<std::uint8_t> SevenZipPpmd(std::span<const std::uint8_t> data,
+                                       const PpmdOptions& options) {
+  if (data.empty()) {
+    // The parameters, then the range coder flushed at once (its four bytes of a zero low end):
+    // no symbol, no end mark.
+    const std::uint16_t parameters = PpmdParameters(options);
+    std::vector<std::uint8_t> stream = {static_cast<std::uint8_t>(parameters),
+                                        static_cast<std::uint8_t>(parameters >> 8)};
+    stream.resize(stream.size() + 4, 0);
+    return stream;
+  }
+  return SevenZipEntry(data,
+                       {"-mm=PPMd", "-mo=" + std::to_string(options.order),
+                        "-mmem=" + std::to_string(options.memory_mib) + "m",
+                        "-ma=" + std::to_string(options.restoration)},
+                       98);
 }
 
 std::vector<std::uint8_t> ZipLzma(std::span<const std::uint8_t> data, bool end_marker) {

@@ -48,6 +48,18 @@ std::vector<std::uint8_t> Bzip2(std::span<const std::uint8_t> data);
 std::vector<std::uint8_t> RawDeflate(std::span<const std::uint8_t> data);
 
 std::vector<std::uint8_t> SevenZipDeflate64(std::span<const std::uint8_t> data);
+// PPMd written by 7z into a zip with these settings, cut out of it (7z lowers the memory to what
+// a small file needs); for empty data the parameters and a range coder flushed at once (7z
+// stores an empty file instead).
+struct PpmdOptions {
+  unsigned order = 6;
+  unsigned memory_mib = 16;
+  unsigned restoration = 0;  // 0 starts the model again when its memory is full, 1 cuts it down
+};
+std::vector<std::uint8_t> SevenZipPpmd(std::span<const std::uint8_t> data,
+                                       const PpmdOptions& options = {});
+// The 2-byte parameter word that starts a zip PPMd entry.
+std::uint16_t PpmdParameters(const PpmdOptions& options);
 // The zip LZMA header and raw LZMA1 from liblzma's encoder, with or without the end marker.
 std::vector<std::uint8_t> ZipLzma(std::span<const std::uint8_t> data, bool end_marker);
 // One .xz stream (CRC-64 check).

@@ -65,6 +65,11 @@ void OversizedFollowers(std::vector<std::uint8_t>& stream) {
   }
 }
 
+// The range decoder's first code is never all ones.
+void AllOnesCode(std::vector<std::uint8_t>& stream) {
+  for (std::size_t i = 2; i < 6; ++i) stream[i] = 0xFF;
+}
+
 const std::vector<Method>& Methods() {
   static const std::vector<Method> methods = {
       {"Deflate", 8, 0, RawDeflate,
@@ -106,6 +111,15 @@ const std::vector<Method>& Methods() {
       {"Reduce2", 3, 0, [](auto d) { return Reduce(d, 2); }, OversizedFollowers},
       {"Reduce3", 4, 0, [](auto d) { return Reduce(d, 3); }, OversizedFollowers},
       {"Reduce4", 5, 0, [](auto d) { return Reduce(d, 4); }, OversizedFollowers},
+      // PPMd with the smallest, a middle and the largest order; the small models fill up (at
+      // 1 MiB and order 16, the random blocks would come out larger, and 7z stores them).
+      {"PpmdOrder6", 98, 0, [](auto d) { return SevenZipPpmd(d); }, AllOnesCode},
+      {"PpmdOrder2Restart1MiB", 98, 0,
+       [](auto d) { return SevenZipPpmd(d, {.order = 2, .memory_mib = 1, .restoration = 0}); },
+       AllOnesCode},
+      {"PpmdOrder16CutOff2MiB", 98, 0,
+       [](auto d) { return SevenZipPpmd(d, {.order = 16, .memory_mib = 2, .restoration = 1}); },
+       AllOnesCode},
   };
   return methods;
 }
@@ -439,11 +453,11 @@ TEST(ZstandardTest, FramesOfEarlyFormatVersionsAreRefused) {
 }
 
 TEST(ZipMethodsTest, FactoryServesTheMethodsOfThisModuleOnly) {
-  for (const std::uint16_t method : {1, 2, 3, 4, 5, 6, 8, 9, 12, 14, 20, 93, 95}) {
+  for (const std::uint16_t method : {1, 2, 3, 4, 5, 6, 8, 9, 12, 14, 20, 93, 95, 98}) {
     EXPECT_NE(MakeZipDecoder(method, {}), nullptr) << method;
   }
   // Stored needs no decoder; the rest is unsupported.
-  for (const std::uint16_t method : {0, 10, 18, 19, 94, 96, 97, 98, 99, 7, 300}) {
+  for (const std::uint16_t method : {0, 10, 18, 19, 94, 96, 97, 99, 7, 300}) {
     EXPECT_EQ(MakeZipDecoder(method, {}), nullptr) << method;
   }
 }

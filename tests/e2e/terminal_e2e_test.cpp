@@ -114,27 +114,27 @@ TEST_F(Terminal, EntryInAnUnsupportedMethodIsNamedWithItsMethod) {
   items[0].name = "adatok/jó.txt";
   items[0].data = Bytes("rendben");
   items[0].method = 8;
-  items[1].name = "adatok/régi.ppmd";
-  items[1].data = Bytes("arbitrary bytes standing for PPMd data");
-  items[1].method = 98;
+  items[1].name = "adatok/régi.wv";
+  items[1].data = Bytes("arbitrary bytes standing for WavPack data");
+  items[1].method = 97;
   const std::string input = machine.dir() / "adatok.zip.des";
   test::WriteBytes(input, EncryptPayload(test::BuildZip(items), true));
   const std::string target = machine.dir() / "cel";
   std::filesystem::create_directory(target);
   const auto run = machine.Run({input}, target + "\n");
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("LORVANTE: \"adatok/régi.ppmd\": not extracted: compression method 98 "
-                         "(PPMd) is not supported\n"),
+  EXPECT_NE(run.err.find("LORVANTE: \"adatok/régi.wv\": not extracted: compression method 97 "
+                         "(WavPack) is not supported\n"),
             std::string::npos)
       << run.err;
   // The box names the file and, again, the entry left out and why.
   EXPECT_NE(run.err.find("LORVANTE: Az állomány kitömörítése sikertelen.\n  Állomány: " + input +
-                         "\n  \"adatok/régi.ppmd\": not extracted: compression method 98 "
-                         "(PPMd) is not supported\n"),
+                         "\n  \"adatok/régi.wv\": not extracted: compression method 97 "
+                         "(WavPack) is not supported\n"),
             std::string::npos)
       << run.err;
   EXPECT_EQ(test::ReadText(target + "/adatok/jó.txt"), "rendben");
-  EXPECT_FALSE(std::filesystem::exists(target + "/adatok/régi.ppmd"));
+  EXPECT_FALSE(std::filesystem::exists(target + "/adatok/régi.wv"));
 }
 
 // A tagged file whose zip holds one entry in each method of PKZIP 1.x (Shrink, Reduce with each

@@ -443,15 +443,15 @@ TEST_F(PipedTerminal, NotificationKeepsAProgressLineOutOfItsWay) {
 TEST_F(PipedTerminal, SkippedEntryIsOneLineNamingTheEntryAndTheReason) {
   auto& ui = Ui("kept\n");
   ui.ReportSkippedEntry({"LORVANTE", "adatok/régi.bin",
-                         "not extracted: compression method 98 (PPMd) is not supported"});
+                         "not extracted: compression method 97 (WavPack) is not supported"});
   ui.ReportSkippedEntry({"LORVANTE", "titok.txt", "not extracted: wrong password"});
   // A name refused for its control characters is shown, but neither breaks the line nor
   // reaches the terminal as an escape sequence.
   ui.ReportSkippedEntry(
       {"LORVANTE", "két\nsor\x1b[2J\x7f", "not extracted: unsafe name or entry type"});
   EXPECT_EQ(Output(),
-            "LORVANTE: \"adatok/régi.bin\": not extracted: compression method 98 (PPMd) is not "
-            "supported\n"
+            "LORVANTE: \"adatok/régi.bin\": not extracted: compression method 97 (WavPack) is "
+            "not supported\n"
             "LORVANTE: \"titok.txt\": not extracted: wrong password\n"
             "LORVANTE: \"két?sor?[2J?\": not extracted: unsafe name or entry type\n");
   // Nothing was read: the answer is still there for the next question.

@@ -61,6 +61,7 @@ const MethodCase kMethods[] = {
     {"Xz", 95, 0, [](const Bytes& d) { return lorvante::test::Xz(d); }},
     {"Zstandard", 93, 0, [](const Bytes& d) { return lorvante::test::Zstd(d); }},
     {"ZstandardOldId", 20, 0, [](const Bytes& d) { return lorvante::test::Zstd(d); }},
+    {"Ppmd", 98, 0, [](const Bytes& d) { return lorvante::test::SevenZipPpmd(d); }, true},
     // The methods of PKZIP 1.x, from the tests' own encoders.
     {"Shrink", 1, 0, [](const Bytes& d) { return lorvante::test::Shrink(d); }, false, true},
     {"Reduce1", 2, 0, [](const Bytes& d) { return lorvante::test::Reduce(d, 1); }, false, true},
@@ -220,7 +221,7 @@ TEST_F(UnzTest, ZipCryptoWithDataDescriptorChecksTheTime) {
 // Some writers store an empty file as a compressed entry with no compressed bytes at all.
 TEST_F(UnzTest, EmptyEntryWithoutCompressedBytesIsAnEmptyFile) {
   std::vector<lorvante::test::ZipItem> items;
-  for (const std::uint16_t method : {8, 9, 14, 93, 95}) {
+  for (const std::uint16_t method : {8, 9, 14, 93, 95, 98}) {
     items.push_back({.name = "empty" + std::to_string(method), .data = {}, .method = method});
     items.back().stored = Bytes{};
   }
@@ -231,7 +232,7 @@ TEST_F(UnzTest, EmptyEntryWithoutCompressedBytesIsAnEmptyFile) {
 }
 
 // Archives that 7z writes: its AES entries are AE-2 (CRC 0), its LZMA entries carry the end
-// marker, its Deflate64 is the real thing.
+// marker, its Deflate64 and PPMd are the real thing.
 struct SevenZipCase {
   const char* method;
   const char* encryption;  // nullptr: none
@@ -273,7 +274,8 @@ INSTANTIATE_TEST_SUITE_P(
                       SevenZipCase{"Deflate", "AES256"}, SevenZipCase{"Deflate64", "AES256"},
                       SevenZipCase{"LZMA", "AES256"}, SevenZipCase{"BZip2", "AES256"},
                       SevenZipCase{"Deflate", "ZipCrypto"}, SevenZipCase{"LZMA", "ZipCrypto"},
-                      SevenZipCase{"BZip2", "ZipCrypto"}),
+                      SevenZipCase{"BZip2", "ZipCrypto"}, SevenZipCase{"PPMd", nullptr},
+                      SevenZipCase{"PPMd", "AES256"}, SevenZipCase{"PPMd", "ZipCrypto"}),
     [](const auto& param_info) {
       return std::string(param_info.param.method) +
              (param_info.param.encryption != nullptr ? param_info.param.encryption : "Plain");

@@ -109,7 +109,7 @@ class WorkersTest : public UnzTest {
     Encrypt(secret, Encryption::kZipCrypto, "pw");
     items.push_back(secret);
     items.push_back({.name = "../evil", .data = {'e'}});
-    items.push_back({.name = "odd.bin", .data = {'o'}, .method = 98});
+    items.push_back({.name = "odd.bin", .data = {'o'}, .method = 97});
     items.push_back({.name = "exists.txt", .data = Data(2000, 103), .method = 8});
     items.push_back({.name = "one/same.txt", .data = Data(4000, 104), .method = 8});
     items.push_back({.name = "two/same.txt", .data = Data(4100, 105), .method = 8});
