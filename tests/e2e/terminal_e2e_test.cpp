@@ -6,6 +6,7 @@
 
 #include "format/encrypt.h"
 #include "tests/codecs/legacy_encoders.h"
+#include "tests/codecs/zip_codec_support.h"
 #include "tests/e2e/terminal_run.h"
 #include "tests/support/zip_builder.h"
 
@@ -137,10 +138,12 @@ TEST_F(Terminal, EntryInAnUnsupportedMethodIsNamedWithItsMethod) {
   EXPECT_FALSE(std::filesystem::exists(target + "/adatok/régi.wv"));
 }
 
-// A tagged file whose zip holds one entry in each method of PKZIP 1.x (Shrink, Reduce with each
-// factor, Implode with each window and number of trees) besides stored and deflated ones: every
-// file extracted byte for byte through the whole program, and counted in the summary.
-TEST_F(Terminal, TaggedFileWithEntriesOfEveryOldMethodIsExtracted) {
+// A tagged file whose zip holds one entry in each method the program reads: stored, deflated,
+// Deflate64, bzip2, LZMA (with and without its end marker), XZ, Zstandard, PPMd, and those of
+// PKZIP 1.x (Shrink, Reduce with each factor, Implode with each window and number of trees):
+// every file extracted byte for byte through the whole program, and counted in the summary.
+TEST_F(Terminal, TaggedFileWithEntriesOfEveryMethodIsExtracted) {
+  if (test::FindProgram("7z").empty()) GTEST_SKIP() << "7z writes the Deflate64 and PPMd entries";
   struct Entry {
     std::string name;
     std::uint16_t method;
@@ -150,6 +153,13 @@ TEST_F(Terminal, TaggedFileWithEntriesOfEveryOldMethodIsExtracted) {
   const std::vector<Entry> entries = {
       {"stored.txt", 0, 0, nullptr},
       {"deflate.txt", 8, 0, nullptr},
+      {"deflate64.txt", 9, 0, test::SevenZipDeflate64},
+      {"bzip2.txt", 12, 0, test::Bzip2},
+      {"lzma.txt", 14, 0, [](std::span<const std::uint8_t> d) { return test::ZipLzma(d, false); }},
+      {"lzma-eos.txt", 14, 2, [](std::span<const std::uint8_t> d) { return test::ZipLzma(d, true); }},
+      {"xz.txt", 95, 0, test::Xz},
+      {"zstd.txt", 93, 0, test::Zstd},
+      {"ppmd.txt", 98, 0, [](std::span<const std::uint8_t> d) { return test::SevenZipPpmd(d); }},
       {"shrink.txt", 1, 0, test::Shrink},
       {"reduce1.txt", 2, 0, [](std::span<const std::uint8_t> d) { return test::Reduce(d, 1); }},
       {"reduce2.txt", 3, 0, [](std::span<const std::uint8_t> d) { return test::Reduce(d, 2); }},
