@@ -48,7 +48,8 @@ class IsalInflater final : public Decoder {
         // A fault in the last bytes of the input, which ISA-L reads through a buffer of its
         // own, leaves `avail_in` at 2^32 - 1: a count beyond what was offered means all of it.
         step.consumed += state_.avail_in <= in ? in - state_.avail_in : in;
-        step.produced += state_.avail_out <= out ? out - state_.avail_out : 0;
+        // What the failing call wrote is not handed on: a copy from before the stream's start
+        // (an invalid distance) may have put other memory's bytes there.
         step.status = DecodeStatus::kDataError;
         break;
       }
