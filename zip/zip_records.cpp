@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "platform/byte_cursor.h"
+#include "platform/byte_writer.h"
 #include "zip/Zip.h"
 #include "zipformat/records.h"
 
@@ -25,17 +26,10 @@ bool TEOCHInfo::Decode(std::span<const std::uint8_t> bytes) {
 std::vector<std::uint8_t> TEOCHInfo::Encode() const {
   std::vector<std::uint8_t> out;
   out.reserve(kEndOfCentralDirSize);
-  const auto put = [&out](std::uint32_t value, int width) {
-    for (int i = 0; i < width; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-  };
-  put(Signature, 4);
-  put(ThisDisk, 2);
-  put(CentralDirDisk, 2);
-  put(EntriesThisDisk, 2);
-  put(TotalEntries, 2);
-  put(CentralDirSize, 4);
-  put(CentralDirOffset, 4);
-  put(CommentLength, 2);
+  ByteWriter writer(out);
+  zipformat::WriteEndRecord(writer, {Signature, ThisDisk, CentralDirDisk, EntriesThisDisk,
+                                     TotalEntries, CentralDirSize, CentralDirOffset,
+                                     CommentLength});
   return out;
 }
 

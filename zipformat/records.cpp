@@ -2,55 +2,100 @@
 
 namespace lorvante::zipformat {
 
+namespace {
+
+// Each record's fixed fields in file order and width, walked alike for reading and for writing,
+// so that a layout is written by the code that reads it.
+template <typename Field, typename Record>
+void EndRecordFields(Field&& field, Record& r) {
+  field(r.signature);
+  field(r.this_disk);
+  field(r.central_dir_disk);
+  field(r.entries_this_disk);
+  field(r.total_entries);
+  field(r.central_dir_size);
+  field(r.central_dir_offset);
+  field(r.comment_length);
+}
+
+template <typename Field, typename Record>
+void CentralHeaderFields(Field&& field, Record& h) {
+  field(h.signature);
+  field(h.version_made_by);
+  field(h.version_needed);
+  field(h.flags);
+  field(h.method);
+  field(h.mod_time);
+  field(h.mod_date);
+  field(h.crc32);
+  field(h.compressed_size);
+  field(h.uncompressed_size);
+  field(h.name_length);
+  field(h.extra_length);
+  field(h.comment_length);
+  field(h.disk_number_start);
+  field(h.internal_attributes);
+  field(h.external_attributes);
+  field(h.local_header_offset);
+}
+
+template <typename Field, typename Record>
+void LocalHeaderFields(Field&& field, Record& h) {
+  field(h.signature);
+  field(h.version_needed);
+  field(h.flags);
+  field(h.method);
+  field(h.mod_time);
+  field(h.mod_date);
+  field(h.crc32);
+  field(h.compressed_size);
+  field(h.uncompressed_size);
+  field(h.name_length);
+  field(h.extra_length);
+}
+
+struct ReadField {
+  ByteCursor& in;
+  void operator()(std::uint16_t& value) const { value = in.U16(); }
+  void operator()(std::uint32_t& value) const { value = in.U32(); }
+};
+
+struct WriteField {
+  ByteWriter& out;
+  void operator()(std::uint16_t value) const { out.U16(value); }
+  void operator()(std::uint32_t value) const { out.U32(value); }
+};
+
+}  // namespace
+
 EndRecord ReadEndRecord(ByteCursor& in) {
   EndRecord r;
-  r.signature = in.U32();
-  r.this_disk = in.U16();
-  r.central_dir_disk = in.U16();
-  r.entries_this_disk = in.U16();
-  r.total_entries = in.U16();
-  r.central_dir_size = in.U32();
-  r.central_dir_offset = in.U32();
-  r.comment_length = in.U16();
+  EndRecordFields(ReadField{in}, r);
   return r;
 }
 
 CentralHeader ReadCentralHeader(ByteCursor& in) {
   CentralHeader h;
-  h.signature = in.U32();
-  h.version_made_by = in.U16();
-  h.version_needed = in.U16();
-  h.flags = in.U16();
-  h.method = in.U16();
-  h.mod_time = in.U16();
-  h.mod_date = in.U16();
-  h.crc32 = in.U32();
-  h.compressed_size = in.U32();
-  h.uncompressed_size = in.U32();
-  h.name_length = in.U16();
-  h.extra_length = in.U16();
-  h.comment_length = in.U16();
-  h.disk_number_start = in.U16();
-  h.internal_attributes = in.U16();
-  h.external_attributes = in.U32();
-  h.local_header_offset = in.U32();
+  CentralHeaderFields(ReadField{in}, h);
   return h;
 }
 
 LocalHeader ReadLocalHeader(ByteCursor& in) {
   LocalHeader h;
-  h.signature = in.U32();
-  h.version_needed = in.U16();
-  h.flags = in.U16();
-  h.method = in.U16();
-  h.mod_time = in.U16();
-  h.mod_date = in.U16();
-  h.crc32 = in.U32();
-  h.compressed_size = in.U32();
-  h.uncompressed_size = in.U32();
-  h.name_length = in.U16();
-  h.extra_length = in.U16();
+  LocalHeaderFields(ReadField{in}, h);
   return h;
+}
+
+void WriteEndRecord(ByteWriter& out, const EndRecord& record) {
+  EndRecordFields(WriteField{out}, record);
+}
+
+void WriteCentralHeader(ByteWriter& out, const CentralHeader& header) {
+  CentralHeaderFields(WriteField{out}, header);
+}
+
+void WriteLocalHeader(ByteWriter& out, const LocalHeader& header) {
+  LocalHeaderFields(WriteField{out}, header);
 }
 
 std::optional<Zip64EndRecord> ReadZip64EndRecord(std::span<const std::uint8_t> bytes) {

@@ -9,6 +9,7 @@
 #include <span>
 
 #include "platform/byte_cursor.h"
+#include "platform/byte_writer.h"
 
 namespace lorvante::zipformat {
 
@@ -127,6 +128,11 @@ struct Zip64Locator {
 EndRecord ReadEndRecord(ByteCursor& in);
 CentralHeader ReadCentralHeader(ByteCursor& in);
 LocalHeader ReadLocalHeader(ByteCursor& in);
+
+// Each writes the record's fixed fields, in the layout the readers above read.
+void WriteEndRecord(ByteWriter& out, const EndRecord& record);
+void WriteCentralHeader(ByteWriter& out, const CentralHeader& header);
+void WriteLocalHeader(ByteWriter& out, const LocalHeader& header);
 
 // These check their signature: nothing when it differs or the bytes are too few.
 std::optional<Zip64EndRecord> ReadZip64EndRecord(std::span<const std::uint8_t> bytes);

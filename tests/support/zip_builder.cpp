@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "platform/byte_writer.h"
 #include "tests/support/test_support.h"
 #include "zipformat/records.h"
 
@@ -56,17 +57,18 @@ void PutLocalEntry(std::vector<std::uint8_t>& out, const ZipItem& item, const Da
   std::vector<std::uint8_t> extra = TimestampField(item);
   PutBytes(extra, item.local_extra.data(), item.local_extra.size());
   const std::string& name = item.local_name.value_or(item.name);
-  PutLE(out, zf::kLocalHeaderSignature, 4);
-  PutLE(out, 20, 2);
-  PutLE(out, item.flags, 2);
-  PutLE(out, item.method, 2);
-  PutLE(out, item.dos_time, 2);
-  PutLE(out, item.dos_date, 2);
-  PutLE(out, item.local_crc.value_or(f.crc), 4);
-  PutLE(out, item.local_compressed_size.value_or(f.compressed), 4);
-  PutLE(out, item.local_size.value_or(f.size), 4);
-  PutLE(out, static_cast<std::uint32_t>(name.size()), 2);
-  PutLE(out, static_cast<std::uint32_t>(extra.size()), 2);
+  ByteWriter writer(out);
+  zf::WriteLocalHeader(writer, {.signature = zf::kLocalHeaderSignature,
+                                .version_needed = 20,
+                                .flags = item.flags,
+                                .method = item.method,
+                                .mod_time = item.dos_time,
+                                .mod_date = item.dos_date,
+                                .crc32 = item.local_crc.value_or(f.crc),
+                                .compressed_size = item.local_compressed_size.value_or(f.compressed),
+                                .uncompressed_size = item.local_size.value_or(f.size),
+                                .name_length = static_cast<std::uint16_t>(name.size()),
+                                .extra_length = static_cast<std::uint16_t>(extra.size())});
   PutBytes(out, name.data(), name.size());
   PutBytes(out, extra.data(), extra.size());
   PutBytes(out, stored.data(), stored.size());
@@ -104,23 +106,26 @@ void PutCentralHeader(std::vector<std::uint8_t>& out, const ZipItem& item, DataF
     local_offset = zf::kZip64Value;
   }
   PutBytes(extra, item.extra.data(), item.extra.size());
-  PutLE(out, item.signature.value_or(zf::kCentralHeaderSignature), 4);
-  PutLE(out, item.made_by, 2);
-  PutLE(out, item.version_needed, 2);
-  PutLE(out, item.flags, 2);
-  PutLE(out, item.method, 2);
-  PutLE(out, item.dos_time, 2);
-  PutLE(out, item.dos_date, 2);
-  PutLE(out, f.crc, 4);
-  PutLE(out, f.compressed, 4);
-  PutLE(out, f.size, 4);
-  PutLE(out, static_cast<std::uint32_t>(item.name.size()), 2);
-  PutLE(out, static_cast<std::uint32_t>(extra.size()), 2);
-  PutLE(out, static_cast<std::uint32_t>(item.comment.size()), 2);
-  PutLE(out, item.disk_number_start, 2);
-  PutLE(out, item.internal, 2);
-  PutLE(out, item.external, 4);
-  PutLE(out, zip64 ? local_offset : item.local_header_offset.value_or(local_offset), 4);
+  ByteWriter writer(out);
+  zf::WriteCentralHeader(
+      writer, {.signature = item.signature.value_or(zf::kCentralHeaderSignature),
+               .version_made_by = item.made_by,
+               .version_needed = item.version_needed,
+               .flags = item.flags,
+               .method = item.method,
+               .mod_time = item.dos_time,
+               .mod_date = item.dos_date,
+               .crc32 = f.crc,
+               .compressed_size = f.compressed,
+               .uncompressed_size = f.size,
+               .name_length = static_cast<std::uint16_t>(item.name.size()),
+               .extra_length = static_cast<std::uint16_t>(extra.size()),
+               .comment_length = static_cast<std::uint16_t>(item.comment.size()),
+               .disk_number_start = item.disk_number_start,
+               .internal_attributes = item.internal,
+               .external_attributes = item.external,
+               .local_header_offset =
+                   zip64 ? local_offset : item.local_header_offset.value_or(local_offset)});
   PutBytes(out, item.name.data(), item.name.size());
   PutBytes(out, extra.data(), extra.size());
   PutBytes(out, item.comment.data(), item.comment.size());
@@ -206,14 +211,18 @@ std::vector<std::uint8_t> ZipLayout::Build() const {
   }
 
   const bool disk_placeholders = zip64 && zip64_disk_placeholders;
-  PutLE(out, zf::kEndRecordSignature, 4);
-  PutLE(out, disk_placeholders ? zf::kZip64Count : this_disk, 2);
-  PutLE(out, disk_placeholders ? zf::kZip64Count : central_dir_disk, 2);
-  PutLE(out, entries_this_disk.value_or(count), 2);
-  PutLE(out, total_entries.value_or(count), 2);
-  PutLE(out, central_dir_size.value_or(central_size), 4);
-  PutLE(out, central_dir_offset.value_or(central_offset), 4);
-  PutLE(out, comment_length.value_or(static_cast<std::uint16_t>(comment.size())), 2);
+  ByteWriter writer(out);
+  zf::WriteEndRecord(
+      writer,
+      {.signature = zf::kEndRecordSignature,
+       .this_disk = static_cast<std::uint16_t>(disk_placeholders ? zf::kZip64Count : this_disk),
+       .central_dir_disk =
+           static_cast<std::uint16_t>(disk_placeholders ? zf::kZip64Count : central_dir_disk),
+       .entries_this_disk = entries_this_disk.value_or(count),
+       .total_entries = total_entries.value_or(count),
+       .central_dir_size = central_dir_size.value_or(central_size),
+       .central_dir_offset = central_dir_offset.value_or(central_offset),
+       .comment_length = comment_length.value_or(static_cast<std::uint16_t>(comment.size()))});
   PutBytes(out, comment.data(), comment.size());
   PutBytes(out, trailer.data(), trailer.size());
   return out;
