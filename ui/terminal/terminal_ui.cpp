@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/paths.h"
 #include "platform/signal_cleanup.h"
@@ -355,8 +357,12 @@ void TerminalUserInterface::RunFolderDialog(const FolderDialogRequest& request,
     if (typed.empty()) break;  // the line was erased
     const std::string folder = AbsolutePath(typed);
     if (!DirectoryExists(folder)) {
-      Show(folder + "\nThis folder does not exist.\n");
-      continue;
+      // A name that stands for something else is no folder to make.
+      if (Exists(folder)) {
+        Show(folder + "\nThis folder does not exist.\n");
+        continue;
+      }
+      if (!MakeTypedFolder(folder)) continue;
     }
     if (folder != current) {
       current = folder;
@@ -365,6 +371,21 @@ void TerminalUserInterface::RunFolderDialog(const FolderDialogRequest& request,
     if (client.OkButtonRelease(current)) break;
   }
   client.DialogClose();
+}
+
+bool TerminalUserInterface::MakeTypedFolder(const std::string& folder) {
+  if (MessageBox(folder + "\nThis folder does not exist.\nCreate it?", "",
+                 MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) {
+    return false;
+  }
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (!error && !DirectoryExists(folder)) error = std::make_error_code(std::errc::not_a_directory);
+  if (error) {
+    Show(folder + "\nThe folder cannot be created: " + error.message() + "\n");
+    return false;
+  }
+  return true;
 }
 
 std::unique_ptr<ProgressDisplay> TerminalUserInterface::CreateProgressDisplay(

@@ -47,6 +47,9 @@ class TerminalUserInterface : public UserInterface {
   void ProcessMessages() override;
 
  private:
+  // A typed folder that does not exist: made, with its parents, when the user says so (No by
+  // default). False when it was not made; why is shown.
+  bool MakeTypedFolder(const std::string& folder);
   friend class TerminalProgress;
 
   // Shows `text`, keeping a progress line out of its way.
