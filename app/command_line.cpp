@@ -110,6 +110,7 @@ bool ConvertEach(const std::string& program, const std::vector<std::string>& fil
     if (!start.empty()) (void)!chdir(start.c_str());
     Application.SetArguments({program, file});
     Application.Subject = files.size() > 1 ? ExtractFileName(file) : std::string();
+    ++Application.SubjectTurn;
     if (!convert()) all = false;
   }
   Application.Subject.clear();

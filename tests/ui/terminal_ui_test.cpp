@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "tests/support/test_support.h"
+#include "ui/application.h"
 #include "ui/message_box.h"
 
 namespace lorvante {
@@ -53,6 +54,35 @@ bool Contains(const std::string& text, const std::string& part) {
 }
 
 // ---- message boxes -------------------------------------------------------------------------
+
+// With several files, a line naming the file at hand comes before the first question or
+// message of its conversion, once, also for a second file of the same name; a single file has
+// none.
+TEST_F(PipedTerminal, EachFilesQuestionsFollowALineNamingIt) {
+  const TApplication saved = Application;
+  auto& ui = Ui("y\nsecret\nn\n");
+  Application.Title = "LORVANTE";
+  Application.Subject = "adatok.zip.des";
+  ++Application.SubjectTurn;
+  EXPECT_EQ(ui.MessageBox("Replace?", "LORVANTE", MB_YESNO), IDYES);
+  EXPECT_EQ(ui.InputBox("LORVANTE", "Password", "", true), "secret");
+  ++Application.SubjectTurn;  // another file of the same name
+  EXPECT_EQ(ui.MessageBox("Replace?", "LORVANTE", MB_YESNO), IDNO);
+  Application.Subject.clear();
+  ++Application.SubjectTurn;
+  EXPECT_EQ(ui.MessageBox("Done.", "LORVANTE", MB_OK), IDOK);
+  const std::string answers = "[y]es / [n]o (Enter: yes)? \n";
+  EXPECT_EQ(Output(),
+            "LORVANTE — adatok.zip.des\n"
+            "LORVANTE: Replace?\n" + answers +
+            "LORVANTE: Password\n> \n"
+            "LORVANTE — adatok.zip.des\n"
+            "LORVANTE: Replace?\n" + answers +
+            "LORVANTE: Done.\n");
+  Application.Title = saved.Title;
+  Application.Subject = saved.Subject;
+  Application.SubjectTurn = saved.SubjectTurn;
+}
 
 TEST_F(PipedTerminal, InformationGoesToTheOutputAndReadsNoAnswer) {
   auto& ui = Ui("kept\n");
