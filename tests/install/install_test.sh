@@ -40,13 +40,13 @@ actual=$(cd "$prefix" && find . -type f -o -type l | sed 's|^\./||' | LC_ALL=C s
 echo "ok: install tree"
 
 # The programs find the private folder relative to themselves; the helper needs no search path.
-readelf -d "$prefix/bin/lorvante" | grep -qF "Library runpath: [\$ORIGIN/../$private]" ||
+readelf -d "$prefix/bin/lorvante" | grep -F "Library runpath: [\$ORIGIN/../$private]" >/dev/null ||
   fail "RUNPATH of lorvante: $(readelf -d "$prefix/bin/lorvante" | grep -i path)"
 for size in 16 32 48 64 128 256; do
-  file "$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png" | grep -q "PNG image data, $size x $size" ||
+  file "$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png" | grep "PNG image data, $size x $size" >/dev/null ||
     fail "icon of size $size"
 done
-zcat "$prefix/share/man/man1/lorvante.1.gz" | grep -q "lorvante $("$build/bin/lorvante" --version | cut -d' ' -f2)" ||
+zcat "$prefix/share/man/man1/lorvante.1.gz" | grep "lorvante $("$build/bin/lorvante" --version | cut -d' ' -f2)" >/dev/null ||
   fail "the manual page does not carry the version"
 echo "ok: RUNPATH, icon sizes, manual page version"
 
@@ -123,7 +123,7 @@ grep -qx "LORVANTE: $count állomány kibontva ide: $work/target" "$work/err" ||
   fail "no summary line of the extraction: $(cat "$work/err")"
 grep -qx "LORVANTE: A szöveg mentve: $work/jelentes.txt" "$work/err" ||
   fail "no summary line of the text: $(cat "$work/err")"
-cat "$work"/ld.* | grep -q "calling init: $prefix/$private/libunzdll.so" ||
+cat "$work"/ld.* | grep "calling init: $prefix/$private/libunzdll.so" >/dev/null ||
   fail "the library was not loaded from the prefix"
 echo "ok: the installed program converted two files in turn"
 

@@ -30,9 +30,12 @@ done
   fail "files that do not belong in the package"
 echo "ok: dpkg-deb -c lists the install tree"
 
-# Every sentence of the description whole, with its full stop.
-dpkg-deb -f "$deb" Description | grep -q 'starts$' && dpkg-deb -f "$deb" Description | grep -q '^ it\. Without a display it runs in the terminal\.' ||
-  fail "description: $(dpkg-deb -f "$deb" Description)"
+# Every sentence of the description whole, with its full stop. (Read once: grep -q ends at its
+# first match, and a writer still writing into the pipe would fail the pipeline.)
+description=$(dpkg-deb -f "$deb" Description)
+grep -q 'starts$' <<<"$description" &&
+  grep -q '^ it\. Without a display it runs in the terminal\.' <<<"$description" ||
+  fail "description: $description"
 
 depends=$(dpkg-deb -f "$deb" Depends)
 for lib in libc6 libqt6widgets6 libqt6dbus6 zlib1g; do
@@ -45,9 +48,9 @@ dpkg-deb -x "$deb" "$work/root"
 for file in usr/bin/lorvante usr/bin/lorvante-pack usr/$private/libunzdll.so \
     usr/libexec/lorvante/lorvante-open-folder; do
   path="$work/root/$file"
-  ! readelf -S "$path" | grep -q '\.comment' || fail "$file has a .comment section"
+  ! readelf -S "$path" | grep '\.comment' >/dev/null || fail "$file has a .comment section"
   readelf -d "$path" | grep -Eq 'BIND_NOW|FLAGS.*NOW' || fail "$file is not bound at start"
-  readelf -l "$path" | grep -q GNU_RELRO || fail "$file has no read-only relocations"
+  readelf -l "$path" | grep GNU_RELRO >/dev/null || fail "$file has no read-only relocations"
 done
 # Fortified calls and the stack protector show in the program's imports.
 imports=$(readelf --dyn-syms -W "$work/root/usr/bin/lorvante")
