@@ -62,7 +62,7 @@ server_pid=$!
 service_up() {
   dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
     org.freedesktop.DBus.NameHasOwner string:org.freedesktop.Notifications 2>/dev/null |
-    grep -q 'boolean true'
+    grep 'boolean true' >/dev/null
 }
 for i in $(seq 1 100); do service_up && break; sleep 0.1; done
 service_up || fail "$kind did not take the notification service: $(cat "$work/server.log")"
