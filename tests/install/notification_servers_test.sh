@@ -27,7 +27,9 @@ stop_all() {
   [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true
   [ -n "$bus_pid" ] && kill "$bus_pid" 2>/dev/null || true
   # A helper still waiting (after a failure) goes with the test.
-  pkill -f "lorvante-open-folder .* $work/out" 2>/dev/null || true
+  local pids
+  pids=$(pgrep -f "lorvante-open-folder .* $work/out" || true)
+  [ -z "$pids" ] || kill $pids 2>/dev/null || true
   cleanup
 }
 trap stop_all EXIT
