@@ -94,6 +94,8 @@ OpenDialogRequest InputFileRequest() {
   request.title = messages::kOpenTitle;
   request.initial_dir = GetDocumentsFolder();
   request.filters = {{messages::kEncryptedFiles, "*.des"}, {messages::kAllFiles, "*"}};
+  // The types the program installs: a tagged file is known by its first bytes, whatever its name.
+  request.first_filter_types = {"application/x-lorvante-bare", "application/x-lorvante-tagged"};
   return request;
 }
 
@@ -108,6 +110,7 @@ bool ConvertEach(const std::string& program, const std::vector<std::string>& fil
     if (!start.empty()) (void)!chdir(start.c_str());
     Application.SetArguments({program, file});
     Application.Subject = files.size() > 1 ? ExtractFileName(file) : std::string();
+    ++Application.SubjectTurn;
     if (!convert()) all = false;
   }
   Application.Subject.clear();

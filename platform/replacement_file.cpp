@@ -196,7 +196,11 @@ int ReplacementFile::Finish(mode_t mode) {
 }
 
 int ReplacementFile::RenameTo(const std::string& name) {
-  if (renameat(folder_fd_, name_.c_str(), folder_fd_, name.c_str()) != 0) return errno;
+  return RenameTo(folder_fd_, name);
+}
+
+int ReplacementFile::RenameTo(int to_folder_fd, const std::string& name) {
+  if (renameat(folder_fd_, name_.c_str(), to_folder_fd, name.c_str()) != 0) return errno;
   name_.clear();
   on_signal_.reset();
   return 0;

@@ -1,8 +1,9 @@
 // A file written beside the name it is meant for and renamed over that name only when complete.
 //
 // It is made in the folder of the final name (so that the rename replaces the old file in one
-// step), hidden and named ".lorvante-<pid>-XXXXXX.tmp" so that a later run can tell that its
-// writer has gone, with mode 0600 while it is written. Finish gives it its final mode and closes
+// step), or, while that folder does not exist yet, in the nearest folder above it that does;
+// hidden and named ".lorvante-<pid>-XXXXXX.tmp" so that a later run can tell that its writer has
+// gone, with mode 0600 while it is written. Finish gives it its final mode and closes
 // it (a failed close is a failed write); RenameTo puts it in place. On every other way out it is
 // removed: its destructor, and the signal handlers while it exists.
 #pragma once
@@ -47,6 +48,10 @@ class ReplacementFile {
   int Finish(mode_t mode);
   // Renames the finished file to `name` in its folder, replacing what is there. 0 or an errno.
   int RenameTo(const std::string& name);
+  // The same into the folder open as `to_folder_fd`, below the file's own folder on its file
+  // system (a folder made after the file, which is then written in the nearest folder that
+  // already stood).
+  int RenameTo(int to_folder_fd, const std::string& name);
 
  private:
   ReplacementFile() = default;

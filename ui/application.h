@@ -25,6 +25,9 @@ class TApplication {
   // The file the current conversion is about, when several are converted in one run: window
   // titles name it so that each dialog says which file it is for. Empty for a single file.
   std::string Subject;
+  // Counts the conversions of the run, so that a front end that heads each file's questions
+  // tells two files apart also when they have one name.
+  int SubjectTurn = 0;
 
   void ProcessMessages() { UI().ProcessMessages(); }
 

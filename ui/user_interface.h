@@ -35,6 +35,9 @@ struct OpenDialogRequest {
   std::string initial_dir;  // folder the dialog opens in
   // Filter entries as (display text, pattern), the first selected at first.
   std::vector<std::pair<std::string, std::string>> filters;
+  // File types (MIME names) whose files the first entry shows too, whatever their names: a type
+  // known by its content has files without the pattern's ending.
+  std::vector<std::string> first_filter_types;
 };
 
 // The word to the user at the end of a conversion that worked. It is no question: the front end

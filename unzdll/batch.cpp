@@ -67,8 +67,11 @@ struct Job {
   EntryData data;
   std::unique_ptr<lorvante::codecs::Decoder> decoder;  // for the first attempt
   std::int64_t mtime = 0;
-  // Where its file is written, once prepared.
+  // Where its file is written, once prepared: its folder, or, while that does not exist, the
+  // nearest folder above it that does (`folders_pending`): its own folders are made only when
+  // its file is placed, so that an entry not extracted leaves no empty folder behind.
   std::shared_ptr<const HeldFolder> folder;
+  bool folders_pending = false;
   std::optional<TempFile> temp;
   bool handed = false;  // prepared and read by a worker
 };
@@ -193,8 +196,10 @@ class Batch {
   // Finds the entry's data and decides how they are read: skipped when its local header is
   // damaged or its compression or encryption method is not read.
   Prepared MethodsSupported(Job& job, EntryBuffers& buffers);
-  // Holds the folder that the entry goes into in `job.folder`.
+  // Holds the folder that the entry goes into in `job.folder` (or the nearest that exists).
   Prepared OpenFolderOf(Job& job);
+  // Renames the entry's sealed file into place, making its folders first when they are pending.
+  bool PlaceFile(Job& job, Failure& failure);
   // Whether the file may be written there: missing, or replaced once the host agrees.
   Prepared CheckExisting(const Job& job) const;
   Prepared CreateTemp(Job& job);
@@ -455,8 +460,8 @@ void Batch::ReadData(Job& job, TempFile* temp) {
   if (!result || !KeepData(job, *result)) return;
   if (temp != nullptr) {
     Failure failure;
-    if (!temp->Commit(job.path.leaf, job.mtime, failure)) {
-      Skip(job, UNZ_SKIP_CANNOT_WRITE, failure.Text());
+    if (!temp->Seal(job.mtime, failure) || !PlaceFile(job, failure)) {
+      Skip(job, failure.unsafe ? UNZ_SKIP_UNSAFE : UNZ_SKIP_CANNOT_WRITE, failure.Text());
       return;
     }
   }
@@ -505,8 +510,22 @@ Prepared Batch::OpenFolderOf(Job& job) {
     return Prepared::Skip(UNZ_SKIP_CANNOT_WRITE, SystemText(ENAMETOOLONG));
   }
   Failure failure;
-  job.folder = folders_->Get(job.path.folders, mode_ == Mode::kExtract, failure);
+  job.folder = folders_->Get(job.path.folders, false, failure);
   if (job.folder) return {};
+  if (mode_ == Mode::kExtract) {
+    // A folder missing on the way: the file is written in the deepest one that stands, and
+    // moved into its own once its folders are made, when it is placed.
+    std::vector<std::string> nearest = job.path.folders;
+    while (!nearest.empty() && failure.error == ENOENT && !failure.unsafe) {
+      nearest.pop_back();
+      failure = {};
+      job.folder = folders_->Get(nearest, false, failure);
+      if (job.folder) {
+        job.folders_pending = true;
+        return {};
+      }
+    }
+  }
   if (failure.unsafe) return Prepared::Skip(UNZ_SKIP_UNSAFE, failure.Text());
   if (mode_ == Mode::kFreshen && failure.error == ENOENT) {
     return Prepared::Skip(UNZ_SKIP_NO_TARGET, {});
@@ -515,6 +534,7 @@ Prepared Batch::OpenFolderOf(Job& job) {
 }
 
 Prepared Batch::CheckExisting(const Job& job) const {
+  if (job.folders_pending) return {};  // its folder does not exist: neither does the file
   struct stat existing {};
   if (::fstatat(job.folder->fd.get(), job.path.leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
     if (S_ISDIR(existing.st_mode)) {
@@ -546,6 +566,12 @@ Prepared Batch::Prepare(Job& job, EntryBuffers& buffers) {
     return existing;
   }
   return CreateTemp(job);
+}
+
+bool Batch::PlaceFile(Job& job, Failure& failure) {
+  if (!job.folders_pending) return job.temp->Place(job.path.leaf, failure);
+  const std::shared_ptr<const HeldFolder> folder = folders_->Get(job.path.folders, true, failure);
+  return folder != nullptr && job.temp->Place(folder->fd.get(), job.path.leaf, failure);
 }
 
 bool Batch::AskReplace(const Job& job, bool older) {
@@ -586,8 +612,8 @@ void Batch::ConcludeHanded(Job& job, EntryHandover& handover) {
   if (!KeepData(job, handover.result())) return;
   if (job.temp) {
     Failure failure = handover.seal_failure();
-    if (!handover.sealed() || !job.temp->Place(job.path.leaf, failure)) {
-      Skip(job, UNZ_SKIP_CANNOT_WRITE, failure.Text());
+    if (!handover.sealed() || !PlaceFile(job, failure)) {
+      Skip(job, failure.unsafe ? UNZ_SKIP_UNSAFE : UNZ_SKIP_CANNOT_WRITE, failure.Text());
       return;
     }
   }

@@ -155,4 +155,11 @@ bool TempFile::Place(const std::string& name, Failure& failure) {
   return false;
 }
 
+bool TempFile::Place(int folder_fd, const std::string& name, Failure& failure) {
+  const int error = file_.RenameTo(folder_fd, name);
+  if (error == 0) return true;
+  failure = Failure::System(error);
+  return false;
+}
+
 }  // namespace unzdll

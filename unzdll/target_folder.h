@@ -58,6 +58,8 @@ class TempFile {
   // the batch decides: Seal sets the time and closes the file, Place renames it to `name`.
   bool Seal(std::int64_t mtime, Failure& failure);
   bool Place(const std::string& name, Failure& failure);
+  // Place into another folder, one made below the file's own folder after the file was.
+  bool Place(int folder_fd, const std::string& name, Failure& failure);
 
  private:
   TempFile(lorvante::ReplacementFile file, mode_t mode) : file_(std::move(file)), mode_(mode) {}

@@ -173,6 +173,10 @@ TEST(CommandLineConversions, OpenDialogOffersEncryptedFilesThenAllInTheDocuments
   using Filter = std::pair<std::string, std::string>;
   EXPECT_EQ(request.filters, (std::vector<Filter>{{"Titkosított állományok (*.des)", "*.des"},
                                                   {"Minden állomány (*)", "*"}}));
+  // The first entry also lists the files of both installed types, a tagged one of any name.
+  EXPECT_EQ(request.first_filter_types,
+            (std::vector<std::string>{"application/x-lorvante-bare",
+                                      "application/x-lorvante-tagged"}));
 }
 
 }  // namespace

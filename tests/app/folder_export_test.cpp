@@ -122,6 +122,20 @@ TEST_F(FolderExport, FileSkippedWithAnErrorFailsTheExport) {
   EXPECT_FALSE(std::filesystem::exists(out + "/bad.txt"));
 }
 
+// A damaged file discarded in a folder of its own leaves no empty folder behind; the folder of
+// a file that is extracted is made.
+TEST_F(FolderExport, DiscardedFileLeavesNoEmptyFolder) {
+  auto archive = MakeStoredArchive({{"docs/good.txt", "good", kArchived},
+                                    {"broken/deep/bad.txt", "DAMAGED-PART-OF-THE-DATA", kArchived}});
+  test::DamageAt(archive, "DAMAGED");
+  ui.AnswerMessageBox(IDNO);
+  const Texts texts = Convert(archive, ScriptedUserInterface::ChooseFolder(out));
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[1], messages::kExportFailed);
+  EXPECT_EQ(test::ReadText(out + "/docs/good.txt"), "good");
+  EXPECT_FALSE(std::filesystem::exists(out + "/broken"));
+}
+
 // A choice that has only a network form that cannot be reached: the archive must not land in
 // the temporary folder; the export fails openly.
 TEST_F(FolderExport, NetworkOnlyChoiceThatCannotBeReachedFailsTheExport) {

@@ -187,9 +187,10 @@ TEST_F(InterruptedExport, SignalsDuringAnExtractionRemoveTheLibrarysHiddenFile) 
   }
 }
 
-// An extraction killed with SIGKILL while it writes into a subfolder of the chosen folder: the
-// next extraction into the chosen folder removes the hidden file there, though its own archive
-// writes nothing into that subfolder.
+// An extraction killed with SIGKILL while it writes into a subfolder of the chosen folder (one
+// that stood already, as after an earlier extraction: a missing one is made only when its file is
+// placed): the next extraction into the chosen folder removes the hidden file there, though its
+// own archive writes nothing into that subfolder.
 TEST_F(InterruptedExport, TheNextExtractionRemovesWhatSigkillLeftInSubfolders) {
   const std::string archive = machine.dir() / "deep.zip.des";
   test::WriteBytes(archive, EncryptPayload(test::BuildZip({{.name = "deep/er/large.txt",
@@ -197,7 +198,7 @@ TEST_F(InterruptedExport, TheNextExtractionRemovesWhatSigkillLeftInSubfolders) {
                                                             .method = 8}}),
                                            true));
   const std::string target = machine.dir() / "target";
-  std::filesystem::create_directory(target);
+  std::filesystem::create_directories(target + "/deep/er");
   std::string hidden;
   auto run =
       StopOnceHiddenGrows(machine.Start({archive}, target + "\n"), target + "/deep/er", hidden,

@@ -64,6 +64,29 @@ TEST_F(Terminal, BareFileIsConvertedToTheAnsweredPath) {
   EXPECT_EQ(test::ReadText(output), text);
 }
 
+// Several files: the questions of each come after a line naming its file, so that the answers
+// go where they are meant.
+TEST_F(Terminal, EachFilesPromptFollowsALineNamingIt) {
+  std::vector<std::string> inputs, outputs;
+  for (const std::string name : {"elso", "masodik"}) {
+    inputs.push_back(machine.dir() / (name + ".txt.des"));
+    test::WriteBytes(inputs.back(), EncryptPayload(GzipPayload(Bytes(name + "\n")), false));
+    outputs.push_back(machine.Documents() + "/" + name + "-ki.txt");
+  }
+  const auto run = machine.Run(inputs, outputs[0] + "\n" + outputs[1] + "\n");
+  EXPECT_EQ(run.status, 0) << run.err;
+  std::size_t at = 0;
+  for (const std::string& step :
+       {std::string("LORVANTE — elso.txt.des\n"), machine.dir() / "elso.txt]: ",
+        std::string("LORVANTE — masodik.txt.des\n"), machine.dir() / "masodik.txt]: "}) {
+    const std::size_t found = run.err.find(step, at);
+    ASSERT_NE(found, std::string::npos) << step << " after " << at << " in\n" << run.err;
+    at = found + step.size();
+  }
+  EXPECT_EQ(test::ReadText(outputs[0]), "elso\n");
+  EXPECT_EQ(test::ReadText(outputs[1]), "masodik\n");
+}
+
 // End of input at the save prompt is Cancel: nothing is written and the driver says so.
 TEST_F(Terminal, EndOfInputCancelsTheSavePrompt) {
   const std::string input = machine.dir() / "jelentes.txt.des";

@@ -46,8 +46,7 @@ for size in 16 32 48 64 128 256; do
   file "$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png" | grep "PNG image data, $size x $size" >/dev/null ||
     fail "icon of size $size"
 done
-version=$("$build/bin/lorvante" --version | cut -d' ' -f2)
-zcat "$prefix/share/man/man1/lorvante.1.gz" | grep "lorvante $version" >/dev/null ||
+zcat "$prefix/share/man/man1/lorvante.1.gz" | grep "lorvante $("$build/bin/lorvante" --version | cut -d' ' -f2)" >/dev/null ||
   fail "the manual page does not carry the version"
 echo "ok: RUNPATH, icon sizes, manual page version"
 

@@ -30,9 +30,8 @@ done
   fail "files that do not belong in the package"
 echo "ok: dpkg-deb -c lists the install tree"
 
-# Every sentence of the description whole, with its full stop.
-# (Read whole first: `grep -q` stops reading at its match, and under pipefail the writer's
-# broken pipe would count as a failure.)
+# Every sentence of the description whole, with its full stop. (Read once: grep -q ends at its
+# first match, and a writer still writing into the pipe would fail the pipeline.)
 description=$(dpkg-deb -f "$deb" Description)
 grep -q 'starts$' <<<"$description" &&
   grep -q '^ it\. Without a display it runs in the terminal\.' <<<"$description" ||

@@ -7,11 +7,13 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
+#include <QWidget>
 
 #include <functional>
 
 #include "ui/application.h"
 #include "ui/message_box.h"
+#include "ui/qt/progress_form.h"
 #include "ui/qt/qt_ui.h"
 
 namespace lorvante {
@@ -70,6 +72,62 @@ TEST(QtMessageBox, TheBoxIsWiderThanItsCaption) {
       EXPECT_EQ(seen.title, QString::fromStdString("LORVANTE — " + subject));
     }
   }
+}
+
+// A folder picker's client that chooses nothing.
+class IdleClient : public FolderDialogClient {
+ public:
+  void DialogShow() override {}
+  void DialogFolderChange(const std::string&) override {}
+  bool FolderListClick(const std::string&) override { return false; }
+  bool CanChoose() const override { return false; }
+  bool OkButtonRelease(const std::string&) override { return false; }
+  std::string FileNameText() const override { return {}; }
+  void DialogClose() override {}
+};
+
+// The title of the window that `open` shows and waits on, closed with Escape once read.
+QString TitleOfModal(const std::function<void()>& open) {
+  QString title;
+  auto* timer = new QTimer;
+  QObject::connect(timer, &QTimer::timeout, [timer, &title] {
+    QWidget* window = QApplication::activeModalWidget();
+    if (window == nullptr || !window->isVisible()) return;
+    timer->stop();
+    timer->deleteLater();
+    title = window->windowTitle();
+    window->close();
+  });
+  timer->start(10);
+  open();
+  return title;
+}
+
+// With several files, every window of a conversion names the file at hand in its title: the
+// password box, the save dialog, the folder picker and the progress window, as the message box.
+TEST(QtMessageBox, EveryWindowOfAConversionNamesTheFileAtHand) {
+  const std::string saved_title = Application.Title;
+  Application.Title = "LORVANTE";
+  Application.Subject = "adatok.zip.des";
+  QtUserInterface ui;
+  SaveDialogRequest save;
+  save.title = "Mentés másként";
+  FolderDialogRequest folder;
+  folder.title = "Mappa kiválasztása";
+  IdleClient client;
+  const QString password =
+      TitleOfModal([&] { static_cast<void>(ui.InputBox("LORVANTE", "Jelszó", "", true)); });
+  const QString save_title = TitleOfModal([&] { EXPECT_EQ(ui.SaveDialog(save), std::nullopt); });
+  const QString folder_title = TitleOfModal([&] { ui.RunFolderDialog(folder, client); });
+  const QString progress = TProgressForm([] {}).windowTitle();
+  Application.Subject.clear();
+  const QString single = TProgressForm([] {}).windowTitle();
+  Application.Title = saved_title;
+  EXPECT_EQ(password, "LORVANTE — adatok.zip.des");
+  EXPECT_EQ(save_title, "Mentés másként — adatok.zip.des");
+  EXPECT_EQ(folder_title, "Mappa kiválasztása — adatok.zip.des");
+  EXPECT_EQ(progress, "LORVANTE — adatok.zip.des");
+  EXPECT_EQ(single, "LORVANTE");
 }
 
 TEST(QtMessageBox, WithoutDetailsThereIsNoDetailsSection) {

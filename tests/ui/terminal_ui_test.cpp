@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "tests/support/test_support.h"
+#include "ui/application.h"
 #include "ui/message_box.h"
 
 namespace lorvante {
@@ -53,6 +54,35 @@ bool Contains(const std::string& text, const std::string& part) {
 }
 
 // ---- message boxes -------------------------------------------------------------------------
+
+// With several files, a line naming the file at hand comes before the first question or
+// message of its conversion, once, also for a second file of the same name; a single file has
+// none.
+TEST_F(PipedTerminal, EachFilesQuestionsFollowALineNamingIt) {
+  const TApplication saved = Application;
+  auto& ui = Ui("y\nsecret\nn\n");
+  Application.Title = "LORVANTE";
+  Application.Subject = "adatok.zip.des";
+  ++Application.SubjectTurn;
+  EXPECT_EQ(ui.MessageBox("Replace?", "LORVANTE", MB_YESNO), IDYES);
+  EXPECT_EQ(ui.InputBox("LORVANTE", "Password", "", true), "secret");
+  ++Application.SubjectTurn;  // another file of the same name
+  EXPECT_EQ(ui.MessageBox("Replace?", "LORVANTE", MB_YESNO), IDNO);
+  Application.Subject.clear();
+  ++Application.SubjectTurn;
+  EXPECT_EQ(ui.MessageBox("Done.", "LORVANTE", MB_OK), IDOK);
+  const std::string answers = "[y]es / [n]o (Enter: yes)? \n";
+  EXPECT_EQ(Output(),
+            "LORVANTE — adatok.zip.des\n"
+            "LORVANTE: Replace?\n" + answers +
+            "LORVANTE: Password\n> \n"
+            "LORVANTE — adatok.zip.des\n"
+            "LORVANTE: Replace?\n" + answers +
+            "LORVANTE: Done.\n");
+  Application.Title = saved.Title;
+  Application.Subject = saved.Subject;
+  Application.SubjectTurn = saved.SubjectTurn;
+}
 
 TEST_F(PipedTerminal, InformationGoesToTheOutputAndReadsNoAnswer) {
   auto& ui = Ui("kept\n");
@@ -278,11 +308,51 @@ TEST_F(FolderDialogTest, TypedFolderIsOpenedThenChosen) {
 TEST_F(FolderDialogTest, OnlyAnExistingFolderIsAccepted) {
   test::WriteText(dir / "file", "");
   ASSERT_EQ(mkdir((dir / "sub").c_str(), 0700), 0);
-  EXPECT_EQ(Run(dir / "missing\n" + dir / "file\n" + dir / "sub\n", dir.path()),
+  EXPECT_EQ(Run(dir / "missing\nn\n" + dir / "file\n" + dir / "sub\n", dir.path()),
             (Log{"show", "folder " + dir.path(), "folder " + (dir / "sub"), "ok", "close"}));
-  EXPECT_TRUE(Contains(Output(), dir / "missing\nThis folder does not exist.\n"));
+  EXPECT_TRUE(Contains(Output(), dir / "missing\nThis folder does not exist.\nCreate it?\n"));
   EXPECT_TRUE(Contains(Output(), dir / "file\nThis folder does not exist.\n"));
   EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
+}
+
+// A typed folder that does not exist is made, with its parents, and chosen on Yes; No, Enter and
+// the end of input leave it unmade and the prompt open; one that cannot be made is named with
+// the reason.
+struct MissingFolderCase {
+  const char* label;
+  const char* typed;   // below the scratch folder
+  const char* answer;  // the line after the question, with its line break
+  bool made;
+  const char* shown;  // what the output holds besides the question; empty: nothing more
+};
+
+TEST_F(FolderDialogTest, ATypedMissingFolderIsMadeOnlyOnYes) {
+  const MissingFolderCase cases[] = {
+      {"yes", "new/deeper", "y\n", true, ""},
+      {"yes in full", "new/deeper", "Yes\n", true, ""},
+      {"no", "new/deeper", "n\n", false, ""},
+      {"enter", "new/deeper", "\n", false, ""},
+      {"end of input", "new/deeper", "", false, ""},
+      {"below a file", "file/deeper", "y\n", false, "The folder cannot be created: "},
+  };
+  test::WriteText(dir / "file", "");
+  for (const MissingFolderCase& c : cases) {
+    SCOPED_TRACE(c.label);
+    std::filesystem::remove_all(dir / "new");
+    client.log.clear();
+    const std::string folder = dir / c.typed;
+    const Log log = Run(folder + "\n" + c.answer, dir.path());
+    const std::string output = Output();
+    EXPECT_TRUE(Contains(output, folder + "\nThis folder does not exist.\nCreate it?\n"))
+        << output;
+    EXPECT_TRUE(Contains(output, "[y]es / [n]o (Enter: no)? ")) << output;
+    EXPECT_EQ(std::filesystem::is_directory(folder), c.made);
+    EXPECT_EQ(log, c.made ? (Log{"show", "folder " + dir.path(), "folder " + folder, "ok", "close"})
+                          : (Log{"show", "folder " + dir.path(), "close"}));
+    if (*c.shown != '\0') {
+      EXPECT_TRUE(Contains(output, folder + "\n" + c.shown)) << output;
+    }
+  }
 }
 
 TEST_F(FolderDialogTest, EndOfInputCancels) {

@@ -7,9 +7,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/paths.h"
 #include "platform/signal_cleanup.h"
+#include "ui/application.h"
 #include "ui/message_box.h"
 #include "ui/terminal/printable.h"
 
@@ -21,6 +24,8 @@ constexpr int kBarWidth = 20;
 constexpr char kInitialProgressText[] = "wait ...";
 // The details of a box: lines below it, set in.
 constexpr char kDetailIndent[] = "  ";
+// Between the title and the file in the line that names the file at hand, as in window titles.
+constexpr char kSubjectSeparator[] = " — ";
 
 std::size_t CodePoints(const std::string& text) {
   return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
@@ -236,8 +241,17 @@ std::optional<std::string> TerminalUserInterface::Ask(const std::string& prompt,
   return answer;
 }
 
+void TerminalUserInterface::HeadSubject() {
+  if (Application.Subject.empty() || Application.SubjectTurn == headed_turn_) return;
+  headed_turn_ = Application.SubjectTurn;
+  const std::string& title = Application.Title;
+  Show((title.empty() ? Application.Subject : title + kSubjectSeparator + Application.Subject) +
+       "\n");
+}
+
 int TerminalUserInterface::MessageBox(const std::string& text, const std::string& caption,
                                       unsigned style) {
+  HeadSubject();
   const std::vector<Choice> choices = ChoicesOf(style);
   Show(Labelled(caption, text) + "\n");
   if (choices.size() == 1) {
@@ -269,6 +283,7 @@ int TerminalUserInterface::MessageBox(const std::string& text, const std::string
 
 int TerminalUserInterface::DetailedMessageBox(const std::string& text, const std::string& details,
                                               const std::string& caption, unsigned style) {
+  HeadSubject();
   if ((style & MB_TYPEMASK) == MB_OK) {
     MessageBox(text, caption, style);
     ShowDetails(details);
@@ -290,12 +305,14 @@ void TerminalUserInterface::ShowDetails(const std::string& details) {
 
 std::string TerminalUserInterface::InputBox(const std::string& caption, const std::string& prompt,
                                             const std::string& default_text, bool masked) {
+  HeadSubject();
   Show(Labelled(caption, prompt) + "\n");
   const auto answer = Ask("> ", masked ? std::string() : default_text, !masked);
   return answer ? *answer : default_text;
 }
 
 std::optional<std::string> TerminalUserInterface::SaveDialog(const SaveDialogRequest& request) {
+  HeadSubject();
   // The path offered: the file name, in the initial folder unless it names a folder itself.
   std::string offered = request.file_name;
   if (offered.empty() || offered[0] != '/') {
@@ -338,6 +355,7 @@ std::optional<std::string> TerminalUserInterface::SaveDialog(const SaveDialogReq
 
 void TerminalUserInterface::RunFolderDialog(const FolderDialogRequest& request,
                                             FolderDialogClient& client) {
+  HeadSubject();
   std::string current =
       AbsolutePath(request.initial_dir.empty() ? GetCurrentDir() : request.initial_dir);
   if (!DirectoryExists(current)) current = AbsolutePath(GetCurrentDir());
@@ -353,8 +371,12 @@ void TerminalUserInterface::RunFolderDialog(const FolderDialogRequest& request,
     if (typed.empty()) break;  // the line was erased
     const std::string folder = AbsolutePath(typed);
     if (!DirectoryExists(folder)) {
-      Show(folder + "\nThis folder does not exist.\n");
-      continue;
+      // A name that stands for something else is no folder to make.
+      if (Exists(folder)) {
+        Show(folder + "\nThis folder does not exist.\n");
+        continue;
+      }
+      if (!MakeTypedFolder(folder)) continue;
     }
     if (folder != current) {
       current = folder;
@@ -363,6 +385,21 @@ void TerminalUserInterface::RunFolderDialog(const FolderDialogRequest& request,
     if (client.OkButtonRelease(current)) break;
   }
   client.DialogClose();
+}
+
+bool TerminalUserInterface::MakeTypedFolder(const std::string& folder) {
+  if (MessageBox(folder + "\nThis folder does not exist.\nCreate it?", "",
+                 MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) {
+    return false;
+  }
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (!error && !DirectoryExists(folder)) error = std::make_error_code(std::errc::not_a_directory);
+  if (error) {
+    Show(folder + "\nThe folder cannot be created: " + error.message() + "\n");
+    return false;
+  }
+  return true;
 }
 
 std::unique_ptr<ProgressDisplay> TerminalUserInterface::CreateProgressDisplay(
@@ -383,6 +420,7 @@ void TerminalUserInterface::Notify(const Notification& notification) {
 }
 
 void TerminalUserInterface::ReportSkippedEntry(const SkippedEntryNotice& notice) {
+  HeadSubject();
   Show(Labelled(notice.caption, Printable("\"" + notice.entry + "\": " + notice.reason)) + "\n");
   if (progress_ != nullptr) progress_->Draw();
 }

@@ -47,6 +47,12 @@ class TerminalUserInterface : public UserInterface {
   void ProcessMessages() override;
 
  private:
+  // A typed folder that does not exist: made, with its parents, when the user says so (No by
+  // default). False when it was not made; why is shown.
+  bool MakeTypedFolder(const std::string& folder);
+  // With several files, a line naming the file at hand ("title — file") ahead of the first
+  // question or message of its conversion, as the windows' titles name it.
+  void HeadSubject();
   friend class TerminalProgress;
 
   // Shows `text`, keeping a progress line out of its way.
@@ -65,6 +71,7 @@ class TerminalUserInterface : public UserInterface {
   bool output_terminal_;
   TerminalInput input_;
   TerminalProgress* progress_ = nullptr;
+  int headed_turn_ = 0;  // the conversion whose file was named last
 };
 
 // The text of a progress line `width` columns wide: the file name (shortened at its start when

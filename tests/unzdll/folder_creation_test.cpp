@@ -1,0 +1,158 @@
+// When folders are made: a file's folders when its file is placed, never for an entry that is
+// not extracted; a folder entry's folder always, empty or not.
+#include <ostream>
+
+#include "tests/unzdll/entry_ciphers.h"
+#include "tests/unzdll/unzdll_fixture.h"
+
+namespace unzdll::test {
+namespace {
+
+using lorvante::test::ReadBytes;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr char kPassword[] = "secret";
+constexpr std::uint32_t kFolderMode = 040755u << 16;
+
+// A deflated file entry.
+ZipItem Entry(const std::string& name, const Bytes& data) {
+  return {.name = name, .data = data, .method = 8};
+}
+
+struct FolderCase {
+  const char* label;
+  std::vector<ZipItem> items;
+  Script script;
+  std::set<std::string> tree;   // everything in the target afterwards
+  std::vector<int> skips;       // the reasons, in order
+};
+
+void PrintTo(const FolderCase& c, std::ostream* os) {
+  *os << c.label;
+}
+
+const Bytes& Sound() {
+  static const Bytes data = lorvante::test::RandomBytes(40000, 7);
+  return data;
+}
+
+ZipItem Encrypted(const std::string& name) {
+  ZipItem item = Entry(name, Sound());
+  item.stored = Deflate(Sound());
+  Encrypt(item, Encryption::kZipCrypto, kPassword);
+  return item;
+}
+
+ZipItem Unsupported(const std::string& name) {
+  return {.name = name, .data = Sound(), .method = 98};
+}
+
+// Deflate data whose first block has the reserved type: the decoder stops at once.
+ZipItem Damaged(const std::string& name) {
+  ZipItem item = Entry(name, Sound());
+  item.stored = Bytes{0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
+  return item;
+}
+
+// Whole data under a CRC that does not match them; the host declines to keep them.
+ZipItem WrongCrc(const std::string& name) {
+  ZipItem item = Entry(name, Sound());
+  item.crc = 0x12345678u;
+  return item;
+}
+
+ZipItem Folder(const std::string& name) {
+  return {.name = name, .external = kFolderMode};
+}
+
+Script Cancelling() {
+  Script script;
+  script.passwords = {""};  // the question declined
+  return script;
+}
+
+std::vector<FolderCase> Cases() {
+  return {
+      {"PasswordCancelled",
+       {Entry("top.bin", Sound()), Encrypted("sub/secret.txt")},
+       Cancelling(),
+       {"top.bin"},
+       {UNZ_SKIP_NO_PASSWORD}},
+      {"PasswordCancelledBesideAFileOfTheSameFolder",
+       {Encrypted("sub/secret.txt"), Entry("sub/plain.bin", Sound())},
+       Cancelling(),
+       {"sub/", "sub/plain.bin"},
+       {UNZ_SKIP_NO_PASSWORD}},
+      {"UnsupportedMethod",
+       {Entry("top.bin", Sound()), Unsupported("odd/deeper/x.bin")},
+       {},
+       {"top.bin"},
+       {UNZ_SKIP_UNSUPPORTED}},
+      {"DamagedData",
+       {Damaged("bad/x.bin"), Entry("top.bin", Sound())},
+       {},
+       {"top.bin"},
+       {UNZ_SKIP_DAMAGED}},
+      {"CrcErrorNotKept",
+       {WrongCrc("crc/x.bin"), Entry("top.bin", Sound())},
+       {},
+       {"top.bin"},
+       {UNZ_SKIP_CRC_ERROR}},
+      {"DamagedBelowAnExistingFolder",
+       {Entry("a/one.bin", Sound()), Damaged("a/b/c/x.bin")},
+       {},
+       {"a/", "a/one.bin"},
+       {UNZ_SKIP_DAMAGED}},
+      {"EmptyFolderEntry",
+       {Folder("empty/"), Folder("outer/inner/")},
+       {},
+       {"empty/", "outer/", "outer/inner/"},
+       {}},
+      {"FolderEntryOfASkippedFile",
+       {Folder("kept/"), Encrypted("kept/secret.txt")},
+       Cancelling(),
+       {"kept/"},
+       {UNZ_SKIP_NO_PASSWORD}},
+      {"SoundFileInNestedFolders",
+       {Entry("a/b/c/d.bin", Sound()), Entry("a/b/e.bin", Sound()), Damaged("a/x/y.bin")},
+       {},
+       {"a/", "a/b/", "a/b/c/", "a/b/c/d.bin", "a/b/e.bin"},
+       {UNZ_SKIP_DAMAGED}},
+  };
+}
+
+class FolderCreationTest : public UnzTest, public ::testing::WithParamInterface<FolderCase> {};
+
+TEST_P(FolderCreationTest, FoldersOnlyForWhatIsExtracted) {
+  const FolderCase& c = GetParam();
+  WriteZip(c.items);
+  const HostRun run = Run(c.script);
+  EXPECT_EQ(run.Skips(), c.skips) << run.Messages();
+  EXPECT_EQ(Tree(target()), c.tree) << run.Messages();
+  for (const std::string& path : c.tree) {
+    if (path.back() != '/') {
+      EXPECT_EQ(ReadBytes(In(path)), Sound()) << path;
+    }
+  }
+}
+
+std::string CaseName(const ::testing::TestParamInfo<FolderCase>& param) {
+  return param.param.label;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FolderCreationTest, ::testing::ValuesIn(Cases()), CaseName);
+
+// A link standing where a file's folder goes is refused, and nothing reaches the folder it points
+// to: the folders made when a file is placed are walked step by step, no link followed.
+TEST_F(UnzTest, FolderMadeAtPlacingFollowsNoLink) {
+  WriteZip({Entry("sub/x.bin", Sound())});
+  std::filesystem::create_directory_symlink(outside(), In("sub"));
+  const HostRun run = Run();
+  EXPECT_EQ(run.Skips(), std::vector<int>{UNZ_SKIP_UNSAFE}) << run.Messages();
+  EXPECT_TRUE(std::filesystem::is_empty(outside()));
+  EXPECT_TRUE(std::filesystem::is_symlink(In("sub")));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(target()), {}), 1);
+}
+
+}  // namespace
+}  // namespace unzdll::test
