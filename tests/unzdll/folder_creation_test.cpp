@@ -44,7 +44,7 @@ ZipItem Encrypted(const std::string& name) {
 }
 
 ZipItem Unsupported(const std::string& name) {
-  return {.name = name, .data = Sound(), .method = 98};
+  return {.name = name, .data = Sound(), .method = 97};  // WavPack
 }
 
 // Deflate data whose first block has the reserved type: the decoder stops at once.
