@@ -47,7 +47,9 @@ std::string TypedFolder(const std::string& typed, const std::string& shown) {
 }  // namespace
 
 std::string NormalizeInitialDir(std::string folder) {
-  return WithoutTrailingSlashes(std::move(folder));
+  // One trailing '/' is dropped, as the folder's name is given without it; the root keeps it.
+  if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return folder;
 }
 
 // ---- TImplOpenDirectory: the notifications of one run ----
