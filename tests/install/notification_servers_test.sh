@@ -34,18 +34,7 @@ stop_all() {
 }
 trap stop_all EXIT
 
-dbus-daemon --session --nofork --address="unix:path=$work/bus" >"$work/dbus.log" 2>&1 &
-bus_pid=$!
-export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/bus"
-for i in $(seq 1 100); do [ -S "$work/bus" ] && break; sleep 0.1; done
-[ -S "$work/bus" ] || fail "the session bus did not start"
-
-# xdg-open stands in for the file manager: it notes the folder it was asked to open.
-mkdir -p "$work/fakebin" "$work/in" "$work/out"
-printf '#!/bin/sh\nprintf "%%s\\n" "$1" >> "%s/opened"\n' "$work" >"$work/fakebin/xdg-open"
-chmod +x "$work/fakebin/xdg-open"
-export PATH="$work/fakebin:$PATH"
-cp "$src/examples/jelentes.txt.des" "$work/in/"
+source "$LORVANTE_SOURCE_DIR/tests/install/session_bus.sh"
 
 # dunst: a left click runs the notification's action and closes it, and the user counts as
 # present (Xvfb has no input, which dunst would take for an idle user whose bubbles it keeps).

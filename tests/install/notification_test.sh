@@ -11,18 +11,7 @@ bus_pid=
 server_pid=
 trap '[ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null; [ -n "$bus_pid" ] && kill "$bus_pid" 2>/dev/null; cleanup' EXIT
 
-dbus-daemon --session --nofork --address="unix:path=$work/bus" >"$work/dbus.log" 2>&1 &
-bus_pid=$!
-export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/bus"
-for i in $(seq 1 100); do [ -S "$work/bus" ] && break; sleep 0.1; done
-[ -S "$work/bus" ] || fail "the session bus did not start"
-
-# xdg-open stands in for the file manager: it notes the folder it was asked to open.
-mkdir -p "$work/fakebin" "$work/in" "$work/out"
-printf '#!/bin/sh\nprintf "%%s\\n" "$1" >> "%s/opened"\n' "$work" >"$work/fakebin/xdg-open"
-chmod +x "$work/fakebin/xdg-open"
-export PATH="$work/fakebin:$PATH"
-cp "$src/examples/jelentes.txt.des" "$work/in/"
+source "$LORVANTE_SOURCE_DIR/tests/install/session_bus.sh"
 
 start_server() {
   [ -n "$server_pid" ] && { kill "$server_pid"; wait "$server_pid" 2>/dev/null || true; }
