@@ -103,6 +103,39 @@ bool ReadCentralDirectory(int fd, std::uint64_t cd_position, const EndRecord& en
   return true;
 }
 
+// The local headers are read through a block of this size: taken in the order of their offsets,
+// the headers of small entries lie close together, and one read brings many of them.
+constexpr std::size_t kLocalHeaderReadAhead = std::size_t{64} << 10;
+
+// Reads the fixed part of local headers, in rising offsets, a block at a time.
+class LocalHeaderReader {
+ public:
+  LocalHeaderReader(int fd, std::uint64_t limit) : fd_(fd), limit_(limit) {}
+
+  // The fixed part of the local header at file `offset`; false when the file holds no such
+  // bytes below the limit.
+  bool Read(std::uint64_t offset, std::uint8_t (&out)[zf::kLocalHeaderSize]) {
+    if (offset > limit_ || limit_ - offset < zf::kLocalHeaderSize) return false;
+    if (offset < start_ || offset - start_ + zf::kLocalHeaderSize > block_.size()) {
+      const std::uint64_t length = std::min<std::uint64_t>(kLocalHeaderReadAhead, limit_ - offset);
+      block_.resize(length);
+      if (!ReadAt(fd_, offset, block_.data(), block_.size())) {
+        block_.clear();
+        return false;
+      }
+      start_ = offset;
+    }
+    std::copy_n(block_.begin() + static_cast<std::ptrdiff_t>(offset - start_), sizeof out, out);
+    return true;
+  }
+
+ private:
+  int fd_;
+  std::uint64_t limit_;  // file position where the local headers end (the central directory)
+  std::uint64_t start_ = 0;
+  std::vector<std::uint8_t> block_;
+};
+
 // Local ranges: header, name, extra field and data of every entry, sorted by offset, must not
 // overlap each other nor reach into the central directory (at `cd_offset`). An entry whose local
 // header is not there is marked and left out; it is skipped when its turn comes.
@@ -111,33 +144,38 @@ bool CheckLocalRanges(int fd, ArchiveLayout& layout, std::uint64_t cd_offset, Fa
     std::uint64_t begin, end;
     const CentralEntry* entry;
   };
+  std::vector<CentralEntry*> by_offset;
+  by_offset.reserve(layout.entries.size());
+  for (CentralEntry& entry : layout.entries) by_offset.push_back(&entry);
+  std::stable_sort(by_offset.begin(), by_offset.end(),
+                   [](const auto* a, const auto* b) { return a->local_offset < b->local_offset; });
+
+  LocalHeaderReader headers(fd, layout.window_start + cd_offset);
   std::vector<Range> ranges;
   ranges.reserve(layout.entries.size());
-  for (CentralEntry& entry : layout.entries) {
+  for (CentralEntry* entry : by_offset) {
     std::uint8_t local[zf::kLocalHeaderSize];
-    if (entry.local_offset > cd_offset ||
-        !ReadAt(fd, layout.window_start + entry.local_offset, local, sizeof local)) {
-      entry.local_fault = "the local header is missing";
+    if (entry->local_offset > cd_offset ||
+        !headers.Read(layout.window_start + entry->local_offset, local)) {
+      entry->local_fault = "the local header is missing";
       continue;
     }
     lorvante::ByteCursor cursor({local, sizeof local});
     const zf::LocalHeader header = zf::ReadLocalHeader(cursor);
     if (header.signature != zf::kLocalHeaderSignature) {
-      entry.local_fault = "the local header is missing";
+      entry->local_fault = "the local header is missing";
       continue;
     }
     const std::uint64_t lengths =
         header.name_length + static_cast<std::uint64_t>(header.extra_length);
-    const std::uint64_t range_end = entry.local_offset + zf::kLocalHeaderSize + lengths;
-    if (entry.compressed_size > cd_offset || range_end > cd_offset - entry.compressed_size) {
-      failure = Failure::Because("the data of \"" + entry.raw_name +
+    const std::uint64_t range_end = entry->local_offset + zf::kLocalHeaderSize + lengths;
+    if (entry->compressed_size > cd_offset || range_end > cd_offset - entry->compressed_size) {
+      failure = Failure::Because("the data of \"" + entry->raw_name +
                                  "\" reach into the central directory");
       return false;
     }
-    ranges.push_back({entry.local_offset, range_end + entry.compressed_size, &entry});
+    ranges.push_back({entry->local_offset, range_end + entry->compressed_size, entry});
   }
-  std::sort(ranges.begin(), ranges.end(),
-            [](const Range& a, const Range& b) { return a.begin < b.begin; });
   for (std::size_t i = 1; i < ranges.size(); ++i) {
     if (ranges[i].begin < ranges[i - 1].end) {
       failure = Failure::Because("the entries \"" + ranges[i - 1].entry->raw_name + "\" and \"" +

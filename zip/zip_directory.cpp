@@ -1,5 +1,6 @@
 // The central directory reader: finds the end record, then reads the central headers one by
 // one. Local headers and file data are never touched.
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <optional>
@@ -29,6 +30,47 @@ bool ReadText(FileStream& file, std::size_t length, std::string& text) {
   text.assign(length, '\0');
   return file.Read(text.data(), length) == length;
 }
+
+// The directory is read ahead in blocks of this size: a record is a few dozen bytes, and two
+// reads of the file for each of them would cost more than the records' decoding.
+constexpr std::size_t kDirectoryReadAhead = std::size_t{256} << 10;
+
+// Reads a file from its current position on through a block of read-ahead. A disk change
+// (another file in the stream) starts the block anew.
+class ReadAhead {
+ public:
+  explicit ReadAhead(FileStream& file) : file_(file) {}
+
+  // Reads up to `count` bytes; fewer only at the end of the file.
+  std::size_t Read(std::uint8_t* out, std::size_t count) {
+    std::size_t done = 0;
+    while (done < count) {
+      if (next_ == block_.size() && !Refill()) break;
+      const std::size_t piece = std::min(count - done, block_.size() - next_);
+      std::copy_n(block_.begin() + static_cast<std::ptrdiff_t>(next_), piece, out + done);
+      next_ += piece;
+      done += piece;
+    }
+    return done;
+  }
+
+  void Restart() {
+    block_.clear();
+    next_ = 0;
+  }
+
+ private:
+  bool Refill() {
+    block_.resize(kDirectoryReadAhead);
+    block_.resize(file_.Read(block_.data(), block_.size()));
+    next_ = 0;
+    return !block_.empty();
+  }
+
+  FileStream& file_;
+  std::vector<std::uint8_t> block_;
+  std::size_t next_ = 0;
+};
 
 }  // namespace
 
@@ -125,26 +167,28 @@ bool TZip::ReadCentralHeaders(FileStream& file) {
   const std::int64_t file_size = file.Size();
   ArchiveStart = file_size;  // running minimum of the local header offsets
 
+  ReadAhead directory(file);
   std::vector<std::uint8_t> bytes;  // one central record: header, name, extra field, comment
   for (std::uint64_t i = 0; i < EOCH.TotalEntries64;) {
     bytes.resize(kCentralHeaderSize);
-    if (file.Read(bytes.data(), kCentralHeaderSize) != kCentralHeaderSize) {
+    if (directory.Read(bytes.data(), kCentralHeaderSize) != kCentralHeaderSize) {
       if (!multi_disk) return false;
       // The directory goes on on the next disk; the piece of a header at the end of this one
       // is dropped.
       const int disk = GetDiskNumber(FZipFileName);
       if (disk == 0 || static_cast<std::uint32_t>(disk) > EOCH.DiskInForce()) return false;
       if (!ChangeDisk(file, disk + 1)) return false;
+      directory.Restart();
       continue;
     }
 
     ByteCursor fixed(bytes);
     const zipformat::CentralHeader header = zipformat::ReadCentralHeader(fixed);
     if (header.signature != kCentralHeaderSignature) return false;
-    const std::size_t rest = std::size_t{header.name_length} + header.extra_length +
-                             header.comment_length;
+    const std::size_t rest =
+        std::size_t{header.name_length} + header.extra_length + header.comment_length;
     bytes.resize(kCentralHeaderSize + rest);
-    if (file.Read(bytes.data() + kCentralHeaderSize, rest) != rest) return false;
+    if (directory.Read(bytes.data() + kCentralHeaderSize, rest) != rest) return false;
     ByteCursor in(bytes);
     zipformat::CentralRecordFault fault = zipformat::CentralRecordFault::kNone;
     const auto record = zipformat::ReadCentralRecord(in, fault);

@@ -111,6 +111,35 @@ TEST_F(UnzTest, OverlappingEntriesRefuseTheArchive) {
   EXPECT_TRUE(Tree(target()).empty());
 }
 
+// The local headers are checked in blocks of many: a damaged one far into the archive is
+// found and only its entry is left out, and an overlap between headers read in different blocks
+// still refuses the archive.
+TEST_F(UnzTest, EveryLocalHeaderOfAManyEntryArchiveIsChecked) {
+  constexpr std::size_t kEntries = 4000;  // local entries of about 50 bytes: several blocks
+  constexpr std::size_t kDamaged = 3210;
+  std::vector<ZipItem> items;
+  for (std::size_t i = 0; i < kEntries; ++i) {
+    items.push_back(
+        {.name = "f" + std::to_string(i), .data = Data(20, static_cast<std::uint32_t>(i))});
+  }
+  auto bytes = BuildZip(items);
+  std::size_t local = 0;  // the offset of the damaged entry's local header
+  for (std::size_t i = 0; i < kDamaged; ++i) local += 30 + items[i].name.size() + 20;
+  ASSERT_EQ(bytes[local], 'P');
+  bytes[local] = 'X';
+  lorvante::test::WriteBytes(archive(), bytes);
+  const HostRun run = Run();
+  EXPECT_EQ(run.Skips(), std::vector<int>{UNZ_SKIP_DAMAGED});
+  EXPECT_NE(run.Messages().find("local header is missing"), std::string::npos) << run.Messages();
+  EXPECT_EQ(Tree(target()).size(), kEntries - 1);
+  EXPECT_FALSE(std::filesystem::exists(In("f" + std::to_string(kDamaged))));
+  EXPECT_EQ(ReadBytes(In("f3999")), Data(20, 3999));
+
+  items.back().local_of = kDamaged;
+  WriteZip(items);
+  ExpectRefused(Run(), UNZ_SKIP_DAMAGED, "overlap each other");
+}
+
 TEST_F(UnzTest, EntryReachingIntoTheCentralDirectoryRefusesTheArchive) {
   auto bytes = BuildZip({{.name = "a.txt", .data = Data(100)}});
   // Compressed size of the central header (offset 20 in it) made larger than the data.
