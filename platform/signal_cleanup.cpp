@@ -12,7 +12,7 @@
 namespace lorvante {
 namespace {
 
-constexpr int kSlots = 16;
+constexpr int kSlots = kRemoveOnSignalSlots;
 // The passes over a folder's entries: removing entries while they are listed may skip some.
 constexpr int kFolderPasses = 4;
 

@@ -11,6 +11,10 @@
 
 namespace lorvante {
 
+// How many paths the table holds at once (more are not registered, and are left for a later run
+// to remove).
+inline constexpr int kRemoveOnSignalSlots = 80;
+
 // A path removed when a signal ends the program while the object lives.
 class RemoveOnSignal {
  public:

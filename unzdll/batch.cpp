@@ -21,6 +21,8 @@
 #include "codecs/zip_methods.h"
 #include "platform/cpu_count.h"
 #include "platform/oem_names.h"
+#include "platform/signal_cleanup.h"
+#include "platform/unique_fd.h"
 #include "unzdll/archive_layout.h"
 #include "unzdll/dos_time_cache.h"
 #include "unzdll/entry_handover.h"
@@ -31,7 +33,6 @@
 #include "unzdll/messages.h"
 #include "unzdll/spec_match.h"
 #include "unzdll/target_folder.h"
-#include "platform/unique_fd.h"
 #include "unzdll/worker_pool.h"
 #include "zipformat/host_system.h"
 #include "zipformat/names.h"
@@ -49,8 +50,12 @@ constexpr std::size_t kMaxWorkers = 8;
 constexpr char kWorkersVariable[] = "LORVANTE_UNZIP_WORKERS";
 // The workers run no more than this many entries per worker ahead of the caller, and never more
 // than the limit (each entry ahead may hold a temporary file registered for removal on a signal).
-constexpr std::size_t kAheadPerWorker = 2;
-constexpr std::size_t kMaxAhead = 12;
+constexpr std::size_t kAheadPerWorker = 16;
+constexpr std::size_t kMaxAhead = 64;
+static_assert(kMaxAhead < lorvante::kRemoveOnSignalSlots, "every temporary file is registered");
+// An entry of at most this many bytes (stored and written) is read by a worker without waking
+// the caller before it is done.
+constexpr std::uint64_t kQuietEntry = 256 * 1024;
 
 enum class Mode { kExtract, kFreshen, kTest };
 
@@ -482,7 +487,8 @@ void Batch::MakeFolder(const Job& job) {
 }
 
 Prepared Batch::MethodsSupported(Job& job, EntryBuffers& buffers) {
-  if (job.entry->local_fault != nullptr) return Prepared::Skip(UNZ_SKIP_DAMAGED, job.entry->local_fault);
+  if (job.entry->local_fault != nullptr)
+    return Prepared::Skip(UNZ_SKIP_DAMAGED, job.entry->local_fault);
   Failure failure;
   auto data = LocateEntryData(fd_, window_start_, file_size_, *job.entry, failure, buffers.input);
   if (!data) return Prepared::Skip(UNZ_SKIP_DAMAGED, failure.Text());
@@ -649,6 +655,9 @@ void Batch::WorkOn(Job& job, EntryHandover& handover, EntryBuffers& buffers) {
     handover.Prepare(Prepared::Skip(UNZ_SKIP_STOPPED, {}));
     return;
   }
+  if (job.entry->size <= kQuietEntry && job.entry->compressed_size <= kQuietEntry) {
+    handover.Quiet();
+  }
   const Prepared prepared = Prepare(job, buffers);
   handover.Prepare(prepared);
   if (prepared.next != Prepared::Next::kRead) return;
@@ -681,8 +690,7 @@ void Batch::Work(std::size_t index, std::size_t worker) {
 }
 
 std::size_t BlockFor(std::uint64_t bytes) {
-  return static_cast<std::size_t>(
-      std::clamp<std::uint64_t>(bytes, kSmallestBlock, kDirectBlock));
+  return static_cast<std::size_t>(std::clamp<std::uint64_t>(bytes, kSmallestBlock, kDirectBlock));
 }
 
 void Batch::ChooseBlocks(const ArchiveLayout& layout) {

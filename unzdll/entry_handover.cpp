@@ -3,14 +3,15 @@
 namespace unzdll {
 
 void EntryHandover::Prepare(const Prepared& prepared) {
+  const bool read = prepared.next == Prepared::Next::kRead;
   {
     const std::lock_guard lock(mutex_);
     prepared_value_ = prepared;
     prepared_ = true;
     // Nothing is read after a skip or before a question: the worker is done with the entry.
-    finished_ = prepared.next != Prepared::Next::kRead;
+    finished_ = !read;
   }
-  changed_.notify_all();
+  if (!read || !quiet_) changed_.notify_all();
 }
 
 bool EntryHandover::Report(std::int32_t step) {
@@ -18,7 +19,7 @@ bool EntryHandover::Report(std::int32_t step) {
     const std::lock_guard lock(mutex_);
     reports_.push_back(step);
   }
-  changed_.notify_all();
+  if (!quiet_) changed_.notify_all();
   return !Stopped();
 }
 
@@ -79,6 +80,7 @@ void EntryHandover::Clear() {
   changed_.wait(lock, [&] { return finished_; });
   prepared_ = false;
   finished_ = false;
+  quiet_ = false;
   prepared_value_ = {};
   reports_.clear();
   forwarded_ = 0;

@@ -38,7 +38,13 @@ class EntryHandover : public ProgressSink {
   // `stop` is set by the caller when the host asked to stop.
   explicit EntryHandover(const std::atomic<bool>& stop) : stop_(stop) {}
 
-  // Worker side, in this order: Prepare once, Report any number of times, Finish once.
+  // Worker side, in this order: Quiet at most once, Prepare once, Report any number of times,
+  // Finish once.
+  //
+  // A quiet entry wakes the caller only when it is done (or when it will not be read): a small
+  // entry is read sooner than a waiting caller could be woken for its preparation and each of its
+  // progress reports, and then sees them all at once.
+  void Quiet() { quiet_ = true; }
   void Prepare(const Prepared& prepared);
   bool Report(std::int32_t step) override;
   bool Stopped() const override { return stop_.load(std::memory_order_relaxed); }
@@ -67,6 +73,7 @@ class EntryHandover : public ProgressSink {
   std::condition_variable changed_;
   bool prepared_ = false;
   bool finished_ = false;  // the worker has left the entry
+  bool quiet_ = false;     // set and read by the worker alone
   Prepared prepared_value_;
   std::vector<std::int32_t> reports_;
   std::size_t forwarded_ = 0;

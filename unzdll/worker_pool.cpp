@@ -22,9 +22,14 @@ WorkerPool::~WorkerPool() {
 }
 
 void WorkerPool::Reach(std::size_t index) {
+  const std::size_t wanted = std::min(count_, index + window_);
   {
     const std::lock_guard lock(mutex_);
-    limit_ = std::max(limit_, std::min(count_, index + window_));
+    // The window moves in steps of a quarter: workers that wait for it wake once for several
+    // entries, not for each (a wake-up costs more than a small entry's work).
+    if (wanted < count_ && wanted < limit_ + std::max<std::size_t>(1, window_ / 4)) return;
+    if (wanted <= limit_) return;
+    limit_ = wanted;
   }
   changed_.notify_all();
 }

@@ -237,6 +237,54 @@ TEST_F(WorkersTest, StopWhileSeveralWorkersRunLeavesOnlyWholeFiles) {
   }
 }
 
+// Workers far ahead of the caller hold many hidden files at once; the removal that the program's
+// signal handlers call takes every one of them, however many there are.
+TEST_F(WorkersTest, RemovalOnASignalTakesEveryHiddenFileOfTheWorkers) {
+  constexpr int kManyWorkers = 8;
+  constexpr int kMoreThanASmallTable = 40;
+  std::vector<ZipItem> items;
+  for (int i = 0; i < 100; ++i) {
+    items.push_back({.name = "s" + std::to_string(i), .data = Data(2000, i), .method = 8});
+  }
+  WriteZip(items);
+  const std::string folder = Folder("signal", {});
+  const auto hidden_files = [&] {
+    int hidden = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      hidden += entry.path().filename().string().starts_with(kHiddenPrefix) ? 1 : 0;
+    }
+    return hidden;
+  };
+  int hidden_before = 0;
+  int hidden_after = -1;
+  Script script;
+  script.workers = kManyWorkers;
+  // The caller stays in its first callback while the workers go ahead, until they wait for it
+  // (the count of hidden files stays the same for a while).
+  script.stop_when = [&](const Callback& call) {
+    if (call.code != UNZ_ACTION_BEGIN_FILE) return false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    int seen = -1;
+    while (std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      const int now = hidden_files();
+      if (now == seen && now >= kMoreThanASmallTable) break;
+      seen = now;
+    }
+    hidden_before = hidden_files();
+    void* library = ::dlopen(UNZDLL_LIBRARY_PATH, RTLD_NOW | RTLD_NOLOAD);
+    const auto remove = reinterpret_cast<TUnzDllRemoveTemporaries>(
+        library != nullptr ? ::dlsym(library, UNZDLL_REMOVE_TEMPORARIES_NAME) : nullptr);
+    if (remove != nullptr) remove();
+    if (library != nullptr) ::dlclose(library);
+    hidden_after = hidden_files();
+    return true;
+  };
+  lib_.Run(archive(), folder, script);
+  EXPECT_GE(hidden_before, kMoreThanASmallTable);
+  EXPECT_EQ(hidden_after, 0);
+}
+
 // Killed in the middle, with several workers holding files: every file under a final name is
 // whole, the others are hidden files of the killed process, and the next run removes them.
 TEST(WorkersKilled, SigkillLeavesOnlyWhatTheNextRunRemoves) {
