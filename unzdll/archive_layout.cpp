@@ -64,18 +64,9 @@ bool ReadCentralEntry(lorvante::ByteCursor& cursor, CentralEntry& entry, Failure
                                    : "a central file header is cut short");
     return false;
   }
-  const zf::CentralHeader& header = record->header;
-  entry.made_by = header.version_made_by;
-  entry.flags = header.flags;
-  entry.method = header.method;
-  entry.dos_time = header.mod_time;
-  entry.dos_date = header.mod_date;
-  entry.crc = header.crc32;
-  entry.external_attributes = header.external_attributes;
+  entry.header = record->header;
+  entry.sizes = record->sizes;
   entry.raw_name.assign(record->name.begin(), record->name.end());
-  entry.compressed_size = record->sizes.compressed_size;
-  entry.size = record->sizes.uncompressed_size;
-  entry.local_offset = record->sizes.local_header_offset;
   entry.unix_mtime = zf::FindUnixModTime(record->extra);
   return true;
 }
@@ -147,16 +138,17 @@ bool CheckLocalRanges(int fd, ArchiveLayout& layout, std::uint64_t cd_offset, Fa
   std::vector<CentralEntry*> by_offset;
   by_offset.reserve(layout.entries.size());
   for (CentralEntry& entry : layout.entries) by_offset.push_back(&entry);
-  std::stable_sort(by_offset.begin(), by_offset.end(),
-                   [](const auto* a, const auto* b) { return a->local_offset < b->local_offset; });
+  std::stable_sort(by_offset.begin(), by_offset.end(), [](const auto* a, const auto* b) {
+    return a->sizes.local_header_offset < b->sizes.local_header_offset;
+  });
 
   LocalHeaderReader headers(fd, layout.window_start + cd_offset);
   std::vector<Range> ranges;
   ranges.reserve(layout.entries.size());
   for (CentralEntry* entry : by_offset) {
     std::uint8_t local[zf::kLocalHeaderSize];
-    if (entry->local_offset > cd_offset ||
-        !headers.Read(layout.window_start + entry->local_offset, local)) {
+    if (entry->sizes.local_header_offset > cd_offset ||
+        !headers.Read(layout.window_start + entry->sizes.local_header_offset, local)) {
       entry->local_fault = "the local header is missing";
       continue;
     }
@@ -168,13 +160,16 @@ bool CheckLocalRanges(int fd, ArchiveLayout& layout, std::uint64_t cd_offset, Fa
     }
     const std::uint64_t lengths =
         header.name_length + static_cast<std::uint64_t>(header.extra_length);
-    const std::uint64_t range_end = entry->local_offset + zf::kLocalHeaderSize + lengths;
-    if (entry->compressed_size > cd_offset || range_end > cd_offset - entry->compressed_size) {
+    const std::uint64_t range_end =
+        entry->sizes.local_header_offset + zf::kLocalHeaderSize + lengths;
+    if (entry->sizes.compressed_size > cd_offset ||
+        range_end > cd_offset - entry->sizes.compressed_size) {
       failure = Failure::Because("the data of \"" + entry->raw_name +
                                  "\" reach into the central directory");
       return false;
     }
-    ranges.push_back({entry->local_offset, range_end + entry->compressed_size, entry});
+    ranges.push_back(
+        {entry->sizes.local_header_offset, range_end + entry->sizes.compressed_size, entry});
   }
   for (std::size_t i = 1; i < ranges.size(); ++i) {
     if (ranges[i].begin < ranges[i - 1].end) {

@@ -12,20 +12,16 @@
 #include <vector>
 
 #include "unzdll/failure.h"
+#include "zipformat/records.h"
 
 namespace unzdll {
 
+// One entry of the central directory as the library keeps it: the header as stored, the sizes
+// and offset it stands for (the local header's offset counts from the start of the window), and
+// what the rest of the record says that the library uses.
 struct CentralEntry {
-  std::uint16_t made_by = 0;
-  std::uint16_t flags = 0;
-  std::uint16_t method = 0;
-  std::uint16_t dos_time = 0;
-  std::uint16_t dos_date = 0;
-  std::uint32_t crc = 0;
-  std::uint32_t external_attributes = 0;
-  std::uint64_t compressed_size = 0;
-  std::uint64_t size = 0;
-  std::uint64_t local_offset = 0;  // from the start of the window
+  lorvante::zipformat::CentralHeader header;
+  lorvante::zipformat::WideSizes sizes;
   std::string raw_name;
   std::optional<std::int64_t> unix_mtime;  // the extended timestamp field, when present
   // Why the entry's local header cannot be used (it is then skipped on its own), or null.

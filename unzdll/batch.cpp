@@ -122,13 +122,14 @@ void MarkHanded(std::vector<SelectedEntry>& selected,
 // type that is not created (link, device, FIFO, socket).
 const char* DecideMode(const CentralEntry& entry, Job& job) {
   namespace zf = lorvante::zipformat;
-  job.mode = (entry.external_attributes & zf::kDosAttributeReadOnly) != 0 ? 0444 : 0666;
-  if (!zf::IsUnixHost(entry.made_by)) {
+  job.mode = (entry.header.external_attributes & zf::kDosAttributeReadOnly) != 0 ? 0444 : 0666;
+  if (!zf::IsUnixHost(entry.header.version_made_by)) {
     // A folder of an MS-DOS or Windows writer may lack its final '/': its attribute says it.
-    if ((entry.external_attributes & zf::kDosAttributeFolder) != 0) job.path.is_folder = true;
+    if ((entry.header.external_attributes & zf::kDosAttributeFolder) != 0)
+      job.path.is_folder = true;
     return nullptr;
   }
-  const auto unix_mode = static_cast<mode_t>(entry.external_attributes >> 16);
+  const auto unix_mode = static_cast<mode_t>(entry.header.external_attributes >> 16);
   if (unix_mode == 0) return nullptr;
   switch (unix_mode & S_IFMT) {
     case 0:
@@ -142,7 +143,7 @@ const char* DecideMode(const CentralEntry& entry, Job& job) {
     case S_IFIFO:
       // A writer that reads its standard input from a pipe stores the pipe's type with the
       // data read from it: those data make a file, as other unzippers make it.
-      if (entry.size == 0) return "FIFOs are not created";
+      if (entry.sizes.uncompressed_size == 0) return "FIFOs are not created";
       break;
     case S_IFSOCK:
       return "sockets are not created";
@@ -278,7 +279,7 @@ std::optional<Job> Batch::MakeJob(const ArchiveLayout& layout, std::size_t index
   Job job;
   job.index = index;
   job.entry = &entry;
-  job.name = ConvertName(entry.raw_name, entry.flags, oem_, codepage_);
+  job.name = ConvertName(entry.raw_name, entry.header.flags, oem_, codepage_);
   if (!specs_->Selects(job.name)) return std::nullopt;
   job.path = CheckName(job.name);
   job.refusal = job.path.refusal;
@@ -291,7 +292,8 @@ std::optional<Job> Batch::MakeJob(const ArchiveLayout& layout, std::size_t index
   // folder entries have nothing to make.
   if (params_.KeepFolders == 0) job.path.folders.clear();
   job.written = job.refusal == nullptr && !job.path.is_folder ? JoinPath(job.path) : job.name;
-  job.mtime = entry.unix_mtime ? *entry.unix_mtime : times_.ToUnix(entry.dos_date, entry.dos_time);
+  job.mtime = entry.unix_mtime ? *entry.unix_mtime
+                               : times_.ToUnix(entry.header.mod_date, entry.header.mod_time);
   return job;
 }
 
@@ -302,8 +304,8 @@ std::uint64_t Batch::Select(const ArchiveLayout& layout) {
     if (text != nullptr) texts.emplace_back(text);
   }
   specs_.emplace(std::move(texts));
-  oem_ =
-      !layout.entries.empty() && lorvante::zipformat::NamesAreOem(layout.entries.front().made_by);
+  oem_ = !layout.entries.empty() &&
+         lorvante::zipformat::NamesAreOem(layout.entries.front().header.version_made_by);
   codepage_ = oem_ ? lorvante::OemCodePage() : std::string();
 
   // Each job is made here once to be counted, and again in its turn: only this little of each
@@ -316,14 +318,14 @@ std::uint64_t Batch::Select(const ArchiveLayout& layout) {
     if (!job) continue;
     SelectedEntry& selected = selected_.emplace_back();
     selected.index = static_cast<std::uint32_t>(i);
-    if (!job->path.is_folder) total += job->entry->size;
+    if (!job->path.is_folder) total += job->entry->sizes.uncompressed_size;
     if (job->refusal != nullptr) continue;
     std::string path;
     for (const std::string& part : job->path.folders) {
       path += path.empty() ? part : "/" + part;
       folders.insert(hash(path));
     }
-    const bool encrypted = (job->entry->flags & lorvante::zipformat::kFlagEncrypted) != 0;
+    const bool encrypted = (job->entry->header.flags & lorvante::zipformat::kFlagEncrypted) != 0;
     if (job->path.is_folder) continue;
     selected.written_hash = hash(job->written);
     selected.candidate = !encrypted;
@@ -459,7 +461,7 @@ void Batch::ReadData(Job& job, TempFile* temp) {
   HostProgress sink(host_);
   EntryProgress progress(sink);
   tried_ = false;
-  const bool encrypted = (job.entry->flags & lorvante::zipformat::kFlagEncrypted) != 0;
+  const bool encrypted = (job.entry->header.flags & lorvante::zipformat::kFlagEncrypted) != 0;
   const std::optional<ReadResult> result =
       encrypted ? ReadEncrypted(job, temp, progress) : Attempt(job, nullptr, temp, progress);
   if (!result || !KeepData(job, *result)) return;
@@ -499,7 +501,8 @@ Prepared Batch::MethodsSupported(Job& job, EntryBuffers& buffers) {
   namespace codecs = lorvante::codecs;
   if (job.data.method == codecs::kZipStored) return {};
   job.decoder = codecs::MakeZipDecoder(
-      job.data.method, {.uncompressed_size = job.entry->size, .flags = job.entry->flags});
+      job.data.method,
+      {.uncompressed_size = job.entry->sizes.uncompressed_size, .flags = job.entry->header.flags});
   if (!job.decoder) {
     return Prepared::Skip(UNZ_SKIP_UNSUPPORTED,
                           "compression method " + MethodName(job.data.method));
@@ -627,7 +630,7 @@ void Batch::ConcludeHanded(Job& job, EntryHandover& handover) {
 }
 
 void Batch::Process(Job& job, EntryHandover* handover) {
-  const std::int32_t size = job.path.is_folder ? 0 : Cap32(job.entry->size);
+  const std::int32_t size = job.path.is_folder ? 0 : Cap32(job.entry->sizes.uncompressed_size);
   if (!host_.Send(UNZ_ACTION_BEGIN_FILE, size, job.written)) {
     Skip(job, UNZ_SKIP_STOPPED, {});
     return;
@@ -655,7 +658,8 @@ void Batch::WorkOn(Job& job, EntryHandover& handover, EntryBuffers& buffers) {
     handover.Prepare(Prepared::Skip(UNZ_SKIP_STOPPED, {}));
     return;
   }
-  if (job.entry->size <= kQuietEntry && job.entry->compressed_size <= kQuietEntry) {
+  if (job.entry->sizes.uncompressed_size <= kQuietEntry &&
+      job.entry->sizes.compressed_size <= kQuietEntry) {
     handover.Quiet();
   }
   const Prepared prepared = Prepare(job, buffers);
@@ -696,7 +700,7 @@ std::size_t BlockFor(std::uint64_t bytes) {
 void Batch::ChooseBlocks(const ArchiveLayout& layout) {
   std::uint64_t largest = 0;
   for (const CentralEntry& entry : layout.entries) {
-    largest = std::max(largest, entry.size);
+    largest = std::max(largest, entry.sizes.uncompressed_size);
   }
   input_block_ = BlockFor(file_size_);
   output_block_ = BlockFor(largest);

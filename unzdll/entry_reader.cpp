@@ -120,7 +120,9 @@ ReadResult DirectRead::StartCipher(const char* password) {
     body_ -= header.size();
     const CentralEntry& entry = *what_.entry;
     const auto check = static_cast<std::uint8_t>(
-        (entry.flags & lorvante::zipformat::kFlagDataDescriptor) != 0 ? entry.dos_time >> 8 : entry.crc >> 24);
+        (entry.header.flags & lorvante::zipformat::kFlagDataDescriptor) != 0
+            ? entry.header.mod_time >> 8
+            : entry.header.crc32 >> 24);
     zip_crypto_.emplace(password);
     if (!zip_crypto_->CheckHeader(header, check)) {
       return {ReadStatus::kWrongPassword, Failure::Because("Wrong password provided")};
@@ -174,7 +176,7 @@ ReadResult DirectRead::Flush() {
 }
 
 ReadResult DirectRead::Decode() {
-  const std::uint64_t declared = what_.entry->size;
+  const std::uint64_t declared = what_.entry->sizes.uncompressed_size;
   // An empty file with no compressed bytes at all, as some writers store one in any method.
   if (declared == 0 && body_ == 0) return {};
   for (;;) {
@@ -228,7 +230,7 @@ ReadResult DirectRead::Decode() {
 ReadResult DirectRead::Run(const char* password) {
   if (ReadResult r = StartCipher(password); r.status != ReadStatus::kOk) return r;
   if (ReadResult r = Decode(); r.status != ReadStatus::kOk) return r;
-  if (total_ != what_.entry->size) return Damaged(kShorterThanDeclared);
+  if (total_ != what_.entry->sizes.uncompressed_size) return Damaged(kShorterThanDeclared);
   if (aes_) {
     std::array<std::uint8_t, kAesAuthCodeSize> code{};
     Failure failure;
@@ -237,7 +239,7 @@ ReadResult DirectRead::Run(const char* password) {
   }
   // AE-2 entries carry no CRC: their authentication code alone vouches for the data.
   const bool crc_kept = !aes_ || what_.data.aes.version != 2;
-  if (crc_kept && crc_ != what_.entry->crc) {
+  if (crc_kept && crc_ != what_.entry->header.crc32) {
     return {ReadStatus::kCrcMismatch, Failure::Because("CRC error")};
   }
   return {};
@@ -249,8 +251,9 @@ ReadResult ReadEntryData(const EntryToRead& what, const char* password,
                          std::unique_ptr<codecs::Decoder> decoder, int out_fd,
                          EntryProgress& progress, EntryBuffers& buffers) {
   if (!decoder && what.data.method != codecs::kZipStored) {
-    decoder = codecs::MakeZipDecoder(
-        what.data.method, {.uncompressed_size = what.entry->size, .flags = what.entry->flags});
+    decoder = codecs::MakeZipDecoder(what.data.method,
+                                     {.uncompressed_size = what.entry->sizes.uncompressed_size,
+                                      .flags = what.entry->header.flags});
     if (!decoder) return {ReadStatus::kUnsupported, Failure::Because("compression method")};
   }
   return DirectRead(what, std::move(decoder), out_fd, progress, buffers).Run(password);

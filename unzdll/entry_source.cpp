@@ -44,17 +44,19 @@ bool SizeAgrees(std::uint32_t saved, std::uint64_t wide, std::uint64_t central, 
 // central one, and where they fail it the host is asked about the damage.
 const char* LocalDisagreement(const zf::LocalHeader& local, std::span<const std::uint8_t> extra,
                               const CentralEntry& entry) {
-  if (local.method != entry.method) return "compression method";
-  if (((local.flags ^ entry.flags) & zf::kFlagEncrypted) != 0) return "encryption";
-  const bool descriptor = ((local.flags | entry.flags) & zf::kFlagDataDescriptor) != 0;
+  if (local.method != entry.header.method) return "compression method";
+  if (((local.flags ^ entry.header.flags) & zf::kFlagEncrypted) != 0) return "encryption";
+  const bool descriptor = ((local.flags | entry.header.flags) & zf::kFlagDataDescriptor) != 0;
   zf::CentralHeader sizes;
   sizes.compressed_size = local.compressed_size;
   sizes.uncompressed_size = local.uncompressed_size;
   const zf::WideSizes wide = zf::ReadWideSizes(sizes, extra);
-  if (!SizeAgrees(local.compressed_size, wide.compressed_size, entry.compressed_size, descriptor)) {
+  if (!SizeAgrees(local.compressed_size, wide.compressed_size, entry.sizes.compressed_size,
+                  descriptor)) {
     return "compressed size";
   }
-  if (!SizeAgrees(local.uncompressed_size, wide.uncompressed_size, entry.size, descriptor)) {
+  if (!SizeAgrees(local.uncompressed_size, wide.uncompressed_size, entry.sizes.uncompressed_size,
+                  descriptor)) {
     return "size";
   }
   return nullptr;
@@ -67,17 +69,18 @@ std::optional<EntryData> LocateEntryData(int fd, std::uint64_t window_start,
                                          Failure& failure, std::span<std::uint8_t> room) {
   // One read takes the fixed part with the name and extra field of most entries, and the data
   // too when they fit in `room`.
-  const std::uint64_t header_at = window_start + entry.local_offset;
+  const std::uint64_t header_at = window_start + entry.sizes.local_header_offset;
   if (header_at > file_size || file_size - header_at < zf::kLocalHeaderSize) {
     failure = Failure::Because("the local header is missing");
     return std::nullopt;
   }
-  const bool whole = entry.compressed_size <= room.size() &&
-                     room.size() - entry.compressed_size >= kLocalHeaderRead;
+  const bool whole = entry.sizes.compressed_size <= room.size() &&
+                     room.size() - entry.sizes.compressed_size >= kLocalHeaderRead;
   std::vector<std::uint8_t> own;
   if (!whole) own.resize(kLocalHeaderRead);
   const std::span<std::uint8_t> into = whole ? room : std::span<std::uint8_t>(own);
-  const std::uint64_t wanted = whole ? kLocalHeaderRead + entry.compressed_size : kLocalHeaderRead;
+  const std::uint64_t wanted =
+      whole ? kLocalHeaderRead + entry.sizes.compressed_size : kLocalHeaderRead;
   std::vector<std::uint8_t> header;  // when the header is longer than what was read
   std::span<const std::uint8_t> got =
       into.first(static_cast<std::size_t>(std::min<std::uint64_t>(wanted, file_size - header_at)));
@@ -112,8 +115,8 @@ std::optional<EntryData> LocateEntryData(int fd, std::uint64_t window_start,
   }
   EntryData data;
   data.offset = header_at + zf::kLocalHeaderSize + local.name_length + local.extra_length;
-  data.size = entry.compressed_size;
-  data.method = entry.method;
+  data.size = entry.sizes.compressed_size;
+  data.method = entry.header.method;
   if (data.offset > file_size || data.size > file_size - data.offset) {
     failure = Failure::Because("the entry's data reach beyond the end of the archive");
     return std::nullopt;
@@ -123,10 +126,10 @@ std::optional<EntryData> LocateEntryData(int fd, std::uint64_t window_start,
     data.prefetched_at = extra_end;
     data.prefetched = static_cast<std::size_t>(data.size);
   }
-  if ((entry.flags & zf::kFlagEncrypted) == 0) return data;
-  if ((entry.flags & zf::kFlagStrongEncryption) != 0) {
+  if ((entry.header.flags & zf::kFlagEncrypted) == 0) return data;
+  if ((entry.header.flags & zf::kFlagStrongEncryption) != 0) {
     data.cipher = Cipher::kOther;
-  } else if (entry.method == zf::kZipAes) {
+  } else if (entry.header.method == zf::kZipAes) {
     const auto field = zf::FindAesField(extra);
     data.cipher = field ? Cipher::kAes : Cipher::kOther;
     if (field) {
