@@ -11,8 +11,9 @@
 #           openssl, then bsdtar -xf | openssl, then 7z x
 #   small   the same with 20,000 files of 1-8 KiB in 200 folders (about 90 MiB)
 #
-# Every result is compared with the generated source. The machine may be shared: the medians
-# are shown, and the figures stay noisy.
+# Every result is compared with the generated source. Before each run the caches are dropped
+# (as root) and the input read back. The machine may be shared: the medians are shown, and the
+# figures stay noisy.
 #
 # Usage: [RUNS=n] [TEXT_MIB=n] bench/compare.sh [BUILD_DIR] [CASE ...]
 #        (default: build text folder small; a wrapper such as TASKSET="taskset -c 0" goes in
@@ -143,9 +144,22 @@ contenders_small=(small_ours small_unzip small_bsdtar small_7z)
 # --- measuring -------------------------------------------------------------------------------
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
+# settle CASE: the same state of the file system before every run. The output of the run before
+# is deleted, and the file system then prefers other inodes for a while (creating 20,000 files
+# after deleting 20,000 costs several times more system time, and more with every round); as
+# root the caches are dropped, which ends that, and the input is read back into the page cache.
+settle() {
+  sync
+  if [ -w /proc/sys/vm/drop_caches ]; then
+    echo 3 >/proc/sys/vm/drop_caches
+    cat "$work/$1.des" >/dev/null
+  fi
+}
+
 # measure CASE CONTENDER: one run; appends "wall cpu peak" to $work/results.CONTENDER.
 measure() {
   rm -rf "$work/out" "$work/ref.zip" "$work"/proc.* "${TMPDIR:?}"/*
+  settle "$1"
   local start end
   start=$(date +%s.%N)
   "$2"
