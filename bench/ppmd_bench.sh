@@ -26,7 +26,7 @@ mkdir -p "$work/src"
 if [ -n "${DATA:-}" ]; then
   cp "$DATA" "$work/src/data.txt"
 else
-  find /usr/include -type f -name '*.h' -print0 | LC_ALL=C sort -z | xargs -0 cat |
+  find /usr/include -type f -name '*.h' -print0 | LC_ALL=C sort -z | xargs -0 cat 2>/dev/null |
     head -c "$((data_mb * 1000000))" >"$work/src/data.txt" || true
 fi
 read -r -a extra <<<"$switches"
@@ -34,9 +34,11 @@ read -r -a extra <<<"$switches"
 size=$(stat -c %s "$work/src/data.txt")
 echo "data: $size bytes, archive: $(stat -c %s "$work/ppmd.zip") bytes (-mx=9 $switches)"
 
-ours() { "$host" "$work/ppmd.zip" "$work/out" >/dev/null; }
-seven_x() { 7z x -y -bd -bso0 -o"$work/out" "$work/ppmd.zip"; }
-seven_t() { 7z t -bd -bso0 "$work/ppmd.zip"; }
+# timed COMMAND...: the one process of a contender, its times written to $work/time.
+timed() { /usr/bin/time -f '%e %U %S' -o "$work/time" "$@"; }
+ours() { timed "$host" "$work/ppmd.zip" "$work/out" >/dev/null; }
+seven_x() { timed 7z x -y -bd -bso0 -o"$work/out" "$work/ppmd.zip"; }
+seven_t() { timed 7z t -bd -bso0 "$work/ppmd.zip"; }
 check_ours() { cmp -s "$work/out/data.txt" "$work/src/data.txt"; }
 check_seven_x() { check_ours; }
 check_seven_t() { true; }
@@ -47,7 +49,7 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] 
 # measure CONTENDER: one run; appends "wall cpu" to $work/results.CONTENDER.
 measure() {
   rm -rf "$work/out" && mkdir "$work/out"
-  /usr/bin/time -f '%e %U %S' -o "$work/time" "$1"
+  "$1"
   "check_$1" || { echo "$1: the result differs from the source" >&2; exit 1; }
   awk '{ printf "%.2f %.2f\n", $1, $2 + $3 }' "$work/time" >>"$work/results.$1"
 }
