@@ -103,6 +103,8 @@ std::uint32_t SubAllocator::RemoveNode(unsigned index) {
   const std::uint32_t node = free_list_[index];
   free_list_[index] = Load(node + kNodeNext);
   --stamps_[index];
+  // The next block of the list is wanted soon, and its link is read then: fetched meanwhile.
+  __builtin_prefetch(base_ + free_list_[index]);
   return node;
 }
 
