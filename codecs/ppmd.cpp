@@ -62,7 +62,7 @@ class PpmdDecoder final : public Decoder {
           outcome = TakeInitialCode(input, step);
           break;
         case Phase::kSymbols:
-          outcome = DecodeSymbol(input, output, step);
+          outcome = DecodeSymbols(input, output, step);
           break;
         case Phase::kEnd:
           outcome = FindEnd(input, step);
@@ -93,28 +93,35 @@ class PpmdDecoder final : public Decoder {
     return std::nullopt;
   }
 
-  // One coding step: a byte of the entry, or an escape to a shorter context.
-  Outcome DecodeSymbol(std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
-                       DecodeStep& step) {
-    if (remaining_ == 0) {
-      phase_ = Phase::kEnd;
-      return std::nullopt;
-    }
-    if (step.produced == output.size()) return DecodeStatus::kOk;
-    if (!Normalize(input, step)) return DecodeStatus::kOk;
-    std::uint8_t symbol = 0;
-    switch (model_.Step(decoder_, symbol)) {
-      case ppmd::StepResult::kSymbol:
-        output[step.produced++] = symbol;
-        --remaining_;
-        return std::nullopt;
-      case ppmd::StepResult::kEscape:
-        return std::nullopt;
-      case ppmd::StepResult::kEndMark:  // before the entry is complete
-      case ppmd::StepResult::kError:
+  // The entry's bytes, one coding step after another (a byte, or an escape to a shorter
+  // context), until the entry is complete or the input or the room for output runs out.
+  Outcome DecodeSymbols(std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
+                        DecodeStep& step) {
+    // Counted in locals: a byte written to the output may alias any member.
+    std::size_t consumed = step.consumed;
+    std::size_t produced = step.produced;
+    std::uint64_t remaining = remaining_;
+    Outcome outcome;
+    while (remaining != 0) {
+      if (produced == output.size() || !Normalize(input, consumed)) {
+        outcome = DecodeStatus::kOk;
         break;
+      }
+      std::uint8_t symbol = 0;
+      const ppmd::StepResult result = model_.Step(decoder_, symbol);
+      if (result == ppmd::StepResult::kSymbol) {
+        output[produced++] = symbol;
+        --remaining;
+      } else if (result != ppmd::StepResult::kEscape) {
+        outcome = DecodeStatus::kDataError;  // an end mark before the entry is complete
+        break;
+      }
     }
-    return DecodeStatus::kDataError;
+    if (remaining == 0 && !outcome) phase_ = Phase::kEnd;
+    step.consumed = consumed;
+    step.produced = produced;
+    remaining_ = remaining;
+    return outcome;
   }
 
   // After the last byte: a writer that adds no end mark flushes right there.
@@ -160,9 +167,12 @@ class PpmdDecoder final : public Decoder {
   // Feeds the range decoder the bytes it wants before the next step; false when the input ran
   // out first.
   bool Normalize(std::span<const std::uint8_t> input, DecodeStep& step) {
+    return Normalize(input, step.consumed);
+  }
+  bool Normalize(std::span<const std::uint8_t> input, std::size_t& consumed) {
     while (decoder_.NeedsByte()) {
-      if (step.consumed == input.size()) return false;
-      decoder_.ShiftIn(input[step.consumed++]);
+      if (consumed == input.size()) return false;
+      decoder_.ShiftIn(input[consumed++]);
     }
     return true;
   }

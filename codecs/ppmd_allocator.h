@@ -10,9 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
 
 namespace lorvante::codecs::ppmd {
 
@@ -48,7 +46,7 @@ class SubAllocator {
   // Forgets everything: the text area is empty, the unit area wholly free.
   void Restart();
 
-  std::uint8_t* base() { return base_.get(); }
+  std::uint8_t* base() { return base_; }
   std::uint32_t size() const { return size_; }
 
   static unsigned UnitsToIndex(unsigned units) { return kSizeClasses.units_to_index[units - 1]; }
@@ -95,14 +93,14 @@ class SubAllocator {
 
   std::uint32_t Load(std::uint32_t at) const {
     std::uint32_t value;
-    std::memcpy(&value, base_.get() + at, sizeof value);
+    std::memcpy(&value, base_ + at, sizeof value);
     return value;
   }
   void Store(std::uint32_t at, std::uint32_t value) {
-    std::memcpy(base_.get() + at, &value, sizeof value);
+    std::memcpy(base_ + at, &value, sizeof value);
   }
   void CopyUnits(std::uint32_t to, std::uint32_t from, unsigned units) {
-    std::memmove(base_.get() + to, base_.get() + from, std::size_t{units} * kUnitSize);
+    std::memmove(base_ + to, base_ + from, std::size_t{units} * kUnitSize);
   }
 
   void InsertNode(std::uint32_t node, unsigned index);
@@ -112,10 +110,26 @@ class SubAllocator {
   void GlueFreeBlocks();
   std::uint32_t AllocUnitsRare(unsigned index);
 
-  struct Free {
-    void operator()(std::uint8_t* block) const { std::free(block); }
+  // The block, mapped by itself: zeroed by the system page by page as it is first touched, and
+  // in huge pages where the system offers them (a model touches its memory all over).
+  class Mapping {
+   public:
+    Mapping() = default;
+    Mapping(const Mapping&) = delete;
+    Mapping& operator=(const Mapping&) = delete;
+    ~Mapping() { Release(); }
+    // False when the system has not got `size` bytes.
+    bool Map(std::size_t size);
+    std::uint8_t* data() const { return data_; }
+
+   private:
+    void Release();
+    void* mapped_ = nullptr;
+    std::size_t mapped_size_ = 0;
+    std::uint8_t* data_ = nullptr;
   };
-  std::unique_ptr<std::uint8_t, Free> base_;
+  Mapping mapping_;
+  std::uint8_t* base_ = nullptr;
   std::uint32_t size_ = 0;
   std::array<std::uint32_t, kIndexCount> free_list_{};
   std::array<std::uint32_t, kIndexCount> stamps_{};

@@ -237,6 +237,7 @@ StepResult Model::DecodeInContext(RangeDecoder& decoder, std::uint8_t& symbol) {
   std::uint32_t state = Stats(context);
   unsigned high = Freq(state);
   if (count < high) {
+    PrefetchSuccessor(state);
     decoder.Decode(0, high);
     symbol = Symbol(state);
     found_state_ = state;
@@ -248,6 +249,7 @@ StepResult Model::DecodeInContext(RangeDecoder& decoder, std::uint8_t& symbol) {
     state += kStateSize;
     high += Freq(state);
     if (high > count) {
+      PrefetchSuccessor(state);
       decoder.Decode(high - Freq(state), Freq(state));
       symbol = Symbol(state);
       found_state_ = state;
@@ -278,6 +280,9 @@ std::uint16_t& Model::BinaryProbability() {
 
 StepResult Model::DecodeBinary(RangeDecoder& decoder, std::uint8_t& symbol) {
   const std::uint32_t state = OneState(min_context_);
+  // Most often the symbol is the context's one: its successor is fetched while the probability
+  // waits for the suffix.
+  PrefetchSuccessor(state);
   std::uint16_t& probability = BinaryProbability();
   if (corrupt_) return StepResult::kError;
   const std::uint32_t count = decoder.ThresholdOfBits(kTotalBits);
@@ -348,10 +353,13 @@ StepResult Model::DecodeMasked(RangeDecoder& decoder, std::uint8_t& symbol) {
   const unsigned last = NumStats(context);
   const std::uint8_t stamp = mask_stamp_;
   const std::uint8_t* const memory = memory_;
+  // Without a branch on the mask, which follows no pattern: every state is written, and kept
+  // by counting it when it is not masked.
   for (unsigned i = 0; i <= last; ++i, state += kStateSize) {
-    if (mask_[memory[state]] == stamp) continue;
-    high += memory[state + kStateFreq];
-    candidates[candidate_count++] = state;
+    const unsigned open = mask_[memory[state]] != stamp ? 1 : 0;
+    high += memory[state + kStateFreq] * open;
+    candidates[candidate_count] = state;
+    candidate_count += open;
   }
   std::uint32_t escape_freq;
   See& see = EscapeEstimate(masked, escape_freq);
@@ -366,6 +374,7 @@ StepResult Model::DecodeMasked(RangeDecoder& decoder, std::uint8_t& symbol) {
       if (sum > count) break;
     }
     state = candidates[at];
+    PrefetchSuccessor(state);
     decoder.Decode(sum - Freq(state), Freq(state));
     UpdateSee(see);
     symbol = Symbol(state);
@@ -791,6 +800,16 @@ void Model::Refresh(std::uint32_t context, unsigned old_units, unsigned scale) {
   Flags(context) = static_cast<std::uint8_t>(flags);
 }
 
+// The walks of the whole model wait on one context after another: the successors of a list are
+// asked for at once, so that their reads overlap.
+void Model::PrefetchSuccessors(std::uint32_t context) const {
+  std::uint32_t state = Stats(context);
+  for (unsigned i = 0; i <= memory_[context]; ++i, state += kStateSize) {
+    const std::uint32_t successor = Successor(state);
+    if (successor >= heap_.units_start) Prefetch(successor);
+  }
+}
+
 // Drops the symbols whose successor is no context (and past the model's order, the successors),
 // the binary contexts left without successor above a low order, and the contexts left empty.
 std::uint32_t Model::CutOff(std::uint32_t context, unsigned order) {
@@ -806,6 +825,7 @@ std::uint32_t Model::CutOff(std::uint32_t context, unsigned order) {
   const unsigned units = ListUnits(NumStats(context));
   SetStats(context, heap_.MoveUnitsToTop(Stats(context), units));
   const std::uint32_t stats = Stats(context);
+  if (order < max_order_) PrefetchSuccessors(context);
   int kept = NumStats(context);
   for (int at = kept; at >= 0; --at) {
     const std::uint32_t state = stats + static_cast<std::uint32_t>(at) * kStateSize;

@@ -121,6 +121,11 @@ class Model {
   void RestoreModel(std::uint32_t failed_at);
   void Refresh(std::uint32_t context, unsigned old_units, unsigned scale);
   std::uint32_t CutOff(std::uint32_t context, unsigned order);
+  void PrefetchSuccessors(std::uint32_t context) const;
+  void Prefetch(std::uint32_t at) const { __builtin_prefetch(memory_ + at); }
+  // The successor of a symbol just found is read next (the next context, or the symbol after it
+  // in the text, from which the next context is made): its fetch starts during the updates.
+  void PrefetchSuccessor(std::uint32_t state) const { Prefetch(Successor(state)); }
 
   SubAllocator heap_;
   std::uint8_t* memory_ = nullptr;
