@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+#include "codecs/window_limit.h"
 #include "codecs/zip_methods.h"
 #include "unzdll/zip_crypto.h"
 #include "zipformat/records.h"
@@ -16,6 +17,10 @@ namespace unzdll {
 namespace {
 
 constexpr char kShorterThanDeclared[] = "the data is shorter than its declared size";
+constexpr char kOverTheMemoryBound[] =
+    "the entry needs more memory than the 256 MiB a decoder may take";
+static_assert(lorvante::codecs::kMaxWindowBytes == std::uint64_t{256} << 20,
+              "the text names the bound");
 
 bool WriteAll(int fd, const std::uint8_t* data, std::size_t size, Failure& failure) {
   while (size > 0) {
@@ -216,7 +221,9 @@ ReadResult DirectRead::Decode() {
       case codecs::DecodeStatus::kDataError:
         return Damaged("the compressed data are corrupt");
       case codecs::DecodeStatus::kMemoryError:
-        return {ReadStatus::kDamaged, Failure::System(ENOMEM)};
+        // The writer asked for a larger history than any decoder here takes: nothing is wrong
+        // with the data, the entry is beyond what is read.
+        return {ReadStatus::kUnsupported, Failure::Because(kOverTheMemoryBound)};
       case codecs::DecodeStatus::kOk:
         break;
     }

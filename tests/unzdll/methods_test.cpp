@@ -218,6 +218,24 @@ TEST_F(UnzTest, ZipCryptoWithDataDescriptorChecksTheTime) {
   EXPECT_EQ(ReadBytes(In("d.txt")), data);
 }
 
+// An entry whose writer asked for a larger history than a decoder takes is left out as beyond
+// what is read, not as damaged; the entries beside it are extracted.
+TEST_F(UnzTest, EntryOverTheMemoryBoundIsNamedAsSuch) {
+  const auto data = TextLike(5000, 9);
+  Bytes stream = lorvante::test::ZipLzma(data, true);
+  stream[5] = stream[6] = stream[7] = stream[8] = 0xFF;  // a dictionary of 4 GiB - 1
+  lorvante::test::ZipItem huge{.name = "huge.txt", .data = data, .method = 14, .flags = 2};
+  huge.stored = stream;
+  huge.declared_size = 0xF0000000u;  // so large that the dictionary cannot shrink to it
+  WriteZip({huge, {.name = "beside.txt", .data = data, .method = 8}});
+  const HostRun run = Run();
+  EXPECT_EQ(run.Skips(), std::vector<int>{UNZ_SKIP_UNSUPPORTED});
+  EXPECT_NE(run.Messages().find("needs more memory than the 256 MiB"), std::string::npos)
+      << run.Messages();
+  EXPECT_EQ(ReadBytes(In("beside.txt")), data);
+  EXPECT_FALSE(std::filesystem::exists(In("huge.txt")));
+}
+
 // Some writers store an empty file as a compressed entry with no compressed bytes at all.
 TEST_F(UnzTest, EmptyEntryWithoutCompressedBytesIsAnEmptyFile) {
   std::vector<lorvante::test::ZipItem> items;
