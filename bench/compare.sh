@@ -152,9 +152,16 @@ settle() {
   sync
   if [ -w /proc/sys/vm/drop_caches ]; then
     echo 3 >/proc/sys/vm/drop_caches
-    cat "$work/$1.des" >/dev/null
+    cat "$work/$1.des" "${programs[@]}" >/dev/null 2>&1 || true
   fi
 }
+# The programs of every contender and the libraries they load, read back after the caches are
+# dropped: no contender starts from the disk.
+programs=("$bin"/bench_text_export "$bin"/bench_folder_export "$build"/lib/*/lorvante/*.so
+  "$(command -v openssl)" "$(command -v gzip)" "$(command -v igzip)" "$(command -v unzip)"
+  "$(command -v bsdtar)" /usr/lib/p7zip/* /usr/lib/*/ossl-modules/*)
+mapfile -t libraries < <(ldd "${programs[@]}" 2>/dev/null | awk '$3 ~ /^\// { print $3 }' | sort -u)
+programs+=("${libraries[@]}")
 
 # measure CASE CONTENDER: one run; appends "wall cpu peak" to $work/results.CONTENDER.
 measure() {
