@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <vector>
@@ -59,17 +60,17 @@ TEST(ReplacementFile, HiddenPrivateWhileWrittenThenRenamedWithItsFinalMode) {
   TempDir dir;
   test::WriteText(dir / "out.txt", "old");
   FolderFd folder(dir.path());
-  int error = 0;
-  auto file = ReplacementFile::Create(folder.get(), error);
-  ASSERT_TRUE(file) << error;
-  const std::string name = file->Name();
-  EXPECT_EQ(name.rfind(".lorvante-" + std::to_string(getpid()) + "-", 0), 0u) << name;
-  EXPECT_EQ(ModeOf(dir / name), 0600u);
-  ASSERT_TRUE(file->Write("new text", 8));
-  EXPECT_EQ(test::ReadText(dir / "out.txt"), "old");
-  ASSERT_EQ(file->Finish(0644), 0);
-  ASSERT_EQ(file->RenameTo("out.txt"), 0);
-  file.reset();
+  {
+    Result<ReplacementFile> file = ReplacementFile::Create(folder.get());
+    ASSERT_TRUE(file) << file.failure().Text();
+    const std::string name = file->Name();
+    EXPECT_EQ(name.rfind(".lorvante-" + std::to_string(getpid()) + "-", 0), 0u) << name;
+    EXPECT_EQ(ModeOf(dir / name), 0600u);
+    ASSERT_TRUE(file->Write("new text", 8));
+    EXPECT_EQ(test::ReadText(dir / "out.txt"), "old");
+    ASSERT_TRUE(file->Finish(0644));
+    ASSERT_TRUE(file->RenameTo("out.txt"));
+  }
   EXPECT_EQ(test::ReadText(dir / "out.txt"), "new text");
   EXPECT_EQ(ModeOf(dir / "out.txt"), 0644u);
   EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"out.txt"});
@@ -78,18 +79,33 @@ TEST(ReplacementFile, HiddenPrivateWhileWrittenThenRenamedWithItsFinalMode) {
 TEST(ReplacementFile, RemovedUnlessRenamed) {
   TempDir dir;
   FolderFd folder(dir.path());
-  int error = 0;
   {
-    auto file = ReplacementFile::Create(folder.get(), error);
+    Result<ReplacementFile> file = ReplacementFile::Create(folder.get());
     ASSERT_TRUE(file);
-    file->Write("x", 1);
+    ASSERT_TRUE(file->Write("x", 1));
   }
   {
-    auto file = ReplacementFile::Create(folder.get(), error);
+    Result<ReplacementFile> file = ReplacementFile::Create(folder.get());
     ASSERT_TRUE(file);
-    ASSERT_EQ(file->Finish(0644), 0);
+    ASSERT_TRUE(file->Finish(0644));
   }
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST(ReplacementFile, FailuresCarryTheSystemsErrorNumber) {
+  TempDir dir;
+  {
+    FolderFd folder(dir.path());
+    Result<ReplacementFile> file = ReplacementFile::Create(folder.get());
+    ASSERT_TRUE(file);
+    ASSERT_TRUE(file->Finish(0644));
+    const Result<void> renamed = file->RenameTo("no-such-folder/out.txt");
+    ASSERT_FALSE(renamed);
+    EXPECT_EQ(renamed.failure().error, ENOENT);
+  }
+  const Result<ReplacementFile> not_a_folder = ReplacementFile::Create(-1);
+  ASSERT_FALSE(not_a_folder);
+  EXPECT_EQ(not_a_folder.failure().error, EBADF);
 }
 
 TEST(ReplacementFile, FreshModeFollowsTheUmask) {

@@ -6,10 +6,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <vector>
 
-#include "platform/exceptions.h"
 #include "platform/paths.h"
 #include "tests/support/test_support.h"
 
@@ -78,20 +78,26 @@ TEST(CreatePrivateFile, OnlyInAPrivateFolderAndNeverThroughALink) {
   TempDir base;
   const std::string folder = PrivateTempFolder(base.path(), geteuid());
   {
-    FileStream f = CreatePrivateFile(folder + "payload");
-    f.WriteBuffer("x", 1);
+    Result<FileStream> f = CreatePrivateFile(folder + "payload");
+    ASSERT_TRUE(f);
+    ASSERT_TRUE(f->WriteBuffer("x", 1));
   }
   EXPECT_EQ(ModeOf(folder + "payload") & 0777, 0600u);
 
   test::WriteText(base / "victim", "keep");
   ASSERT_EQ(symlink((base / "victim").c_str(), (folder + "link").c_str()), 0);
-  EXPECT_THROW(CreatePrivateFile(folder + "link"), EFCreateError);
+  const Result<FileStream> through_link = CreatePrivateFile(folder + "link");
+  ASSERT_FALSE(through_link);
+  EXPECT_EQ(through_link.failure().error, ELOOP);
   EXPECT_EQ(test::ReadText(base / "victim"), "keep");
 
   // a shared folder, and a bare name that would land in the current directory
   chmod(base.path().c_str(), 0755);
-  EXPECT_THROW(CreatePrivateFile(base / "payload"), EFCreateError);
-  EXPECT_THROW(CreatePrivateFile("payload"), EFCreateError);
+  for (const std::string& path : {base / "payload", std::string("payload")}) {
+    const Result<FileStream> refused = CreatePrivateFile(path);
+    ASSERT_FALSE(refused) << path;
+    EXPECT_EQ(refused.failure().Text(), "The folder is not private to this user.") << path;
+  }
   EXPECT_FALSE(std::filesystem::exists(base / "payload"));
   EXPECT_FALSE(std::filesystem::exists("payload"));
 }
@@ -127,7 +133,9 @@ TEST(RunFolder, OwnFolderPerRunRemovedWithItsContent) {
     EXPECT_EQ(first.back(), '/');
     EXPECT_NE(other.Path(), first);
     EXPECT_TRUE(IsPrivateFolder(first, geteuid()));
-    CreatePrivateFile(first + "payload").WriteBuffer("secret", 6);
+    Result<FileStream> payload = CreatePrivateFile(first + "payload");
+    ASSERT_TRUE(payload);
+    ASSERT_TRUE(payload->WriteBuffer("secret", 6));
   }
   EXPECT_FALSE(std::filesystem::exists(first));
   EXPECT_TRUE(std::filesystem::is_empty(parent));
