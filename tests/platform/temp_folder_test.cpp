@@ -102,23 +102,6 @@ TEST(CreatePrivateFile, OnlyInAPrivateFolderAndNeverThroughALink) {
   EXPECT_FALSE(std::filesystem::exists("payload"));
 }
 
-// The id of a process that has just ended.
-pid_t GonePid() {
-  const pid_t pid = fork();
-  if (pid == 0) _exit(0);
-  waitpid(pid, nullptr, 0);
-  return pid;
-}
-
-std::vector<std::string> Names(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.push_back(entry.path().filename());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 // Each run gets a fresh private folder inside the private one, with an absolute path even when
 // TMPDIR is relative; it goes with everything in it when the run ends.
 TEST(RunFolder, OwnFolderPerRunRemovedWithItsContent) {
@@ -154,15 +137,16 @@ TEST(RunFolder, OwnFolderPerRunRemovedWithItsContent) {
 TEST(RunFolder, FoldersOfGoneRunsAreRemoved) {
   TempDir base;
   const std::string parent = PrivateTempFolder(base.path(), geteuid());
-  const std::string gone = parent + "run-" + std::to_string(GonePid()) + "-abcdef";
+  const std::string gone = parent + "run-" + std::to_string(test::GonePid()) + "-abcdef";
   const std::string live = parent + "run-" + std::to_string(getpid()) + "-abcdef";
   ASSERT_EQ(mkdir(gone.c_str(), 0700), 0);
   test::WriteBytes(gone + "/payload", test::RandomBytes(1000, 1));
   ASSERT_EQ(mkdir(live.c_str(), 0700), 0);
   test::WriteText(parent + "run-notapid-x", "");
   { const RunFolder run(base.path(), geteuid()); }
-  EXPECT_EQ(Names(parent), (std::vector<std::string>{"run-" + std::to_string(getpid()) + "-abcdef",
-                                                     "run-notapid-x"}));
+  EXPECT_EQ(
+      test::SortedNames(parent),
+      (std::vector<std::string>{"run-" + std::to_string(getpid()) + "-abcdef", "run-notapid-x"}));
 }
 
 // A folder made because the private one could not be had serves the run itself and goes with it;
@@ -171,8 +155,8 @@ TEST(RunFolder, FallbackFolderIsTheRunsAndIsRemoved) {
   TempDir base, elsewhere;
   const std::string squatted = base / ("lorvante-" + std::to_string(geteuid()));
   ASSERT_EQ(symlink(elsewhere.path().c_str(), squatted.c_str()), 0);
-  const std::string stale =
-      base / ("lorvante-" + std::to_string(geteuid()) + "-" + std::to_string(GonePid()) + "-abc");
+  const std::string stale = base / ("lorvante-" + std::to_string(geteuid()) + "-" +
+                                    std::to_string(test::GonePid()) + "-abc");
   ASSERT_EQ(mkdir(stale.c_str(), 0700), 0);
   std::string path;
   {
@@ -183,7 +167,8 @@ TEST(RunFolder, FallbackFolderIsTheRunsAndIsRemoved) {
     EXPECT_FALSE(std::filesystem::exists(stale));
   }
   EXPECT_FALSE(std::filesystem::exists(path));
-  EXPECT_EQ(Names(base.path()), std::vector<std::string>{squatted.substr(base.path().size() + 1)});
+  EXPECT_EQ(test::SortedNames(base.path()),
+            std::vector<std::string>{squatted.substr(base.path().size() + 1)});
   EXPECT_TRUE(std::filesystem::is_empty(elsewhere.path()));
 }
 
