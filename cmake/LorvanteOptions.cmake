@@ -21,13 +21,8 @@ if(LORVANTE_TSAN)
   add_link_options(-fsanitize=thread)
 endif()
 
-# Unity builds: each target's sources compiled a batch at a time, so that the headers they share
-# (GoogleTest, Qt, the standard library) are parsed once per batch rather than once per file. A
-# file with compile options or definitions of its own is compiled alone (CMake leaves it out).
-option(LORVANTE_UNITY "Compile each target's sources in batches (unity build)" ON)
-set(LORVANTE_UNITY_BATCH_SIZE 8 CACHE STRING "Sources per batch of a unity build")
-set(CMAKE_UNITY_BUILD ${LORVANTE_UNITY})
-set(CMAKE_UNITY_BUILD_BATCH_SIZE ${LORVANTE_UNITY_BATCH_SIZE})
+# Unity builds (cmake/LorvanteUnity.cmake).
+include(${CMAKE_CURRENT_LIST_DIR}/LorvanteUnity.cmake)
 
 # ccache (installed by scripts/setup) shortens rebuilds. Paths below the source folder are hashed
 # relative to it and the working folder is left out of the hash, so that a clean clone in another
