@@ -7,7 +7,8 @@
 # ccache makes that include path relative (CCACHE_BASEDIR).
 #
 # A file with compile options, definitions or include folders of its own is compiled alone, as are
-# a file that several targets compile and a target with a single file to compile.
+# a file that several targets compile, a file marked SKIP_UNITY_BUILD_INCLUSION (an object of a
+# static library that a program must be able to leave out) and a target with a single file.
 option(LORVANTE_UNITY "Compile each target's sources in batches (unity build)" ON)
 set(LORVANTE_UNITY_BATCH_SIZE 8 CACHE STRING "Sources per batch of a unity build")
 
@@ -50,7 +51,7 @@ function(lorvante_unity_eligible target absolute shared out)
     return()
   endif()
   foreach(property COMPILE_OPTIONS COMPILE_DEFINITIONS COMPILE_FLAGS INCLUDE_DIRECTORIES
-                   HEADER_FILE_ONLY GENERATED)
+                   HEADER_FILE_ONLY GENERATED SKIP_UNITY_BUILD_INCLUSION)
     get_source_file_property(value "${absolute}" TARGET_DIRECTORY ${target} ${property})
     if(value)
       return()
