@@ -3,12 +3,12 @@
 #include <exception>
 
 #include "app/messages.h"
-#include "platform/exceptions.h"
 #include "platform/format.h"
 #include "platform/known_folders.h"
 #include "platform/paths.h"
 #include "platform/temp_folder.h"
 #include "ui/application.h"
+#include "ui/exceptions.h"
 #include "ui/message_box.h"
 
 namespace lorvante {

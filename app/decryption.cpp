@@ -8,9 +8,9 @@
 #include "format/key.h"
 #include "format/payload_check.h"
 #include "platform/error_texts.h"
-#include "platform/exceptions.h"
 #include "platform/file_stream.h"
 #include "platform/temp_folder.h"
+#include "ui/exceptions.h"
 
 namespace lorvante {
 namespace {
@@ -53,9 +53,9 @@ std::string TForm1::FormatSystemError(std::uint32_t code) {
 }
 
 bool TForm1::HasZipTag(const std::string& file_name) {
-  FileStream input = FileStream::OpenRead(file_name);
+  FileStream input = OrRaise<EFOpenError>(FileStream::OpenRead(file_name), file_name);
   std::array<std::uint8_t, kZipTagSize> head{};
-  input.ReadBuffer(head.data(), head.size());
+  OrRaise<EReadError>(input.ReadBuffer(head.data(), head.size()));
   return IsZipTag(head);
 }
 
@@ -76,31 +76,31 @@ bool TForm1::DecryptFile(const std::string& key, const std::string& input_file,
     Check("CryptImportKey", cipher->ImportKey(key));
     Check("CryptSetKeyParam", cipher->SetModeEcb());
 
-    FileStream input = FileStream::OpenRead(input_file);
-    if (IsZipPayload) input.Seek(kZipTagSize, SEEK_SET);
-    FileStream temp = CreatePrivateFile(temp_file);
+    FileStream input = OrRaise<EFOpenError>(FileStream::OpenRead(input_file), input_file);
+    if (IsZipPayload) OrRaise<EReadError>(input.Seek(kZipTagSize, SEEK_SET));
+    FileStream temp = OrRaise<EFCreateError>(CreatePrivateFile(temp_file), temp_file);
 
     std::vector<std::uint8_t> buffer(kBlockSize);
     for (;;) {
-      const std::size_t n = input.Read(buffer.data(), buffer.size());
+      const std::size_t n = OrRaise<EReadError>(input.Read(buffer.data(), buffer.size()));
       // The whole chunks come first; the last chunk (shorter, or empty) is decrypted after they
       // were written, so that its failure leaves them in the file.
       const std::size_t whole = n == kBlockSize ? n : n - n % kChunkSize;
       Check("CryptDecrypt", cipher->Decrypt(buffer.data(), whole));
-      temp.WriteBuffer(buffer.data(), whole);
+      OrRaise<EWriteError>(temp.WriteBuffer(buffer.data(), whole));
       if (n < kBlockSize) {
         Check("CryptDecrypt", cipher->Decrypt(buffer.data() + whole, n - whole));
-        temp.WriteBuffer(buffer.data() + whole, n - whole);
+        OrRaise<EWriteError>(temp.WriteBuffer(buffer.data() + whole, n - whole));
         break;
       }
     }
 
     std::array<std::uint8_t, 10> head{};
-    temp.Seek(0, SEEK_SET);
-    const std::size_t got = temp.Read(head.data(), head.size());
+    OrRaise<EReadError>(temp.Seek(0, SEEK_SET));
+    const std::size_t got = OrRaise<EReadError>(temp.Read(head.data(), head.size()));
     result = PayloadCheckPasses(std::span(head.data(), got), IsZipPayload);
-    temp.Close();
-    input.Close();
+    OrRaise<EWriteError>(temp.Close());
+    OrRaise<EWriteError>(input.Close());
   } catch (const std::exception& error) {
     ShowFailure(error.what());
     result = false;

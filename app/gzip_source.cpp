@@ -7,11 +7,10 @@
 #include <optional>
 #include <vector>
 
-#include "app/conversion_form.h"
 #include "app/block_pipeline.h"
+#include "app/conversion_form.h"
 #include "app/messages.h"
 #include "codecs/gzip_reader.h"
-#include "platform/exceptions.h"
 
 namespace lorvante {
 namespace {
@@ -72,21 +71,20 @@ class MemberCheck {
 }  // namespace
 
 GzipSource::GzipSource(const std::string& path) {
-  try {
-    file_.emplace(FileStream::OpenRead(path));
-  } catch (const EFileError&) {
-    if (path.size() > kGzipPathLimit) TForm1::ShowMessage(messages::kGzipPathTooLong);
+  Result<FileStream> file = FileStream::OpenRead(path);
+  if (file) {
+    file_.emplace(std::move(file).value());
+  } else if (path.size() > kGzipPathLimit) {
+    TForm1::ShowMessage(messages::kGzipPathTooLong);
   }
 }
 
 bool GzipSource::CopyTo(const std::function<void(std::span<const std::uint8_t>)>& write) {
   codecs::GzipReader reader(
       [this](std::span<std::uint8_t> buffer) -> std::ptrdiff_t {
-        try {
-          return static_cast<std::ptrdiff_t>(file_->Read(buffer.data(), buffer.size()));
-        } catch (const EReadError&) {
-          return -1;  // an unreadable payload fails the export like corrupt data
-        }
+        const Result<std::size_t> read = file_->Read(buffer.data(), buffer.size());
+        // An unreadable payload fails the export like corrupt data.
+        return read ? static_cast<std::ptrdiff_t>(*read) : -1;
       },
       nullptr, kReadBlockSize);
   reader.LeaveCrcToCaller();

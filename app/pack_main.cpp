@@ -10,8 +10,8 @@
 
 #include "format/encrypt.h"
 #include "format/payload_check.h"
-#include "platform/exceptions.h"
 #include "platform/file_stream.h"
+#include "ui/exceptions.h"
 
 namespace lorvante {
 namespace {
@@ -21,11 +21,11 @@ constexpr char kUsage[] =
     "       lorvante-pack --zip ARCHIVE.zip OUT   encrypt a zip archive as a tagged file\n";
 
 std::vector<std::uint8_t> ReadWhole(const std::string& path) {
-  FileStream in = FileStream::OpenRead(path);
+  FileStream in = OrRaise<EFOpenError>(FileStream::OpenRead(path), path);
   std::vector<std::uint8_t> bytes;
   std::uint8_t chunk[65536];
   for (;;) {
-    const std::size_t n = in.Read(chunk, sizeof chunk);
+    const std::size_t n = OrRaise<EReadError>(in.Read(chunk, sizeof chunk));
     bytes.insert(bytes.end(), chunk, chunk + n);
     if (n < sizeof chunk) break;
   }
@@ -33,9 +33,9 @@ std::vector<std::uint8_t> ReadWhole(const std::string& path) {
 }
 
 void WriteWhole(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  FileStream out = FileStream::Create(path);
-  out.WriteBuffer(bytes.data(), bytes.size());
-  out.Close();
+  FileStream out = OrRaise<EFCreateError>(FileStream::Create(path), path);
+  OrRaise<EWriteError>(out.WriteBuffer(bytes.data(), bytes.size()));
+  OrRaise<EWriteError>(out.Close());
 }
 
 int Pack(std::string_view kind, const std::string& in, const std::string& out) {

@@ -16,12 +16,12 @@
 #include "app/messages.h"
 #include "app/summary.h"
 #include "platform/error_texts.h"
-#include "platform/exceptions.h"
 #include "platform/file_stream.h"
 #include "platform/paths.h"
 #include "platform/replacement_file.h"
 #include "platform/signal_cleanup.h"
 #include "platform/unique_fd.h"
+#include "ui/exceptions.h"
 
 namespace lorvante {
 namespace {
@@ -34,32 +34,26 @@ class TextOutput {
   explicit TextOutput(const std::string& chosen) : chosen_(chosen) {
     target_ = ResolvedTarget(chosen);
     const std::string folder = ExtractFilePath(target_);
-    folder_fd_ = UniqueFd(open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!folder_fd_.valid()) throw EFCreateError(chosen, static_cast<std::uint32_t>(errno));
+    folder_fd_ =
+        UniqueFd(open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder_fd_.valid()) throw EFCreateError(chosen, Failure::System(errno));
     mode_ = FreshFileMode();
     HoldExistingFile();
     RemoveStaleReplacements(folder_fd_.get());
-    int error = 0;
-    file_ = ReplacementFile::Create(folder_fd_.get(), error);
-    if (!file_) throw EFCreateError(chosen, static_cast<std::uint32_t>(error));
+    file_.emplace(OrRaise<EFCreateError>(ReplacementFile::Create(folder_fd_.get()), chosen));
   }
   TextOutput(const TextOutput&) = delete;
   TextOutput& operator=(const TextOutput&) = delete;
 
   // Writes all `size` bytes or raises "Stream write error".
-  void Write(const void* data, std::size_t size) {
-    if (!file_->Write(data, size)) throw EWriteError();
-  }
+  void Write(const void* data, std::size_t size) { OrRaise<EWriteError>(file_->Write(data, size)); }
 
   // Closes the file ("Stream write error" when that fails) and renames it over the chosen name.
   void Commit() {
     // The owner of a replaced file stays, where the process may give the file away.
     if (owner_) static_cast<void>(fchown(file_->Handle(), owner_->first, owner_->second));
-    if (file_->Finish(mode_) != 0) throw EWriteError();
-    const std::string name = ExtractFileName(target_);
-    if (const int error = file_->RenameTo(name)) {
-      throw EFCreateError(chosen_, static_cast<std::uint32_t>(error));
-    }
+    OrRaise<EWriteError>(file_->Finish(mode_));
+    OrRaise<EFCreateError>(file_->RenameTo(ExtractFileName(target_)), chosen_);
   }
 
  private:
@@ -80,17 +74,13 @@ class TextOutput {
   void HoldExistingFile() {
     struct stat st {};
     if (stat(target_.c_str(), &st) != 0) return;
-    if (S_ISDIR(st.st_mode)) throw EFCreateError(chosen_, EISDIR);
-    if (!S_ISREG(st.st_mode)) throw EFCreateError(chosen_, kErrorNotRegularFile);
-    if (access(target_.c_str(), W_OK) != 0) {
-      throw EFCreateError(chosen_, static_cast<std::uint32_t>(errno));
+    if (S_ISDIR(st.st_mode)) throw EFCreateError(chosen_, Failure::System(EISDIR));
+    if (!S_ISREG(st.st_mode)) {
+      throw EFCreateError(chosen_, Failure::Because(SystemErrorText(kErrorNotRegularFile)));
     }
+    if (access(target_.c_str(), W_OK) != 0) throw EFCreateError(chosen_, Failure::System(errno));
     existing_fd_ = UniqueFd(open(target_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (existing_fd_.valid()) {
-      if (const std::uint32_t error = LockFile(existing_fd_.get(), true)) {
-        throw EFCreateError(chosen_, error);
-      }
-    }
+    if (existing_fd_.valid()) OrRaise<EFCreateError>(LockFile(existing_fd_.get(), true), chosen_);
     mode_ = st.st_mode & 07777;
     owner_.emplace(st.st_uid, st.st_gid);
   }

@@ -13,10 +13,11 @@
 #include <vector>
 
 #include "app/conversion_form.h"
-#include "format/key.h"
 #include "app/messages.h"
+#include "format/key.h"
 #include "platform/file_stream.h"
 #include "ui/application.h"
+#include "ui/exceptions.h"
 #include "ui/scripted/scripted_ui.h"
 
 namespace lorvante {
@@ -78,7 +79,7 @@ int MakeText(long mebibytes, const std::string& path) {
                                        "4500",
                                        "2024."};
   constexpr std::size_t kWordCount = sizeof kWords / sizeof kWords[0];
-  FileStream out = FileStream::Create(path);
+  FileStream out = OrRaise<EFCreateError>(FileStream::Create(path), path);
   std::string block;
   std::uint64_t state = 88172645463325252ull;
   const std::uint64_t total = static_cast<std::uint64_t>(mebibytes) << 20;
@@ -96,10 +97,10 @@ int MakeText(long mebibytes, const std::string& path) {
     }
     const std::size_t n =
         static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), total - written));
-    out.WriteBuffer(block.data(), n);
+    OrRaise<EWriteError>(out.WriteBuffer(block.data(), n));
     written += n;
   }
-  out.Close();
+  OrRaise<EWriteError>(out.Close());
   return 0;
 }
 

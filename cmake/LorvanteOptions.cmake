@@ -21,6 +21,9 @@ if(LORVANTE_TSAN)
   add_link_options(-fsanitize=thread)
 endif()
 
+# Unity builds (cmake/LorvanteUnity.cmake).
+include(${CMAKE_CURRENT_LIST_DIR}/LorvanteUnity.cmake)
+
 # ccache (installed by scripts/setup) shortens rebuilds. Paths below the source folder are hashed
 # relative to it and the working folder is left out of the hash, so that a clean clone in another
 # folder (CI) or a second work tree hits the cache made by the first.

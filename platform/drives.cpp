@@ -4,6 +4,7 @@
 #include <sys/sysmacros.h>
 
 #include <array>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 
@@ -16,6 +17,7 @@ namespace fs = std::filesystem;
 
 constexpr unsigned kScsiCdromMajor = 11;  // sr0, sr1, ...
 constexpr char kScsiTypeRom[] = "5";      // device/type of an optical drive
+constexpr char kNoMount[] = "no mounted file system holds it";
 
 // The first line of a small sysfs file, without its line end; empty when it cannot be read.
 std::string ReadFirstLine(const fs::path& file) {
@@ -139,22 +141,21 @@ unsigned SystemDriveInfo::DriveType(std::string_view root) const {
   return Classify(mount->fs_type, removable, optical);
 }
 
-bool SystemDriveInfo::VolumeLabel(std::string_view root, std::string& label) const {
-  label.clear();
+Result<std::string> SystemDriveInfo::VolumeLabel(std::string_view root) const {
   const std::optional<MountEntry> mount = MountOf(root);
-  if (!mount) return false;
+  if (!mount) return Failure::Because(kNoMount);
   struct stat st {};
-  if (stat(mount->mount_point.c_str(), &st) != 0) return false;
+  if (stat(mount->mount_point.c_str(), &st) != 0) return Failure::System(errno);
 
   const auto device = DeviceOf(*mount);
-  if (!device) return true;  // tmpfs, overlay, network shares: no device, no label
+  if (!device) return std::string();  // tmpfs, overlay, network shares: no device, no label
   std::error_code error;
   const std::string kernel_name =
       fs::canonical(SysBlockDir(device->first, device->second), error).filename().string();
   const dev_t wanted = makedev(device->first, device->second);
 
   fs::directory_iterator it(label_dir_, error);
-  if (error) return true;
+  if (error) return std::string();
   for (const fs::directory_entry& entry : it) {
     std::error_code link_error;
     const fs::path target = fs::read_symlink(entry.path(), link_error);
@@ -164,12 +165,9 @@ bool SystemDriveInfo::VolumeLabel(std::string_view root, std::string& label) con
       match =
           stat(entry.path().c_str(), &node) == 0 && S_ISBLK(node.st_mode) && node.st_rdev == wanted;
     }
-    if (match) {
-      label = DecodeUdevName(entry.path().filename().string());
-      return true;
-    }
+    if (match) return DecodeUdevName(entry.path().filename().string());
   }
-  return true;
+  return std::string();
 }
 
 namespace {

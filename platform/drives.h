@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/mount_table.h"
+#include "platform/result.h"
 
 namespace lorvante {
 
@@ -34,9 +35,9 @@ class DriveInfo {
   // stands for the drive of the current directory). DRIVE_NO_ROOT_DIR when no mount holds it.
   virtual unsigned DriveType(std::string_view root) const = 0;
 
-  // The label of the volume at `root` (as for DriveType). False only when no mount holds `root`
-  // or its mount point cannot be reached; a volume without a readable label gives true and "".
-  virtual bool VolumeLabel(std::string_view root, std::string& label) const = 0;
+  // The label of the volume at `root` (as for DriveType). Fails only when no mount holds `root`
+  // or its mount point cannot be reached; a volume without a readable label has the label "".
+  virtual Result<std::string> VolumeLabel(std::string_view root) const = 0;
 };
 
 // The system's drives. Every query reads the mount table anew (media come and go), unless the
@@ -51,7 +52,7 @@ class SystemDriveInfo : public DriveInfo {
 
   std::string DrivePart(std::string_view path) const override;
   unsigned DriveType(std::string_view root) const override;
-  bool VolumeLabel(std::string_view root, std::string& label) const override;
+  Result<std::string> VolumeLabel(std::string_view root) const override;
 
   // Classifies a mount, given whether its device is removable and whether it is an optical drive.
   static unsigned Classify(std::string_view fs_type, bool removable, bool optical);

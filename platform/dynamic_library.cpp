@@ -7,29 +7,28 @@
 namespace lorvante {
 
 DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)), error_(std::move(other.error_)) {}
+    : handle_(std::exchange(other.handle_, nullptr)) {}
 
 DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
   if (this != &other) {
     Close();
     handle_ = std::exchange(other.handle_, nullptr);
-    error_ = std::move(other.error_);
   }
   return *this;
 }
 
-DynamicLibrary::~DynamicLibrary() { Close(); }
+DynamicLibrary::~DynamicLibrary() {
+  Close();
+}
 
-bool DynamicLibrary::Open(const std::string& path) {
+Result<void> DynamicLibrary::Open(const std::string& path) {
   Close();
   handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle_ == nullptr) {
     const char* why = dlerror();
-    error_ = why != nullptr ? why : "cannot load " + path;
-    return false;
+    return Failure::Because(why != nullptr ? why : "cannot load " + path);
   }
-  error_.clear();
-  return true;
+  return {};
 }
 
 void* DynamicLibrary::Symbol(const char* name) const {

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "platform/result.h"
+
 namespace lorvante {
 
 class DynamicLibrary {
@@ -15,18 +17,16 @@ class DynamicLibrary {
   ~DynamicLibrary();
 
   // Loads `path`; a bare file name is looked for where the program's own libraries are (its
-  // RUNPATH) and in the system's library folders. False when it cannot be loaded; Error() says why.
-  bool Open(const std::string& path);
+  // RUNPATH) and in the system's library folders. The failure's detail is the loader's reason.
+  Result<void> Open(const std::string& path);
   // The address of an exported symbol, or null.
   void* Symbol(const char* name) const;
   void Close();
 
   bool IsOpen() const { return handle_ != nullptr; }
-  const std::string& Error() const { return error_; }
 
  private:
   void* handle_ = nullptr;
-  std::string error_;
 };
 
 }  // namespace lorvante

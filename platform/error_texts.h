@@ -1,4 +1,4 @@
-// The system's error codes and their texts, and the file layer's messages.
+// The system's error codes and their texts.
 //
 // An error code is either an errno value, a code of the cipher layer (0x8009xxxx, the form the
 // cryptographic service's codes take) or one of this program's own codes (bit 29 set). Every code
@@ -11,9 +11,9 @@
 namespace lorvante {
 
 enum SystemErrorCode : std::uint32_t {
-  kErrorFileInUse = 0x20000001,        // another open of this program holds the file
-  kErrorNotRegularFile = 0x20000002,   // a folder, FIFO, socket or device where a file belongs
-  kErrorFolderNotPrivate = 0x20000003, // the temporary folder is not the user's own
+  kErrorFileInUse = 0x20000001,         // another open of this program holds the file
+  kErrorNotRegularFile = 0x20000002,    // a folder, FIFO, socket or device where a file belongs
+  kErrorFolderNotPrivate = 0x20000003,  // the temporary folder is not the user's own
   kErrorPathTooLong = 0x20000004,
   kErrorBadKey = 0x80090003,
   kErrorBadData = 0x80090005,
@@ -22,12 +22,5 @@ enum SystemErrorCode : std::uint32_t {
 
 // The system's English text for `code`; empty when it has none.
 std::string SystemErrorText(std::uint32_t code);
-
-namespace texts {
-inline constexpr char kCannotOpenFile[] = "Cannot open file \"%s\". %s";
-inline constexpr char kCannotCreateFile[] = "Cannot create file \"%s\". %s";
-inline constexpr char kStreamReadError[] = "Stream read error";
-inline constexpr char kStreamWriteError[] = "Stream write error";
-}  // namespace texts
 
 }  // namespace lorvante

@@ -13,45 +13,49 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/result.h"
+
 namespace lorvante {
 
 class FileStream {
  public:
   struct CreateOptions {
-    mode_t mode = 0666;      // permissions of a new file, under the umask
-    bool no_follow = false;  // refuse a symbolic link at the name itself
+    mode_t mode = 0666;           // permissions of a new file, under the umask
+    bool no_follow = false;       // refuse a symbolic link at the name itself
     bool must_not_exist = false;  // refuse a name that is already taken (nothing is truncated)
   };
 
-  // Opens an existing regular file for reading. Raises EFOpenError.
-  static FileStream OpenRead(const std::string& path);
+  // Opens an existing regular file for reading.
+  static Result<FileStream> OpenRead(const std::string& path);
   // Creates a regular file anew, or truncates it once the lock is held, for reading and writing.
-  // Raises EFCreateError.
-  static FileStream Create(const std::string& path, const CreateOptions& options);
-  static FileStream Create(const std::string& path) { return Create(path, CreateOptions{}); }
+  static Result<FileStream> Create(const std::string& path, const CreateOptions& options);
+  static Result<FileStream> Create(const std::string& path) {
+    return Create(path, CreateOptions{});
+  }
 
   FileStream(FileStream&& other) noexcept;
   FileStream& operator=(FileStream&& other) noexcept;
   FileStream(const FileStream&) = delete;
   FileStream& operator=(const FileStream&) = delete;
-  ~FileStream();  // closes without reporting; call Close() to learn whether the data reached the file
+  ~FileStream();  // closes without reporting; call Close() to learn whether the data reached the
+                  // file
 
-  // Reads up to `count` bytes; fewer only at the end of the file. Raises EReadError on an I/O error.
-  std::size_t Read(void* buffer, std::size_t count);
-  // Reads exactly `count` bytes or raises EReadError.
-  void ReadBuffer(void* buffer, std::size_t count);
+  // Reads up to `count` bytes and returns how many were read: fewer only at the end of the file.
+  Result<std::size_t> Read(void* buffer, std::size_t count);
+  // Reads exactly `count` bytes; a file that ends before is a failure too.
+  Result<void> ReadBuffer(void* buffer, std::size_t count);
   // Writes `count` bytes and returns how many were stored (fewer when the disk is full).
   std::size_t Write(const void* buffer, std::size_t count);
-  // Writes exactly `count` bytes or raises EWriteError.
-  void WriteBuffer(const void* buffer, std::size_t count);
+  // Writes exactly `count` bytes.
+  Result<void> WriteBuffer(const void* buffer, std::size_t count);
 
-  // Moves the position (whence: SEEK_SET, SEEK_CUR, SEEK_END) and returns the new one; -1 on error.
-  std::int64_t Seek(std::int64_t offset, int whence);
-  std::int64_t Position() { return Seek(0, SEEK_CUR); }
-  std::int64_t Size() const;
+  // Moves the position (whence: SEEK_SET, SEEK_CUR, SEEK_END) and returns the new one.
+  Result<std::int64_t> Seek(std::int64_t offset, int whence);
+  Result<std::int64_t> Position() { return Seek(0, SEEK_CUR); }
+  Result<std::int64_t> Size() const;
 
-  // Closes the file. Raises EWriteError when a file that was written fails to close.
-  void Close();
+  // Closes the file; fails when a file that was written fails to close.
+  Result<void> Close();
 
   bool IsOpen() const { return fd_ >= 0; }
   int Handle() const { return fd_; }
@@ -65,9 +69,8 @@ class FileStream {
   bool written_ = false;
 };
 
-// Takes a lock of this program's share modes on an open descriptor without waiting. Returns 0,
-// or kErrorFileInUse when another open holds a conflicting lock. A file system without locks
-// counts as success.
-std::uint32_t LockFile(int fd, bool exclusive);
+// Takes a lock of this program's share modes on an open descriptor without waiting. Fails when
+// another open holds a conflicting lock; a file system without locks counts as success.
+Result<void> LockFile(int fd, bool exclusive);
 
 }  // namespace lorvante

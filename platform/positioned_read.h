@@ -2,21 +2,16 @@
 // hands them over in.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
+#include "platform/result.h"
+
 namespace lorvante {
 
-struct PositionedRead {
-  enum Status { kRead, kEndOfFile, kError };
-  Status status = kRead;
-  int error = 0;  // the errno of a failed read (kError)
-
-  explicit operator bool() const { return status == kRead; }
-};
-
-// Fills `out` with the bytes of `fd` from `offset` on, retrying short and interrupted reads.
-// kEndOfFile when the file ends before `out` is full.
-PositionedRead ReadFullyAt(int fd, std::uint64_t offset, std::span<std::uint8_t> out);
+// Fills `out` with the bytes of `fd` from `offset` on, retrying short and interrupted reads, and
+// returns how many were read: fewer than `out` holds only when the file ends first.
+Result<std::size_t> ReadFullyAt(int fd, std::uint64_t offset, std::span<std::uint8_t> out);
 
 }  // namespace lorvante

@@ -108,13 +108,12 @@ mode_t FreshFileMode(mode_t requested) {
   return requested & ~ProcessUmask() & 07777;
 }
 
-std::optional<ReplacementFile> ReplacementFile::Create(int folder_fd, int& error) {
-  return Create(folder_fd, FolderPath(folder_fd), kWhileWritten, error);
+Result<ReplacementFile> ReplacementFile::Create(int folder_fd) {
+  return Create(folder_fd, FolderPath(folder_fd), kWhileWritten);
 }
 
-std::optional<ReplacementFile> ReplacementFile::Create(int folder_fd,
-                                                       const std::string& folder_path, mode_t mode,
-                                                       int& error) {
+Result<ReplacementFile> ReplacementFile::Create(int folder_fd, const std::string& folder_path,
+                                                mode_t mode) {
   const std::string prefix = ProcessPrefix();
   // As mkstemp does, but relative to the folder's descriptor.
   for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
@@ -135,8 +134,7 @@ std::optional<ReplacementFile> ReplacementFile::Create(int folder_fd,
     }
     if (errno != EEXIST) break;
   }
-  error = errno;
-  return std::nullopt;
+  return Failure::System(errno);
 }
 
 ReplacementFile::ReplacementFile(ReplacementFile&& other) noexcept
@@ -172,38 +170,43 @@ void ReplacementFile::Remove() {
   on_signal_.reset();
 }
 
-bool ReplacementFile::Write(const void* data, std::size_t size) {
+Result<void> ReplacementFile::Write(const void* data, std::size_t size) {
   const auto* bytes = static_cast<const char*>(data);
   while (size > 0) {
     const ssize_t n = write(fd_, bytes, size);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n < 0) return Failure::System(errno);
+    // A write that stores nothing without an error number: the disk is full.
+    if (n == 0) return Failure::System(ENOSPC);
     bytes += n;
     size -= static_cast<std::size_t>(n);
   }
-  return true;
+  return {};
 }
 
-bool ReplacementFile::Rewind() {
-  return ftruncate(fd_, 0) == 0 && lseek(fd_, 0, SEEK_SET) == 0;
+Result<void> ReplacementFile::Rewind() {
+  if (ftruncate(fd_, 0) != 0 || lseek(fd_, 0, SEEK_SET) != 0) return Failure::System(errno);
+  return {};
 }
 
-int ReplacementFile::Finish(mode_t mode) {
-  if ((mode & 07777) != mode_ && fchmod(fd_, mode & 07777) != 0) return errno;
+Result<void> ReplacementFile::Finish(mode_t mode) {
+  if ((mode & 07777) != mode_ && fchmod(fd_, mode & 07777) != 0) return Failure::System(errno);
   const int fd = std::exchange(fd_, -1);
-  if (close(fd) != 0 && errno != EINTR) return errno;
-  return 0;
+  if (close(fd) != 0 && errno != EINTR) return Failure::System(errno);
+  return {};
 }
 
-int ReplacementFile::RenameTo(const std::string& name) {
+Result<void> ReplacementFile::RenameTo(const std::string& name) {
   return RenameTo(folder_fd_, name);
 }
 
-int ReplacementFile::RenameTo(int to_folder_fd, const std::string& name) {
-  if (renameat(folder_fd_, name_.c_str(), to_folder_fd, name.c_str()) != 0) return errno;
+Result<void> ReplacementFile::RenameTo(int to_folder_fd, const std::string& name) {
+  if (renameat(folder_fd_, name_.c_str(), to_folder_fd, name.c_str()) != 0) {
+    return Failure::System(errno);
+  }
   name_.clear();
   on_signal_.reset();
-  return 0;
+  return {};
 }
 
 namespace {

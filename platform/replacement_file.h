@@ -12,8 +12,9 @@
 
 #include <cstddef>
 #include <memory>
-#include <optional>
 #include <string>
+
+#include "platform/result.h"
 
 namespace lorvante {
 
@@ -22,13 +23,12 @@ class RemoveOnSignal;
 class ReplacementFile {
  public:
   // Creates the file in the folder open as `folder_fd`, which must stay open while the file
-  // lives. Nothing and `error` (an errno value) when it cannot be made.
-  static std::optional<ReplacementFile> Create(int folder_fd, int& error);
+  // lives.
+  static Result<ReplacementFile> Create(int folder_fd);
   // As Create, for many files in a row: the folder's path (for the removal on a signal) is
   // given, not looked up, and the file is made with `mode` under the umask rather than 0600, so
   // that Finish has no mode to change when it is given the same mode.
-  static std::optional<ReplacementFile> Create(int folder_fd, const std::string& folder_path,
-                                               mode_t mode, int& error);
+  static Result<ReplacementFile> Create(int folder_fd, const std::string& folder_path, mode_t mode);
 
   ReplacementFile(ReplacementFile&& other) noexcept;
   ReplacementFile& operator=(ReplacementFile&& other) noexcept;
@@ -40,18 +40,18 @@ class ReplacementFile {
   // The hidden name in its folder.
   const std::string& Name() const { return name_; }
 
-  // Writes all `size` bytes; false when fewer could be written (a full disk).
-  bool Write(const void* data, std::size_t size);
+  // Writes all `size` bytes; fails when fewer could be written (a full disk).
+  Result<void> Write(const void* data, std::size_t size);
   // Empties the file for another try.
-  bool Rewind();
-  // Gives the file its final permissions (when it has others) and closes it. 0 or an errno value.
-  int Finish(mode_t mode);
-  // Renames the finished file to `name` in its folder, replacing what is there. 0 or an errno.
-  int RenameTo(const std::string& name);
+  Result<void> Rewind();
+  // Gives the file its final permissions (when it has others) and closes it.
+  Result<void> Finish(mode_t mode);
+  // Renames the finished file to `name` in its folder, replacing what is there.
+  Result<void> RenameTo(const std::string& name);
   // The same into the folder open as `to_folder_fd`, below the file's own folder on its file
   // system (a folder made after the file, which is then written in the nearest folder that
   // already stood).
-  int RenameTo(int to_folder_fd, const std::string& name);
+  Result<void> RenameTo(int to_folder_fd, const std::string& name);
 
  private:
   ReplacementFile() = default;

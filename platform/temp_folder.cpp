@@ -1,9 +1,8 @@
 #include "platform/temp_folder.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <dirent.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -11,7 +10,6 @@
 #include <vector>
 
 #include "platform/error_texts.h"
-#include "platform/exceptions.h"
 #include "platform/owned_names.h"
 #include "platform/paths.h"
 #include "platform/signal_cleanup.h"
@@ -130,18 +128,17 @@ RunFolder::~RunFolder() {
   on_signal_.reset();
 }
 
-FileStream CreatePrivateFile(const std::string& path) {
+Result<FileStream> CreatePrivateFile(const std::string& path) {
   const std::string folder = ExtractFilePath(path);
   if (folder.empty() || !IsPrivateFolder(folder, geteuid())) {
-    throw EFCreateError(path, kErrorFolderNotPrivate);
+    return Failure::Because(SystemErrorText(kErrorFolderNotPrivate));
   }
   FileStream::CreateOptions options;
   options.mode = 0600;
   options.no_follow = true;
-  FileStream file = FileStream::Create(path, options);
+  Result<FileStream> file = FileStream::Create(path, options);
   // A file left by an earlier run keeps nothing of a wider mode it may have been given.
-  if (fchmod(file.Handle(), 0600) != 0)
-    throw EFCreateError(path, static_cast<std::uint32_t>(errno));
+  if (file && fchmod(file->Handle(), 0600) != 0) return Failure::System(errno);
   return file;
 }
 

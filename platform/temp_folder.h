@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/file_stream.h"
+#include "platform/result.h"
 
 namespace lorvante {
 
@@ -53,7 +54,7 @@ class RunFolder {
 };
 
 // Creates (or truncates) a file in a private folder: mode 0600, never through a symbolic link.
-// Raises EFCreateError, also when the file's folder is not private to this user.
-FileStream CreatePrivateFile(const std::string& path);
+// Fails too when the file's folder is not private to this user.
+Result<FileStream> CreatePrivateFile(const std::string& path);
 
 }  // namespace lorvante

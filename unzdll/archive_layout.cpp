@@ -18,7 +18,7 @@ namespace {
 namespace zf = lorvante::zipformat;
 
 bool ReadAt(int fd, std::uint64_t offset, std::uint8_t* out, std::size_t count) {
-  return static_cast<bool>(lorvante::ReadFullyAt(fd, offset, {out, count}));
+  return lorvante::ReadFullyAt(fd, offset, {out, count}).value_or(0) == count;
 }
 
 struct EndRecord {

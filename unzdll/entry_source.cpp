@@ -20,12 +20,16 @@ namespace zf = lorvante::zipformat;
 constexpr std::size_t kLocalHeaderRead = 1024;
 
 bool ReadAt(int fd, std::uint64_t offset, std::uint8_t* out, std::size_t count, Failure& failure) {
-  const lorvante::PositionedRead read = lorvante::ReadFullyAt(fd, offset, {out, count});
-  if (read.status == lorvante::PositionedRead::kError) failure = Failure::System(read.error);
-  if (read.status == lorvante::PositionedRead::kEndOfFile) {
-    failure = Failure::Because("the archive ends inside the entry's data");
+  lorvante::Result<std::size_t> read = lorvante::ReadFullyAt(fd, offset, {out, count});
+  if (!read) {
+    failure = std::move(read).failure();
+    return false;
   }
-  return static_cast<bool>(read);
+  if (*read != count) {
+    failure = Failure::Because("the archive ends inside the entry's data");
+    return false;
+  }
+  return true;
 }
 
 // Whether a size of the local header agrees with the central directory's `central`. `saved` is

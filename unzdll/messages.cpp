@@ -1,8 +1,6 @@
 #include "unzdll/messages.h"
 
-#include <cstring>
-
-#include "platform/error_texts.h"
+#include "platform/failure.h"
 #include "unzdll/skip_reasons.h"
 #include "unzdll/unzdll_api.h"
 #include "zipformat/methods.h"
@@ -28,14 +26,12 @@ std::string SkipMessage(std::string_view name, int reason, std::string_view deta
 }
 
 std::string SystemText(int error) {
-  std::string text = lorvante::SystemErrorText(static_cast<std::uint32_t>(error));
-  if (text.empty()) text = std::strerror(error);
-  return text;
+  return lorvante::ErrnoText(error);
 }
 
 std::string MethodName(int method) {
-  return std::string(lorvante::zipformat::ZipMethodName(static_cast<std::uint16_t>(method))) + " (" +
-         std::to_string(method) + ")";
+  return std::string(lorvante::zipformat::ZipMethodName(static_cast<std::uint16_t>(method))) +
+         " (" + std::to_string(method) + ")";
 }
 
 }  // namespace unzdll

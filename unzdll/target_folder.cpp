@@ -18,6 +18,13 @@ timespec ToTimespec(std::int64_t seconds) {
   return ts;
 }
 
+// True when `result` holds no failure; otherwise its failure goes to `failure`.
+bool Kept(lorvante::Result<void> result, Failure& failure) {
+  if (result) return true;
+  failure = std::move(result).failure();
+  return false;
+}
+
 // Opens one folder below `parent`, never following a symbolic link; makes it when asked.
 int OpenStep(int parent, const std::string& name, bool create, Failure& failure) {
   for (int attempt = 0; attempt < 2; ++attempt) {
@@ -109,30 +116,26 @@ void TargetFolder::ApplyFolderTimes() {
 }
 
 std::optional<TempFile> TempFile::Create(int folder_fd, mode_t mode, Failure& failure) {
-  int error = 0;
-  auto file = lorvante::ReplacementFile::Create(folder_fd, error);
+  auto file = lorvante::ReplacementFile::Create(folder_fd);
   if (!file) {
-    failure = Failure::System(error);
+    failure = std::move(file).failure();
     return std::nullopt;
   }
-  return TempFile(std::move(*file), lorvante::FreshFileMode(mode));
+  return TempFile(std::move(file).value(), lorvante::FreshFileMode(mode));
 }
 
 std::optional<TempFile> TempFile::Create(int folder_fd, const std::string& folder_path, mode_t mode,
                                          Failure& failure) {
-  int error = 0;
-  auto file = lorvante::ReplacementFile::Create(folder_fd, folder_path, mode, error);
+  auto file = lorvante::ReplacementFile::Create(folder_fd, folder_path, mode);
   if (!file) {
-    failure = Failure::System(error);
+    failure = std::move(file).failure();
     return std::nullopt;
   }
-  return TempFile(std::move(*file), lorvante::FreshFileMode(mode));
+  return TempFile(std::move(file).value(), lorvante::FreshFileMode(mode));
 }
 
 bool TempFile::Rewind(Failure& failure) {
-  if (file_.Rewind()) return true;
-  failure = Failure::System(errno);
-  return false;
+  return Kept(file_.Rewind(), failure);
 }
 
 bool TempFile::Commit(const std::string& name, std::int64_t mtime, Failure& failure) {
@@ -141,25 +144,19 @@ bool TempFile::Commit(const std::string& name, std::int64_t mtime, Failure& fail
 
 bool TempFile::Seal(std::int64_t mtime, Failure& failure) {
   const timespec times[2] = {ToTimespec(mtime), ToTimespec(mtime)};
-  int error = ::futimens(file_.Handle(), times) != 0 ? errno : 0;
-  if (error == 0) error = file_.Finish(mode_);
-  if (error == 0) return true;
-  failure = Failure::System(error);
-  return false;
+  if (::futimens(file_.Handle(), times) != 0) {
+    failure = Failure::System(errno);
+    return false;
+  }
+  return Kept(file_.Finish(mode_), failure);
 }
 
 bool TempFile::Place(const std::string& name, Failure& failure) {
-  const int error = file_.RenameTo(name);
-  if (error == 0) return true;
-  failure = Failure::System(error);
-  return false;
+  return Kept(file_.RenameTo(name), failure);
 }
 
 bool TempFile::Place(int folder_fd, const std::string& name, Failure& failure) {
-  const int error = file_.RenameTo(folder_fd, name);
-  if (error == 0) return true;
-  failure = Failure::System(error);
-  return false;
+  return Kept(file_.RenameTo(folder_fd, name), failure);
 }
 
 }  // namespace unzdll

@@ -17,15 +17,11 @@ namespace {
 void CreateEmptyArchive(const std::string& path, const TEOCHInfo& record) {
   FileStream::CreateOptions options;
   options.must_not_exist = true;
-  bool created = false;
-  try {
-    FileStream file = FileStream::Create(path, options);
-    created = true;
-    const std::vector<std::uint8_t> bytes = record.Encode();
-    file.WriteBuffer(bytes.data(), bytes.size());
-    file.Close();
-  } catch (const Exception&) {
-    if (created) ::unlink(path.c_str());
+  Result<FileStream> file = FileStream::Create(path, options);
+  if (!file) throw ZipException(Format(zip_texts::kCannotCreate, {path}));
+  const std::vector<std::uint8_t> bytes = record.Encode();
+  if (!file->WriteBuffer(bytes.data(), bytes.size()) || !file->Close()) {
+    ::unlink(path.c_str());
     throw ZipException(Format(zip_texts::kCannotCreate, {path}));
   }
 }

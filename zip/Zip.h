@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/exceptions.h"
 #include "platform/file_stream.h"
 #include "ui/component.h"
+#include "ui/exceptions.h"
 #include "ui/user_interface.h"
 #include "unzdll/unzdll_api.h"
 #include "zipformat/archive_end.h"

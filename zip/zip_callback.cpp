@@ -64,8 +64,8 @@ void TZip::HandleAction(TUnzipCallbackInfo& info) {
       break;
     case UNZ_ACTION_MESSAGE:
       if (TraceStream && !text.empty()) {
-        TraceStream->WriteBuffer(text.data(), text.size());
-        TraceStream->WriteBuffer("\r\n", 2);
+        OrRaise<EWriteError>(TraceStream->WriteBuffer(text.data(), text.size()));
+        OrRaise<EWriteError>(TraceStream->WriteBuffer("\r\n", 2));
       }
       break;
     case UNZ_ACTION_FILE_COUNT:
@@ -125,7 +125,7 @@ void TZip::EntrySkipped(int reason, const std::string& library_name) {
       SkipReasonText(reason, entry) + (refusal.empty() ? std::string() : " (" + refusal + ")");
   if (TraceStream) {
     const std::string line = "\"" + name + "\": " + why + "\r\n";
-    TraceStream->WriteBuffer(line.data(), line.size());
+    OrRaise<EWriteError>(TraceStream->WriteBuffer(line.data(), line.size()));
   }
   SkippedEntries.push_back({Application.Title, name, why});
   Application.UI().ReportSkippedEntry(SkippedEntries.back());

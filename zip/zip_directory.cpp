@@ -28,7 +28,7 @@ constexpr unsigned kMaxDiskNumber = 1000;
 // Reads `length` bytes into `text`; false when fewer arrive.
 bool ReadText(FileStream& file, std::size_t length, std::string& text) {
   text.assign(length, '\0');
-  return file.Read(text.data(), length) == length;
+  return OrRaise<EReadError>(file.Read(text.data(), length)) == length;
 }
 
 // The directory is read ahead in blocks of this size: a record is a few dozen bytes, and two
@@ -62,7 +62,7 @@ class ReadAhead {
  private:
   bool Refill() {
     block_.resize(kDirectoryReadAhead);
-    block_.resize(file_.Read(block_.data(), block_.size()));
+    block_.resize(OrRaise<EReadError>(file_.Read(block_.data(), block_.size())));
     next_ = 0;
     return !block_.empty();
   }
@@ -75,19 +75,20 @@ class ReadAhead {
 }  // namespace
 
 std::optional<zipformat::ArchiveEnd> TZip::LocateEnd(FileStream& file) {
-  const std::int64_t size = file.Size();
+  const std::int64_t size = file.Size().value_or(-1);
   if (size < static_cast<std::int64_t>(kEndOfCentralDirSize)) return std::nullopt;
   return zipformat::LocateArchiveEnd(
       static_cast<std::uint64_t>(size), [&file](std::uint64_t offset, std::span<std::uint8_t> out) {
         const auto at = static_cast<std::int64_t>(offset);
-        return file.Seek(at, SEEK_SET) == at && file.Read(out.data(), out.size()) == out.size();
+        return file.Seek(at, SEEK_SET).value_or(-1) == at &&
+               OrRaise<EReadError>(file.Read(out.data(), out.size())) == out.size();
       });
 }
 
 std::int64_t TZip::FindEndOfCentralDir(FileStream& Stream) {
   const auto end = LocateEnd(Stream);
   if (!end) return -1;
-  return Stream.Seek(static_cast<std::int64_t>(end->position), SEEK_SET);
+  return Stream.Seek(static_cast<std::int64_t>(end->position), SEEK_SET).value_or(-1);
 }
 
 std::string TZip::OemToAnsiName(const std::string& AName) const {
@@ -96,9 +97,9 @@ std::string TZip::OemToAnsiName(const std::string& AName) const {
 }
 
 bool TZip::ChangeDisk(FileStream& file, int disk_no) {
-  file.Close();
+  static_cast<void>(file.Close());  // read only: nothing to lose
   if (!AskForDisk(FZipFileName, disk_no)) return false;
-  file = FileStream::OpenRead(FZipFileName);
+  file = OrRaise<EFOpenError>(FileStream::OpenRead(FZipFileName), FZipFileName);
   return true;
 }
 
@@ -106,25 +107,25 @@ void TZip::ListContents() {
   ClearFileList();
   if (FZipFileName.empty()) return;
 
-  FileStream file = FileStream::OpenRead(FZipFileName);
+  FileStream file = OrRaise<EFOpenError>(FileStream::OpenRead(FZipFileName), FZipFileName);
   std::optional<zipformat::ArchiveEnd> end = LocateEnd(file);
   while (!end) {
     // No end record here: on a spanned archive this is an earlier disk.
-    file.Close();
+    static_cast<void>(file.Close());  // read only: nothing to lose
     const int disk = GetDiskNumber(FZipFileName);
     if (disk == 0) throw ZipException(Format(zip_texts::kNotValidZip, {ArchiveShownName()}));
     if (Application.MessageBox(Format(zip_texts::kInsertLastDisk, {disk}),
                                MB_OKCANCEL | MB_ICONINFORMATION) != IDOK) {
       return;
     }
-    file = FileStream::OpenRead(FZipFileName);
+    file = OrRaise<EFOpenError>(FileStream::OpenRead(FZipFileName), FZipFileName);
     end = LocateEnd(file);
   }
 
   EOCH.RecordPosition = static_cast<std::int64_t>(end->position);
-  file.Seek(EOCH.RecordPosition, SEEK_SET);
+  static_cast<void>(file.Seek(EOCH.RecordPosition, SEEK_SET));  // a failure shows in the read
   std::array<std::uint8_t, kEndOfCentralDirSize> fixed{};
-  file.ReadBuffer(fixed.data(), fixed.size());
+  OrRaise<EReadError>(file.ReadBuffer(fixed.data(), fixed.size()));
   EOCH.Decode(fixed);
   EOCH.ThisDisk64 = end->this_disk;
   EOCH.CentralDirDisk64 = end->central_dir_disk;
@@ -162,9 +163,9 @@ bool TZip::ReadCentralHeaders(FileStream& file) {
   const std::int64_t start =
       multi_disk ? static_cast<std::int64_t>(EOCH.CentralDirOffset64)
                  : EOCH.DirectoryEnd - static_cast<std::int64_t>(EOCH.CentralDirSize64);
-  if (start < 0 || file.Seek(start, SEEK_SET) != start) return false;
+  if (start < 0 || file.Seek(start, SEEK_SET).value_or(-1) != start) return false;
 
-  const std::int64_t file_size = file.Size();
+  const std::int64_t file_size = file.Size().value_or(-1);
   ArchiveStart = file_size;  // running minimum of the local header offsets
 
   ReadAhead directory(file);

@@ -1,6 +1,5 @@
 #include "zip/zip_drives.h"
 
-
 #include "platform/drives.h"
 #include "platform/format.h"
 #include "platform/paths.h"
@@ -33,8 +32,9 @@ unsigned GetPathDriveType(std::string_view Path) {
 }
 
 bool GetVolumeLabel(std::string_view Drive, std::string& Label) {
-  Label.clear();
-  return Drives().VolumeLabel(AppendSlash(Drive), Label);
+  Result<std::string> label = Drives().VolumeLabel(AppendSlash(Drive));
+  Label = label.value_or(std::string());
+  return label.ok();
 }
 
 int GetDiskNumber(std::string_view Path) {

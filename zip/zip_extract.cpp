@@ -91,8 +91,8 @@ int TZip::Extract() {
   if (Trace) {
     // The program's own path with ".trace" in place of its extension.
     const std::string program = GetProgramPath();
-    TraceStream.emplace(
-        FileStream::Create(ChangeFileExt(program.empty() ? "lorvante" : program, ".trace")));
+    const std::string trace = ChangeFileExt(program.empty() ? "lorvante" : program, ".trace");
+    TraceStream.emplace(OrRaise<EFCreateError>(FileStream::Create(trace), trace));
   }
   if (ShowProgressDialog) {
     ProgressForm = Application.UI().CreateProgressDisplay([this] { Cancel = true; });

@@ -15,8 +15,7 @@ namespace {
 using test::Bytes;
 using Texts = std::vector<std::string>;
 
-constexpr time_t kArchived = 1700000000;  // 2023-11-14
-
+using test::kArchived;
 using test::MakeStoredArchive;
 
 void SetTime(const std::string& path, time_t when) {
@@ -125,8 +124,9 @@ TEST_F(FolderExport, FileSkippedWithAnErrorFailsTheExport) {
 // A damaged file discarded in a folder of its own leaves no empty folder behind; the folder of
 // a file that is extracted is made.
 TEST_F(FolderExport, DiscardedFileLeavesNoEmptyFolder) {
-  auto archive = MakeStoredArchive({{"docs/good.txt", "good", kArchived},
-                                    {"broken/deep/bad.txt", "DAMAGED-PART-OF-THE-DATA", kArchived}});
+  auto archive =
+      MakeStoredArchive({{"docs/good.txt", "good", kArchived},
+                         {"broken/deep/bad.txt", "DAMAGED-PART-OF-THE-DATA", kArchived}});
   test::DamageAt(archive, "DAMAGED");
   ui.AnswerMessageBox(IDNO);
   const Texts texts = Convert(archive, ScriptedUserInterface::ChooseFolder(out));

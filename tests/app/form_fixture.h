@@ -8,14 +8,17 @@
 #include <memory>
 
 #include "app/conversion_form.h"
-#include "format/encrypt.h"
 #include "app/messages.h"
+#include "format/encrypt.h"
 #include "platform/temp_folder.h"
 #include "tests/support/test_support.h"
 #include "ui/application.h"
 #include "ui/scripted/scripted_ui.h"
 
 namespace lorvante::test {
+
+// The time the tests' archives give their entries (2023-11-14).
+inline constexpr time_t kArchived = 1700000000;
 
 class FormTest : public testing::Test {
  protected:

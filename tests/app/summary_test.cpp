@@ -16,7 +16,7 @@
 namespace lorvante {
 namespace {
 
-constexpr time_t kArchived = 1700000000;
+using test::kArchived;
 
 class Summary : public test::FormTest {
  protected:

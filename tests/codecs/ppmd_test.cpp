@@ -52,13 +52,13 @@ std::vector<std::uint8_t> SmallAlphabet(std::size_t size, std::uint32_t seed) {
   return data;
 }
 
-struct DataSet {
+struct PpmdSample {
   std::string name;
   std::vector<std::uint8_t> bytes;
 };
 
-const std::vector<DataSet>& DataSets() {
-  static const std::vector<DataSet> sets = {
+const std::vector<PpmdSample>& PpmdSamples() {
+  static const std::vector<PpmdSample> sets = {
       {"Runs", Runs(600000, 1)},
       {"OneSymbol", std::vector<std::uint8_t>(300000, 'a')},
       {"Text", TextLike(700000, 2)},
@@ -101,7 +101,7 @@ class PpmdSettingsTest : public ::testing::TestWithParam<Settings> {};
 TEST_P(PpmdSettingsTest, DecodesByteForByteWithEitherRestoration) {
   if (!Have7z()) GTEST_SKIP() << "7z is missing (scripts/setup installs it)";
   const Settings settings = GetParam();
-  for (const DataSet& data : DataSets()) {
+  for (const PpmdSample& data : PpmdSamples()) {
     SCOPED_TRACE(data.name);
     for (const unsigned restoration : {0u, 1u}) {
       SCOPED_TRACE("restoration " + std::to_string(restoration));
@@ -129,7 +129,7 @@ TEST(PpmdTest, SmallModelsFillUp) {
   if (!Have7z()) GTEST_SKIP() << "7z is missing (scripts/setup installs it)";
   for (const unsigned order : {2u, 6u, 16u}) {
     SCOPED_TRACE("order " + std::to_string(order));
-    const std::vector<std::uint8_t>& data = DataSets()[3].bytes;
+    const std::vector<std::uint8_t>& data = PpmdSamples()[3].bytes;
     std::vector<std::uint8_t> restart =
         SevenZipPpmd(data, {.order = order, .memory_mib = 1, .restoration = 0});
     std::vector<std::uint8_t> cut =
@@ -216,7 +216,7 @@ TEST(PpmdTest, SizeOtherThanTheDataIsDataError) {
 // never comes out whole.
 TEST(PpmdTest, DamageInTheDataNeverEndsWell) {
   if (!Have7z()) GTEST_SKIP() << "7z is missing (scripts/setup installs it)";
-  for (const DataSet& data : DataSets()) {
+  for (const PpmdSample& data : PpmdSamples()) {
     SCOPED_TRACE(data.name);
     const std::vector<std::uint8_t> stream = SevenZipPpmd(data.bytes);
     for (const std::size_t at : {std::size_t{6}, stream.size() / 3, stream.size() - 2}) {

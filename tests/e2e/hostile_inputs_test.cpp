@@ -20,8 +20,8 @@
 #include <optional>
 #include <set>
 
-#include "format/encrypt.h"
 #include "app/messages.h"
+#include "format/encrypt.h"
 #include "tests/e2e/terminal_run.h"
 #include "tests/support/zip_builder.h"
 #include "unzdll/unzdll_api.h"
@@ -32,10 +32,9 @@ namespace {
 using test::Bytes;
 using ByteVector = std::vector<std::uint8_t>;
 using Names = std::vector<std::string>;
+using test::kOldContent;
 using test::Listing;
 using test::MessagesIn;
-
-constexpr char kOldContent[] = "what the user had under this name before";
 
 ByteVector Concat(ByteVector a, const ByteVector& b) {
   a.insert(a.end(), b.begin(), b.end());

@@ -18,8 +18,8 @@
 #include <functional>
 #include <thread>
 
-#include "format/encrypt.h"
 #include "app/messages.h"
+#include "format/encrypt.h"
 #include "tests/e2e/terminal_run.h"
 #include "tests/support/zip_builder.h"
 
@@ -28,10 +28,10 @@ namespace {
 
 using ByteVector = std::vector<std::uint8_t>;
 using Names = std::vector<std::string>;
+using test::kOldContent;
 using test::Listing;
 using test::MessagesIn;
 
-constexpr char kOldContent[] = "what the user had under this name before";
 constexpr std::size_t kLargeText = 64u << 20;
 constexpr std::size_t kWrittenBeforeTheSignal = 2u << 20;
 constexpr auto kPatience = std::chrono::seconds(20);

@@ -13,6 +13,9 @@
 
 namespace lorvante::test {
 
+// What a file held before a run that must leave it as it was.
+inline constexpr char kOldContent[] = "what the user had under this name before";
+
 // A run started in the background, for what happens to it while it works.
 class BackgroundRun {
  public:

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <ostream>
 
@@ -79,9 +80,9 @@ TEST(Drives, APathOutsideEveryMountHasNoRoot) {
   FakeSystem system;
   system.Mount("m", FakeDevice{});
   EXPECT_EQ(system.DriveType(system.Outside() + "/"), DRIVE_NO_ROOT_DIR);
-  std::string label = "stale";
-  EXPECT_FALSE(system.VolumeLabel(system.Outside() + "/", label));
-  EXPECT_EQ(label, "");
+  const Result<std::string> label = system.VolumeLabel(system.Outside() + "/");
+  ASSERT_FALSE(label);
+  EXPECT_EQ(label.failure().Text(), "no mounted file system holds it");
   EXPECT_EQ(system.DrivePart(system.Outside() + "/a.zip"), "");
 }
 
@@ -103,30 +104,25 @@ TEST(Drives, VolumeLabelIsReadFromByLabelWithEscapesDecoded) {
   const std::string other = system.Mount("other", Device("ext4", 8, 2, "sda", "sda2", false));
   system.SetLabel("sda2", "SYSTEM");
   system.SetLabel("sdb1", "PKBACK# 003");
-  std::string label;
-  ASSERT_TRUE(system.VolumeLabel(stick + "/", label));
-  EXPECT_EQ(label, "PKBACK# 003");
-  ASSERT_TRUE(system.VolumeLabel(other, label));
-  EXPECT_EQ(label, "SYSTEM");
+  EXPECT_EQ(system.VolumeLabel(stick + "/").value_or("(failed)"), "PKBACK# 003");
+  EXPECT_EQ(system.VolumeLabel(other).value_or("(failed)"), "SYSTEM");
 
   // A medium change: the stick now has another label, then none.
   system.SetLabel("sdb1", "Backup/2 x");
-  ASSERT_TRUE(system.VolumeLabel(stick, label));
-  EXPECT_EQ(label, "Backup/2 x");
+  EXPECT_EQ(system.VolumeLabel(stick).value_or("(failed)"), "Backup/2 x");
   system.SetLabel("sdb1", std::nullopt);
-  ASSERT_TRUE(system.VolumeLabel(stick, label));
-  EXPECT_EQ(label, "");
+  EXPECT_EQ(system.VolumeLabel(stick).value_or("(failed)"), "");
 }
 
 TEST(Drives, VolumesWithoutDeviceHaveAnEmptyLabelAndAMissingMountPointFails) {
   FakeSystem system;
   const std::string ram = system.Mount("ram", NoDevice("tmpfs", "tmpfs"));
   const std::string gone = system.Mount("gone", FakeDevice{});
-  std::string label = "stale";
-  EXPECT_TRUE(system.VolumeLabel(ram, label));
-  EXPECT_EQ(label, "");
+  EXPECT_EQ(system.VolumeLabel(ram).value_or("(failed)"), "");
   std::filesystem::remove(gone);
-  EXPECT_FALSE(system.VolumeLabel(gone, label));
+  const Result<std::string> label = system.VolumeLabel(gone);
+  ASSERT_FALSE(label);
+  EXPECT_EQ(label.failure().error, ENOENT);
 }
 
 TEST(Drives, UdevNamesAreDecoded) {
@@ -143,8 +139,7 @@ TEST(Drives, TheSystemSourceFindsTheRootOfThisProcess) {
   SystemDriveInfo system;
   EXPECT_EQ(system.DrivePart("/"), "/");
   EXPECT_NE(system.DriveType("/"), static_cast<unsigned>(DRIVE_NO_ROOT_DIR));
-  std::string label;
-  EXPECT_TRUE(system.VolumeLabel("/", label));
+  EXPECT_TRUE(system.VolumeLabel("/"));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <vector>
@@ -22,15 +23,6 @@ namespace {
 
 using test::TempDir;
 
-std::vector<std::string> Names(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.push_back(entry.path().filename());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 class FolderFd {
  public:
   explicit FolderFd(const std::string& path)
@@ -42,14 +34,7 @@ class FolderFd {
   int fd_;
 };
 
-pid_t GonePid() {
-  const pid_t pid = fork();
-  if (pid == 0) _exit(0);
-  waitpid(pid, nullptr, 0);
-  return pid;
-}
-
-mode_t ModeOf(const std::string& path) {
+mode_t PermissionsOf(const std::string& path) {
   struct stat st {};
   EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
   return st.st_mode & 07777;
@@ -59,37 +44,52 @@ TEST(ReplacementFile, HiddenPrivateWhileWrittenThenRenamedWithItsFinalMode) {
   TempDir dir;
   test::WriteText(dir / "out.txt", "old");
   FolderFd folder(dir.path());
-  int error = 0;
-  auto file = ReplacementFile::Create(folder.get(), error);
-  ASSERT_TRUE(file) << error;
-  const std::string name = file->Name();
-  EXPECT_EQ(name.rfind(".lorvante-" + std::to_string(getpid()) + "-", 0), 0u) << name;
-  EXPECT_EQ(ModeOf(dir / name), 0600u);
-  ASSERT_TRUE(file->Write("new text", 8));
-  EXPECT_EQ(test::ReadText(dir / "out.txt"), "old");
-  ASSERT_EQ(file->Finish(0644), 0);
-  ASSERT_EQ(file->RenameTo("out.txt"), 0);
-  file.reset();
+  {
+    Result<ReplacementFile> file = ReplacementFile::Create(folder.get());
+    ASSERT_TRUE(file) << file.failure().Text();
+    const std::string name = file->Name();
+    EXPECT_EQ(name.rfind(".lorvante-" + std::to_string(getpid()) + "-", 0), 0u) << name;
+    EXPECT_EQ(PermissionsOf(dir / name), 0600u);
+    ASSERT_TRUE(file->Write("new text", 8));
+    EXPECT_EQ(test::ReadText(dir / "out.txt"), "old");
+    ASSERT_TRUE(file->Finish(0644));
+    ASSERT_TRUE(file->RenameTo("out.txt"));
+  }
   EXPECT_EQ(test::ReadText(dir / "out.txt"), "new text");
-  EXPECT_EQ(ModeOf(dir / "out.txt"), 0644u);
-  EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"out.txt"});
+  EXPECT_EQ(PermissionsOf(dir / "out.txt"), 0644u);
+  EXPECT_EQ(test::SortedNames(dir.path()), std::vector<std::string>{"out.txt"});
 }
 
 TEST(ReplacementFile, RemovedUnlessRenamed) {
   TempDir dir;
   FolderFd folder(dir.path());
-  int error = 0;
   {
-    auto file = ReplacementFile::Create(folder.get(), error);
+    Result<ReplacementFile> file = ReplacementFile::Create(folder.get());
     ASSERT_TRUE(file);
-    file->Write("x", 1);
+    ASSERT_TRUE(file->Write("x", 1));
   }
   {
-    auto file = ReplacementFile::Create(folder.get(), error);
+    Result<ReplacementFile> file = ReplacementFile::Create(folder.get());
     ASSERT_TRUE(file);
-    ASSERT_EQ(file->Finish(0644), 0);
+    ASSERT_TRUE(file->Finish(0644));
   }
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST(ReplacementFile, FailuresCarryTheSystemsErrorNumber) {
+  TempDir dir;
+  {
+    FolderFd folder(dir.path());
+    Result<ReplacementFile> file = ReplacementFile::Create(folder.get());
+    ASSERT_TRUE(file);
+    ASSERT_TRUE(file->Finish(0644));
+    const Result<void> renamed = file->RenameTo("no-such-folder/out.txt");
+    ASSERT_FALSE(renamed);
+    EXPECT_EQ(renamed.failure().error, ENOENT);
+  }
+  const Result<ReplacementFile> not_a_folder = ReplacementFile::Create(-1);
+  ASSERT_FALSE(not_a_folder);
+  EXPECT_EQ(not_a_folder.failure().error, EBADF);
 }
 
 TEST(ReplacementFile, FreshModeFollowsTheUmask) {
@@ -108,11 +108,11 @@ TEST(ReplacementFile, FreshModeFollowsTheUmask) {
 // it is this user's regular file, and it is older than the run.
 TEST(ReplacementFile, StaleFilesOfGoneProcessesAreRemoved) {
   TempDir dir;
-  const std::string gone = ".lorvante-" + std::to_string(GonePid()) + "-abcdef.tmp";
+  const std::string gone = ".lorvante-" + std::to_string(test::GonePid()) + "-abcdef.tmp";
   const std::string live = ".lorvante-" + std::to_string(getppid()) + "-abcdef.tmp";
   const std::string own = ".lorvante-" + std::to_string(getpid()) + "-abcdef.tmp";
-  const std::string gone_folder = ".lorvante-" + std::to_string(GonePid()) + "-folder.tmp";
-  const std::string newer = ".lorvante-" + std::to_string(GonePid()) + "-newer.tmp";
+  const std::string gone_folder = ".lorvante-" + std::to_string(test::GonePid()) + "-folder.tmp";
+  const std::string newer = ".lorvante-" + std::to_string(test::GonePid()) + "-newer.tmp";
   for (const auto& name :
        {gone, live, own, newer, std::string("keep.txt"), std::string(".lorvante-x-abcdef.tmp")}) {
     test::WriteText(dir / name, "partial");
@@ -130,7 +130,7 @@ TEST(ReplacementFile, StaleFilesOfGoneProcessesAreRemoved) {
   std::vector<std::string> expected = {
       ".lorvante-x-abcdef.tmp", gone_folder, live, newer, own, "keep.txt"};
   std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(Names(dir.path()), expected);
+  EXPECT_EQ(test::SortedNames(dir.path()), expected);
 }
 
 // Every file below `folder`, as paths relative to it, sorted.
@@ -149,7 +149,7 @@ std::vector<std::string> FilesBelow(const std::string& folder) {
 // live writer's file stays, and a link to another folder is not followed. The folder-only search
 // of a text export leaves the subfolders alone.
 TEST(ReplacementFile, StaleFilesInSubfoldersAreRemovedWhenAskedFor) {
-  const std::string gone = ".lorvante-" + std::to_string(GonePid()) + "-abcdef.tmp";
+  const std::string gone = ".lorvante-" + std::to_string(test::GonePid()) + "-abcdef.tmp";
   const std::string live = ".lorvante-" + std::to_string(getppid()) + "-abcdef.tmp";
   struct Case {
     StaleSearch search;
@@ -181,12 +181,12 @@ TEST(ReplacementFile, StaleFilesInSubfoldersAreRemovedWhenAskedFor) {
     expected.insert(expected.end(), {"a/b/" + live, "a/keep.txt", "a/link"});
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(FilesBelow(dir.path()), expected);
-    EXPECT_EQ(Names(elsewhere.path()), std::vector<std::string>{gone});
+    EXPECT_EQ(test::SortedNames(elsewhere.path()), std::vector<std::string>{gone});
   }
 }
 
 TEST(OwnedNames, ProcessIdIsReadFromTheName) {
-  const std::string gone = std::to_string(GonePid());
+  const std::string gone = std::to_string(test::GonePid());
   EXPECT_TRUE(LeftByGoneProcess("run-" + gone + "-x", "run-"));
   EXPECT_FALSE(LeftByGoneProcess("run-" + std::to_string(getpid()) + "-x", "run-"));
   EXPECT_FALSE(LeftByGoneProcess("run-1-x", "run-"));  // init always runs
@@ -217,7 +217,7 @@ TEST(SignalCleanup, TerminationRemovesRegisteredFilesAndFolders) {
     int status = 0;
     waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << signal_number;
-    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"kept"}) << signal_number;
+    EXPECT_EQ(test::SortedNames(dir.path()), std::vector<std::string>{"kept"}) << signal_number;
   }
 }
 

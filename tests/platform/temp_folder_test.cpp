@@ -6,10 +6,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <vector>
 
-#include "platform/exceptions.h"
 #include "platform/paths.h"
 #include "tests/support/test_support.h"
 
@@ -78,39 +78,28 @@ TEST(CreatePrivateFile, OnlyInAPrivateFolderAndNeverThroughALink) {
   TempDir base;
   const std::string folder = PrivateTempFolder(base.path(), geteuid());
   {
-    FileStream f = CreatePrivateFile(folder + "payload");
-    f.WriteBuffer("x", 1);
+    Result<FileStream> f = CreatePrivateFile(folder + "payload");
+    ASSERT_TRUE(f);
+    ASSERT_TRUE(f->WriteBuffer("x", 1));
   }
   EXPECT_EQ(ModeOf(folder + "payload") & 0777, 0600u);
 
   test::WriteText(base / "victim", "keep");
   ASSERT_EQ(symlink((base / "victim").c_str(), (folder + "link").c_str()), 0);
-  EXPECT_THROW(CreatePrivateFile(folder + "link"), EFCreateError);
+  const Result<FileStream> through_link = CreatePrivateFile(folder + "link");
+  ASSERT_FALSE(through_link);
+  EXPECT_EQ(through_link.failure().error, ELOOP);
   EXPECT_EQ(test::ReadText(base / "victim"), "keep");
 
   // a shared folder, and a bare name that would land in the current directory
   chmod(base.path().c_str(), 0755);
-  EXPECT_THROW(CreatePrivateFile(base / "payload"), EFCreateError);
-  EXPECT_THROW(CreatePrivateFile("payload"), EFCreateError);
+  for (const std::string& path : {base / "payload", std::string("payload")}) {
+    const Result<FileStream> refused = CreatePrivateFile(path);
+    ASSERT_FALSE(refused) << path;
+    EXPECT_EQ(refused.failure().Text(), "The folder is not private to this user.") << path;
+  }
   EXPECT_FALSE(std::filesystem::exists(base / "payload"));
   EXPECT_FALSE(std::filesystem::exists("payload"));
-}
-
-// The id of a process that has just ended.
-pid_t GonePid() {
-  const pid_t pid = fork();
-  if (pid == 0) _exit(0);
-  waitpid(pid, nullptr, 0);
-  return pid;
-}
-
-std::vector<std::string> Names(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.push_back(entry.path().filename());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 // Each run gets a fresh private folder inside the private one, with an absolute path even when
@@ -127,7 +116,9 @@ TEST(RunFolder, OwnFolderPerRunRemovedWithItsContent) {
     EXPECT_EQ(first.back(), '/');
     EXPECT_NE(other.Path(), first);
     EXPECT_TRUE(IsPrivateFolder(first, geteuid()));
-    CreatePrivateFile(first + "payload").WriteBuffer("secret", 6);
+    Result<FileStream> payload = CreatePrivateFile(first + "payload");
+    ASSERT_TRUE(payload);
+    ASSERT_TRUE(payload->WriteBuffer("secret", 6));
   }
   EXPECT_FALSE(std::filesystem::exists(first));
   EXPECT_TRUE(std::filesystem::is_empty(parent));
@@ -146,15 +137,16 @@ TEST(RunFolder, OwnFolderPerRunRemovedWithItsContent) {
 TEST(RunFolder, FoldersOfGoneRunsAreRemoved) {
   TempDir base;
   const std::string parent = PrivateTempFolder(base.path(), geteuid());
-  const std::string gone = parent + "run-" + std::to_string(GonePid()) + "-abcdef";
+  const std::string gone = parent + "run-" + std::to_string(test::GonePid()) + "-abcdef";
   const std::string live = parent + "run-" + std::to_string(getpid()) + "-abcdef";
   ASSERT_EQ(mkdir(gone.c_str(), 0700), 0);
   test::WriteBytes(gone + "/payload", test::RandomBytes(1000, 1));
   ASSERT_EQ(mkdir(live.c_str(), 0700), 0);
   test::WriteText(parent + "run-notapid-x", "");
   { const RunFolder run(base.path(), geteuid()); }
-  EXPECT_EQ(Names(parent), (std::vector<std::string>{"run-" + std::to_string(getpid()) + "-abcdef",
-                                                     "run-notapid-x"}));
+  EXPECT_EQ(
+      test::SortedNames(parent),
+      (std::vector<std::string>{"run-" + std::to_string(getpid()) + "-abcdef", "run-notapid-x"}));
 }
 
 // A folder made because the private one could not be had serves the run itself and goes with it;
@@ -163,8 +155,8 @@ TEST(RunFolder, FallbackFolderIsTheRunsAndIsRemoved) {
   TempDir base, elsewhere;
   const std::string squatted = base / ("lorvante-" + std::to_string(geteuid()));
   ASSERT_EQ(symlink(elsewhere.path().c_str(), squatted.c_str()), 0);
-  const std::string stale =
-      base / ("lorvante-" + std::to_string(geteuid()) + "-" + std::to_string(GonePid()) + "-abc");
+  const std::string stale = base / ("lorvante-" + std::to_string(geteuid()) + "-" +
+                                    std::to_string(test::GonePid()) + "-abc");
   ASSERT_EQ(mkdir(stale.c_str(), 0700), 0);
   std::string path;
   {
@@ -175,7 +167,8 @@ TEST(RunFolder, FallbackFolderIsTheRunsAndIsRemoved) {
     EXPECT_FALSE(std::filesystem::exists(stale));
   }
   EXPECT_FALSE(std::filesystem::exists(path));
-  EXPECT_EQ(Names(base.path()), std::vector<std::string>{squatted.substr(base.path().size() + 1)});
+  EXPECT_EQ(test::SortedNames(base.path()),
+            std::vector<std::string>{squatted.substr(base.path().size() + 1)});
   EXPECT_TRUE(std::filesystem::is_empty(elsewhere.path()));
 }
 

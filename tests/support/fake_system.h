@@ -38,8 +38,8 @@ class FakeSystem : public DriveInfo {
 
   std::string DrivePart(std::string_view path) const override { return real_->DrivePart(path); }
   unsigned DriveType(std::string_view root) const override { return real_->DriveType(root); }
-  bool VolumeLabel(std::string_view root, std::string& label) const override {
-    return real_->VolumeLabel(root, label);
+  Result<std::string> VolumeLabel(std::string_view root) const override {
+    return real_->VolumeLabel(root);
   }
 
  private:

@@ -7,9 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -98,6 +100,22 @@ ScopedCurrentDir::ScopedCurrentDir(const std::string& enter) : ScopedCurrentDir(
 ScopedCurrentDir::~ScopedCurrentDir() {
   std::error_code ignored;
   std::filesystem::current_path(start_, ignored);
+}
+
+std::vector<std::string> SortedNames(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+int GonePid() {
+  const pid_t pid = fork();
+  if (pid == 0) _exit(0);
+  waitpid(pid, nullptr, 0);
+  return pid;
 }
 
 std::string BinDir() {

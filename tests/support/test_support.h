@@ -34,6 +34,12 @@ std::vector<std::uint8_t> Bytes(std::string_view text);
 // Reproducible pseudo-random bytes.
 std::vector<std::uint8_t> RandomBytes(std::size_t size, std::uint32_t seed);
 
+// The names in `folder`, sorted.
+std::vector<std::string> SortedNames(const std::string& folder);
+
+// The id of a process that has just ended.
+int GonePid();
+
 // Sets an environment variable for the life of the object.
 class ScopedEnv {
  public:

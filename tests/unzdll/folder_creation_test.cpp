@@ -23,40 +23,40 @@ struct FolderCase {
   const char* label;
   std::vector<ZipItem> items;
   Script script;
-  std::set<std::string> tree;   // everything in the target afterwards
-  std::vector<int> skips;       // the reasons, in order
+  std::set<std::string> tree;  // everything in the target afterwards
+  std::vector<int> skips;      // the reasons, in order
 };
 
 void PrintTo(const FolderCase& c, std::ostream* os) {
   *os << c.label;
 }
 
-const Bytes& Sound() {
+const Bytes& SoundBytes() {
   static const Bytes data = lorvante::test::RandomBytes(40000, 7);
   return data;
 }
 
 ZipItem Encrypted(const std::string& name) {
-  ZipItem item = Entry(name, Sound());
-  item.stored = Deflate(Sound());
+  ZipItem item = Entry(name, SoundBytes());
+  item.stored = Deflate(SoundBytes());
   Encrypt(item, Encryption::kZipCrypto, kPassword);
   return item;
 }
 
 ZipItem Unsupported(const std::string& name) {
-  return {.name = name, .data = Sound(), .method = 97};  // WavPack
+  return {.name = name, .data = SoundBytes(), .method = 97};  // WavPack
 }
 
 // Deflate data whose first block has the reserved type: the decoder stops at once.
 ZipItem Damaged(const std::string& name) {
-  ZipItem item = Entry(name, Sound());
+  ZipItem item = Entry(name, SoundBytes());
   item.stored = Bytes{0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
   return item;
 }
 
 // Whole data under a CRC that does not match them; the host declines to keep them.
 ZipItem WrongCrc(const std::string& name) {
-  ZipItem item = Entry(name, Sound());
+  ZipItem item = Entry(name, SoundBytes());
   item.crc = 0x12345678u;
   return item;
 }
@@ -71,35 +71,35 @@ Script Cancelling() {
   return script;
 }
 
-std::vector<FolderCase> Cases() {
+std::vector<FolderCase> FolderCases() {
   return {
       {"PasswordCancelled",
-       {Entry("top.bin", Sound()), Encrypted("sub/secret.txt")},
+       {Entry("top.bin", SoundBytes()), Encrypted("sub/secret.txt")},
        Cancelling(),
        {"top.bin"},
        {UNZ_SKIP_NO_PASSWORD}},
       {"PasswordCancelledBesideAFileOfTheSameFolder",
-       {Encrypted("sub/secret.txt"), Entry("sub/plain.bin", Sound())},
+       {Encrypted("sub/secret.txt"), Entry("sub/plain.bin", SoundBytes())},
        Cancelling(),
        {"sub/", "sub/plain.bin"},
        {UNZ_SKIP_NO_PASSWORD}},
       {"UnsupportedMethod",
-       {Entry("top.bin", Sound()), Unsupported("odd/deeper/x.bin")},
+       {Entry("top.bin", SoundBytes()), Unsupported("odd/deeper/x.bin")},
        {},
        {"top.bin"},
        {UNZ_SKIP_UNSUPPORTED}},
       {"DamagedData",
-       {Damaged("bad/x.bin"), Entry("top.bin", Sound())},
+       {Damaged("bad/x.bin"), Entry("top.bin", SoundBytes())},
        {},
        {"top.bin"},
        {UNZ_SKIP_DAMAGED}},
       {"CrcErrorNotKept",
-       {WrongCrc("crc/x.bin"), Entry("top.bin", Sound())},
+       {WrongCrc("crc/x.bin"), Entry("top.bin", SoundBytes())},
        {},
        {"top.bin"},
        {UNZ_SKIP_CRC_ERROR}},
       {"DamagedBelowAnExistingFolder",
-       {Entry("a/one.bin", Sound()), Damaged("a/b/c/x.bin")},
+       {Entry("a/one.bin", SoundBytes()), Damaged("a/b/c/x.bin")},
        {},
        {"a/", "a/one.bin"},
        {UNZ_SKIP_DAMAGED}},
@@ -114,7 +114,7 @@ std::vector<FolderCase> Cases() {
        {"kept/"},
        {UNZ_SKIP_NO_PASSWORD}},
       {"SoundFileInNestedFolders",
-       {Entry("a/b/c/d.bin", Sound()), Entry("a/b/e.bin", Sound()), Damaged("a/x/y.bin")},
+       {Entry("a/b/c/d.bin", SoundBytes()), Entry("a/b/e.bin", SoundBytes()), Damaged("a/x/y.bin")},
        {},
        {"a/", "a/b/", "a/b/c/", "a/b/c/d.bin", "a/b/e.bin"},
        {UNZ_SKIP_DAMAGED}},
@@ -131,7 +131,7 @@ TEST_P(FolderCreationTest, FoldersOnlyForWhatIsExtracted) {
   EXPECT_EQ(Tree(target()), c.tree) << run.Messages();
   for (const std::string& path : c.tree) {
     if (path.back() != '/') {
-      EXPECT_EQ(ReadBytes(In(path)), Sound()) << path;
+      EXPECT_EQ(ReadBytes(In(path)), SoundBytes()) << path;
     }
   }
 }
@@ -140,12 +140,12 @@ std::string CaseName(const ::testing::TestParamInfo<FolderCase>& param) {
   return param.param.label;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, FolderCreationTest, ::testing::ValuesIn(Cases()), CaseName);
+INSTANTIATE_TEST_SUITE_P(Cases, FolderCreationTest, ::testing::ValuesIn(FolderCases()), CaseName);
 
 // A link standing where a file's folder goes is refused, and nothing reaches the folder it points
 // to: the folders made when a file is placed are walked step by step, no link followed.
 TEST_F(UnzTest, FolderMadeAtPlacingFollowsNoLink) {
-  WriteZip({Entry("sub/x.bin", Sound())});
+  WriteZip({Entry("sub/x.bin", SoundBytes())});
   std::filesystem::create_directory_symlink(outside(), In("sub"));
   const HostRun run = Run();
   EXPECT_EQ(run.Skips(), std::vector<int>{UNZ_SKIP_UNSAFE}) << run.Messages();

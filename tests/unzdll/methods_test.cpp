@@ -21,7 +21,7 @@ using lorvante::test::ReadBytes;
 using lorvante::test::TextLike;
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr char kPassword[] = "jelszó";
+constexpr char kAccentedPassword[] = "jelszó";
 // 7z takes its password from the command line, where the locale decides on its bytes.
 constexpr char kAsciiPassword[] = "secret-7";
 
@@ -116,7 +116,7 @@ class MethodTest : public UnzTest, public ::testing::WithParamInterface<Param> {
     item.flags = method.flags;
     item.stored = Compressed();
     if (bend) bend(item);
-    Encrypt(item, cipher.encryption, kPassword);
+    Encrypt(item, cipher.encryption, kAccentedPassword);
     return item;
   }
   bool Encrypted() const { return std::get<1>(GetParam()).encryption != Encryption::kNone; }
@@ -124,8 +124,8 @@ class MethodTest : public UnzTest, public ::testing::WithParamInterface<Param> {
   // Runs with the password in the call record; the host, asked, gives the same one again.
   HostRun RunWithPassword() {
     Script script;
-    script.password = kPassword;
-    script.passwords = {kPassword, kPassword, kPassword};
+    script.password = kAccentedPassword;
+    script.passwords = {kAccentedPassword, kAccentedPassword, kAccentedPassword};
     return Run(script);
   }
 

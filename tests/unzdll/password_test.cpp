@@ -11,17 +11,17 @@ namespace {
 
 using lorvante::test::ReadBytes;
 
-struct CipherCase {
+struct LibzipCipher {
   const char* label;
   std::uint16_t method;
 };
 
 // Printed by its label, so that test names stay the same from run to run.
-void PrintTo(const CipherCase& c, std::ostream* os) {
+void PrintTo(const LibzipCipher& c, std::ostream* os) {
   *os << c.label;
 }
 
-class PasswordTest : public UnzTest, public ::testing::WithParamInterface<CipherCase> {
+class PasswordTest : public UnzTest, public ::testing::WithParamInterface<LibzipCipher> {
  protected:
   void SetUp() override {
     first_ = Data(70000, 11);
@@ -98,9 +98,9 @@ TEST_P(PasswordTest, TestModeChecksEncryptedEntries) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Ciphers, PasswordTest,
-                         ::testing::Values(CipherCase{"ZipCrypto", ZIP_EM_TRAD_PKWARE},
-                                           CipherCase{"Aes128", ZIP_EM_AES_128},
-                                           CipherCase{"Aes256", ZIP_EM_AES_256}),
+                         ::testing::Values(LibzipCipher{"ZipCrypto", ZIP_EM_TRAD_PKWARE},
+                                           LibzipCipher{"Aes128", ZIP_EM_AES_128},
+                                           LibzipCipher{"Aes256", ZIP_EM_AES_256}),
                          [](const auto& param_info) {
                            return std::string(param_info.param.label);
                          });

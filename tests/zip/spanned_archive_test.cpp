@@ -2,11 +2,11 @@
 // asks for the disks it needs, and the user changes them.
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <functional>
 
 #include "tests/support/fake_system.h"
 #include "tests/support/zip_builder.h"
+#include "tests/zip/disk_changing_ui.h"
 #include "ui/application.h"
 #include "ui/message_box.h"
 #include "ui/scripted/scripted_ui.h"
@@ -14,20 +14,6 @@
 
 namespace lorvante::test {
 namespace {
-
-// A front end whose message boxes run an action (a disk change) before they are answered.
-class DiskChangingUserInterface : public ScriptedUserInterface {
- public:
-  std::deque<std::function<void()>> on_message_box;
-  int MessageBox(const std::string& text, const std::string& caption, unsigned style) override {
-    const int answer = ScriptedUserInterface::MessageBox(text, caption, style);
-    if (!on_message_box.empty()) {
-      on_message_box.front()();
-      on_message_box.pop_front();
-    }
-    return answer;
-  }
-};
 
 std::string LastDiskText(int disk) {
   return "This is [ Disk " + std::to_string(disk) +

@@ -3,11 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
-#include <functional>
 #include <ostream>
 
 #include "tests/support/fake_system.h"
+#include "tests/zip/disk_changing_ui.h"
 #include "ui/application.h"
 #include "ui/message_box.h"
 #include "ui/scripted/scripted_ui.h"
@@ -94,20 +93,6 @@ INSTANTIATE_TEST_SUITE_P(Labels, DiskNumberTest,
                          [](const testing::TestParamInfo<LabelCase>& tp) {
                            return std::string(tp.param.name);
                          });
-
-// A front end whose message boxes also change the disk, as the user does before pressing OK.
-class DiskChangingUserInterface : public ScriptedUserInterface {
- public:
-  std::deque<std::function<void()>> on_message_box;
-  int MessageBox(const std::string& text, const std::string& caption, unsigned style) override {
-    const int answer = ScriptedUserInterface::MessageBox(text, caption, style);
-    if (!on_message_box.empty()) {
-      on_message_box.front()();
-      on_message_box.pop_front();
-    }
-    return answer;
-  }
-};
 
 TEST_F(DiskTest, AskForDiskDoesNotAskWhenTheDiskIsThere) {
   system_.SetLabel("sdb1", "PKBACK# 002");

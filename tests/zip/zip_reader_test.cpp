@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <ostream>
 
-#include "platform/exceptions.h"
 #include "platform/file_stream.h"
 #include "tests/support/zip_builder.h"
 #include "tests/zip/reader_fixture.h"
@@ -421,12 +420,14 @@ TEST_F(ReaderTest, FindEndOfCentralDirLeavesTheStreamOnTheRecord) {
         std::pair{commented, static_cast<std::int64_t>(commented.size() - 25)},
         std::pair{no_record, std::int64_t{-1}}}) {
     const std::string path = Write(bytes, "find.zip");
-    FileStream stream = FileStream::OpenRead(path);
+    Result<FileStream> opened = FileStream::OpenRead(path);
+    ASSERT_TRUE(opened);
+    FileStream& stream = *opened;
     EXPECT_EQ(zip_.FindEndOfCentralDir(stream), expected);
     if (expected >= 0) {
-      EXPECT_EQ(stream.Position(), expected);
+      EXPECT_EQ(stream.Position().value_or(-1), expected);
       std::uint8_t magic[4];
-      stream.ReadBuffer(magic, 4);
+      ASSERT_TRUE(stream.ReadBuffer(magic, 4));
       EXPECT_EQ(magic[0], 0x50);
       EXPECT_EQ(magic[3], 0x06);
     }

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "platform/drives.h"
-#include "platform/exceptions.h"
 #include "ui/application.h"
+#include "ui/exceptions.h"
 #include "ui/message_box.h"
 #include "zip/Zip.h"
 
