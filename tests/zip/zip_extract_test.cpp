@@ -1,6 +1,9 @@
 // Extract and the library callback, driven by a stand-in library that replays a script of
 // callbacks and records the call record and every answer.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -725,8 +728,32 @@ TEST_F(FakeLibraryTest, ArchivePathWithoutFolderGivesEmptyFolderText) {
 // ---------------------------------------------------------------------------------------------
 // The trace file: the program's path with ".trace" (the test program has no extension).
 
+// The trace file of this test program, held for one test at a time: the program runs in shards
+// side by side, and two tests of the trace in two shards would write the same file.
+class TraceFile {
+ public:
+  TraceFile()
+      : path_(std::filesystem::read_symlink("/proc/self/exe").string() + ".trace"),
+        lock_(::open((path_ + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+    if (lock_ >= 0) ::flock(lock_, LOCK_EX);
+  }
+  ~TraceFile() {
+    std::filesystem::remove(path_);
+    if (lock_ >= 0) ::close(lock_);
+  }
+  TraceFile(const TraceFile&) = delete;
+  TraceFile& operator=(const TraceFile&) = delete;
+
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+  int lock_;
+};
+
 TEST_F(FakeLibraryTest, TraceFileHoldsTheLibraryMessages) {
-  const std::string trace = std::filesystem::read_symlink("/proc/self/exe").string() + ".trace";
+  const TraceFile held;
+  const std::string& trace = held.path();
   WriteText(trace, "old content that must go\r\n");
   Script({Message("first message"), Message(""), FileCount(1), Message("zweite Meldung é")});
   zip_.Trace = true;
@@ -894,7 +921,8 @@ TEST_F(UnsupportedMethodTest, FlatExtractionNamesEntriesWithoutTheirFolders) {
 }
 
 TEST_F(UnsupportedMethodTest, TraceFileListsTheSkippedEntries) {
-  const std::string trace = std::filesystem::read_symlink("/proc/self/exe").string() + ".trace";
+  const TraceFile held;
+  const std::string& trace = held.path();
   zip_.Trace = true;
   zip_.ExtractOptions = kExtractUpdate | kExtractKeepFolders;
   Script({FileCount(2), TotalBytes(0), BeginFile(0, "plain.txt"), BeginFile(0, "dir/ppmd.bin"),
