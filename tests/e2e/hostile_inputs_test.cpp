@@ -33,7 +33,7 @@ using test::Bytes;
 using ByteVector = std::vector<std::uint8_t>;
 using Names = std::vector<std::string>;
 using test::kOldContent;
-using test::Listing;
+using test::SortedNames;
 using test::MessagesIn;
 
 ByteVector Concat(ByteVector a, const ByteVector& b) {
@@ -412,15 +412,15 @@ class HostileInputs : public testing::TestWithParam<HostileInput> {
     EXPECT_EQ(run.err.find(temporary), std::string::npos) << run.err.substr(0, 4000);
 
     EXPECT_EQ(TreeOf(chosen), c.tree);
-    EXPECT_EQ(Listing(out), (Names{"chosen", "old.txt"}));
+    EXPECT_EQ(SortedNames(out), (Names{"chosen", "old.txt"}));
     EXPECT_EQ(test::ReadText(out + "/old.txt"), kOldContent);
     for (const std::string& path : c.outside) {
       EXPECT_FALSE(std::filesystem::exists(path.front() == '/' ? path : chosen + "/" + path))
           << path;
     }
-    EXPECT_EQ(Listing(in), Names{"report.zip.des"});
+    EXPECT_EQ(SortedNames(in), Names{"report.zip.des"});
     EXPECT_EQ(test::ReadBytes(input), c.input);
-    EXPECT_EQ(Listing(machine.Documents()), Names{});
+    EXPECT_EQ(SortedNames(machine.Documents()), Names{});
     EXPECT_EQ(machine.TempLeftovers(), Names{"lorvante-" + std::to_string(geteuid())});
   }
 
@@ -455,16 +455,16 @@ TEST_P(HostileInputs, ExpectedMessagesNothingLostNothingLeftBehind) {
 
     Names expected = {"old.txt"};
     if (c.result && !existing) expected.insert(expected.begin(), "new.txt");
-    EXPECT_EQ(Listing(out), expected);
+    EXPECT_EQ(SortedNames(out), expected);
     if (c.result) {
       EXPECT_EQ(test::ReadBytes(chosen), *c.result);
     }
     if (!c.result || !existing) {
       EXPECT_EQ(test::ReadText(out + "/old.txt"), kOldContent);
     }
-    EXPECT_EQ(Listing(in), Names{"report.txt.des"});
+    EXPECT_EQ(SortedNames(in), Names{"report.txt.des"});
     EXPECT_EQ(test::ReadBytes(input), c.input);
-    EXPECT_EQ(Listing(machine.Documents()), Names{});
+    EXPECT_EQ(SortedNames(machine.Documents()), Names{});
     EXPECT_EQ(machine.TempLeftovers(), Names{"lorvante-" + std::to_string(geteuid())});
     std::filesystem::remove(chosen);
   }

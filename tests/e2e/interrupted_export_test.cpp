@@ -29,7 +29,7 @@ namespace {
 using ByteVector = std::vector<std::uint8_t>;
 using Names = std::vector<std::string>;
 using test::kOldContent;
-using test::Listing;
+using test::SortedNames;
 using test::MessagesIn;
 
 constexpr std::size_t kLargeText = 64u << 20;
@@ -150,7 +150,7 @@ TEST_F(InterruptedExport, CtrlCCancelsTheExport) {
   const auto result = Deliver(*run, SIGINT);
   EXPECT_EQ(result.status, 1);  // cancelled
   EXPECT_EQ(MessagesIn(result.err), Names{messages::kExportFailed}) << result.err;
-  EXPECT_EQ(Listing(out_), Names{"old.txt"});
+  EXPECT_EQ(SortedNames(out_), Names{"old.txt"});
   EXPECT_EQ(test::ReadText(out_ + "/old.txt"), kOldContent);
   EXPECT_EQ(machine.TempLeftovers(), CleanTemp());
 }
@@ -160,7 +160,7 @@ TEST_F(InterruptedExport, SigtermRemovesTheRunsFilesThenEnds) {
   auto run = StopMidway(hidden);
   const auto result = Deliver(*run, SIGTERM);
   EXPECT_EQ(result.status, -SIGTERM);
-  EXPECT_EQ(Listing(out_), Names{"old.txt"});
+  EXPECT_EQ(SortedNames(out_), Names{"old.txt"});
   EXPECT_EQ(test::ReadText(out_ + "/old.txt"), kOldContent);
   EXPECT_EQ(machine.TempLeftovers(), CleanTemp());
 }
@@ -182,7 +182,7 @@ TEST_F(InterruptedExport, SignalsDuringAnExtractionRemoveTheLibrarysHiddenFile) 
     auto run = StopOnceHiddenGrows(machine.Start({archive}, target + "\n"), target, hidden);
     const auto result = Deliver(*run, signal_number);
     EXPECT_EQ(result.status, -signal_number);
-    EXPECT_EQ(Listing(target), Names{}) << "left: " << hidden;
+    EXPECT_EQ(SortedNames(target), Names{}) << "left: " << hidden;
     EXPECT_EQ(machine.TempLeftovers(), CleanTemp());
   }
 }
@@ -204,7 +204,7 @@ TEST_F(InterruptedExport, TheNextExtractionRemovesWhatSigkillLeftInSubfolders) {
       StopOnceHiddenGrows(machine.Start({archive}, target + "\n"), target + "/deep/er", hidden,
                           [&] { return std::filesystem::is_directory(target + "/deep/er"); });
   EXPECT_EQ(Deliver(*run, SIGKILL).status, -SIGKILL);
-  ASSERT_EQ(Listing(target + "/deep/er"), Names{hidden});
+  ASSERT_EQ(SortedNames(target + "/deep/er"), Names{hidden});
 
   const std::string small = machine.dir() / "small.zip.des";
   test::WriteBytes(
@@ -212,7 +212,7 @@ TEST_F(InterruptedExport, TheNextExtractionRemovesWhatSigkillLeftInSubfolders) {
       EncryptPayload(test::BuildZip({{.name = "small.txt", .data = test::Bytes("kicsi")}}), true));
   const auto next = machine.Run({small}, target + "\n");
   EXPECT_EQ(MessagesIn(next.err), Names{"1 állomány kibontva ide: " + target}) << next.err;
-  EXPECT_EQ(Listing(target + "/deep/er"), Names{});
+  EXPECT_EQ(SortedNames(target + "/deep/er"), Names{});
   EXPECT_EQ(test::ReadText(target + "/small.txt"), "kicsi");
   EXPECT_EQ(machine.TempLeftovers(), CleanTemp());
 }
@@ -222,7 +222,7 @@ TEST_F(InterruptedExport, SigkillLeavesOnlyWhatTheNextRunRemoves) {
   auto run = StopMidway(hidden);
   const auto result = Deliver(*run, SIGKILL);
   EXPECT_EQ(result.status, -SIGKILL);
-  EXPECT_EQ(Listing(out_), (Names{hidden, "old.txt"}));
+  EXPECT_EQ(SortedNames(out_), (Names{hidden, "old.txt"}));
   EXPECT_EQ(test::ReadText(out_ + "/old.txt"), kOldContent);
   EXPECT_NE(machine.TempLeftovers(), CleanTemp());  // the run's folder with the payload
 
@@ -231,7 +231,7 @@ TEST_F(InterruptedExport, SigkillLeavesOnlyWhatTheNextRunRemoves) {
   test::WriteBytes(small, EncryptPayload(GzipPayload(test::Bytes("kicsi")), false));
   const auto next = machine.Run({small}, out_ + "/new.txt\n");
   EXPECT_EQ(MessagesIn(next.err), Names{"A szöveg mentve: " + out_ + "/new.txt"}) << next.err;
-  EXPECT_EQ(Listing(out_), (Names{"new.txt", "old.txt"}));
+  EXPECT_EQ(SortedNames(out_), (Names{"new.txt", "old.txt"}));
   EXPECT_EQ(machine.TempLeftovers(), CleanTemp());
 }
 
@@ -253,7 +253,7 @@ TEST_F(InterruptedExport, RunsOfTheSameNameDoNotShareTheirPayload) {
   const auto result = first->Wait();
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(MessagesIn(result.err), Names{"A szöveg mentve: " + out_ + "/old.txt"}) << result.err;
-  EXPECT_EQ(Listing(out_), Names{"old.txt"});
+  EXPECT_EQ(SortedNames(out_), Names{"old.txt"});
   EXPECT_EQ(std::filesystem::file_size(out_ + "/old.txt"), kLargeText);
   EXPECT_EQ(CrcOfFile(out_ + "/old.txt"), LargeCrc());
   EXPECT_EQ(machine.TempLeftovers(), CleanTemp());
@@ -268,7 +268,7 @@ TEST_F(InterruptedExport, FullDiskIsAStreamWriteErrorAndKeepsTheOldFile) {
   const auto result = run->Wait();
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(MessagesIn(result.err), Names{"Stream write error"}) << result.err;
-  EXPECT_EQ(Listing(out_), Names{"old.txt"});
+  EXPECT_EQ(SortedNames(out_), Names{"old.txt"});
   EXPECT_EQ(test::ReadText(out_ + "/old.txt"), kOldContent);
   EXPECT_EQ(machine.TempLeftovers(), CleanTemp());
 }
@@ -285,7 +285,7 @@ TEST_F(InterruptedExport, FullTmpfsIsAStreamWriteErrorAndKeepsTheOldFile) {
   const auto result = machine.Run({input}, small + "/old.txt\ny\n");
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(MessagesIn(result.err), Names{"Stream write error"}) << result.err;
-  EXPECT_EQ(Listing(small), Names{"old.txt"});
+  EXPECT_EQ(SortedNames(small), Names{"old.txt"});
   EXPECT_EQ(test::ReadText(small + "/old.txt"), kOldContent);
   EXPECT_EQ(machine.TempLeftovers(), CleanTemp());
   umount2(small.c_str(), MNT_DETACH);

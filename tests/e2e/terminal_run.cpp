@@ -119,13 +119,5 @@ std::vector<std::string> MessagesIn(const std::string& err) {
   return messages;
 }
 
-std::vector<std::string> Listing(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.push_back(entry.path().filename());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 }  // namespace lorvante::test

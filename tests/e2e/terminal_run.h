@@ -66,7 +66,4 @@ class Headless {
 // without the prefix.
 std::vector<std::string> MessagesIn(const std::string& err);
 
-// The names in `folder`, sorted.
-std::vector<std::string> Listing(const std::string& folder);
-
 }  // namespace lorvante::test
