@@ -51,7 +51,7 @@ class TextOutput {
   // Closes the file ("Stream write error" when that fails) and renames it over the chosen name.
   void Commit() {
     // The owner of a replaced file stays, where the process may give the file away.
-    if (owner_) static_cast<void>(fchown(file_->Handle(), owner_->first, owner_->second));
+    if (owner_) (void)!fchown(file_->Handle(), owner_->first, owner_->second);
     OrRaise<EWriteError>(file_->Finish(mode_));
     OrRaise<EFCreateError>(file_->RenameTo(ExtractFileName(target_)), chosen_);
   }

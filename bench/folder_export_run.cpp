@@ -27,6 +27,10 @@ int main(int argc, char** argv) {
     form.Button1->Click();
   }
   Application.SetUI(nullptr);
-  for (const auto& text : ui.MessageTexts()) std::fprintf(stderr, "shown: %s\n", text.c_str());
+  for (const ShownItem& item : ui.shown) {
+    if (item.kind != ShownItem::Kind::kMessageBox) continue;
+    std::fprintf(stderr, "shown: %s\n", item.text.c_str());
+    if (!item.details.empty()) std::fprintf(stderr, "%s\n", item.details.c_str());
+  }
   return ui.MessageTexts().empty() ? 0 : 1;
 }

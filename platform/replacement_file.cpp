@@ -97,6 +97,48 @@ std::string FolderPath(int fd) {
   return std::string(path, static_cast<std::size_t>(n));
 }
 
+// How a file without a name gets one: through its descriptor (which older kernels allow only to a
+// privileged process), through its link in /proc, or not at all. Found with the first such file
+// of the process and kept.
+enum class LinkWay : int { kUnknown, kDescriptor, kProcLink, kNone };
+std::atomic<LinkWay> g_link_way{LinkWay::kUnknown};
+
+int LinkThrough(LinkWay way, int fd, int folder_fd, const char* name) {
+  if (way == LinkWay::kDescriptor) return linkat(fd, "", folder_fd, name, AT_EMPTY_PATH);
+  char link[64];
+  std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  return linkat(AT_FDCWD, link, folder_fd, name, AT_SYMLINK_FOLLOW);
+}
+
+// The way to link the file open as `fd`: each is tried with the name ".", which exists, so that
+// EEXIST says the way is open and nothing is linked.
+LinkWay WayToLink(int fd, int folder_fd) {
+  LinkWay way = g_link_way.load(std::memory_order_relaxed);
+  if (way != LinkWay::kUnknown) return way;
+  way = LinkWay::kNone;
+  for (const LinkWay tried : {LinkWay::kDescriptor, LinkWay::kProcLink}) {
+    if (LinkThrough(tried, fd, folder_fd, ".") != 0 && errno == EEXIST) {
+      way = tried;
+      break;
+    }
+  }
+  g_link_way.store(way, std::memory_order_relaxed);
+  return way;
+}
+
+// A file without a name in the folder open as `fd`, or -1 where the file system or the kernel
+// cannot make or link one.
+int CreateUnnamed(int folder_fd, mode_t mode) {
+  if (g_link_way.load(std::memory_order_relaxed) == LinkWay::kNone) return -1;
+  const int fd = openat(folder_fd, ".", O_RDWR | O_TMPFILE | O_CLOEXEC, mode & 07777);
+  if (fd < 0) return -1;
+  if (WayToLink(fd, folder_fd) == LinkWay::kNone) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
 bool EndsWith(const std::string& text, const char* suffix) {
   const std::size_t n = std::strlen(suffix);
   return text.size() >= n && text.compare(text.size() - n, n, suffix) == 0;
@@ -113,7 +155,18 @@ Result<ReplacementFile> ReplacementFile::Create(int folder_fd) {
 }
 
 Result<ReplacementFile> ReplacementFile::Create(int folder_fd, const std::string& folder_path,
-                                                mode_t mode) {
+                                                mode_t mode, Naming naming) {
+  if (naming == Naming::kUnnamedWherePossible) {
+    // Any failure here leaves the hidden name, which fails as loudly when the folder refuses.
+    if (const int fd = CreateUnnamed(folder_fd, mode); fd >= 0) {
+      ReplacementFile file;
+      file.folder_fd_ = folder_fd;
+      file.fd_ = fd;
+      file.mode_ = FreshFileMode(mode);
+      file.unnamed_ = true;
+      return file;
+    }
+  }
   const std::string prefix = ProcessPrefix();
   // As mkstemp does, but relative to the folder's descriptor.
   for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
@@ -142,6 +195,7 @@ ReplacementFile::ReplacementFile(ReplacementFile&& other) noexcept
       fd_(std::exchange(other.fd_, -1)),
       mode_(other.mode_),
       name_(std::move(other.name_)),
+      unnamed_(other.unnamed_),
       on_signal_(std::move(other.on_signal_)) {
   other.name_.clear();
 }
@@ -153,6 +207,7 @@ ReplacementFile& ReplacementFile::operator=(ReplacementFile&& other) noexcept {
     fd_ = std::exchange(other.fd_, -1);
     mode_ = other.mode_;
     name_ = std::exchange(other.name_, {});
+    unnamed_ = other.unnamed_;
     on_signal_ = std::move(other.on_signal_);
   }
   return *this;
@@ -191,6 +246,7 @@ Result<void> ReplacementFile::Rewind() {
 
 Result<void> ReplacementFile::Finish(mode_t mode) {
   if ((mode & 07777) != mode_ && fchmod(fd_, mode & 07777) != 0) return Failure::System(errno);
+  if (unnamed_) return {};  // its descriptor is all there is of it until it is linked
   const int fd = std::exchange(fd_, -1);
   if (close(fd) != 0 && errno != EINTR) return Failure::System(errno);
   return {};
@@ -201,11 +257,42 @@ Result<void> ReplacementFile::RenameTo(const std::string& name) {
 }
 
 Result<void> ReplacementFile::RenameTo(int to_folder_fd, const std::string& name) {
+  if (unnamed_) return LinkAs(to_folder_fd, name);
   if (renameat(folder_fd_, name_.c_str(), to_folder_fd, name.c_str()) != 0) {
     return Failure::System(errno);
   }
   name_.clear();
   on_signal_.reset();
+  return {};
+}
+
+Result<void> ReplacementFile::LinkAs(int to_folder_fd, const std::string& name) {
+  const LinkWay way = g_link_way.load(std::memory_order_relaxed);
+  if (LinkThrough(way, fd_, to_folder_fd, name.c_str()) != 0) {
+    if (errno != EEXIST) return Failure::System(errno);
+    // The name is taken: the file is linked beside it under a hidden name and renamed over it,
+    // so that the old file is replaced in one step.
+    std::string hidden;
+    for (int attempt = 0; hidden.empty() && attempt < kCreateAttempts; ++attempt) {
+      std::string candidate = ProcessPrefix() + UniquePart() + kNameSuffix;
+      if (LinkThrough(way, fd_, to_folder_fd, candidate.c_str()) == 0) hidden = std::move(candidate);
+      else if (errno != EEXIST) return Failure::System(errno);
+    }
+    if (hidden.empty()) return Failure::System(EEXIST);
+    if (renameat(to_folder_fd, hidden.c_str(), to_folder_fd, name.c_str()) != 0) {
+      const int error = errno;
+      unlinkat(to_folder_fd, hidden.c_str(), 0);
+      return Failure::System(error);
+    }
+  }
+  // A failed close is a failed write: the name goes again.
+  const int fd = std::exchange(fd_, -1);
+  unnamed_ = false;
+  if (close(fd) != 0 && errno != EINTR) {
+    const int error = errno;
+    unlinkat(to_folder_fd, name.c_str(), 0);
+    return Failure::System(error);
+  }
   return {};
 }
 

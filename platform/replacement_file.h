@@ -6,6 +6,10 @@
 // gone, with mode 0600 while it is written. Finish gives it its final mode and closes
 // it (a failed close is a failed write); RenameTo puts it in place. On every other way out it is
 // removed: its destructor, and the signal handlers while it exists.
+//
+// Where the file system and the kernel allow it, a file of many in a row has no name at all while
+// it is written (O_TMPFILE): nothing of it is seen in the folder, a killed process leaves nothing
+// of it, and RenameTo links it under its name. Such a file stays open until then.
 #pragma once
 
 #include <sys/types.h>
@@ -28,7 +32,9 @@ class ReplacementFile {
   // As Create, for many files in a row: the folder's path (for the removal on a signal) is
   // given, not looked up, and the file is made with `mode` under the umask rather than 0600, so
   // that Finish has no mode to change when it is given the same mode.
-  static Result<ReplacementFile> Create(int folder_fd, const std::string& folder_path, mode_t mode);
+  enum class Naming { kHidden, kUnnamedWherePossible };
+  static Result<ReplacementFile> Create(int folder_fd, const std::string& folder_path, mode_t mode,
+                                        Naming naming = Naming::kHidden);
 
   ReplacementFile(ReplacementFile&& other) noexcept;
   ReplacementFile& operator=(ReplacementFile&& other) noexcept;
@@ -37,14 +43,17 @@ class ReplacementFile {
   ~ReplacementFile();
 
   int Handle() const { return fd_; }
-  // The hidden name in its folder.
+  // The hidden name in its folder; empty for a file without a name.
   const std::string& Name() const { return name_; }
+  // Whether the file is written without a name.
+  bool Unnamed() const { return unnamed_; }
 
   // Writes all `size` bytes; fails when fewer could be written (a full disk).
   Result<void> Write(const void* data, std::size_t size);
   // Empties the file for another try.
   Result<void> Rewind();
-  // Gives the file its final permissions (when it has others) and closes it.
+  // Gives the file its final permissions (when it has others) and closes it (a file without a
+  // name is closed once it is linked under its name).
   Result<void> Finish(mode_t mode);
   // Renames the finished file to `name` in its folder, replacing what is there.
   Result<void> RenameTo(const std::string& name);
@@ -56,11 +65,15 @@ class ReplacementFile {
  private:
   ReplacementFile() = default;
   void Remove();
+  // Links a file without a name under `name` in the folder open as `to_folder_fd`, replacing
+  // what is there in one step, and closes it.
+  Result<void> LinkAs(int to_folder_fd, const std::string& name);
 
   int folder_fd_ = -1;
   int fd_ = -1;
   mode_t mode_ = 0;   // the permissions it was made with
   std::string name_;  // empty once renamed
+  bool unnamed_ = false;
   std::unique_ptr<RemoveOnSignal> on_signal_;
 };
 

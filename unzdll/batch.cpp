@@ -48,6 +48,9 @@ constexpr std::size_t kSmallestBlock = 64 * 1024;
 // sets their number (1: every entry on the calling thread, in turn).
 constexpr std::size_t kMaxWorkers = 8;
 constexpr char kWorkersVariable[] = "LORVANTE_UNZIP_WORKERS";
+// Set to 1, every file is written under a hidden name, as on a file system that cannot write one
+// without a name.
+constexpr char kHiddenFilesVariable[] = "LORVANTE_UNZIP_HIDDEN_FILES";
 // The workers run no more than this many entries per worker ahead of the caller, and never more
 // than the limit (each entry ahead may hold a temporary file registered for removal on a signal).
 constexpr std::size_t kAheadPerWorker = 16;
@@ -87,6 +90,13 @@ std::size_t WorkerCount() {
     if (wanted >= 1) return std::min<std::size_t>(static_cast<std::size_t>(wanted), kMaxWorkers);
   }
   return std::min(lorvante::UsableCores(), kMaxWorkers);
+}
+
+lorvante::ReplacementFile::Naming FileNaming() {
+  using Naming = lorvante::ReplacementFile::Naming;
+  const char* text = std::getenv(kHiddenFilesVariable);
+  return text != nullptr && std::string_view(text) == "1" ? Naming::kHidden
+                                                          : Naming::kUnnamedWherePossible;
 }
 
 // What the run keeps of each selected entry until its turn: its place in the archive, the hash
@@ -251,6 +261,7 @@ class Batch {
   std::vector<Job> ring_;  // the jobs of the caller's entry and of those the workers may take
   mutable DosTimeCache times_;
   std::size_t workers_ = 1;
+  lorvante::ReplacementFile::Naming naming_ = FileNaming();
   bool pooled_ = false;            // workers take the entries marked for them
   std::atomic<bool> stop_{false};  // the host asked to stop: the workers give up
   std::vector<std::unique_ptr<EntryHandover>> handovers_;  // one per entry ahead, in turn
@@ -560,7 +571,7 @@ Prepared Batch::CheckExisting(const Job& job) const {
 
 Prepared Batch::CreateTemp(Job& job) {
   Failure failure;
-  job.temp = TempFile::Create(job.folder->fd.get(), job.folder->path, job.mode, failure);
+  job.temp = TempFile::Create(job.folder->fd.get(), job.folder->path, job.mode, naming_, failure);
   if (!job.temp) return Prepared::Skip(UNZ_SKIP_CANNOT_WRITE, failure.Text());
   return {};
 }

@@ -125,8 +125,9 @@ std::optional<TempFile> TempFile::Create(int folder_fd, mode_t mode, Failure& fa
 }
 
 std::optional<TempFile> TempFile::Create(int folder_fd, const std::string& folder_path, mode_t mode,
+                                         lorvante::ReplacementFile::Naming naming,
                                          Failure& failure) {
-  auto file = lorvante::ReplacementFile::Create(folder_fd, folder_path, mode);
+  auto file = lorvante::ReplacementFile::Create(folder_fd, folder_path, mode, naming);
   if (!file) {
     failure = std::move(file).failure();
     return std::nullopt;

@@ -45,9 +45,10 @@ class TempFile {
   // Creates the temporary file in `folder_fd`; `mode` (under the umask) is the file's mode once
   // committed. Nothing on failure.
   static std::optional<TempFile> Create(int folder_fd, mode_t mode, Failure& failure);
-  // The same in a folder whose path is known, made with its final mode at once.
+  // The same in a folder whose path is known, made with its final mode at once, and without a
+  // name while it is written where `naming` and the file system allow.
   static std::optional<TempFile> Create(int folder_fd, const std::string& folder_path, mode_t mode,
-                                        Failure& failure);
+                                        lorvante::ReplacementFile::Naming naming, Failure& failure);
 
   int fd() const { return file_.Handle(); }
   // Empties the file for another try. False on failure.

@@ -112,6 +112,30 @@ class InterruptedExport : public testing::Test {
     return run;
   }
 
+  // Stops `run` once a file that it writes without a name in `folder` has grown. False when
+  // none was seen.
+  static bool StopOnceUnnamedGrows(test::BackgroundRun& run, const std::string& folder) {
+    const std::string descriptors = "/proc/" + std::to_string(run.pid()) + "/fd";
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    while (std::chrono::steady_clock::now() < deadline) {
+      std::error_code error;
+      for (const auto& entry : std::filesystem::directory_iterator(descriptors, error)) {
+        std::error_code link_error;
+        const std::string target = std::filesystem::read_symlink(entry.path(), link_error);
+        if (link_error || !target.starts_with(folder + "/#")) continue;
+        std::error_code size_error;  // the size of the file the link leads to
+        if (std::filesystem::file_size(entry.path(), size_error) >= kWrittenBeforeTheSignal) {
+          kill(run.pid(), SIGSTOP);
+          int status = 0;
+          waitpid(run.pid(), &status, WUNTRACED);
+          return true;
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+  }
+
   // Sends `signal_number` to a stopped run and lets it go on.
   static test::RunResult Deliver(test::BackgroundRun& run, int signal_number) {
     kill(run.pid(), signal_number);
@@ -165,9 +189,37 @@ TEST_F(InterruptedExport, SigtermRemovesTheRunsFilesThenEnds) {
   EXPECT_EQ(machine.TempLeftovers(), CleanTemp());
 }
 
-// A large extraction ended by SIGTERM or SIGHUP: the hidden file the unzip library was writing
-// goes with the program, as the text export's does, and so does the run's folder.
+// A large extraction ended by SIGTERM, SIGHUP or SIGKILL while the unzip library writes its file
+// without a name: nothing of that file is left in the chosen folder, and the run's own folder
+// goes too (but after SIGKILL, which the next run's cleanup covers).
+TEST_F(InterruptedExport, SignalsDuringAnExtractionLeaveNothingOfAnUnnamedFile) {
+  const std::string archive = machine.dir() / "large.zip.des";
+  test::WriteBytes(
+      archive,
+      EncryptPayload(
+          test::BuildZip({{.name = "large.txt", .data = LinesOfText(kLargeText), .method = 8}}),
+          true));
+  if (!test::FileSystemMakesUnnamedFiles(machine.dir().path())) {
+    GTEST_SKIP() << "the file system here makes no file without a name";
+  }
+  for (const int signal_number : {SIGTERM, SIGHUP, SIGKILL}) {
+    SCOPED_TRACE(strsignal(signal_number));
+    const std::string target = machine.dir() / ("unnamed-" + std::to_string(signal_number));
+    std::filesystem::create_directory(target);
+    auto run = machine.Start({archive}, target + "\n");
+    ASSERT_TRUE(StopOnceUnnamedGrows(*run, target)) << "no file without a name was written";
+    EXPECT_EQ(Deliver(*run, signal_number).status, -signal_number);
+    EXPECT_EQ(SortedNames(target), Names{});
+    if (signal_number != SIGKILL) {
+      EXPECT_EQ(machine.TempLeftovers(), CleanTemp());
+    }
+  }
+}
+
+// On a file system that makes no file without a name, the library writes a hidden file instead:
+// it goes with the program, as the text export's does, and so does the run's folder.
 TEST_F(InterruptedExport, SignalsDuringAnExtractionRemoveTheLibrarysHiddenFile) {
+  const test::ScopedEnv hidden_files("LORVANTE_UNZIP_HIDDEN_FILES", "1");
   const std::string archive = machine.dir() / "large.zip.des";
   test::WriteBytes(
       archive,
@@ -192,6 +244,7 @@ TEST_F(InterruptedExport, SignalsDuringAnExtractionRemoveTheLibrarysHiddenFile) 
 // placed): the next extraction into the chosen folder removes the hidden file there, though its
 // own archive writes nothing into that subfolder.
 TEST_F(InterruptedExport, TheNextExtractionRemovesWhatSigkillLeftInSubfolders) {
+  const test::ScopedEnv hidden_files("LORVANTE_UNZIP_HIDDEN_FILES", "1");
   const std::string archive = machine.dir() / "deep.zip.des";
   test::WriteBytes(archive, EncryptPayload(test::BuildZip({{.name = "deep/er/large.txt",
                                                             .data = LinesOfText(kLargeText),

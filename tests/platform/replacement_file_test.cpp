@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -58,6 +59,38 @@ TEST(ReplacementFile, HiddenPrivateWhileWrittenThenRenamedWithItsFinalMode) {
   EXPECT_EQ(test::ReadText(dir / "out.txt"), "new text");
   EXPECT_EQ(PermissionsOf(dir / "out.txt"), 0644u);
   EXPECT_EQ(test::SortedNames(dir.path()), std::vector<std::string>{"out.txt"});
+}
+
+// A file of many in a row has no name while it is written: nothing shows in its folder, it is
+// linked under a fresh name or over an old one with its final mode, and a file that is not
+// placed leaves nothing.
+TEST(ReplacementFile, UnnamedWhileWrittenThenLinkedFreshOrOverTheOld) {
+  TempDir dir;
+  test::WriteText(dir / "old.txt", "old");
+  FolderFd folder(dir.path());
+  const auto make = [&](const char* text) {
+    Result<ReplacementFile> file = ReplacementFile::Create(
+        folder.get(), dir.path(), 0640, ReplacementFile::Naming::kUnnamedWherePossible);
+    EXPECT_TRUE(file) << file.failure().Text();
+    EXPECT_TRUE(file->Write(text, std::strlen(text)));
+    return std::move(file).value();
+  };
+  if (!test::FileSystemMakesUnnamedFiles(dir.path())) {
+    GTEST_SKIP() << "the file system here makes no file without a name";
+  }
+  const mode_t expected = FreshFileMode(0640);
+  for (const char* name : {"new.txt", "old.txt"}) {
+    SCOPED_TRACE(name);
+    ReplacementFile file = make("whole text");
+    EXPECT_TRUE(file.Unnamed());
+    ASSERT_TRUE(file.Finish(0640));
+    EXPECT_EQ(test::SortedNames(dir.path()).size(), std::string(name) == "new.txt" ? 1u : 2u);
+    ASSERT_TRUE(file.RenameTo(name)) << name;
+    EXPECT_EQ(test::ReadText(dir / name), "whole text");
+    EXPECT_EQ(PermissionsOf(dir / name), expected);
+  }
+  { ReplacementFile dropped = make("dropped"); }
+  EXPECT_EQ(test::SortedNames(dir.path()), (std::vector<std::string>{"new.txt", "old.txt"}));
 }
 
 TEST(ReplacementFile, RemovedUnlessRenamed) {

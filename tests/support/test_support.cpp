@@ -111,6 +111,13 @@ std::vector<std::string> SortedNames(const std::string& folder) {
   return names;
 }
 
+bool FileSystemMakesUnnamedFiles(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDWR | O_TMPFILE | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
 int GonePid() {
   const pid_t pid = fork();
   if (pid == 0) _exit(0);

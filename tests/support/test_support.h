@@ -40,6 +40,9 @@ std::vector<std::string> SortedNames(const std::string& folder);
 // The id of a process that has just ended.
 int GonePid();
 
+// Whether the file system of `folder` makes files without a name (O_TMPFILE).
+bool FileSystemMakesUnnamedFiles(const std::string& folder);
+
 // Sets an environment variable for the life of the object.
 class ScopedEnv {
  public:

@@ -130,7 +130,9 @@ TEST_P(PresetSave, ChoosesTheFileTheAnswersName) {
     EXPECT_EQ(chosen, dir / c.chosen);
   EXPECT_EQ(inner.shown.size(), c.boxes);
   // The existing file is never touched here: the export replaces it, or nothing does.
-  if (c.existing != nullptr) EXPECT_EQ(test::ReadText(dir / c.existing), "régi");
+  if (c.existing != nullptr) {
+    EXPECT_EQ(test::ReadText(dir / c.existing), "régi");
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "platform/paths.h"
+#include "tests/support/test_support.h"
 
 namespace unzdll::test {
 namespace {
@@ -123,17 +124,11 @@ HostRun UnzLibrary::Run(const std::string& archive, const std::string& folder,
   params.Reserved104 = 3;
   params.TargetFolder = target.c_str();
   params.Reserved144 = 7;
-  const char* kWorkers = "LORVANTE_UNZIP_WORKERS";
-  const char* before = std::getenv(kWorkers);
-  const std::optional<std::string> saved =
-      before ? std::optional<std::string>(before) : std::nullopt;
-  if (script.workers) ::setenv(kWorkers, std::to_string(*script.workers).c_str(), 1);
+  std::optional<lorvante::test::ScopedEnv> workers;
+  if (script.workers) workers.emplace("LORVANTE_UNZIP_WORKERS", std::to_string(*script.workers));
+  std::optional<lorvante::test::ScopedEnv> hidden;
+  if (script.hidden_files) hidden.emplace("LORVANTE_UNZIP_HIDDEN_FILES", "1");
   run.result = exec_(&params);
-  if (saved) {
-    ::setenv(kWorkers, saved->c_str(), 1);
-  } else {
-    ::unsetenv(kWorkers);
-  }
   return run;
 }
 

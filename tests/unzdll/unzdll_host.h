@@ -34,6 +34,9 @@ struct Script {
   std::function<bool(const Callback&)> stop_when;
   // The library's workers (LORVANTE_UNZIP_WORKERS for this run); unset: as the environment says.
   std::optional<int> workers;
+  // Files are written under hidden names (LORVANTE_UNZIP_HIDDEN_FILES=1), as on a file system
+  // that cannot write them without a name.
+  bool hidden_files = false;
 };
 
 struct HostRun {

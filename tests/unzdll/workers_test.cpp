@@ -259,6 +259,7 @@ TEST_F(WorkersTest, RemovalOnASignalTakesEveryHiddenFileOfTheWorkers) {
   int hidden_after = -1;
   Script script;
   script.workers = kManyWorkers;
+  script.hidden_files = true;
   // The caller stays in its first callback while the workers go ahead, until they wait for it
   // (the count of hidden files stays the same for a while).
   script.stop_when = [&](const Callback& call) {
@@ -283,6 +284,58 @@ TEST_F(WorkersTest, RemovalOnASignalTakesEveryHiddenFileOfTheWorkers) {
   lib_.Run(archive(), folder, script);
   EXPECT_GE(hidden_before, kMoreThanASmallTable);
   EXPECT_EQ(hidden_after, 0);
+}
+
+// The files of this process open in `folder` without a name (their links in /proc name them
+// "<folder>/#<inode> (deleted)").
+int UnnamedFilesIn(const std::string& folder) {
+  int count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    const std::string target = std::filesystem::read_symlink(entry.path(), error);
+    count += !error && target.starts_with(folder + "/#") && target.ends_with(" (deleted)") ? 1 : 0;
+  }
+  return count;
+}
+
+// Where the file system can, the workers' files have no name while they are written: however
+// far the workers are ahead, the folder shows nothing of them, and a stop leaves nothing.
+TEST_F(WorkersTest, UnnamedFilesOfTheWorkersShowNothingAndGoWithAStop) {
+  constexpr int kManyWorkers = 8;
+  constexpr int kFarAhead = 40;
+  std::vector<ZipItem> items;
+  for (int i = 0; i < 100; ++i) {
+    items.push_back({.name = "s" + std::to_string(i), .data = Data(2000, i), .method = 8});
+  }
+  WriteZip(items);
+  const std::string folder = Folder("unnamed", {});
+  if (!lorvante::test::FileSystemMakesUnnamedFiles(folder)) {
+    GTEST_SKIP() << "the file system here makes no file without a name";
+  }
+  int unnamed_ahead = 0;
+  std::set<std::string> seen_ahead{"(not looked at)"};
+  Script script;
+  script.workers = kManyWorkers;
+  // The caller stays in its first callback until the workers wait for it.
+  script.stop_when = [&](const Callback& call) {
+    if (call.code != UNZ_ACTION_BEGIN_FILE) return false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    int seen = -1;
+    while (std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      const int now = UnnamedFilesIn(folder);
+      if (now == seen && now >= kFarAhead) break;
+      seen = now;
+    }
+    unnamed_ahead = UnnamedFilesIn(folder);
+    seen_ahead = Tree(folder);
+    return true;
+  };
+  lib_.Run(archive(), folder, script);
+  EXPECT_GE(unnamed_ahead, kFarAhead);
+  EXPECT_EQ(seen_ahead, std::set<std::string>{});
+  EXPECT_EQ(Tree(folder), std::set<std::string>{});
+  EXPECT_EQ(UnnamedFilesIn(folder), 0);
 }
 
 // Killed in the middle, with several workers holding files: every file under a final name is
@@ -311,6 +364,7 @@ TEST(WorkersKilled, SigkillLeavesOnlyWhatTheNextRunRemoves) {
     UnzLibrary lib;
     Script script;
     script.workers = kSeveralWorkers;
+    script.hidden_files = true;
     // Slow enough to be caught in the middle.
     script.stop_when = [](const Callback& call) {
       if (call.code == UNZ_ACTION_PROGRESS)
@@ -365,6 +419,63 @@ TEST(WorkersKilled, SigkillLeavesOnlyWhatTheNextRunRemoves) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(target),
                           std::filesystem::directory_iterator()),
             static_cast<long>(items.size()));
+}
+
+// Killed in the middle while the workers write files without a name: every file in the folder is
+// whole, and nothing else is left, not even for the next run to remove.
+TEST(WorkersKilled, SigkillWithUnnamedFilesLeavesOnlyWholeFiles) {
+  lorvante::test::TempDir dir;
+  const std::string archive = dir / "archive.zip";
+  const std::string target = dir / "target";
+  std::filesystem::create_directory(target);
+  if (!lorvante::test::FileSystemMakesUnnamedFiles(target)) {
+    GTEST_SKIP() << "the file system here makes no file without a name";
+  }
+  std::vector<ZipItem> items;
+  for (int i = 0; i < 40; ++i) {
+    items.push_back({.name = "k" + std::to_string(i),
+                     .data = lorvante::test::RandomBytes(600 * 1024, i),
+                     .method = 8});
+  }
+  lorvante::test::WriteBytes(archive, BuildZip(items));
+
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    UnzLibrary lib;
+    Script script;
+    script.workers = kSeveralWorkers;
+    script.stop_when = [](const Callback& call) {
+      if (call.code == UNZ_ACTION_PROGRESS)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      return false;
+    };
+    lib.Run(archive, target, script);
+    ::_exit(0);
+  }
+  const auto placed = [&] {
+    return std::distance(std::filesystem::directory_iterator(target),
+                         std::filesystem::directory_iterator());
+  };
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (std::chrono::steady_clock::now() < deadline && placed() < 2) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  ::kill(child, SIGKILL);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status));
+
+  int whole = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(target)) {
+    const std::string name = entry.path().filename();
+    if (name.starts_with(kHiddenPrefix)) continue;  // counted below
+    EXPECT_EQ(ReadBytes(entry.path()), items[std::stoi(name.substr(1))].data) << name;
+    ++whole;
+  }
+  EXPECT_GE(whole, 2);
+  EXPECT_LT(whole, static_cast<int>(items.size())) << "the run was not killed in the middle";
+  EXPECT_EQ(placed(), whole) << "a hidden file was left";
 }
 
 }  // namespace
