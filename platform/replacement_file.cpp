@@ -285,7 +285,11 @@ Result<void> ReplacementFile::LinkAs(int to_folder_fd, const std::string& name) 
       return Failure::System(error);
     }
   }
-  // A failed close is a failed write: the name goes again.
+  return CloseLinked(to_folder_fd, name);
+}
+
+Result<void> ReplacementFile::CloseLinked(int to_folder_fd, const std::string& name) {
+  // A failed close is a failed write.
   const int fd = std::exchange(fd_, -1);
   unnamed_ = false;
   if (close(fd) != 0 && errno != EINTR) {
@@ -294,6 +298,26 @@ Result<void> ReplacementFile::LinkAs(int to_folder_fd, const std::string& name) 
     return Failure::System(error);
   }
   return {};
+}
+
+Result<void> ReplacementFile::PlaceNew(int to_folder_fd, const std::string& name) {
+  if (unnamed_) {
+    const LinkWay way = g_link_way.load(std::memory_order_relaxed);
+    if (LinkThrough(way, fd_, to_folder_fd, name.c_str()) != 0) return Failure::System(errno);
+    return CloseLinked(to_folder_fd, name);
+  }
+  if (renameat2(folder_fd_, name_.c_str(), to_folder_fd, name.c_str(), RENAME_NOREPLACE) == 0) {
+    name_.clear();
+    on_signal_.reset();
+    return {};
+  }
+  if (errno != EINVAL) return Failure::System(errno);
+  // A file system that cannot rename without replacing: the name is looked at first.
+  struct stat st {};
+  if (fstatat(to_folder_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    return Failure::System(EEXIST);
+  }
+  return RenameTo(to_folder_fd, name);
 }
 
 namespace {

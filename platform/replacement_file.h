@@ -61,6 +61,9 @@ class ReplacementFile {
   // system (a folder made after the file, which is then written in the nearest folder that
   // already stood).
   Result<void> RenameTo(int to_folder_fd, const std::string& name);
+  // As RenameTo, but only where nothing stands under `name`: fails with EEXIST otherwise, and
+  // the file stays as it was.
+  Result<void> PlaceNew(int to_folder_fd, const std::string& name);
 
  private:
   ReplacementFile() = default;
@@ -68,6 +71,9 @@ class ReplacementFile {
   // Links a file without a name under `name` in the folder open as `to_folder_fd`, replacing
   // what is there in one step, and closes it.
   Result<void> LinkAs(int to_folder_fd, const std::string& name);
+  // Closes a file without a name once it is linked as `name`; a failed close takes the name
+  // away again.
+  Result<void> CloseLinked(int to_folder_fd, const std::string& name);
 
   int folder_fd_ = -1;
   int fd_ = -1;

@@ -82,6 +82,11 @@ struct Job {
   bool folders_pending = false;
   std::optional<TempFile> temp;
   bool handed = false;  // prepared and read by a worker
+  // No other entry of the run writes its name or needs that name as a folder.
+  bool alone = false;
+  // Its name was not looked at before its file was written (no file could stand there): the
+  // file is placed only where nothing stands.
+  bool unchecked = false;
 };
 
 std::size_t WorkerCount() {
@@ -215,7 +220,17 @@ class Batch {
   // Holds the folder that the entry goes into in `job.folder` (or the nearest that exists).
   Prepared OpenFolderOf(Job& job);
   // Renames the entry's sealed file into place, making its folders first when they are pending.
-  bool PlaceFile(Job& job, Failure& failure);
+  // A file whose name was not looked at takes the name only where nothing stands; a name taken
+  // meanwhile is then treated as an existing file: the host is asked, or the entry skipped
+  // (declined, the host told).
+  enum class Placed { kPlaced, kFailed, kDeclined };
+  Placed PlaceFile(Job& job, Failure& failure);
+  // Places the sealed file and counts it; the host is told when it is not placed.
+  void PlaceAndCount(Job& job, bool sealed, Failure failure);
+  // Whether the entry's name need not be looked at before its file is written: its folder is
+  // made when the file is placed, or was made by this run, and no other entry of the run writes
+  // that name.
+  bool NameSurelyFree(const Job& job) const;
   // Whether the file may be written there: missing, or replaced once the host agrees.
   Prepared CheckExisting(const Job& job) const;
   Prepared CreateTemp(Job& job);
@@ -352,7 +367,8 @@ void Batch::FillSlot(const ArchiveLayout& layout, std::size_t position) {
     return;
   }
   slot = *MakeJob(layout, selected_[position].index);
-  slot.handed = pooled_ && selected_[position].handed;
+  slot.alone = selected_[position].handed;
+  slot.handed = pooled_ && slot.alone;
 }
 
 void Batch::Skip(const Job& job, int reason, const std::string& detail) {
@@ -478,10 +494,9 @@ void Batch::ReadData(Job& job, TempFile* temp) {
   if (!result || !KeepData(job, *result)) return;
   if (temp != nullptr) {
     Failure failure;
-    if (!temp->Seal(job.mtime, failure) || !PlaceFile(job, failure)) {
-      Skip(job, failure.unsafe ? UNZ_SKIP_UNSAFE : UNZ_SKIP_CANNOT_WRITE, failure.Text());
-      return;
-    }
+    const bool sealed = temp->Seal(job.mtime, failure);
+    PlaceAndCount(job, sealed, failure);
+    return;
   }
   ++done_;
 }
@@ -553,8 +568,14 @@ Prepared Batch::OpenFolderOf(Job& job) {
   return Prepared::Skip(UNZ_SKIP_CANNOT_WRITE, failure.Text());
 }
 
+bool Batch::NameSurelyFree(const Job& job) const {
+  if (mode_ != Mode::kExtract) return false;
+  // A folder that does not exist holds no file; one made by the run held nothing, and no other
+  // entry writes the name (another process might: the placing finds that).
+  return job.folders_pending || (job.alone && job.folder->made_by_run);
+}
+
 Prepared Batch::CheckExisting(const Job& job) const {
-  if (job.folders_pending) return {};  // its folder does not exist: neither does the file
   struct stat existing {};
   if (::fstatat(job.folder->fd.get(), job.path.leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
     if (S_ISDIR(existing.st_mode)) {
@@ -582,16 +603,50 @@ Prepared Batch::Prepare(Job& job, EntryBuffers& buffers) {
   }
   if (mode_ == Mode::kTest) return {};
   if (Prepared folder = OpenFolderOf(job); folder.next != Prepared::Next::kRead) return folder;
-  if (Prepared existing = CheckExisting(job); existing.next != Prepared::Next::kRead) {
-    return existing;
+  job.unchecked = NameSurelyFree(job);
+  if (!job.unchecked) {
+    if (Prepared existing = CheckExisting(job); existing.next != Prepared::Next::kRead) {
+      return existing;
+    }
   }
   return CreateTemp(job);
 }
 
-bool Batch::PlaceFile(Job& job, Failure& failure) {
-  if (!job.folders_pending) return job.temp->Place(job.path.leaf, failure);
-  const std::shared_ptr<const HeldFolder> folder = folders_->Get(job.path.folders, true, failure);
-  return folder != nullptr && job.temp->Place(folder->fd.get(), job.path.leaf, failure);
+Batch::Placed Batch::PlaceFile(Job& job, Failure& failure) {
+  if (job.folders_pending) {
+    std::shared_ptr<const HeldFolder> folder = folders_->Get(job.path.folders, true, failure);
+    if (folder == nullptr) return Placed::kFailed;
+    job.folder = std::move(folder);
+    job.folders_pending = false;
+  }
+  const int folder_fd = job.folder->fd.get();
+  if (!job.unchecked) {
+    return job.temp->Place(folder_fd, job.path.leaf, failure) ? Placed::kPlaced : Placed::kFailed;
+  }
+  if (job.temp->PlaceNew(folder_fd, job.path.leaf, failure)) return Placed::kPlaced;
+  if (failure.error != EEXIST) return Placed::kFailed;
+  failure = {};
+  const Prepared existing = CheckExisting(job);
+  if (existing.next == Prepared::Next::kSkip) {
+    Skip(job, existing.reason, existing.detail);
+    return Placed::kDeclined;
+  }
+  if (existing.next == Prepared::Next::kAskExisting && !AskReplace(job, existing.older)) {
+    return Placed::kDeclined;
+  }
+  return job.temp->Place(folder_fd, job.path.leaf, failure) ? Placed::kPlaced : Placed::kFailed;
+}
+
+void Batch::PlaceAndCount(Job& job, bool sealed, Failure failure) {
+  if (sealed) {
+    const Placed placed = PlaceFile(job, failure);
+    if (placed == Placed::kDeclined) return;
+    if (placed == Placed::kPlaced) {
+      ++done_;
+      return;
+    }
+  }
+  Skip(job, failure.unsafe ? UNZ_SKIP_UNSAFE : UNZ_SKIP_CANNOT_WRITE, failure.Text());
 }
 
 bool Batch::AskReplace(const Job& job, bool older) {
@@ -631,11 +686,8 @@ void Batch::ConcludeHanded(Job& job, EntryHandover& handover) {
   }
   if (!KeepData(job, handover.result())) return;
   if (job.temp) {
-    Failure failure = handover.seal_failure();
-    if (!handover.sealed() || !PlaceFile(job, failure)) {
-      Skip(job, failure.unsafe ? UNZ_SKIP_UNSAFE : UNZ_SKIP_CANNOT_WRITE, failure.Text());
-      return;
-    }
+    PlaceAndCount(job, handover.sealed(), handover.seal_failure());
+    return;
   }
   ++done_;
 }

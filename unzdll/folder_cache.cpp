@@ -48,6 +48,7 @@ std::shared_ptr<const HeldFolder> FolderCache::Get(const std::vector<std::string
     if (!held->path.empty()) held->path.pop_back();  // the key's last '/'
   }
   held->fd = std::move(own);
+  held->made_by_run = target_.Made(folders);
   if (held_.size() >= kMaxHeldFolders) held_.clear();
   held_.emplace(std::move(key), held);
   return held;

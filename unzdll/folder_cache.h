@@ -19,10 +19,12 @@
 
 namespace unzdll {
 
-// One open folder and its path (for the removal of a file in it on a signal).
+// One open folder, its path (for the removal of a file in it on a signal), and whether the run
+// made it (it held nothing then but what the run put there).
 struct HeldFolder {
   lorvante::UniqueFd fd;
   std::string path;
+  bool made_by_run = false;
 };
 
 class FolderCache {

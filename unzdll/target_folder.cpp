@@ -25,14 +25,17 @@ bool Kept(lorvante::Result<void> result, Failure& failure) {
   return false;
 }
 
-// Opens one folder below `parent`, never following a symbolic link; makes it when asked.
-int OpenStep(int parent, const std::string& name, bool create, Failure& failure) {
+// Opens one folder below `parent`, never following a symbolic link; makes it when asked, and
+// then says so in `made`.
+int OpenStep(int parent, const std::string& name, bool create, bool& made, Failure& failure) {
+  made = false;
   for (int attempt = 0; attempt < 2; ++attempt) {
     const int fd = ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd >= 0) return fd;
     const int err = errno;
     if (err == ENOENT && create && attempt == 0) {
-      if (::mkdirat(parent, name.c_str(), 0777) == 0 || errno == EEXIST) continue;
+      made = ::mkdirat(parent, name.c_str(), 0777) == 0;
+      if (made || errno == EEXIST) continue;
       failure = Failure::System(errno);
       return -1;
     }
@@ -86,8 +89,10 @@ int TargetFolder::Folder(const std::vector<std::string>& folders, bool create, F
   // the current step is, so a deep walk holds no descriptor per level.
   lorvante::UniqueFd step;
   for (; depth < folders.size(); ++depth) {
-    lorvante::UniqueFd fd(OpenStep(parent, folders[depth], create, failure));
+    bool made = false;
+    lorvante::UniqueFd fd(OpenStep(parent, folders[depth], create, made, failure));
     if (!fd.valid()) return -1;
+    if (made) made_.insert(Key(folders, depth + 1));
     parent = fd.get();
     if (depth + 1 == folders.size() || cache_.size() + 1 < kMaxCachedFolders) {
       cache_[Key(folders, depth + 1)] = std::move(fd);
@@ -96,6 +101,10 @@ int TargetFolder::Folder(const std::vector<std::string>& folders, bool create, F
     }
   }
   return parent;
+}
+
+bool TargetFolder::Made(const std::vector<std::string>& folders) const {
+  return !folders.empty() && made_.contains(Key(folders, folders.size()));
 }
 
 void TargetFolder::RememberFolderTime(const std::vector<std::string>& folders, std::int64_t mtime) {
@@ -158,6 +167,10 @@ bool TempFile::Place(const std::string& name, Failure& failure) {
 
 bool TempFile::Place(int folder_fd, const std::string& name, Failure& failure) {
   return Kept(file_.RenameTo(folder_fd, name), failure);
+}
+
+bool TempFile::PlaceNew(int folder_fd, const std::string& name, Failure& failure) {
+  return Kept(file_.PlaceNew(folder_fd, name), failure);
 }
 
 }  // namespace unzdll

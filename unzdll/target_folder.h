@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/replacement_file.h"
@@ -27,6 +28,9 @@ class TargetFolder {
   // an unsafe failure.
   int Folder(const std::vector<std::string>& folders, bool create, Failure& failure);
 
+  // Whether this object made the folder below the target named by `folders` (it was empty then).
+  bool Made(const std::vector<std::string>& folders) const;
+
   // Remembers a folder entry's time; applied by ApplyFolderTimes, deepest folders first.
   void RememberFolderTime(const std::vector<std::string>& folders, std::int64_t mtime);
   void ApplyFolderTimes();
@@ -36,6 +40,7 @@ class TargetFolder {
 
   lorvante::UniqueFd root_;
   std::map<std::string, lorvante::UniqueFd> cache_;
+  std::unordered_set<std::string> made_;  // the keys of the folders made
   std::vector<std::pair<std::vector<std::string>, std::int64_t>> folder_times_;
 };
 
@@ -61,6 +66,9 @@ class TempFile {
   bool Place(const std::string& name, Failure& failure);
   // Place into another folder, one made below the file's own folder after the file was.
   bool Place(int folder_fd, const std::string& name, Failure& failure);
+  // Place into the folder open as `folder_fd` only where nothing stands under `name` (the
+  // failure is then EEXIST).
+  bool PlaceNew(int folder_fd, const std::string& name, Failure& failure);
 
  private:
   TempFile(lorvante::ReplacementFile file, mode_t mode) : file_(std::move(file)), mode_(mode) {}
