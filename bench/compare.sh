@@ -11,11 +11,11 @@
 #           openssl, then bsdtar -xf | openssl, then 7z x
 #   small   the same with 20,000 files of 1-8 KiB in 200 folders (about 90 MiB)
 #
-# Every result is compared with the generated source. Before each run the caches are dropped
-# (as root) and the input read back. The machine may be shared: the medians are shown, and the
-# figures stay noisy.
+# Every result is compared with the generated source. Each run starts from warm caches, and
+# nothing is deleted before the end (see settle; COLD=1 drops the caches before each run). The
+# machine may be shared: the medians are shown, and the figures stay noisy.
 #
-# Usage: [RUNS=n] [TEXT_MIB=n] bench/compare.sh [BUILD_DIR] [CASE ...]
+# Usage: [RUNS=n] [TEXT_MIB=n] [COLD=1] bench/compare.sh [BUILD_DIR] [CASE ...]
 #        (default: build text folder small; a wrapper such as TASKSET="taskset -c 0" goes in
 #        front of every process of every contender)
 #
@@ -144,17 +144,26 @@ contenders_small=(small_ours small_unzip small_bsdtar small_7z)
 # --- measuring -------------------------------------------------------------------------------
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-# settle CASE: the same state of the file system before every run. The output of the run before
-# is deleted, and the file system then prefers other inodes for a while (creating 20,000 files
-# after deleting 20,000 costs several times more system time, and more with every round); as
-# root the caches are dropped, which ends that, and the input is read back into the page cache.
+# settle CASE: the same state of the file system before every run. A run's output is not deleted
+# before the whole comparison ends, but set aside: after a deletion the file system avoids the
+# freed inodes for half a minute (it has no journal here), and creating 20,000 files then costs
+# several times more system time, more with every round. Every contender thus starts with warm
+# caches and a file system that only grows. With COLD=1 (as root) the caches are dropped before
+# each run as well, and the input, the programs and their libraries read back: every contender
+# then also reads the file system's bitmaps and tables from the disk.
 settle() {
+  if [ -e "$work/out" ]; then
+    kept=$((kept + 1))
+    mv "$work/out" "$work/kept/$kept"
+  fi
   sync
-  if [ -w /proc/sys/vm/drop_caches ]; then
+  if [ "${COLD:-0}" = 1 ] && [ -w /proc/sys/vm/drop_caches ]; then
     echo 3 >/proc/sys/vm/drop_caches
     cat "$work/$1.des" "${programs[@]}" >/dev/null 2>&1 || true
   fi
 }
+kept=0
+mkdir -p "$work/kept"
 # The programs of every contender and the libraries they load, read back after the caches are
 # dropped: no contender starts from the disk.
 programs=("$bin"/bench_text_export "$bin"/bench_folder_export "$build"/lib/*/lorvante/*.so
@@ -165,7 +174,7 @@ programs+=("${libraries[@]}")
 
 # measure CASE CONTENDER: one run; appends "wall cpu peak" to $work/results.CONTENDER.
 measure() {
-  rm -rf "$work/out" "$work/ref.zip" "$work"/proc.* "${TMPDIR:?}"/*
+  rm -rf "$work/ref.zip" "$work"/proc.* "${TMPDIR:?}"/*
   settle "$1"
   local start end
   start=$(date +%s.%N)
@@ -198,7 +207,7 @@ for case in "${cases[@]}"; do
       -v p="$peak" -v o="$ours_wall" \
       'BEGIN { printf "%-7s %-14s %8.2f %8.1f %7.2f %10d %8.2f\n", c, n, w, s / w, u, p, w / o }'
   done
-  rm -rf "$work/$case.src" "$work/$case.des" "$work/out"
+  # The sources stay, as the outputs do, until the end: see settle.
 done
 echo "Medians of $runs runs in rotating order; peak: the largest resident set of one process."
 echo "ours x: the contender's wall time over ours (above 1: ours is faster)."
