@@ -1,9 +1,11 @@
 // The decryption of the input into the temporary file, and the tag and payload tests.
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <exception>
 #include <vector>
 
+#include "app/block_pipeline.h"
 #include "app/conversion_form.h"
 #include "format/key.h"
 #include "format/payload_check.h"
@@ -19,7 +21,7 @@ namespace {
 constexpr std::size_t kChunkSize = 4096;
 // The file is read and written in blocks of whole chunks, so that a large input costs few system
 // calls and a block is long enough to be decrypted on every core; the chunks within a block are
-// decrypted as before.
+// decrypted as before. Two blocks are held: one decrypted, one written.
 constexpr std::size_t kBlockSize = 1024 * kChunkSize;
 
 // Raises "<call>: ErrorCode: 0x.. - text" when `code` reports a failure.
@@ -80,20 +82,34 @@ bool TForm1::DecryptFile(const std::string& key, const std::string& input_file,
     if (IsZipPayload) OrRaise<EReadError>(input.Seek(kZipTagSize, SEEK_SET));
     FileStream temp = OrRaise<EFCreateError>(CreatePrivateFile(temp_file), temp_file);
 
-    std::vector<std::uint8_t> buffer(kBlockSize);
-    for (;;) {
-      const std::size_t n = OrRaise<EReadError>(input.Read(buffer.data(), buffer.size()));
-      // The whole chunks come first; the last chunk (shorter, or empty) is decrypted after they
-      // were written, so that its failure leaves them in the file.
-      const std::size_t whole = n == kBlockSize ? n : n - n % kChunkSize;
-      Check("CryptDecrypt", cipher->Decrypt(buffer.data(), whole));
-      OrRaise<EWriteError>(temp.WriteBuffer(buffer.data(), whole));
-      if (n < kBlockSize) {
-        Check("CryptDecrypt", cipher->Decrypt(buffer.data() + whole, n - whole));
-        OrRaise<EWriteError>(temp.WriteBuffer(buffer.data() + whole, n - whole));
-        break;
-      }
-    }
+    // Blocks are read and decrypted on a worker thread while the caller writes the one before.
+    // The whole chunks come first; the last chunk (shorter, or empty) is decrypted after they
+    // were made, so that its failure, raised once they are written, leaves them in the file.
+    std::array<std::uint8_t, kChunkSize> tail{};
+    std::size_t tail_size = 0;
+    bool tail_pending = false;
+    RunBlockPipeline(
+        kBlockSize,
+        [&](std::span<std::uint8_t> buffer) -> FilledBlock {
+          if (tail_pending) {
+            std::copy_n(tail.begin(), tail_size, buffer.begin());
+            Check("CryptDecrypt", cipher->Decrypt(buffer.data(), tail_size));
+            return {tail_size, true};
+          }
+          const std::size_t n = OrRaise<EReadError>(input.Read(buffer.data(), buffer.size()));
+          const std::size_t whole = n == kBlockSize ? n : n - n % kChunkSize;
+          Check("CryptDecrypt", cipher->Decrypt(buffer.data(), whole));
+          if (n == kBlockSize) return {whole, false};
+          tail_size = n - whole;
+          std::copy_n(buffer.begin() + static_cast<std::ptrdiff_t>(whole), tail_size, tail.begin());
+          tail_pending = true;
+          if (whole > 0) return {whole, false};
+          Check("CryptDecrypt", cipher->Decrypt(buffer.data(), tail_size));
+          return {tail_size, true};
+        },
+        [&](std::span<const std::uint8_t> block) {
+          OrRaise<EWriteError>(temp.WriteBuffer(block.data(), block.size()));
+        });
 
     std::array<std::uint8_t, 10> head{};
     OrRaise<EReadError>(temp.Seek(0, SEEK_SET));
