@@ -275,8 +275,10 @@ Result<void> ReplacementFile::LinkAs(int to_folder_fd, const std::string& name) 
     std::string hidden;
     for (int attempt = 0; hidden.empty() && attempt < kCreateAttempts; ++attempt) {
       std::string candidate = ProcessPrefix() + UniquePart() + kNameSuffix;
-      if (LinkThrough(way, fd_, to_folder_fd, candidate.c_str()) == 0) hidden = std::move(candidate);
-      else if (errno != EEXIST) return Failure::System(errno);
+      if (LinkThrough(way, fd_, to_folder_fd, candidate.c_str()) == 0)
+        hidden = std::move(candidate);
+      else if (errno != EEXIST)
+        return Failure::System(errno);
     }
     if (hidden.empty()) return Failure::System(EEXIST);
     if (renameat(to_folder_fd, hidden.c_str(), to_folder_fd, name.c_str()) != 0) {

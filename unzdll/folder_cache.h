@@ -13,9 +13,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/unique_fd.h"
 #include "unzdll/failure.h"
 #include "unzdll/target_folder.h"
-#include "platform/unique_fd.h"
 
 namespace unzdll {
 

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "platform/replacement_file.h"
-#include "unzdll/failure.h"
 #include "platform/unique_fd.h"
+#include "unzdll/failure.h"
 
 namespace unzdll {
 

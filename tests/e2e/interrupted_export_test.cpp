@@ -29,8 +29,8 @@ namespace {
 using ByteVector = std::vector<std::uint8_t>;
 using Names = std::vector<std::string>;
 using test::kOldContent;
-using test::SortedNames;
 using test::MessagesIn;
+using test::SortedNames;
 
 constexpr std::size_t kLargeText = 64u << 20;
 constexpr std::size_t kWrittenBeforeTheSignal = 2u << 20;

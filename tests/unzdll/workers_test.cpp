@@ -293,33 +293,38 @@ TEST_F(WorkersTest, FileAppearingInAFolderTheRunMadeBringsTheQuestion) {
   WriteZip({{.name = "new/a.txt", .data = Data(3000, 1), .method = 8},
             {.name = "new/b.txt", .data = Data(3000, 2), .method = 8},
             {.name = "new/c.txt", .data = Data(3000, 3), .method = 8}});
-  for (const int workers : {1, kSeveralWorkers}) {
-    for (const int replace : {0, 1}) {
-      SCOPED_TRACE(std::to_string(workers) + " workers, answer " + std::to_string(replace));
-      const std::string folder =
-          Folder("appearing-" + std::to_string(workers) + "-" + std::to_string(replace), {});
-      Script script;
-      script.workers = workers;
-      script.replace = replace;
-      script.stop_when = [&](const Callback& call) {
-        if (call.code == UNZ_ACTION_BEGIN_FILE && call.text == "new/b.txt") {
-          WriteText(folder + "/new/b.txt", "someone else's");
+  for (const bool hidden_files : {false, true}) {
+    for (const int workers : {1, kSeveralWorkers}) {
+      for (const int replace : {0, 1}) {
+        const std::string label = std::to_string(workers) + "-" + std::to_string(replace) +
+                                  (hidden_files ? "-hidden" : "");
+        SCOPED_TRACE(label);
+        const std::string folder = Folder("appearing-" + label, {});
+        Script script;
+        script.workers = workers;
+        script.replace = replace;
+        script.hidden_files = hidden_files;
+        script.stop_when = [&](const Callback& call) {
+          if (call.code == UNZ_ACTION_BEGIN_FILE && call.text == "new/b.txt") {
+            WriteText(folder + "/new/b.txt", "someone else's");
+          }
+          return false;
+        };
+        const HostRun run = lib_.Run(archive(), folder, script);
+        EXPECT_EQ(Questions(run), std::vector<std::string>{
+                                      std::to_string(UNZ_ACTION_TARGET_EXISTS) + " new/b.txt"});
+        EXPECT_EQ(ReadBytes(folder + "/new/a.txt"), Data(3000, 1));
+        EXPECT_EQ(ReadBytes(folder + "/new/c.txt"), Data(3000, 3));
+        if (replace == 1) {
+          EXPECT_EQ(ReadBytes(folder + "/new/b.txt"), Data(3000, 2));
+          EXPECT_TRUE(run.Skips().empty());
+        } else {
+          EXPECT_EQ(ReadText(folder + "/new/b.txt"), "someone else's");
+          EXPECT_EQ(run.Skips(), std::vector<int>{UNZ_SKIP_KEPT_EXISTING});
         }
-        return false;
-      };
-      const HostRun run = lib_.Run(archive(), folder, script);
-      EXPECT_EQ(Questions(run), std::vector<std::string>{
-                                    std::to_string(UNZ_ACTION_TARGET_EXISTS) + " new/b.txt"});
-      EXPECT_EQ(ReadBytes(folder + "/new/a.txt"), Data(3000, 1));
-      EXPECT_EQ(ReadBytes(folder + "/new/c.txt"), Data(3000, 3));
-      if (replace == 1) {
-        EXPECT_EQ(ReadBytes(folder + "/new/b.txt"), Data(3000, 2));
-        EXPECT_TRUE(run.Skips().empty());
-      } else {
-        EXPECT_EQ(ReadText(folder + "/new/b.txt"), "someone else's");
-        EXPECT_EQ(run.Skips(), std::vector<int>{UNZ_SKIP_KEPT_EXISTING});
+        EXPECT_EQ(Tree(folder),
+                  (std::set<std::string>{"new/", "new/a.txt", "new/b.txt", "new/c.txt"}));
       }
-      EXPECT_EQ(Tree(folder), (std::set<std::string>{"new/", "new/a.txt", "new/b.txt", "new/c.txt"}));
     }
   }
 }
