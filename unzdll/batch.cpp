@@ -232,7 +232,7 @@ class Batch {
   // that name.
   bool NameSurelyFree(const Job& job) const;
   // Whether the file may be written there: missing, or replaced once the host agrees.
-  Prepared CheckExisting(const Job& job) const;
+  Prepared CheckExisting(const Job& job, int folder_fd) const;
   Prepared CreateTemp(Job& job);
   // Tells the host what the preparation decided, asking when the target exists. True when the
   // data are to be read.
@@ -575,9 +575,9 @@ bool Batch::NameSurelyFree(const Job& job) const {
   return job.folders_pending || (job.alone && job.folder->made_by_run);
 }
 
-Prepared Batch::CheckExisting(const Job& job) const {
+Prepared Batch::CheckExisting(const Job& job, int folder_fd) const {
   struct stat existing {};
-  if (::fstatat(job.folder->fd.get(), job.path.leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+  if (::fstatat(folder_fd, job.path.leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
     if (S_ISDIR(existing.st_mode)) {
       return Prepared::Skip(UNZ_SKIP_CANNOT_WRITE, "a folder of that name exists");
     }
@@ -605,7 +605,8 @@ Prepared Batch::Prepare(Job& job, EntryBuffers& buffers) {
   if (Prepared folder = OpenFolderOf(job); folder.next != Prepared::Next::kRead) return folder;
   job.unchecked = NameSurelyFree(job);
   if (!job.unchecked) {
-    if (Prepared existing = CheckExisting(job); existing.next != Prepared::Next::kRead) {
+    if (Prepared existing = CheckExisting(job, job.folder->fd.get());
+        existing.next != Prepared::Next::kRead) {
       return existing;
     }
   }
@@ -613,20 +614,20 @@ Prepared Batch::Prepare(Job& job, EntryBuffers& buffers) {
 }
 
 Batch::Placed Batch::PlaceFile(Job& job, Failure& failure) {
+  // The file's own folder stays held (`job.folder`): a hidden file is renamed from it.
+  std::shared_ptr<const HeldFolder> folder = job.folder;
   if (job.folders_pending) {
-    std::shared_ptr<const HeldFolder> folder = folders_->Get(job.path.folders, true, failure);
+    folder = folders_->Get(job.path.folders, true, failure);
     if (folder == nullptr) return Placed::kFailed;
-    job.folder = std::move(folder);
-    job.folders_pending = false;
   }
-  const int folder_fd = job.folder->fd.get();
+  const int folder_fd = folder->fd.get();
   if (!job.unchecked) {
     return job.temp->Place(folder_fd, job.path.leaf, failure) ? Placed::kPlaced : Placed::kFailed;
   }
   if (job.temp->PlaceNew(folder_fd, job.path.leaf, failure)) return Placed::kPlaced;
   if (failure.error != EEXIST) return Placed::kFailed;
   failure = {};
-  const Prepared existing = CheckExisting(job);
+  const Prepared existing = CheckExisting(job, folder_fd);
   if (existing.next == Prepared::Next::kSkip) {
     Skip(job, existing.reason, existing.detail);
     return Placed::kDeclined;

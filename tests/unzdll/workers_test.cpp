@@ -329,6 +329,32 @@ TEST_F(WorkersTest, FileAppearingInAFolderTheRunMadeBringsTheQuestion) {
   }
 }
 
+// Files whose folders are made only when they are placed are written meanwhile in the nearest
+// folder that stands, and renamed from there: that folder stays open until then, also when the
+// cache of open folders has let it go because more folders were made than it holds.
+TEST_F(WorkersTest, HiddenFilesOfManyNewFoldersAreRenamedFromTheirOwnFolder) {
+  constexpr int kMoreFoldersThanTheCacheHolds = 150;
+  std::vector<ZipItem> items;
+  for (int i = 0; i < kMoreFoldersThanTheCacheHolds; ++i) {
+    items.push_back({.name = "n" + std::to_string(i) + "/f", .data = Data(500, i), .method = 8});
+  }
+  WriteZip(items);
+  for (const int workers : {1, kSeveralWorkers}) {
+    SCOPED_TRACE(std::to_string(workers) + " workers");
+    const std::string folder = Folder("many-" + std::to_string(workers), {});
+    Script script;
+    script.workers = workers;
+    script.hidden_files = true;
+    const HostRun run = lib_.Run(archive(), folder, script);
+    EXPECT_EQ(run.Skips(), std::vector<int>{}) << run.Messages();
+    std::map<std::string, Bytes> expected;
+    for (int i = 0; i < kMoreFoldersThanTheCacheHolds; ++i) {
+      expected["n" + std::to_string(i) + "/f"] = Data(500, i);
+    }
+    EXPECT_EQ(Contents(folder), expected);
+  }
+}
+
 // The files of this process open in `folder` without a name (their links in /proc name them
 // "<folder>/#<inode> (deleted)").
 int UnnamedFilesIn(const std::string& folder) {
