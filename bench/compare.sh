@@ -13,6 +13,8 @@
 #
 # Every result is compared with the generated source. Each run starts from warm caches, and
 # nothing is deleted before the end (see settle; COLD=1 drops the caches before each run). The
+# work folder is made by mktemp in $TMPDIR: a file system where many files were deleted shortly
+# before (a test run's in /tmp) makes creating files slower for everyone for a while. The
 # machine may be shared: the medians are shown, and the figures stay noisy.
 #
 # Usage: [RUNS=n] [TEXT_MIB=n] [COLD=1] bench/compare.sh [BUILD_DIR] [CASE ...]
