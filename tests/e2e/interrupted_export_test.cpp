@@ -136,6 +136,17 @@ class InterruptedExport : public testing::Test {
     return false;
   }
 
+  // A tagged file of one large entry, long enough to be caught while it is extracted.
+  std::string LargeArchive() const {
+    const std::string archive = machine.dir() / "large.zip.des";
+    test::WriteBytes(
+        archive,
+        EncryptPayload(
+            test::BuildZip({{.name = "large.txt", .data = LinesOfText(kLargeText), .method = 8}}),
+            true));
+    return archive;
+  }
+
   // Sends `signal_number` to a stopped run and lets it go on.
   static test::RunResult Deliver(test::BackgroundRun& run, int signal_number) {
     kill(run.pid(), signal_number);
@@ -193,12 +204,7 @@ TEST_F(InterruptedExport, SigtermRemovesTheRunsFilesThenEnds) {
 // without a name: nothing of that file is left in the chosen folder, and the run's own folder
 // goes too (but after SIGKILL, which the next run's cleanup covers).
 TEST_F(InterruptedExport, SignalsDuringAnExtractionLeaveNothingOfAnUnnamedFile) {
-  const std::string archive = machine.dir() / "large.zip.des";
-  test::WriteBytes(
-      archive,
-      EncryptPayload(
-          test::BuildZip({{.name = "large.txt", .data = LinesOfText(kLargeText), .method = 8}}),
-          true));
+  const std::string archive = LargeArchive();
   if (!test::FileSystemMakesUnnamedFiles(machine.dir().path())) {
     GTEST_SKIP() << "the file system here makes no file without a name";
   }
@@ -220,12 +226,7 @@ TEST_F(InterruptedExport, SignalsDuringAnExtractionLeaveNothingOfAnUnnamedFile) 
 // it goes with the program, as the text export's does, and so does the run's folder.
 TEST_F(InterruptedExport, SignalsDuringAnExtractionRemoveTheLibrarysHiddenFile) {
   const test::ScopedEnv hidden_files("LORVANTE_UNZIP_HIDDEN_FILES", "1");
-  const std::string archive = machine.dir() / "large.zip.des";
-  test::WriteBytes(
-      archive,
-      EncryptPayload(
-          test::BuildZip({{.name = "large.txt", .data = LinesOfText(kLargeText), .method = 8}}),
-          true));
+  const std::string archive = LargeArchive();
   for (const int signal_number : {SIGTERM, SIGHUP}) {
     SCOPED_TRACE(strsignal(signal_number));
     const std::string target = machine.dir() / ("target-" + std::to_string(signal_number));

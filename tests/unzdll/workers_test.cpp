@@ -407,34 +407,27 @@ TEST_F(WorkersTest, UnnamedFilesOfTheWorkersShowNothingAndGoWithAStop) {
   EXPECT_EQ(UnnamedFilesIn(folder), 0);
 }
 
-// Killed in the middle, with several workers holding files: every file under a final name is
-// whole, the others are hidden files of the killed process, and the next run removes them.
-TEST(WorkersKilled, SigkillLeavesOnlyWhatTheNextRunRemoves) {
-  // The next run counts as later than the hidden files only when it loads the library after
-  // they were made: nothing here loads it before.
-  if (::dlopen(UNZDLL_LIBRARY_PATH, RTLD_NOW | RTLD_NOLOAD) != nullptr) {
-    GTEST_SKIP() << "the library was loaded by an earlier test of this process";
+// An archive of many large entries, and a child process that extracts it with several workers,
+// slowly enough (each progress step waits) to be killed in the middle.
+struct RunToKill {
+  RunToKill() {
+    std::filesystem::create_directory(target);
+    for (int i = 0; i < 40; ++i) {
+      items.push_back({.name = "k" + std::to_string(i),
+                       .data = lorvante::test::RandomBytes(600 * 1024, i),
+                       .method = 8});
+    }
+    lorvante::test::WriteBytes(archive, BuildZip(items));
   }
-  lorvante::test::TempDir dir;
-  const std::string archive = dir / "archive.zip";
-  const std::string target = dir / "target";
-  std::filesystem::create_directory(target);
-  std::vector<ZipItem> items;
-  for (int i = 0; i < 40; ++i) {
-    items.push_back({.name = "k" + std::to_string(i),
-                     .data = lorvante::test::RandomBytes(600 * 1024, i),
-                     .method = 8});
-  }
-  lorvante::test::WriteBytes(archive, BuildZip(items));
 
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
+  // The child's id (-1 when none could be started).
+  pid_t Start(bool hidden_files) const {
+    const pid_t child = ::fork();
+    if (child != 0) return child;
     UnzLibrary lib;
     Script script;
     script.workers = kSeveralWorkers;
-    script.hidden_files = true;
-    // Slow enough to be caught in the middle.
+    script.hidden_files = hidden_files;
     script.stop_when = [](const Callback& call) {
       if (call.code == UNZ_ACTION_PROGRESS)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -443,6 +436,26 @@ TEST(WorkersKilled, SigkillLeavesOnlyWhatTheNextRunRemoves) {
     lib.Run(archive, target, script);
     ::_exit(0);
   }
+
+  lorvante::test::TempDir dir;
+  std::string archive = dir / "archive.zip";
+  std::string target = dir / "target";
+  std::vector<ZipItem> items;
+};
+
+// Killed in the middle, with several workers holding files: every file under a final name is
+// whole, the others are hidden files of the killed process, and the next run removes them.
+TEST(WorkersKilled, SigkillLeavesOnlyWhatTheNextRunRemoves) {
+  // The next run counts as later than the hidden files only when it loads the library after
+  // they were made: nothing here loads it before.
+  if (::dlopen(UNZDLL_LIBRARY_PATH, RTLD_NOW | RTLD_NOLOAD) != nullptr) {
+    GTEST_SKIP() << "the library was loaded by an earlier test of this process";
+  }
+  const RunToKill run;
+  const std::string& target = run.target;
+  const std::vector<ZipItem>& items = run.items;
+  const pid_t child = run.Start(true);
+  ASSERT_GE(child, 0);
   // Killed once some files are in place and others are being written.
   const auto hidden_and_placed = [&] {
     int hidden = 0;
@@ -481,7 +494,7 @@ TEST(WorkersKilled, SigkillLeavesOnlyWhatTheNextRunRemoves) {
   UnzLibrary lib;
   Script script;
   script.replace = 0;
-  lib.Run(archive, target, script);
+  lib.Run(run.archive, target, script);
   for (const auto& entry : std::filesystem::directory_iterator(target)) {
     EXPECT_FALSE(entry.path().filename().string().starts_with(kHiddenPrefix)) << entry.path();
   }
@@ -493,35 +506,14 @@ TEST(WorkersKilled, SigkillLeavesOnlyWhatTheNextRunRemoves) {
 // Killed in the middle while the workers write files without a name: every file in the folder is
 // whole, and nothing else is left, not even for the next run to remove.
 TEST(WorkersKilled, SigkillWithUnnamedFilesLeavesOnlyWholeFiles) {
-  lorvante::test::TempDir dir;
-  const std::string archive = dir / "archive.zip";
-  const std::string target = dir / "target";
-  std::filesystem::create_directory(target);
+  const RunToKill run;
+  const std::string& target = run.target;
+  const std::vector<ZipItem>& items = run.items;
   if (!lorvante::test::FileSystemMakesUnnamedFiles(target)) {
     GTEST_SKIP() << "the file system here makes no file without a name";
   }
-  std::vector<ZipItem> items;
-  for (int i = 0; i < 40; ++i) {
-    items.push_back({.name = "k" + std::to_string(i),
-                     .data = lorvante::test::RandomBytes(600 * 1024, i),
-                     .method = 8});
-  }
-  lorvante::test::WriteBytes(archive, BuildZip(items));
-
-  const pid_t child = ::fork();
+  const pid_t child = run.Start(false);
   ASSERT_GE(child, 0);
-  if (child == 0) {
-    UnzLibrary lib;
-    Script script;
-    script.workers = kSeveralWorkers;
-    script.stop_when = [](const Callback& call) {
-      if (call.code == UNZ_ACTION_PROGRESS)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      return false;
-    };
-    lib.Run(archive, target, script);
-    ::_exit(0);
-  }
   const auto placed = [&] {
     return std::distance(std::filesystem::directory_iterator(target),
                          std::filesystem::directory_iterator());
