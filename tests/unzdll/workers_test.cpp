@@ -88,6 +88,28 @@ class WorkersTest : public UnzTest {
     return out;
   }
 
+  // An archive of 100 small entries, enough for many workers to run far ahead of the caller.
+  void WriteManySmallEntries() {
+    std::vector<ZipItem> items;
+    for (int i = 0; i < 100; ++i) {
+      items.push_back({.name = "s" + std::to_string(i), .data = Data(2000, i), .method = 8});
+    }
+    WriteZip(items);
+  }
+
+  // Waits (at most 20 s) until `count` reaches `minimum` and stays the same for a while: the
+  // workers then wait for the caller.
+  static void WaitUntilSteady(const std::function<int()>& count, int minimum) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    int seen = -1;
+    while (std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      const int now = count();
+      if (now == seen && now >= minimum) return;
+      seen = now;
+    }
+  }
+
   // The archive of many kinds of entries: small files in folders, large ones of several
   // progress steps, a folder, a file and a folder of one name, a CRC error, an encrypted entry,
   // an unsafe name, an unsupported method, two entries of one name once folders are dropped.
@@ -242,11 +264,7 @@ TEST_F(WorkersTest, StopWhileSeveralWorkersRunLeavesOnlyWholeFiles) {
 TEST_F(WorkersTest, RemovalOnASignalTakesEveryHiddenFileOfTheWorkers) {
   constexpr int kManyWorkers = 8;
   constexpr int kMoreThanASmallTable = 40;
-  std::vector<ZipItem> items;
-  for (int i = 0; i < 100; ++i) {
-    items.push_back({.name = "s" + std::to_string(i), .data = Data(2000, i), .method = 8});
-  }
-  WriteZip(items);
+  WriteManySmallEntries();
   const std::string folder = Folder("signal", {});
   const auto hidden_files = [&] {
     int hidden = 0;
@@ -264,14 +282,7 @@ TEST_F(WorkersTest, RemovalOnASignalTakesEveryHiddenFileOfTheWorkers) {
   // (the count of hidden files stays the same for a while).
   script.stop_when = [&](const Callback& call) {
     if (call.code != UNZ_ACTION_BEGIN_FILE) return false;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    int seen = -1;
-    while (std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(200));
-      const int now = hidden_files();
-      if (now == seen && now >= kMoreThanASmallTable) break;
-      seen = now;
-    }
+    WaitUntilSteady(hidden_files, kMoreThanASmallTable);
     hidden_before = hidden_files();
     void* library = ::dlopen(UNZDLL_LIBRARY_PATH, RTLD_NOW | RTLD_NOLOAD);
     const auto remove = reinterpret_cast<TUnzDllRemoveTemporaries>(
@@ -372,11 +383,7 @@ int UnnamedFilesIn(const std::string& folder) {
 TEST_F(WorkersTest, UnnamedFilesOfTheWorkersShowNothingAndGoWithAStop) {
   constexpr int kManyWorkers = 8;
   constexpr int kFarAhead = 40;
-  std::vector<ZipItem> items;
-  for (int i = 0; i < 100; ++i) {
-    items.push_back({.name = "s" + std::to_string(i), .data = Data(2000, i), .method = 8});
-  }
-  WriteZip(items);
+  WriteManySmallEntries();
   const std::string folder = Folder("unnamed", {});
   if (!lorvante::test::FileSystemMakesUnnamedFiles(folder)) {
     GTEST_SKIP() << "the file system here makes no file without a name";
@@ -388,14 +395,7 @@ TEST_F(WorkersTest, UnnamedFilesOfTheWorkersShowNothingAndGoWithAStop) {
   // The caller stays in its first callback until the workers wait for it.
   script.stop_when = [&](const Callback& call) {
     if (call.code != UNZ_ACTION_BEGIN_FILE) return false;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    int seen = -1;
-    while (std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(200));
-      const int now = UnnamedFilesIn(folder);
-      if (now == seen && now >= kFarAhead) break;
-      seen = now;
-    }
+    WaitUntilSteady([&] { return UnnamedFilesIn(folder); }, kFarAhead);
     unnamed_ahead = UnnamedFilesIn(folder);
     seen_ahead = Tree(folder);
     return true;
