@@ -275,25 +275,26 @@ Result<void> ReplacementFile::RenameTo(int to_folder_fd, const std::string& name
 }
 
 Result<void> ReplacementFile::LinkAs(int to_folder_fd, const std::string& name) {
+  if (Result<void> placed = PlaceNew(to_folder_fd, name);
+      placed || placed.failure().error != EEXIST) {
+    return placed;
+  }
+  // The name is taken: the file is linked beside it under a hidden name and renamed over it, so
+  // that the old file is replaced in one step.
   const LinkWay way = g_link_way.load(std::memory_order_relaxed);
-  if (LinkThrough(way, fd_, to_folder_fd, name.c_str()) != 0) {
-    if (errno != EEXIST) return Failure::System(errno);
-    // The name is taken: the file is linked beside it under a hidden name and renamed over it,
-    // so that the old file is replaced in one step.
-    std::string hidden;
-    for (int attempt = 0; hidden.empty() && attempt < kCreateAttempts; ++attempt) {
-      std::string candidate = ProcessPrefix() + UniquePart() + kNameSuffix;
-      if (LinkThrough(way, fd_, to_folder_fd, candidate.c_str()) == 0)
-        hidden = std::move(candidate);
-      else if (errno != EEXIST)
-        return Failure::System(errno);
-    }
-    if (hidden.empty()) return Failure::System(EEXIST);
-    if (renameat(to_folder_fd, hidden.c_str(), to_folder_fd, name.c_str()) != 0) {
-      const int error = errno;
-      unlinkat(to_folder_fd, hidden.c_str(), 0);
-      return Failure::System(error);
-    }
+  std::string hidden;
+  for (int attempt = 0; hidden.empty() && attempt < kCreateAttempts; ++attempt) {
+    std::string candidate = ProcessPrefix() + UniquePart() + kNameSuffix;
+    if (LinkThrough(way, fd_, to_folder_fd, candidate.c_str()) == 0)
+      hidden = std::move(candidate);
+    else if (errno != EEXIST)
+      return Failure::System(errno);
+  }
+  if (hidden.empty()) return Failure::System(EEXIST);
+  if (renameat(to_folder_fd, hidden.c_str(), to_folder_fd, name.c_str()) != 0) {
+    const int error = errno;
+    unlinkat(to_folder_fd, hidden.c_str(), 0);
+    return Failure::System(error);
   }
   return CloseLinked(to_folder_fd, name);
 }
