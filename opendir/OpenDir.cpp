@@ -77,14 +77,13 @@ bool TImplOpenDirectory::FolderListClick(const std::string& name) {
 
 bool TImplOpenDirectory::OkButtonRelease(const std::string& name_box) {
   if (CurrentFolder.empty()) return false;
-  // A name the user typed over the folder shown is what the user means to choose: when it names
-  // no folder, the dialog must not close on the folder shown instead.
+  // A name the user typed over the folder shown is what the user means to choose: an existing
+  // folder is chosen; when it names no folder, the dialog must not close on the folder shown
+  // instead.
   if (!name_box.empty() && name_box != PathBuffer) {
     const std::string typed = TypedFolder(name_box, CurrentFolder);
-    if (!DirectoryExists(typed)) {
-      if (!CreateTypedFolder(typed)) return false;
-      Owner->SetResult(typed);
-    }
+    if (!DirectoryExists(typed) && !CreateTypedFolder(typed)) return false;
+    Owner->SetResult(typed);
   }
   FolderChosen = true;
   return true;

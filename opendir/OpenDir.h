@@ -21,7 +21,7 @@ class TImplOpenDirectory : public TObject, public FolderDialogClient {
   explicit TImplOpenDirectory(TOpenDirectory* AOwner) : Owner(AOwner) {}
 
   TOpenDirectory* Owner;      // not owned
-  bool FolderChosen = false;  // OK was released while a folder was known
+  bool FolderChosen = false;  // OK was pressed while a folder was known
   std::string PathBuffer;     // the text the file-name box is to show
   std::string CurrentFolder;  // the folder the dialog shows; empty when none is known
 

@@ -337,20 +337,6 @@ TEST_F(FolderDialogTest, OkDoesNothingWhileNoFolderIsKnown) {
   EXPECT_EQ(GetCurrentDir(), start_dir_);
 }
 
-TEST_F(FolderDialogTest, TheKeyboardOnOkNeverChooses) {
-  const bool chosen = Execute([&](DialogParts& d) {
-    ASSERT_TRUE(d.BoxShows(tmp_.path()));
-    d.ok->setFocus();
-    QTest::keyClick(d.ok, Qt::Key_Space);
-    QTest::qWait(20);
-    EXPECT_TRUE(d.dialog->isVisible());
-    QTest::keyClick(d.dialog, Qt::Key_Escape);
-  });
-  EXPECT_FALSE(chosen);
-  EXPECT_EQ(dialog_.Directory(), "");
-  EXPECT_EQ(GetCurrentDir(), start_dir_);
-}
-
 TEST_F(FolderDialogTest, NoChangeDirKeepsTheCurrentDirectory) {
   dialog_.NoChangeDir = true;
   const bool chosen = Execute([&](DialogParts& d) {
@@ -422,24 +408,121 @@ TEST_F(FolderDialogTest, OkIsEnabledWheneverAFolderIsKnown) {
   });
 }
 
-// Answers the next message box (No where it asks, else its first button), recording its caption
-// and text.
+// Answers the next message box with `answer` where it has that button (else its first button),
+// recording its caption and text.
 struct MessageBoxSeen {
   std::string caption;
   std::string text;
 };
-void AnswerNextMessageBox(MessageBoxSeen& seen, QObject& context) {
-  QTimer::singleShot(10, &context, [&seen, &context] {
+void AnswerNextMessageBox(MessageBoxSeen& seen, QObject& context,
+                          QMessageBox::StandardButton answer = QMessageBox::No) {
+  QTimer::singleShot(10, &context, [&seen, &context, answer] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (box == nullptr) {
-      AnswerNextMessageBox(seen, context);
+      AnswerNextMessageBox(seen, context, answer);
       return;
     }
     seen = {box->windowTitle().toStdString(), box->text().toStdString()};
-    QAbstractButton* no = box->button(QMessageBox::No);
-    QTest::mouseClick(no != nullptr ? no : box->buttons().front(), Qt::LeftButton);
+    QAbstractButton* button = box->button(answer);
+    QTest::mouseClick(button != nullptr ? button : box->buttons().front(), Qt::LeftButton);
   });
 }
+
+// Every way of pressing OK acts as the click does: the folder shown or typed is chosen, a typed
+// folder that does not exist brings the question, and Yes makes it and chooses it.
+struct PressWay {
+  const char* name;
+  std::function<void(DialogParts&)> press;
+};
+
+void PrintTo(const PressWay& way, std::ostream* out) {
+  *out << way.name;
+}
+
+class FolderDialogPressTest : public FolderDialogTest,
+                              public testing::WithParamInterface<PressWay> {};
+
+TEST_P(FolderDialogPressTest, ChoosesTheFolderShown) {
+  const bool chosen = Execute([&](DialogParts& d) {
+    ASSERT_TRUE(d.BoxShows(tmp_.path()));
+    GetParam().press(d);
+  });
+  ASSERT_TRUE(chosen);
+  EXPECT_EQ(dialog_.Directory(), tmp_.path());
+  EXPECT_EQ(GetCurrentDir(), tmp_.path());
+  EXPECT_EQ(EventNames(), (std::vector<std::string>{"show", "folder", "close"}));
+}
+
+TEST_P(FolderDialogPressTest, ChoosesATypedFolder) {
+  const bool chosen = Execute([&](DialogParts& d) {
+    ASSERT_TRUE(d.BoxShows(tmp_.path()));
+    d.file_name->setText("Gamma");
+    GetParam().press(d);
+  });
+  ASSERT_TRUE(chosen);
+  EXPECT_EQ(dialog_.Directory(), tmp_ / "Gamma");
+  EXPECT_EQ(GetCurrentDir(), tmp_ / "Gamma");
+}
+
+TEST_P(FolderDialogPressTest, ATypedMissingFolderIsAskedForAndMadeOnYes) {
+  Application.Title = "LORVANTE";
+  MessageBoxSeen seen;
+  const std::string wanted = tmp_ / "Uj/Mappa";
+  const bool chosen = Execute([&](DialogParts& d) {
+    ASSERT_TRUE(d.BoxShows(tmp_.path()));
+    d.file_name->setText(Q(wanted));
+    AnswerNextMessageBox(seen, context_, QMessageBox::Yes);
+    GetParam().press(d);
+  });
+  EXPECT_EQ(seen.caption, "LORVANTE");
+  EXPECT_EQ(seen.text, wanted + "\nThis folder does not exist.\nCreate it?");
+  ASSERT_TRUE(chosen);
+  EXPECT_TRUE(fs::is_directory(wanted));
+  EXPECT_EQ(dialog_.Directory(), wanted);
+  EXPECT_EQ(GetCurrentDir(), wanted);
+}
+
+TEST_P(FolderDialogPressTest, NoToTheQuestionKeepsTheDialogOpen) {
+  Application.Title = "LORVANTE";
+  MessageBoxSeen seen;
+  const bool chosen = Execute([&](DialogParts& d) {
+    ASSERT_TRUE(d.BoxShows(tmp_.path()));
+    d.file_name->setText("Missing");
+    AnswerNextMessageBox(seen, context_, QMessageBox::No);
+    GetParam().press(d);
+    ASSERT_TRUE(WaitUntil([&] { return !seen.text.empty(); }));
+    QTest::qWait(20);
+    EXPECT_TRUE(d.dialog->isVisible());
+    EXPECT_EQ(d.Box(), "Missing");  // the name stays, to be corrected
+    QTest::keyClick(d.dialog, Qt::Key_Escape);
+  });
+  EXPECT_FALSE(chosen);
+  EXPECT_EQ(seen.text, (tmp_ / "Missing") + "\nThis folder does not exist.\nCreate it?");
+  EXPECT_FALSE(fs::exists(tmp_ / "Missing"));
+  EXPECT_EQ(GetCurrentDir(), start_dir_);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, FolderDialogPressTest,
+    testing::Values(PressWay{"Click",
+                             [](DialogParts& d) { QTest::mouseClick(d.ok, Qt::LeftButton); }},
+                    PressWay{"EnterInTheNameBox",
+                             [](DialogParts& d) {
+                               d.file_name->setFocus();
+                               QTest::keyClick(d.file_name, Qt::Key_Return);
+                             }},
+                    PressWay{"SpaceOnTheButton",
+                             [](DialogParts& d) {
+                               d.ok->setFocus();
+                               QTest::keyClick(d.ok, Qt::Key_Space);
+                             }},
+                    PressWay{"Mnemonic",
+                             [](DialogParts& d) {
+                               const QKeySequence mnemonic = QKeySequence::mnemonic(d.ok->text());
+                               ASSERT_FALSE(mnemonic.isEmpty()) << d.ok->text().toStdString();
+                               QTest::keySequence(d.dialog->windowHandle(), mnemonic);
+                             }}),
+    [](const testing::TestParamInfo<PressWay>& param_info) { return param_info.param.name; });
 
 // A typed folder that does not exist: OK asks whether to make it, naming the folder; on No
 // the dialog must not choose the folder it shows instead. A typed name relative to the folder

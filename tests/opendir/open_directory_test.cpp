@@ -247,17 +247,17 @@ TEST_F(OpenDirectoryTest, ATypedNameMustNameAnExistingFolder) {
   const struct {
     std::string typed;
     bool accepted;
-    std::string named;  // the folder the message names
+    std::string named;  // the folder the message names, or the folder chosen
   } cases[] = {
       {data + "/Missing", false, data + "/Missing"},
       {"Missing/Deeper", false, data + "/Missing/Deeper"},
       {"../Data/./Missing/", false, data + "/Missing"},
-      {tmp_ / "Data/Sub", true, ""},
-      {tmp_ / "Data/Sub/", true, ""},
-      {"Sub", true, ""},
-      {"..", true, ""},
-      {data, true, ""},  // the folder shown itself
-      {"", true, ""},    // an emptied box chooses the folder shown, as before
+      {tmp_ / "Data/Sub", true, data + "/Sub"},
+      {tmp_ / "Data/Sub/", true, data + "/Sub"},
+      {"Sub", true, data + "/Sub"},
+      {"..", true, tmp_.path()},
+      {data, true, data},  // the folder shown itself
+      {"", true, data},    // an emptied box chooses the folder shown, as before
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.typed);
@@ -272,7 +272,8 @@ TEST_F(OpenDirectoryTest, ATypedNameMustNameAnExistingFolder) {
     });
     EXPECT_EQ(dialog_.Execute(), c.accepted);
     if (c.accepted) {
-      EXPECT_EQ(ui_.shown.size(), 1u);  // the dialog alone, no message
+      EXPECT_EQ(ui_.shown.size(), 1u);          // the dialog alone, no message
+      EXPECT_EQ(dialog_.Directory(), c.named);  // the typed folder itself is chosen
       continue;
     }
     ASSERT_EQ(ui_.shown.size(), 2u);
@@ -330,7 +331,7 @@ TEST_F(OpenDirectoryTest, ATypedNameInTheHomeFolder) {
   });
   EXPECT_TRUE(dialog_.Execute());
   EXPECT_TRUE(ui_.MessageTexts().empty());
-  EXPECT_EQ(dialog_.Directory(), "/");  // the dialog opens the typed folder itself
+  EXPECT_EQ(dialog_.Directory(), tmp_ / "Data");  // the typed folder, not the one shown
 }
 
 TEST_F(OpenDirectoryTest, NoFolderKnownNoChoiceAndNoMessage) {

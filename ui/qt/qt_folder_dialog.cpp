@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <functional>
 #include <vector>
 
 #include "ui/qt/literal_file_dialog.h"
@@ -42,6 +43,19 @@ QStringList NameFilters(const FolderDialogRequest& request) {
   }
   return filters;
 }
+
+// The picker's dialog: every way of pressing OK ends in accept(), which asks `ok_pressed` instead
+// of reading the name box as Qt's dialog would (opening a typed folder, or closing on the folder
+// shown).
+class FolderPickerDialog : public LiteralFileDialog {
+ public:
+  std::function<bool()> ok_pressed;
+
+ protected:
+  void accept() override {
+    if (ok_pressed && ok_pressed()) QDialog::accept();
+  }
+};
 
 // Watches one run of the dialog: reshapes it when it is first shown, then turns what the user
 // does into the client's notifications.
@@ -109,7 +123,8 @@ class FolderDialogWatcher : public QObject {
   }
 
   // The OK button follows the client, not the dialog: Qt greys it out while the name box holds a
-  // folder, but a click on it chooses whenever a folder is known.
+  // folder, but OK chooses whenever a folder is known. What pressing it means is decided in
+  // OkPressed, whichever way it was pressed.
   bool OkButtonEvent(QEvent& event) {
     switch (event.type()) {
       case QEvent::EnabledChange:
@@ -119,32 +134,29 @@ class FolderDialogWatcher : public QObject {
         release_taken_ = false;
         return false;
       case QEvent::MouseButtonRelease:
-        if (static_cast<QMouseEvent&>(event).button() != Qt::LeftButton) return false;
-        if (release_taken_) {
-          // The press that began this click has already acted (it closed the completion popup).
-          release_taken_ = false;
-          return true;
+        if (static_cast<QMouseEvent&>(event).button() != Qt::LeftButton || !release_taken_) {
+          return false;
         }
-        if (!OkReleased()) {
-          ok_button_->setDown(false);
-          return true;  // swallowed: the dialog stays open
-        }
-        // The release goes on to the button, which completes its click; the dialog closes after.
-        CloseAfterwards();
-        return false;
+        // The press that began this click has already acted (it closed the completion popup).
+        release_taken_ = false;
+        ok_button_->setDown(false);
+        return true;
       default:
         return false;
     }
   }
 
-  // The client's decision on a release over OK, given what the name box holds.
-  bool OkReleased() {
+ public:
+  // OK was pressed: a click, Enter in the name box, Space on the button or its mnemonic. True
+  // when the client chose a folder and the dialog is to close.
+  bool OkPressed() {
     bool chosen = false;
     const std::string name_box = file_name_ != nullptr ? PathFromQt(file_name_->text()) : "";
     Guard([&] { chosen = client_.OkButtonRelease(name_box); });
     return chosen;
   }
 
+ private:
   // A press over OK while the name completion's popup is open: the popup would take the whole
   // click only to close. It closes, and the click acts on OK at once.
   bool PopupPress(const QMouseEvent& press) {
@@ -154,21 +166,8 @@ class FolderDialogWatcher : public QObject {
     }
     popup_->hide();
     release_taken_ = true;
-    if (OkReleased()) {
-      ok_button_->click();  // as the completed click would: the dialog opens a typed folder
-      CloseAfterwards();
-    }
+    ok_button_->click();
     return true;
-  }
-
-  void CloseAfterwards() {
-    QPointer<QFileDialog> dialog(&dialog_);
-    QMetaObject::invokeMethod(
-        &dialog_,
-        [dialog] {
-          if (dialog && dialog->isVisible()) dialog->reject();
-        },
-        Qt::QueuedConnection);
   }
 
   void UpdateOkButton() {
@@ -276,7 +275,7 @@ void RunQtFolderDialog(const FolderDialogRequest& request, FolderDialogClient& c
   QPointer<QWidget> focus(QApplication::focusWidget());
 
   // A name typed with double quotes is one folder, as the client reads it.
-  LiteralFileDialog dialog;
+  FolderPickerDialog dialog;
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setWindowModality(Qt::ApplicationModal);
@@ -290,7 +289,9 @@ void RunQtFolderDialog(const FolderDialogRequest& request, FolderDialogClient& c
   std::exception_ptr error;
   {
     FolderDialogWatcher watcher(dialog, request, client, main_window);
+    dialog.ok_pressed = [&watcher] { return watcher.OkPressed(); };
     dialog.exec();
+    dialog.ok_pressed = nullptr;
     error = watcher.error();
     if (watcher.shown()) {
       try {
