@@ -1,9 +1,10 @@
 // The program entry: one conversion for each file named on the command line, then the end.
 //
-// With a display the user sees Qt dialogs; without one (over SSH, on a server) the same
-// conversion runs in the terminal. The display is checked before any GUI object exists, so a
-// missing display never ends the program. Started without a file (from the desktop's menu), the
-// program asks for one in an open dialog; the terminal prints its usage instead.
+// With a display the user sees Qt dialogs; without one (over SSH, on a server), or with --batch,
+// the same conversion runs in the terminal (--batch on a display notifies the desktop too). The
+// display is checked before any GUI object exists, so a missing display never ends the program.
+// Started without a file (from the desktop's menu), the program asks for one in an open dialog; the
+// terminal prints its usage instead.
 #include <QApplication>
 #include <QCoreApplication>
 #include <QIcon>
@@ -15,8 +16,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/conversion_form.h"
 #include "app/command_line.h"
+#include "app/conversion_form.h"
 #include "app/messages.h"
 #include "platform/signal_cleanup.h"
 #include "ui/application.h"
@@ -65,15 +66,17 @@ int main(int argc, char* argv[]) {
   // Ctrl+C, SIGTERM and SIGHUP remove the run's temporary files before the program ends.
   InstallSignalCleanup();
 
-  const FrontEndChoice choice = ChooseFrontEnd(SystemDisplayEnvironment());
+  const RunFrontEnd choice =
+      ChooseRunFrontEnd(command.batch, ChooseFrontEnd(SystemDisplayEnvironment()));
   if (choice.front_end == FrontEnd::kTerminal) {
     if (command.files.empty()) {
       std::fputs(UsageLine().c_str(), stderr);
       return kExitUsage;
     }
-    // Qt Core without a display serves the folder lookups.
+    // Qt Core without a display serves the folder lookups (and the notification's bus).
     QCoreApplication app(qt_argc, argv);
     TerminalUserInterface terminal;
+    if (choice.desktop_notification) terminal.SetDesktopNotifier(SendDesktopNotification);
     PresetUserInterface ui(terminal, AnswersOf(command));
     Application.SetUI(&ui);
     return ConvertEach(program, command.files, Convert) ? kExitConverted : kExitNotConverted;

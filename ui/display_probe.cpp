@@ -142,4 +142,11 @@ DisplayEnvironment SystemDisplayEnvironment() {
   return env;
 }
 
+RunFrontEnd ChooseRunFrontEnd(bool batch, const FrontEndChoice& display) {
+  if (display.front_end == FrontEnd::kGui && batch) {
+    return {FrontEnd::kTerminal, true, {}};
+  }
+  return {display.front_end, false, display.platform};
+}
+
 }  // namespace lorvante

@@ -43,6 +43,20 @@ DisplayEnvironment SystemDisplayEnvironment();
 // Without any, the terminal.
 FrontEndChoice ChooseFrontEnd(const DisplayEnvironment& environment);
 
+// The front end of one run, from the display's choice and the command line.
+struct RunFrontEnd {
+  FrontEnd front_end = FrontEnd::kTerminal;
+  // The terminal front end on a display: the word at the end of each conversion also goes to the
+  // desktop's notification.
+  bool desktop_notification = false;
+  std::string platform;  // as FrontEndChoice::platform, for the GUI
+};
+
+// A run with `batch` set (--batch) asks nothing and shows nothing that waits: on a display too it
+// reports in the terminal (failures and reasons on standard error, the terminal's exit status),
+// and the display only shows the notification. Any other run takes the display's choice.
+RunFrontEnd ChooseRunFrontEnd(bool batch, const FrontEndChoice& display);
+
 // The socket path WAYLAND_DISPLAY names; empty when it names none.
 std::string WaylandSocketPath(const DisplayEnvironment& environment);
 

@@ -155,6 +155,32 @@ INSTANTIATE_TEST_SUITE_P(
             "ExplicitEmptyIsNoChoice", {{{"QT_QPA_PLATFORM", ""}}}, FrontEnd::kTerminal, ""}),
     [](const testing::TestParamInfo<ChoiceCase>& param) { return param.param.name; });
 
+// A batch run never takes the windows: on a display it reports in the terminal and notifies the
+// desktop; without one it is the terminal run it always was. Other runs follow the display.
+TEST(RunFrontEnd, BatchReportsInTheTerminalAndNotifiesADisplay) {
+  const struct {
+    const char* name;
+    bool batch;
+    FrontEndChoice display;
+    FrontEnd front_end;
+    bool desktop_notification;
+    std::string platform;
+  } cases[] = {
+      {"batch on a display", true, {FrontEnd::kGui, "xcb"}, FrontEnd::kTerminal, true, ""},
+      {"batch without one", true, {FrontEnd::kTerminal, ""}, FrontEnd::kTerminal, false, ""},
+      {"windows on a display", false, {FrontEnd::kGui, "xcb"}, FrontEnd::kGui, false, "xcb"},
+      {"the toolkit's own platform", false, {FrontEnd::kGui, ""}, FrontEnd::kGui, false, ""},
+      {"terminal", false, {FrontEnd::kTerminal, ""}, FrontEnd::kTerminal, false, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const RunFrontEnd run = ChooseRunFrontEnd(c.batch, c.display);
+    EXPECT_EQ(run.front_end, c.front_end);
+    EXPECT_EQ(run.desktop_notification, c.desktop_notification);
+    EXPECT_EQ(run.platform, c.platform);
+  }
+}
+
 TEST(DisplayProbe, DisplayIsTriedOnlyWhenNamed) {
   Machine machine;
   ChooseFrontEnd(machine.Environment());

@@ -46,6 +46,10 @@ QDBusMessage CallService(QDBusConnection& bus, const QString& method, const QVar
 }  // namespace
 
 void QtUserInterface::Notify(const Notification& notification) {
+  SendDesktopNotification(notification);
+}
+
+void SendDesktopNotification(const Notification& notification) {
   QDBusConnection bus = QDBusConnection::sessionBus();
   if (!bus.isConnected()) return;
   const QString summary = QString::fromStdString(notification.summary);
