@@ -21,6 +21,7 @@
 #include "platform/replacement_file.h"
 #include "platform/signal_cleanup.h"
 #include "platform/unique_fd.h"
+#include "ui/application.h"
 #include "ui/exceptions.h"
 
 namespace lorvante {
@@ -120,9 +121,13 @@ Outcome TForm1::ExportText(const std::string& temp_file) {
     });
     if (!sound) return Outcome::kFailed;  // corrupt data: nothing reaches the chosen name
   } catch (const Cancelled&) {
+    Application.UI().ReportInterrupted();
     return Outcome::kCancelled;
   }
-  if (interrupts.Interrupted()) return Outcome::kCancelled;
+  if (interrupts.Interrupted()) {
+    Application.UI().ReportInterrupted();
+    return Outcome::kCancelled;
+  }
   source.Close();
   output->Commit();
   AnnounceTextSaved(SaveDialog->FileName);

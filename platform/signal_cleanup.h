@@ -63,6 +63,11 @@ void RemoveRegisteredAndLoadedNow();
 // program by `signal_number` with its default action. Async-signal-safe.
 [[noreturn]] void EndBySignal(int signal_number);
 
+// Marks a line left unfinished on `fd` (a progress line redrawn in place), or none with -1: a
+// signal that ends the program finishes it first, so that what follows the program (the shell's
+// "Terminated") starts on a line of its own. Async-signal-safe.
+void MarkUnfinishedLine(int fd);
+
 // While the object lives, Ctrl+C asks for a cancel instead of ending the program: the first one
 // is counted (Interrupted), a second one ends the program as EndBySignal does, after writing a
 // line end to `echo_fd` (when not -1) to leave the cursor on a fresh line.

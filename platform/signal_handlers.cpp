@@ -17,12 +17,18 @@ extern "C" void CleanUpAndEnd(int signal_number) {
 
 volatile sig_atomic_t g_interrupts = 0;
 volatile sig_atomic_t g_interrupt_echo_fd = -1;
+volatile sig_atomic_t g_unfinished_line_fd = -1;
+
+void WriteLineEnd(int fd) {
+  [[maybe_unused]] const ssize_t ignored = write(fd, "\n", 1);
+}
 
 extern "C" void CountInterrupt(int signal_number) {
   g_interrupts = g_interrupts + 1;
   if (g_interrupts >= 2) {
-    if (g_interrupt_echo_fd >= 0) {
-      [[maybe_unused]] const ssize_t ignored = write(g_interrupt_echo_fd, "\n", 1);
+    // An unfinished line on the same output is finished by the end itself.
+    if (g_interrupt_echo_fd >= 0 && g_interrupt_echo_fd != g_unfinished_line_fd) {
+      WriteLineEnd(g_interrupt_echo_fd);
     }
     EndBySignal(signal_number);
   }
@@ -30,7 +36,16 @@ extern "C" void CountInterrupt(int signal_number) {
 
 }  // namespace
 
+void MarkUnfinishedLine(int fd) {
+  g_unfinished_line_fd = fd;
+}
+
 void EndBySignal(int signal_number) {
+  const int unfinished = g_unfinished_line_fd;
+  if (unfinished >= 0) {
+    g_unfinished_line_fd = -1;
+    WriteLineEnd(unfinished);
+  }
   RemoveRegisteredAndLoadedNow();
   signal(signal_number, SIG_DFL);
   sigset_t set;

@@ -35,6 +35,8 @@ using test::SortedNames;
 constexpr std::size_t kLargeText = 64u << 20;
 constexpr std::size_t kWrittenBeforeTheSignal = 2u << 20;
 constexpr auto kPatience = std::chrono::seconds(20);
+// The terminal's line on a cancel by Ctrl+C.
+constexpr char kCancelledByCtrlC[] = "Megszakítva (Ctrl+C).";
 
 // Lines of text with a running number: compressible, but not trivially. A large text repeats a
 // block of 1 MiB, beyond the reach of deflate's window.
@@ -184,9 +186,25 @@ TEST_F(InterruptedExport, CtrlCCancelsTheExport) {
   auto run = StopMidway(hidden);
   const auto result = Deliver(*run, SIGINT);
   EXPECT_EQ(result.status, 1);  // cancelled
-  EXPECT_EQ(MessagesIn(result.err), Names{messages::kExportFailed}) << result.err;
+  EXPECT_EQ(MessagesIn(result.err), (Names{kCancelledByCtrlC, messages::kExportFailed}))
+      << result.err;
   EXPECT_EQ(SortedNames(out_), Names{"old.txt"});
   EXPECT_EQ(test::ReadText(out_ + "/old.txt"), kOldContent);
+  EXPECT_EQ(machine.TempLeftovers(), CleanTemp());
+}
+
+// Ctrl+C during an extraction cancels it, and a line says so; nothing of the entry stays.
+TEST_F(InterruptedExport, CtrlCCancelsAnExtractionAndSaysSo) {
+  const test::ScopedEnv hidden_files("LORVANTE_UNZIP_HIDDEN_FILES", "1");
+  const std::string archive = LargeArchive();
+  const std::string target = machine.dir() / "target";
+  std::filesystem::create_directory(target);
+  std::string hidden;
+  auto run = StopOnceHiddenGrows(machine.Start({archive}, target + "\n"), target, hidden);
+  const auto result = Deliver(*run, SIGINT);
+  EXPECT_EQ(result.status, 1);  // cancelled
+  EXPECT_EQ(MessagesIn(result.err), Names{kCancelledByCtrlC}) << result.err;
+  EXPECT_EQ(SortedNames(target), Names{});
   EXPECT_EQ(machine.TempLeftovers(), CleanTemp());
 }
 

@@ -2,6 +2,7 @@
 // texts; a failure box is followed by its details, indented, and the run ends with 1.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "format/encrypt.h"
@@ -161,6 +162,28 @@ TEST_F(Terminal, EntryInAnUnsupportedMethodIsNamedWithItsMethod) {
   EXPECT_FALSE(std::filesystem::exists(target + "/adatok/régi.wv"));
 }
 
+// With the error output in a file, an archive of many entries shows no progress: the file holds
+// the prompt and the summary, not a line for every step.
+TEST_F(Terminal, ErrorOutputInAFileHoldsNoProgress) {
+  std::vector<test::ZipItem> items(300);
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    items[i].name = "sok/" + std::to_string(i) + ".txt";
+    items[i].data = Bytes("tartalom " + std::to_string(i));
+  }
+  const std::string input = machine.dir() / "sok.zip.des";
+  test::WriteBytes(input, EncryptPayload(test::BuildZip(items), true));
+  const std::string target = machine.dir() / "cel";
+  std::filesystem::create_directory(target);
+  const auto run = machine.Run({input}, target + "\n");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(test::MessagesIn(run.err),
+            std::vector<std::string>{"300 állomány kibontva ide: " + target})
+      << run.err;
+  EXPECT_EQ(run.err.find('\r'), std::string::npos) << run.err;
+  EXPECT_LE(std::count(run.err.begin(), run.err.end(), '\n'), 2) << run.err;
+  EXPECT_EQ(test::ReadText(target + "/sok/299.txt"), "tartalom 299");
+}
+
 // A tagged file whose zip holds one entry in each method the program reads: stored, deflated,
 // Deflate64, bzip2, LZMA (with and without its end marker), XZ, Zstandard, PPMd, and those of
 // PKZIP 1.x (Shrink, Reduce with each factor, Implode with each window and number of trees):
@@ -179,7 +202,8 @@ TEST_F(Terminal, TaggedFileWithEntriesOfEveryMethodIsExtracted) {
       {"deflate64.txt", 9, 0, test::SevenZipDeflate64},
       {"bzip2.txt", 12, 0, test::Bzip2},
       {"lzma.txt", 14, 0, [](std::span<const std::uint8_t> d) { return test::ZipLzma(d, false); }},
-      {"lzma-eos.txt", 14, 2, [](std::span<const std::uint8_t> d) { return test::ZipLzma(d, true); }},
+      {"lzma-eos.txt", 14, 2,
+       [](std::span<const std::uint8_t> d) { return test::ZipLzma(d, true); }},
       {"xz.txt", 95, 0, test::Xz},
       {"zstd.txt", 93, 0, test::Zstd},
       {"ppmd.txt", 98, 0, [](std::span<const std::uint8_t> d) { return test::SevenZipPpmd(d); }},

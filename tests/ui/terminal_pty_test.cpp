@@ -11,9 +11,12 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <thread>
 
+#include "platform/signal_cleanup.h"
 #include "tests/support/test_support.h"
+#include "ui/application.h"
 #include "ui/terminal/terminal_ui.h"
 
 namespace lorvante {
@@ -198,6 +201,50 @@ TEST_F(PtyTerminal, QuestionDuringProgressTakesTheLineAwayAndPutsItBack) {
   const std::string line = "\r" + ProgressLine("wait ...", 0, 100, 60) + "\x1b[K";
   EXPECT_EQ(Screen(), line + "\r\x1b[K" + "LORVANTE: Overwrite?\r\n" +
                           "[y]es / [n]o / [c]ancel (Enter: yes)? y\r\n" + line);
+}
+
+// SIGTERM, SIGHUP or a second Ctrl+C while the progress line is on the screen: the line is
+// finished before the program ends, so that the shell's next words start on a line of their own.
+TEST_F(PtyTerminal, SignalThatEndsTheProgramFinishesTheProgressLine) {
+  for (const int signal_number : {SIGTERM, SIGHUP, SIGINT}) {
+    SCOPED_TRACE(strsignal(signal_number));
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      close(ready[0]);
+      InstallSignalCleanup();
+      Application.Title = "LORVANTE";
+      TerminalUserInterface ui(slave_, slave_);
+      auto progress = ui.CreateProgressDisplay({});
+      progress->Show();
+      if (signal_number == SIGINT) {
+        raise(SIGINT);  // the first one cancels
+        ui.ProcessMessages();
+        progress->SetMessage("a.txt");  // the line is drawn again after the word on the cancel
+      }
+      [[maybe_unused]] const ssize_t sent = write(ready[1], "r", 1);
+      for (;;) pause();
+    }
+    close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    close(ready[0]);
+    ASSERT_EQ(kill(child, signal_number), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number);
+    const std::string screen = Screen();
+    const std::string last_line =
+        "\r" + ProgressLine(signal_number == SIGINT ? "a.txt" : "wait ...", 0, 100, 60) + "\x1b[K";
+    ASSERT_GE(screen.size(), last_line.size() + 2) << screen;
+    EXPECT_EQ(screen.substr(screen.size() - last_line.size() - 2), last_line + "\r\n") << screen;
+    if (signal_number == SIGINT) {
+      EXPECT_NE(screen.find("\r\x1b[KLORVANTE: Megszakítva (Ctrl+C).\r\n"), std::string::npos)
+          << screen;
+    }
+  }
 }
 
 // A signal that ends the program while a password is typed leaves the terminal echoing.

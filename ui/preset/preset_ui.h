@@ -44,6 +44,7 @@ class PresetUserInterface : public UserInterface {
   void ReportSkippedEntry(const SkippedEntryNotice& notice) override {
     inner_.ReportSkippedEntry(notice);
   }
+  void ReportInterrupted() override { inner_.ReportInterrupted(); }
   ScreenRect AvailableGeometry() override { return inner_.AvailableGeometry(); }
 
  private:

@@ -56,6 +56,9 @@ class ScriptedUserInterface : public UserInterface {
   // The entries reported as not extracted, in order (kept apart from `shown` as well).
   std::vector<SkippedEntryNotice> skipped_entries;
 
+  // How often a cancel by Ctrl+C was reported.
+  int interrupts_reported = 0;
+
   // What the progress displays were told, one line a call: "max 65535", "pos 12",
   // "message name", "show", "hide", "free".
   std::vector<std::string> progress_log;
@@ -81,6 +84,7 @@ class ScriptedUserInterface : public UserInterface {
   void ReportSkippedEntry(const SkippedEntryNotice& notice) override {
     skipped_entries.push_back(notice);
   }
+  void ReportInterrupted() override { ++interrupts_reported; }
   void ProcessMessages() override;
   ScreenRect AvailableGeometry() override { return available_geometry; }
 

@@ -24,6 +24,8 @@ constexpr int kBarWidth = 20;
 constexpr char kInitialProgressText[] = "wait ...";
 // The details of a box: lines below it, set in.
 constexpr char kDetailIndent[] = "  ";
+// The work at hand was cancelled by Ctrl+C.
+constexpr char kInterrupted[] = "Megszakítva (Ctrl+C).";
 // Between the title and the file in the line that names the file at hand, as in window titles.
 constexpr char kSubjectSeparator[] = " — ";
 
@@ -161,38 +163,33 @@ class TerminalProgress : public ProgressDisplay {
     visible_ = false;
   }
 
-  // A Ctrl+C that has not been acted on yet presses Cancel once.
+  // A Ctrl+C that has not been acted on yet presses Cancel once, and says so.
   void TakeInterrupt() {
     if (interrupts_.Interrupted() && !cancel_pressed_) {
       cancel_pressed_ = true;
       if (cancel_click_) cancel_click_();
+      ui_.ReportInterrupted();
     }
   }
 
   // Takes the line off the screen while something else is shown (terminal only).
   void Clear() {
-    if (!on_screen_.empty()) WriteAll(ui_.output_fd_, "\r\033[K");
+    if (!on_screen_.empty()) {
+      WriteAll(ui_.output_fd_, "\r\033[K");
+      MarkUnfinishedLine(-1);
+    }
     on_screen_.clear();
   }
 
-  // Puts the line back after something else was shown.
+  // Puts the line back after something else was shown. Only a terminal shows it: redrawn in a
+  // file or a pipe, every step would be a line of its own.
   void Draw() {
-    if (!visible_) return;
-    if (ui_.output_terminal_) {
-      const std::string line = ProgressLine(message_, position_, maximum_, width_);
-      if (line == on_screen_) return;
-      WriteAll(ui_.output_fd_, "\r" + line + "\033[K");
-      on_screen_ = line;
-      return;
-    }
-    // Plain lines: one when the file changes and one every tenth of the way.
-    const int step = ProgressPercent(position_, maximum_) / 10;
-    if (printed_ && message_ == printed_message_ && step == printed_step_) return;
-    WriteAll(ui_.output_fd_,
-             message_ + " " + std::to_string(ProgressPercent(position_, maximum_)) + "%\n");
-    printed_ = true;
-    printed_message_ = message_;
-    printed_step_ = step;
+    if (!visible_ || !ui_.output_terminal_) return;
+    const std::string line = ProgressLine(message_, position_, maximum_, width_);
+    if (line == on_screen_) return;
+    WriteAll(ui_.output_fd_, "\r" + line + "\033[K");
+    on_screen_ = line;
+    MarkUnfinishedLine(ui_.output_fd_);
   }
 
  private:
@@ -215,9 +212,6 @@ class TerminalProgress : public ProgressDisplay {
   int width_ = kDefaultWidth;
   std::string message_ = kInitialProgressText;
   std::string on_screen_;
-  bool printed_ = false;
-  std::string printed_message_;
-  int printed_step_ = 0;
 };
 
 TerminalUserInterface::TerminalUserInterface(int input_fd, int output_fd)
@@ -417,11 +411,17 @@ void TerminalUserInterface::Notify(const Notification& notification) {
   std::replace(line.begin(), line.end(), '\n', ' ');
   Show(line + "\n");
   if (progress_ != nullptr) progress_->Draw();
+  if (desktop_notifier_) desktop_notifier_(notification);
 }
 
 void TerminalUserInterface::ReportSkippedEntry(const SkippedEntryNotice& notice) {
   HeadSubject();
   Show(Labelled(notice.caption, Printable("\"" + notice.entry + "\": " + notice.reason)) + "\n");
+  if (progress_ != nullptr) progress_->Draw();
+}
+
+void TerminalUserInterface::ReportInterrupted() {
+  Show(Labelled(Application.Title, kInterrupted) + "\n");
   if (progress_ != nullptr) progress_->Draw();
 }
 

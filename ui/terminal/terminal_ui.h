@@ -2,9 +2,9 @@
 //
 // Message boxes and prompts go to the error output ("LORVANTE: text"), answers are read from the
 // input: edited in place on a terminal, line by line when piped, end of input answering Cancel.
-// The progress window is one line, redrawn in place on a terminal and printed as plain lines
-// otherwise. Ctrl+C while a progress display exists presses its Cancel button at the next
-// ProcessMessages; a second Ctrl+C ends the program.
+// The progress window is one line, redrawn in place on a terminal and not shown otherwise. Ctrl+C
+// while a progress display exists presses its Cancel button at the next ProcessMessages; a second
+// Ctrl+C ends the program.
 #pragma once
 
 #include <unistd.h>
@@ -40,10 +40,17 @@ class TerminalUserInterface : public UserInterface {
       std::function<void()> cancel_click) override;
   // No file dialog on a terminal: the program asks for its file on the command line instead.
   std::optional<std::string> OpenDialog(const OpenDialogRequest& request) override;
-  // One line: "caption: body".
+  // One line: "caption: body"; then the desktop notifier, when there is one.
   void Notify(const Notification& notification) override;
+  // Where the word at the end also goes: a run on a display that reports in the terminal
+  // notifies the desktop too.
+  void SetDesktopNotifier(std::function<void(const Notification&)> notifier) {
+    desktop_notifier_ = std::move(notifier);
+  }
   // One line: "caption: \"entry\": reason", control characters of the name shown as '?'.
   void ReportSkippedEntry(const SkippedEntryNotice& notice) override;
+  // One line saying that Ctrl+C cancelled the work at hand.
+  void ReportInterrupted() override;
   void ProcessMessages() override;
 
  private:
@@ -72,6 +79,7 @@ class TerminalUserInterface : public UserInterface {
   TerminalInput input_;
   TerminalProgress* progress_ = nullptr;
   int headed_turn_ = 0;  // the conversion whose file was named last
+  std::function<void(const Notification&)> desktop_notifier_;
 };
 
 // The text of a progress line `width` columns wide: the file name (shortened at its start when
