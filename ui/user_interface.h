@@ -86,9 +86,9 @@ class FolderDialogClient {
   // True while a folder is known, so that OK can choose: the front end shows OK enabled exactly
   // then.
   virtual bool CanChoose() const = 0;
-  // The left button was released over OK; `name_box` is the text the file-name box holds. True:
-  // the folder is chosen, the release is passed on and the dialog is closed after it; false: the
-  // release is swallowed and the dialog stays open.
+  // OK was pressed, by any way the dialog offers (a click, Enter in the file-name box, Space on
+  // the button, its mnemonic); `name_box` is the text the file-name box holds. True: the folder
+  // is chosen and the dialog closes; false: the dialog stays open.
   virtual bool OkButtonRelease(const std::string& name_box) = 0;
   // The text the file-name box is to show, read when the posted text is applied.
   virtual std::string FileNameText() const = 0;
@@ -158,6 +158,10 @@ class UserInterface {
 
   // Tells the user that an entry was not extracted. Never waits for the user.
   virtual void ReportSkippedEntry(const SkippedEntryNotice& notice) = 0;
+
+  // Tells the user that Ctrl+C cancelled the work at hand (an extraction, a text export). Never
+  // waits for the user; a front end that Ctrl+C does not reach shows nothing.
+  virtual void ReportInterrupted() {}
 
   // The part of the primary screen that windows may use (without panels and docks); an empty
   // rectangle from a front end without screens.

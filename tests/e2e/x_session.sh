@@ -3,6 +3,8 @@
 set -euo pipefail
 
 bin=${LORVANTE_BIN_DIR:?}
+# The screen of the X server: E2E_SCREEN (WIDTHxHEIGHTxDEPTH) when the test sets it.
+screen_size=${E2E_SCREEN:-1280x1024x24}
 work=$(mktemp -d)
 xvfb_pid=
 
@@ -19,7 +21,7 @@ trap cleanup EXIT
 start_xvfb() {
   local display_fd display_number="" i
   exec {display_fd}<> <(:)
-  Xvfb -displayfd "$display_fd" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  Xvfb -displayfd "$display_fd" -screen 0 "$screen_size" -nolisten tcp >"$work/xvfb.log" 2>&1 &
   xvfb_pid=$!
   read -r -t 20 display_number <&"$display_fd" || true
   exec {display_fd}>&-

@@ -1,16 +1,22 @@
 #include "ui/qt/qt_ui.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QEvent>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QInputDialog>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
+#include <QTreeView>
 #include <QWidget>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "ui/application.h"
@@ -28,6 +34,8 @@ QString ToQt(const std::string& text) {
 
 // Between a window's title and the file it is for: "LORVANTE — report.des".
 constexpr char kSubjectSeparator[] = " — ";
+// The column of the file dialogs' detail view that shows the date of a file.
+constexpr int kDateColumn = 3;
 // A title bar's text is often set larger or bolder than the box's; its buttons need room.
 constexpr int kCaptionFontScalePercent = 125;
 constexpr int kTitleBarButtonsWidth = 120;
@@ -44,10 +52,68 @@ void PlaceFileDialog(QWidget& dialog, const QWidget* main_window) {
   if (anchor == nullptr || anchor == &dialog) anchor = main_window;
   const QScreen* screen = ScreenOf(anchor);
   if (screen == nullptr) return;
-  const QRect monitor = screen->geometry();
-  const QRect frame = dialog.frameGeometry();
-  dialog.move(monitor.left() + (monitor.width() - frame.width()) / 2,
-              monitor.top() + (monitor.height() - frame.height()) / 3);
+  if (auto* file_dialog = qobject_cast<QFileDialog*>(&dialog)) WidenForTheDetails(*file_dialog);
+  FitAndPlace(dialog, screen->geometry(), screen->availableGeometry());
+}
+
+void FitAndPlace(QWidget& dialog, const QRect& monitor, const QRect& available) {
+  // The window manager's frame, once known; none before the window was first shown.
+  const QSize decoration = dialog.frameGeometry().size() - dialog.size();
+  const QSize room = (available.size() - decoration).expandedTo(QSize(1, 1));
+  if (dialog.width() > room.width() || dialog.height() > room.height()) {
+    const QSize fitted = dialog.size().boundedTo(room);
+    const bool fixed = dialog.minimumSize() == dialog.maximumSize();
+    dialog.setMinimumSize(dialog.minimumSize().boundedTo(fitted));
+    if (fixed) dialog.setMaximumSize(fitted);
+    dialog.resize(fitted);
+  }
+  const QSize frame = dialog.size() + decoration;
+  int left = monitor.left() + (monitor.width() - frame.width()) / 2;
+  int top = monitor.top() + (monitor.height() - frame.height()) / 3;
+  // Where that leaves the part of the screen windows may use (a panel), it moves inside it.
+  left =
+      std::clamp(left, available.left(),
+                 std::max(available.left(), available.left() + available.width() - frame.width()));
+  top =
+      std::clamp(top, available.top(),
+                 std::max(available.top(), available.top() + available.height() - frame.height()));
+  dialog.move(left, top);
+}
+
+void WidenForTheDetails(QFileDialog& dialog) {
+  auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+  if (view == nullptr || view->header() == nullptr) return;
+  QHeaderView* header = view->header();
+  if (header->count() <= kDateColumn) return;
+  // The date column is made for a short date ("10/29/81 02:02PM"); a longer one, such as the
+  // Hungarian "2026. 12. 28. 22:58", would be cut. Its width is that of a wide date in the
+  // user's format, with the margins of a cell.
+  const QDateTime wide_date(QDate(2026, 12, 28), QTime(22, 58));
+  const QString date = QLocale::system().toString(wide_date, QLocale::ShortFormat);
+  const int cell_margins =
+      2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1);
+  const QString title = header->model() != nullptr
+                            ? header->model()->headerData(kDateColumn, Qt::Horizontal).toString()
+                            : QString();
+  const int title_width = header->fontMetrics().horizontalAdvance(title) + 2 * cell_margins +
+                          header->style()->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, header);
+  const int date_width =
+      std::max(view->fontMetrics().horizontalAdvance(date) + 2 * cell_margins, title_width);
+  int wanted = 2 * view->frameWidth() +
+               view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
+  for (int section = 0; section < kDateColumn; ++section) {
+    if (!header->isSectionHidden(section)) wanted += header->sectionSize(section);
+  }
+  wanted += date_width;
+  if (header->sectionSize(kDateColumn) < date_width) header->resizeSection(kDateColumn, date_width);
+  const int extra = wanted - view->width();
+  if (extra <= 0) return;
+  const QSize widened(dialog.width() + extra, dialog.height());
+  if (dialog.minimumSize() == dialog.maximumSize()) {
+    dialog.setFixedSize(widened);
+  } else {
+    dialog.resize(widened);
+  }
 }
 
 QString WindowTitle(const std::string& title) {

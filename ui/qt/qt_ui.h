@@ -7,6 +7,7 @@
 
 class QFileDialog;
 class QMessageBox;
+class QRect;
 class QWidget;
 
 namespace lorvante {
@@ -34,6 +35,10 @@ class QtUserInterface : public UserInterface {
   ScreenRect AvailableGeometry() override;
 };
 
+// The desktop notification of `notification` through the session bus; nothing when no service
+// answers at once. Needs a Qt application object, not a display.
+void SendDesktopNotification(const Notification& notification);
+
 // A window's title: `title`, followed by the file at hand when several are converted.
 QString WindowTitle(const std::string& title);
 
@@ -43,7 +48,18 @@ void FitCaption(QMessageBox& box);
 // Places a file dialog as the program's dialogs are placed: centred horizontally on the monitor
 // of the active window (of `main_window` when none is active; the primary monitor when there is
 // neither), its top edge a third of (monitor height - window height) below the monitor's top.
+// A file dialog is first made wide enough for its detail view's date column, and any dialog is
+// fitted to the monitor (FitAndPlace).
 void PlaceFileDialog(QWidget& dialog, const QWidget* main_window);
+
+// Places `dialog` as above on `monitor`, first shrinking it, and its minimum size, to the part
+// `available` that windows may use when it is larger (a small screen, a large scale factor); a
+// dialog that would then reach outside that part is moved inside it.
+void FitAndPlace(QWidget& dialog, const QRect& monitor, const QRect& available);
+
+// Widens a file dialog so that its detail view shows a date in the user's short format whole,
+// beside the other columns at the widths the dialog gives them.
+void WidenForTheDetails(QFileDialog& dialog);
 
 // The name filters of a file dialog: "text (patterns)" for each (text, patterns) pair.
 QStringList NameFilters(const std::vector<std::pair<std::string, std::string>>& filters);
