@@ -48,7 +48,19 @@ for size in 16 32 48 64 128 256; do
 done
 zcat "$prefix/share/man/man1/lorvante.1.gz" | grep "lorvante $("$build/bin/lorvante" --version | cut -d' ' -f2)" >/dev/null ||
   fail "the manual page does not carry the version"
-echo "ok: RUNPATH, icon sizes, manual page version"
+# Each file type has a drawing of its own, told apart from the other's and from the program's, and
+# named as the type's <icon> element names it.
+icons=$prefix/share/icons/hicolor/scalable
+for type in bare tagged; do
+  name=application-x-lorvante-$type
+  grep -q "<icon name=\"$name\"/>" "$prefix/share/mime/packages/$id.xml" ||
+    fail "the type $type does not name its icon $name"
+  rsvg-convert -w 16 -h 16 -o "$work/$type.png" "$icons/mimetypes/$name.svg" || fail "$name.svg"
+  ! cmp -s "$icons/mimetypes/$name.svg" "$icons/apps/$id.svg" || fail "$name is the program's icon"
+done
+! cmp -s "$icons/mimetypes/application-x-lorvante-bare.svg" \
+  "$icons/mimetypes/application-x-lorvante-tagged.svg" || fail "both types have the same icon"
+echo "ok: RUNPATH, icon sizes, manual page version, an icon of its own for each type"
 
 desktop-file-validate "$prefix/share/applications/$id.desktop" || fail "desktop entry"
 appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" || fail "metainfo"
