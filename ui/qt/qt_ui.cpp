@@ -89,7 +89,7 @@ void WidenForTheDetails(QFileDialog& dialog) {
   // Hungarian "2026. 12. 28. 22:58", would be cut. Its width is that of a wide date in the
   // user's format, with the margins of a cell.
   const QDateTime wide_date(QDate(2026, 12, 28), QTime(22, 58));
-  const QString date = QLocale::system().toString(wide_date, QLocale::ShortFormat);
+  const QString date = QLocale().toString(wide_date, QLocale::ShortFormat);
   const int cell_margins =
       2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1);
   const QString title = header->model() != nullptr
@@ -104,8 +104,8 @@ void WidenForTheDetails(QFileDialog& dialog) {
   for (int section = 0; section < kDateColumn; ++section) {
     if (!header->isSectionHidden(section)) wanted += header->sectionSize(section);
   }
-  wanted += date_width;
   if (header->sectionSize(kDateColumn) < date_width) header->resizeSection(kDateColumn, date_width);
+  wanted += header->sectionSize(kDateColumn);
   const int extra = wanted - view->width();
   if (extra <= 0) return;
   const QSize widened(dialog.width() + extra, dialog.height());
