@@ -33,8 +33,8 @@ using test::Bytes;
 using ByteVector = std::vector<std::uint8_t>;
 using Names = std::vector<std::string>;
 using test::kOldContent;
-using test::SortedNames;
 using test::MessagesIn;
+using test::SortedNames;
 
 ByteVector Concat(ByteVector a, const ByteVector& b) {
   a.insert(a.end(), b.begin(), b.end());
@@ -187,7 +187,10 @@ std::vector<HostileInput> ZipCases() {
   const auto skipped = [](const std::string& name, const std::string& reason) {
     return "\"" + name + "\": not extracted: " + reason;
   };
-  const std::string unsafe = "unsafe name or entry type";
+  // The reason says what makes the entry unsafe.
+  const auto unsafe = [](const std::string& which) {
+    return "unsafe name or entry type (" + which + ")";
+  };
   const std::string damaged = "the data are damaged";
   test::ZipLayout fake_comment;
   fake_comment.comment = "comment " + FakeEndRecord();
@@ -246,8 +249,10 @@ std::vector<HostileInput> ZipCases() {
       {"zip deep name",
        Tagged(Archive({Item(DeepName(), Bytes("deep")), Item("normal.txt", Bytes("normal"))})),
        Target::kFolder,
-       // The callback record carries at most UNZDLL_TEXT_SIZE - 1 bytes of a name.
-       {skipped(DeepName().substr(0, UNZDLL_TEXT_SIZE - 1), unsafe), failed},
+       // The callback record carries at most UNZDLL_TEXT_SIZE - 1 bytes of a name: a longer
+       // one is shortened, and ends with "…" (3 bytes) to say so.
+       {skipped(DeepName().substr(0, UNZDLL_TEXT_SIZE - 4) + "\u2026", unsafe("a name too long")),
+        failed},
        {},
        Tree{"normal.txt"}},
       {"zip declared size lie",
@@ -268,14 +273,15 @@ std::vector<HostileInput> ZipCases() {
        Tagged(Archive({Item("../x", Bytes("out")), Item(kAbsoluteTarget, Bytes("abs")),
                        Item("in.txt", Bytes("in"))})),
        Target::kFolder,
-       {skipped("../x", unsafe), skipped(kAbsoluteTarget, unsafe), failed},
+       {skipped("../x", unsafe("a name leaving the folder, through \"..\"")),
+        skipped(kAbsoluteTarget, unsafe("an absolute name")), failed},
        {},
        Tree{"in.txt"},
        {"../x", kAbsoluteTarget}},
       {"zip symbolic link",
        Tagged(Archive({link, Item("in.txt", Bytes("in"))})),
        Target::kFolder,
-       {skipped("link", unsafe), failed},
+       {skipped("link", unsafe("symbolic link, not created")), failed},
        {},
        Tree{"in.txt"}},
       {"zip truncated", Tagged(truncated), Target::kFolder, {not_valid}, {}, Tree{}},
