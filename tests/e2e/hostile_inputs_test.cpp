@@ -23,6 +23,7 @@
 #include "app/messages.h"
 #include "format/encrypt.h"
 #include "tests/e2e/terminal_run.h"
+#include "tests/support/writer_shapes.h"
 #include "tests/support/zip_builder.h"
 #include "unzdll/unzdll_api.h"
 
@@ -364,9 +365,29 @@ std::vector<HostileInput> Cases() {
   };
 }
 
+// Sound archives in the unusual shapes of real writers (tests/support/writer_shapes.h): every
+// entry extracted, and the run ends with status 0. The shapes another program writes are left to
+// the library's suite.
+std::vector<HostileInput> WriterShapeCases() {
+  std::vector<HostileInput> cases;
+  for (const test::WriterShape& shape : test::WriterShapes()) {
+    if (shape.writer != nullptr) continue;
+    const auto files = std::count_if(shape.tree.begin(), shape.tree.end(),
+                                     [](const std::string& path) { return path.back() != '/'; });
+    cases.push_back({std::string("zip writer shape ") + shape.label,
+                     Tagged(shape.make()),
+                     Target::kFolder,
+                     {std::to_string(files) + " állomány kibontva ide: {folder}"},
+                     {},
+                     Tree(shape.tree.begin(), shape.tree.end())});
+  }
+  return cases;
+}
+
 std::vector<HostileInput> AllCases() {
   std::vector<HostileInput> cases = Cases();
   for (HostileInput& c : ZipCases()) cases.push_back(std::move(c));
+  for (HostileInput& c : WriterShapeCases()) cases.push_back(std::move(c));
   return cases;
 }
 
