@@ -171,13 +171,19 @@ const char* DecideMode(const CentralEntry& entry, Job& job) {
 }
 
 // A name that two entries share, or empty.
+// Entries are told apart by their stored names; the name is given as it is written.
 std::string DuplicateName(const ArchiveLayout& layout) {
-  std::vector<std::string_view> names;
-  names.reserve(layout.entries.size());
-  for (const CentralEntry& entry : layout.entries) names.push_back(entry.raw_name);
-  std::sort(names.begin(), names.end());
-  const auto twice = std::adjacent_find(names.begin(), names.end());
-  return twice == names.end() ? std::string() : std::string(*twice);
+  std::vector<const CentralEntry*> entries;
+  entries.reserve(layout.entries.size());
+  for (const CentralEntry& entry : layout.entries) entries.push_back(&entry);
+  const auto stored = [](const CentralEntry* a, const CentralEntry* b) {
+    return a->raw_name < b->raw_name;
+  };
+  std::sort(entries.begin(), entries.end(), stored);
+  const auto twice = std::adjacent_find(
+      entries.begin(), entries.end(),
+      [](const CentralEntry* a, const CentralEntry* b) { return a->raw_name == b->raw_name; });
+  return twice == entries.end() ? std::string() : (*twice)->name;
 }
 
 class Batch {

@@ -227,6 +227,18 @@ TEST_F(UnzTest, DuplicateStoredNamesRefuseTheArchive) {
   EXPECT_TRUE(Tree(target()).empty());
 }
 
+// The refusal names the entry as it would be written: a stored name that is not UTF-8 reaches
+// the host decoded, not as its bytes.
+TEST_F(UnzTest, DuplicateNameIsNamedAsItWouldBeWritten) {
+  const lorvante::test::ScopedEnv locale("LC_ALL", "en_US.UTF-8");
+  WriteZip({{.name = "caf\x82.txt", .data = {'1'}}, {.name = "caf\x82.txt", .data = {'2'}}});
+  const HostRun run = Run();
+  EXPECT_EQ(run.Skips(), std::vector<int>{UNZ_SKIP_DAMAGED});
+  ASSERT_EQ(run.Of(UNZ_ACTION_RUN_REFUSED).size(), 1u);
+  EXPECT_EQ(run.Of(UNZ_ACTION_RUN_REFUSED)[0].text,
+            "the name \"café.txt\" stands twice in the archive");
+}
+
 TEST_F(UnzTest, NamesLeadingToTheSameFileAskAboutTheSecondCopy) {
   WriteZip({{.name = "d/same.txt", .data = {'1'}},
             {.name = "d\\same.txt", .data = {'2'}},
