@@ -45,4 +45,20 @@ std::unique_ptr<Decoder> MakeZipDecoder(std::uint16_t method, const ZipDecoderPa
   }
 }
 
+bool StreamMarksItsEnd(std::uint16_t method, std::uint16_t flags) {
+  switch (method) {
+    case kZipDeflate:
+    case kZipDeflate64:
+    case kZipBzip2:
+    case kZipXz:
+    case kZipZstandard:
+    case kZipZstandardOld:
+      return true;
+    case kZipLzma:
+      return (flags & kZipFlagLzmaEndMarker) != 0;
+    default:
+      return false;
+  }
+}
+
 }  // namespace lorvante::codecs

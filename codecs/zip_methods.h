@@ -26,4 +26,11 @@ struct ZipDecoderParams {
 // Stored (0) needs none.
 std::unique_ptr<Decoder> MakeZipDecoder(std::uint16_t method, const ZipDecoderParams& params);
 
+// Whether the data of `method` (with the entry's `flags`) mark their own end: a final deflate
+// block, an end marker, the end of the last XZ stream or Zstandard frame. Bytes that a writer
+// leaves after that end inside the entry's compressed size (an empty final block, XZ stream
+// padding, a skippable frame) are unused, not part of a longer entry. The other methods end
+// with the entry's size, and bytes after it do belong to a longer entry than declared.
+bool StreamMarksItsEnd(std::uint16_t method, std::uint16_t flags);
+
 }  // namespace lorvante::codecs

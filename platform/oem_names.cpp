@@ -2,10 +2,17 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
 namespace lorvante {
+namespace {
+
+// The MS-DOS code page that gives every byte a character.
+constexpr char kEveryByteCodePage[] = "CP437";
+
+}  // namespace
 
 std::string OemCodePageForLocale(std::string_view locale) {
   const std::string_view language = locale.substr(0, locale.find_first_of("_.@"));
@@ -39,6 +46,31 @@ std::string OemToUtf8(std::string_view text, const std::string& codepage) {
   if (rc == static_cast<std::size_t>(-1)) return std::string(text);
   out.resize(out.size() - out_left);
   return out;
+}
+
+std::string OemToValidUtf8(std::string_view text, const std::string& codepage) {
+  std::string out = OemToUtf8(text, codepage);
+  if (IsUtf8(out)) return out;
+  return OemToUtf8(text, kEveryByteCodePage);
+}
+
+bool IsUtf8(std::string_view text) {
+  if (std::all_of(text.begin(), text.end(),
+                  [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    return true;
+  }
+  // glibc's UTF-8 reader takes code points up to 2^31 - 1; its UTF-32 writer refuses those
+  // beyond U+10FFFF and surrogates, so the conversion to UTF-32 checks the whole form.
+  const iconv_t cd = iconv_open("UTF-32LE", "UTF-8");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  std::string out(text.size() * 4, '\0');
+  char* in_ptr = const_cast<char*>(text.data());
+  std::size_t in_left = text.size();
+  char* out_ptr = out.data();
+  std::size_t out_left = out.size();
+  const std::size_t rc = iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left);
+  iconv_close(cd);
+  return rc != static_cast<std::size_t>(-1) && in_left == 0;
 }
 
 }  // namespace lorvante

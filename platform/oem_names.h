@@ -19,4 +19,13 @@ std::string OemCodePage();
 // conversion fail all the same, the text is returned unchanged.
 std::string OemToUtf8(std::string_view text, const std::string& codepage);
 
+// `text` in `codepage` as valid UTF-8 whatever its bytes: where the code page leaves some
+// undecoded (a Shift-JIS lead byte without its second byte), the text is read as CP437, which
+// maps every byte.
+std::string OemToValidUtf8(std::string_view text, const std::string& codepage);
+
+// Whether `text` is well-formed UTF-8: no stray or missing continuation bytes, no overlong
+// forms, no surrogates, nothing beyond U+10FFFF.
+bool IsUtf8(std::string_view text);
+
 }  // namespace lorvante

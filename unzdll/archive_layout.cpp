@@ -8,8 +8,10 @@
 #include <ctime>
 
 #include "platform/byte_cursor.h"
+#include "platform/oem_names.h"
 #include "platform/positioned_read.h"
 #include "zipformat/archive_end.h"
+#include "zipformat/names.h"
 #include "zipformat/records.h"
 
 namespace unzdll {
@@ -54,8 +56,10 @@ std::optional<EndRecord> FindEndRecord(int fd, std::uint64_t file_size, Failure&
   return record;
 }
 
-// One central header with its name and extra field; `cursor` moves past its comment too.
-bool ReadCentralEntry(lorvante::ByteCursor& cursor, CentralEntry& entry, Failure& failure) {
+// One central header with its name and extra field; `cursor` moves past its comment too. The
+// name is converted once the first header has told how the archive's names are stored.
+bool ReadCentralEntry(lorvante::ByteCursor& cursor, CentralEntry& entry,
+                      std::optional<std::string>& unicode_path, Failure& failure) {
   zf::CentralRecordFault fault = zf::CentralRecordFault::kNone;
   const auto record = zf::ReadCentralRecord(cursor, fault);
   if (!record) {
@@ -67,6 +71,7 @@ bool ReadCentralEntry(lorvante::ByteCursor& cursor, CentralEntry& entry, Failure
   entry.header = record->header;
   entry.sizes = record->sizes;
   entry.raw_name.assign(record->name.begin(), record->name.end());
+  unicode_path = zf::FindUnicodePath(record->extra, entry.raw_name);
   entry.unix_mtime = zf::FindUnixModTime(record->extra);
   return true;
 }
@@ -86,9 +91,13 @@ bool ReadCentralDirectory(int fd, std::uint64_t cd_position, const EndRecord& en
   }
   lorvante::ByteCursor cursor(directory);
   entries.reserve(end.entries);
+  zf::NameReading names{.oem = false, .codepage = lorvante::OemCodePage()};
   for (std::uint64_t i = 0; i < end.entries; ++i) {
     CentralEntry entry;
-    if (!ReadCentralEntry(cursor, entry, failure)) return false;
+    std::optional<std::string> unicode_path;
+    if (!ReadCentralEntry(cursor, entry, unicode_path, failure)) return false;
+    if (i == 0) names.oem = zf::NamesAreOem(entry.header.version_made_by);
+    entry.name = zf::EntryName(entry.raw_name, entry.header.flags, unicode_path, names);
     entries.push_back(std::move(entry));
   }
   return true;
@@ -127,6 +136,20 @@ class LocalHeaderReader {
   std::vector<std::uint8_t> block_;
 };
 
+// The words for two entries whose data overlap: their names, and where the names are the same,
+// their places in the central directory too.
+std::string Overlap(const ArchiveLayout& layout, const CentralEntry& a, const CentralEntry& b) {
+  if (a.name != b.name) {
+    return "the entries \"" + a.name + "\" and \"" + b.name + "\" overlap each other";
+  }
+  // Counted from 1, in directory order.
+  auto first = static_cast<std::size_t>(&a - layout.entries.data()) + 1;
+  auto second = static_cast<std::size_t>(&b - layout.entries.data()) + 1;
+  if (first > second) std::swap(first, second);
+  return "the entries " + std::to_string(first) + " and " + std::to_string(second) +
+         ", both named \"" + a.name + "\", overlap each other";
+}
+
 // Local ranges: header, name, extra field and data of every entry, sorted by offset, must not
 // overlap each other nor reach into the central directory (at `cd_offset`). An entry whose local
 // header is not there is marked and left out; it is skipped when its turn comes.
@@ -164,8 +187,8 @@ bool CheckLocalRanges(int fd, ArchiveLayout& layout, std::uint64_t cd_offset, Fa
         entry->sizes.local_header_offset + zf::kLocalHeaderSize + lengths;
     if (entry->sizes.compressed_size > cd_offset ||
         range_end > cd_offset - entry->sizes.compressed_size) {
-      failure = Failure::Because("the data of \"" + entry->raw_name +
-                                 "\" reach into the central directory");
+      failure =
+          Failure::Because("the data of \"" + entry->name + "\" reach into the central directory");
       return false;
     }
     ranges.push_back(
@@ -173,8 +196,7 @@ bool CheckLocalRanges(int fd, ArchiveLayout& layout, std::uint64_t cd_offset, Fa
   }
   for (std::size_t i = 1; i < ranges.size(); ++i) {
     if (ranges[i].begin < ranges[i - 1].end) {
-      failure = Failure::Because("the entries \"" + ranges[i - 1].entry->raw_name + "\" and \"" +
-                                 ranges[i].entry->raw_name + "\" overlap each other");
+      failure = Failure::Because(Overlap(layout, *ranges[i - 1].entry, *ranges[i].entry));
       return false;
     }
   }

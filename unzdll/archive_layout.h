@@ -23,6 +23,8 @@ struct CentralEntry {
   lorvante::zipformat::CentralHeader header;
   lorvante::zipformat::WideSizes sizes;
   std::string raw_name;
+  // The name as written (zipformat::EntryName): UTF-8, '/' separating folders.
+  std::string name;
   std::optional<std::int64_t> unix_mtime;  // the extended timestamp field, when present
   // Why the entry's local header cannot be used (it is then skipped on its own), or null.
   const char* local_fault = nullptr;

@@ -20,7 +20,6 @@
 
 #include "codecs/zip_methods.h"
 #include "platform/cpu_count.h"
-#include "platform/oem_names.h"
 #include "platform/signal_cleanup.h"
 #include "platform/unique_fd.h"
 #include "unzdll/archive_layout.h"
@@ -35,7 +34,6 @@
 #include "unzdll/target_folder.h"
 #include "unzdll/worker_pool.h"
 #include "zipformat/host_system.h"
-#include "zipformat/names.h"
 
 namespace unzdll {
 namespace {
@@ -134,7 +132,9 @@ void MarkHanded(std::vector<SelectedEntry>& selected,
 }
 
 // The entry's type and permissions from its external attributes. Returns a refusal text for a
-// type that is not created (link, device, FIFO, socket).
+// type that is not created (link, device, FIFO, socket). A name ending in '/' is a folder
+// whatever the attributes say, unless they name one of those types; type bits that name no type
+// at all (some writers store 0177777) are ignored.
 const char* DecideMode(const CentralEntry& entry, Job& job) {
   namespace zf = lorvante::zipformat;
   job.mode = (entry.header.external_attributes & zf::kDosAttributeReadOnly) != 0 ? 0444 : 0666;
@@ -147,23 +147,23 @@ const char* DecideMode(const CentralEntry& entry, Job& job) {
   const auto unix_mode = static_cast<mode_t>(entry.header.external_attributes >> 16);
   if (unix_mode == 0) return nullptr;
   switch (unix_mode & S_IFMT) {
-    case 0:
-    case S_IFREG:
-      break;
     case S_IFDIR:
       job.path.is_folder = true;
       break;
     case S_IFLNK:
-      return "symbolic links are not created";
+      return "symbolic link, not created";
     case S_IFIFO:
       // A writer that reads its standard input from a pipe stores the pipe's type with the
       // data read from it: those data make a file, as other unzippers make it.
-      if (entry.sizes.uncompressed_size == 0) return "FIFOs are not created";
+      if (entry.sizes.uncompressed_size == 0) return "device or FIFO, not created";
       break;
     case S_IFSOCK:
-      return "sockets are not created";
-    default:
-      return "devices are not created";
+      return "socket, not created";
+    case S_IFCHR:
+    case S_IFBLK:
+      return "device or FIFO, not created";
+    default:  // a plain file, no type, or type bits that name none
+      break;
   }
   // Set-user-ID, set-group-ID and sticky bits are dropped; the umask applies on creation.
   job.mode = unix_mode & 0777;
@@ -171,13 +171,19 @@ const char* DecideMode(const CentralEntry& entry, Job& job) {
 }
 
 // A name that two entries share, or empty.
+// Entries are told apart by their stored names; the name is given as it is written.
 std::string DuplicateName(const ArchiveLayout& layout) {
-  std::vector<std::string_view> names;
-  names.reserve(layout.entries.size());
-  for (const CentralEntry& entry : layout.entries) names.push_back(entry.raw_name);
-  std::sort(names.begin(), names.end());
-  const auto twice = std::adjacent_find(names.begin(), names.end());
-  return twice == names.end() ? std::string() : std::string(*twice);
+  std::vector<const CentralEntry*> entries;
+  entries.reserve(layout.entries.size());
+  for (const CentralEntry& entry : layout.entries) entries.push_back(&entry);
+  const auto stored = [](const CentralEntry* a, const CentralEntry* b) {
+    return a->raw_name < b->raw_name;
+  };
+  std::sort(entries.begin(), entries.end(), stored);
+  const auto twice = std::adjacent_find(
+      entries.begin(), entries.end(),
+      [](const CentralEntry* a, const CentralEntry* b) { return a->raw_name == b->raw_name; });
+  return twice == entries.end() ? std::string() : (*twice)->name;
 }
 
 class Batch {
@@ -204,7 +210,12 @@ class Batch {
   // The job of the selected entry at `position`, in the ring of entries from the caller's on.
   Job& JobAt(std::size_t position) { return ring_[position % ring_.size()]; }
   void FillSlot(const ArchiveLayout& layout, std::size_t position);
-  void Skip(const Job& job, int reason, const std::string& detail);
+  // Tells the host that the entry is not extracted. The detail goes to the trace, and to the
+  // host as well when it is `shown` or says what makes the entry unsafe.
+  void Skip(const Job& job, int reason, const std::string& detail, bool shown = false);
+  void Skip(const Job& job, const Prepared& skipped) {
+    Skip(job, skipped.reason, skipped.detail, skipped.shown);
+  }
 
   // One entry, in phases: announced, refused when unsafe, a folder made, or its data prepared
   // (here, or by a worker when `handover` is given) and read.
@@ -270,8 +281,6 @@ class Batch {
   std::optional<TargetFolder> target_;
   std::optional<FolderCache> folders_;
   std::optional<SpecList> specs_;
-  bool oem_ = false;
-  std::string codepage_;
   std::vector<SelectedEntry> selected_;
   std::vector<Job> ring_;  // the jobs of the caller's entry and of those the workers may take
   mutable DosTimeCache times_;
@@ -305,7 +314,7 @@ std::optional<Job> Batch::MakeJob(const ArchiveLayout& layout, std::size_t index
   Job job;
   job.index = index;
   job.entry = &entry;
-  job.name = ConvertName(entry.raw_name, entry.header.flags, oem_, codepage_);
+  job.name = entry.name;
   if (!specs_->Selects(job.name)) return std::nullopt;
   job.path = CheckName(job.name);
   job.refusal = job.path.refusal;
@@ -330,9 +339,6 @@ std::uint64_t Batch::Select(const ArchiveLayout& layout) {
     if (text != nullptr) texts.emplace_back(text);
   }
   specs_.emplace(std::move(texts));
-  oem_ = !layout.entries.empty() &&
-         lorvante::zipformat::NamesAreOem(layout.entries.front().header.version_made_by);
-  codepage_ = oem_ ? lorvante::OemCodePage() : std::string();
 
   // Each job is made here once to be counted, and again in its turn: only this little of each
   // entry is held meanwhile.
@@ -371,8 +377,11 @@ void Batch::FillSlot(const ArchiveLayout& layout, std::size_t position) {
   slot.handed = pooled_ && slot.alone;
 }
 
-void Batch::Skip(const Job& job, int reason, const std::string& detail) {
+void Batch::Skip(const Job& job, int reason, const std::string& detail, bool shown) {
   host_.Message(SkipMessage(job.written, reason, detail));
+  if (!detail.empty() && (shown || reason == UNZ_SKIP_UNSAFE)) {
+    host_.Send(UNZ_ACTION_SKIP_DETAIL, 0, detail);
+  }
   host_.Send(UNZ_ACTION_SKIPPED, reason, job.written);
 }
 
@@ -509,9 +518,7 @@ void Batch::MakeFolder(const Job& job) {
     made = target.Folder(job.path.folders, true, failure) >= 0;
     if (made) target.RememberFolderTime(job.path.folders, job.mtime);
   });
-  if (!made) {
-    Skip(job, failure.unsafe ? UNZ_SKIP_UNSAFE : UNZ_SKIP_CANNOT_WRITE, failure.Text());
-  }
+  if (!made) Skip(job, Prepared::WriteFailure(failure));
 }
 
 Prepared Batch::MethodsSupported(Job& job, EntryBuffers& buffers) {
@@ -561,11 +568,10 @@ Prepared Batch::OpenFolderOf(Job& job) {
       }
     }
   }
-  if (failure.unsafe) return Prepared::Skip(UNZ_SKIP_UNSAFE, failure.Text());
-  if (mode_ == Mode::kFreshen && failure.error == ENOENT) {
+  if (mode_ == Mode::kFreshen && failure.error == ENOENT && !failure.unsafe) {
     return Prepared::Skip(UNZ_SKIP_NO_TARGET, {});
   }
-  return Prepared::Skip(UNZ_SKIP_CANNOT_WRITE, failure.Text());
+  return Prepared::WriteFailure(failure);
 }
 
 bool Batch::NameSurelyFree(const Job& job) const {
@@ -579,7 +585,7 @@ Prepared Batch::CheckExisting(const Job& job, int folder_fd) const {
   struct stat existing {};
   if (::fstatat(folder_fd, job.path.leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
     if (S_ISDIR(existing.st_mode)) {
-      return Prepared::Skip(UNZ_SKIP_CANNOT_WRITE, "a folder of that name exists");
+      return Prepared::Skip(UNZ_SKIP_CANNOT_WRITE, "a folder stands where the file goes", true);
     }
     // Zip times have 2-second steps: older means at least 2 seconds older.
     const bool older = static_cast<std::int64_t>(existing.st_mtime) + 2 <= job.mtime;
@@ -629,7 +635,7 @@ Batch::Placed Batch::PlaceFile(Job& job, Failure& failure) {
   failure = {};
   const Prepared existing = CheckExisting(job, folder_fd);
   if (existing.next == Prepared::Next::kSkip) {
-    Skip(job, existing.reason, existing.detail);
+    Skip(job, existing);
     return Placed::kDeclined;
   }
   if (existing.next == Prepared::Next::kAskExisting && !AskReplace(job, existing.older)) {
@@ -647,7 +653,7 @@ void Batch::PlaceAndCount(Job& job, bool sealed, Failure failure) {
       return;
     }
   }
-  Skip(job, failure.unsafe ? UNZ_SKIP_UNSAFE : UNZ_SKIP_CANNOT_WRITE, failure.Text());
+  Skip(job, Prepared::WriteFailure(failure));
 }
 
 bool Batch::AskReplace(const Job& job, bool older) {
@@ -667,7 +673,7 @@ bool Batch::Settle(Job& job, const Prepared& prepared) {
     case Prepared::Next::kRead:
       return true;
     case Prepared::Next::kSkip:
-      Skip(job, prepared.reason, prepared.detail);
+      Skip(job, prepared);
       return false;
     case Prepared::Next::kAskExisting:
       break;

@@ -13,6 +13,7 @@
 
 #include "unzdll/entry_reader.h"
 #include "unzdll/failure.h"
+#include "unzdll/unzdll_api.h"
 
 namespace unzdll {
 
@@ -27,9 +28,19 @@ struct Prepared {
   int reason = 0;
   std::string detail;
   bool older = false;
+  // The host is told `detail` with the reason (what makes the entry unsafe, what stands in its
+  // way); other details go to the trace only.
+  bool shown = false;
 
-  static Prepared Skip(int reason, std::string detail) {
-    return {Next::kSkip, reason, std::move(detail), false};
+  static Prepared Skip(int reason, std::string detail, bool shown = false) {
+    return {Next::kSkip, reason, std::move(detail), false, shown};
+  }
+  // A folder or file that cannot be made: unsafe when a symbolic link stands in the way, else
+  // it cannot be written. The library's own words (what stands in the way) are shown, the
+  // system's texts traced.
+  static Prepared WriteFailure(const Failure& failure) {
+    return Skip(failure.unsafe ? UNZ_SKIP_UNSAFE : UNZ_SKIP_CANNOT_WRITE, failure.Text(),
+                !failure.detail.empty());
   }
 };
 

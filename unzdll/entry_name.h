@@ -9,12 +9,6 @@
 
 namespace unzdll {
 
-// The stored name as UTF-8: as stored with flag bit 11 or when the archive's names are not OEM
-// (zipformat::NamesAreOem), else converted from `oem_codepage`; its separators then follow the
-// archive's separator rule (zipformat::EntryNameToPath).
-std::string ConvertName(std::string_view raw, std::uint16_t flags, bool oem_names,
-                        const std::string& oem_codepage);
-
 struct SafePath {
   std::vector<std::string> folders;  // folder components, in order
   std::string leaf;                  // last component; empty for a folder entry

@@ -92,6 +92,9 @@ class DirectRead {
   ReadResult Flush();
   // Tells the host of the bytes decoded since the last report.
   ReadResult Report();
+  // The stream ended before the entry's data: refused for a method that ends with the entry's
+  // size, else the bytes left are passed over.
+  ReadResult Unused();
 
   const EntryToRead& what_;
   std::unique_ptr<codecs::Decoder> decoder_;
@@ -211,12 +214,7 @@ ReadResult DirectRead::Decode() {
     if (total_ > declared) return Damaged("the data are longer than their declared size");
     switch (step.status) {
       case codecs::DecodeStatus::kStreamEnd:
-        // Methods that end with the entry's size (Shrink, Reduce, Implode) stop there: data
-        // left behind belong to a longer entry than declared, which AE-2 (no CRC) would
-        // otherwise take as complete.
-        if (!input_.empty() || body_ > 0) {
-          return Damaged("the data are longer than their declared size");
-        }
+        if (!input_.empty() || body_ > 0) return Unused();
         return Flush();
       case codecs::DecodeStatus::kDataError:
         return Damaged("the compressed data are corrupt");
@@ -232,6 +230,26 @@ ReadResult DirectRead::Decode() {
       if (!input_.empty()) return Damaged("the compressed data cannot be decoded");
     }
   }
+}
+
+ReadResult DirectRead::Unused() {
+  // Methods that end with the entry's size (Shrink, Reduce, Implode) stop there: data left
+  // behind belong to a longer entry than declared, which AE-2 (no CRC) would otherwise take as
+  // complete.
+  if (!codecs::StreamMarksItsEnd(what_.data.method, what_.entry->header.flags)) {
+    return Damaged("the data are longer than their declared size");
+  }
+  // Bytes after a stream's own end are left unread; the size and the CRC still decide. An AES
+  // entry's code covers all of its data and follows them: what is left is read through the
+  // cipher up to the code.
+  if (aes_) {
+    Failure failure;
+    input_ = {};
+    while (body_ > 0) {
+      if (!NextInput(failure)) return {ReadStatus::kDamaged, failure};
+    }
+  }
+  return Flush();
 }
 
 ReadResult DirectRead::Run(const char* password) {

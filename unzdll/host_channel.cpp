@@ -10,12 +10,14 @@ std::int32_t Cap32(std::uint64_t value) {
   return static_cast<std::int32_t>(std::min(value, kMax));
 }
 
-std::string_view CutText(std::string_view text, std::size_t limit) {
-  if (text.size() <= limit) return text;
-  std::size_t cut = limit;
+std::string CutText(std::string_view text, std::size_t limit) {
+  if (text.size() <= limit) return std::string(text);
+  constexpr std::string_view kEllipsis = "\u2026";
+  if (limit < kEllipsis.size()) return {};
+  std::size_t cut = limit - kEllipsis.size();
   // Step back over continuation bytes so that no character is split.
   while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xc0) == 0x80) --cut;
-  return text.substr(0, cut);
+  return std::string(text.substr(0, cut)).append(kEllipsis);
 }
 
 bool HostChannel::Send(std::int32_t code, std::int32_t value, std::string_view text,
@@ -27,7 +29,7 @@ bool HostChannel::Send(std::int32_t code, std::int32_t value, std::string_view t
   info_.ActionCode = code;
   info_.Status = status;
   info_.Value = value;
-  const std::string_view cut = CutText(text, sizeof info_.NameOrMessage - 1);
+  const std::string cut = CutText(text, sizeof info_.NameOrMessage - 1);
   if (!cut.empty()) std::memcpy(info_.NameOrMessage, cut.data(), cut.size());
   if (callback_ != nullptr && callback_(&info_) != 0) stopped_ = true;
   return !stopped_;

@@ -13,8 +13,9 @@ namespace unzdll {
 // Sizes and byte counts in the record's 32-bit fields are capped at 2^31 - 1.
 std::int32_t Cap32(std::uint64_t value);
 
-// `text` cut at a UTF-8 character boundary to at most `limit` bytes.
-std::string_view CutText(std::string_view text, std::size_t limit);
+// `text` in at most `limit` bytes: a longer one is cut at a UTF-8 character boundary and ends
+// with "…", so that a reader sees that it was shortened.
+std::string CutText(std::string_view text, std::size_t limit);
 
 class HostChannel {
  public:

@@ -43,8 +43,14 @@ int OpenStep(int parent, const std::string& name, bool create, bool& made, Failu
     const bool link = (err == ELOOP || err == ENOTDIR) &&
                       ::fstatat(parent, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
                       S_ISLNK(st.st_mode);
-    failure = link ? Failure{err, "a symbolic link stands at \"" + name + "\"", true}
-                   : Failure::System(err);
+    if (link) {
+      failure = Failure{err, "a symbolic link stands at \"" + name + "\"", true};
+    } else if (err == ENOTDIR) {
+      failure =
+          Failure::SystemBecause(err, "a file stands where the folder \"" + name + "\" is needed");
+    } else {
+      failure = Failure::System(err);
+    }
     return -1;
   }
   failure = Failure::System(ENOENT);

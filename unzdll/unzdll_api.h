@@ -97,9 +97,9 @@ typedef void (*TUnzDllRemoveTemporaries)(void);
 /* Action codes, in the order they come within a run:
  * 5 FILE_COUNT, 6 TOTAL_BYTES, then per entry 1 BEGIN_FILE, 10 TARGET_EXISTS (when it does),
  * 8 PASSWORD (when needed), 2 PROGRESS (repeatedly), 9 CRC_ERROR (on a mismatch), 11 SKIPPED (when
- * the entry is not written); 3 END_BATCH last. 4 MESSAGE may come at any point. A run refused
- * as a whole reports one skipped entry, named by the archive's path (or the target folder's),
- * with 12 RUN_REFUSED just before its 11 SKIPPED. */
+ * the entry is not written, after 13 SKIP_DETAIL when it has one); 3 END_BATCH last. 4 MESSAGE
+ * may come at any point. A run refused as a whole reports one skipped entry, named by the
+ * archive's path (or the target folder's), with 12 RUN_REFUSED just before its 11 SKIPPED. */
 enum {
   UNZ_ACTION_BEGIN_FILE = 1,     /* NameOrMessage: the name as written; Value: its size */
   UNZ_ACTION_PROGRESS = 2,       /* Value: bytes processed since the last report */
@@ -115,8 +115,10 @@ enum {
   UNZ_ACTION_TARGET_EXISTS = 10, /* NameOrMessage: the target; Status bit 0: the existing file is
                                     older. Answer: Value 1 replace, 0 keep */
   UNZ_ACTION_SKIPPED = 11,       /* NameOrMessage: the entry; low byte of Value: a UNZ_SKIP_ code */
-  UNZ_ACTION_RUN_REFUSED = 12    /* NameOrMessage: why the whole run is refused, in short English
+  UNZ_ACTION_RUN_REFUSED = 12,   /* NameOrMessage: why the whole run is refused, in short English
                                     (which entry, which check) */
+  UNZ_ACTION_SKIP_DETAIL = 13    /* NameOrMessage: what makes the entry of the 11 SKIPPED that
+                                    follows unsafe, or what stands in its way, in short English */
 };
 
 /* The Value of an entry's first password request: the tries it has. */

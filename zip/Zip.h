@@ -229,7 +229,9 @@ class TZip : public TComponent {
   // Hides the progress window around a question and shows it again unless cancelled.
   int Question(const std::function<int()>& ask);
   std::exception_ptr pending_exception_;
-  std::string refusal_;  // why the library refuses the whole run, until its skip arrives
+  // Why the library refuses the whole run, or what makes the next skipped entry unsafe or stands
+  // in its way: kept until that skip arrives, and shown with its reason.
+  std::string refusal_;
   int begun_files_ = 0;  // files begun in this batch: where the library's entry lies in FileList
 
   // Resets what a listing fills in.

@@ -84,6 +84,7 @@ void TZip::HandleAction(TUnzipCallbackInfo& info) {
       DecideOverwrite(info, text);
       break;
     case UNZ_ACTION_RUN_REFUSED:
+    case UNZ_ACTION_SKIP_DETAIL:
       refusal_ = text;
       break;
     case UNZ_ACTION_SKIPPED:

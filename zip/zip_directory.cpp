@@ -169,6 +169,7 @@ bool TZip::ReadCentralHeaders(FileStream& file) {
   ArchiveStart = file_size;  // running minimum of the local header offsets
 
   ReadAhead directory(file);
+  zipformat::NameReading names{.oem = false, .codepage = OemCodePage()};
   std::vector<std::uint8_t> bytes;  // one central record: header, name, extra field, comment
   for (std::uint64_t i = 0; i < EOCH.TotalEntries64;) {
     bytes.resize(kCentralHeaderSize);
@@ -194,18 +195,20 @@ bool TZip::ReadCentralHeaders(FileStream& file) {
     zipformat::CentralRecordFault fault = zipformat::CentralRecordFault::kNone;
     const auto record = zipformat::ReadCentralRecord(in, fault);
     if (!record) return false;
-    if (i == 0) OemNames = zipformat::NamesAreOem(header.version_made_by);
+    if (i == 0) {
+      OemNames = zipformat::NamesAreOem(header.version_made_by);
+      names.oem = OemNames;
+    }
 
     TFileInfo& info =
         *FileList.emplace_back(std::make_unique<TFileInfo>(TFileInfo::FromRecord(*record)));
-    std::string name(record->name.begin(), record->name.end());
+    // The name by the rule the unzip library writes it by.
+    const std::string name(record->name.begin(), record->name.end());
+    info.FileName = zipformat::EntryName(name, header.flags,
+                                         zipformat::FindUnicodePath(record->extra, name), names);
     std::string comment(record->comment.begin(), record->comment.end());
     // An entry flagged as UTF-8 is already in the form the platform uses.
-    if (!info.HasUtf8Names()) {
-      name = OemToAnsiName(name);
-      comment = OemToAnsiName(comment);
-    }
-    info.FileName = zipformat::EntryNameToPath(name);
+    if (!info.HasUtf8Names()) comment = OemToAnsiName(comment);
     info.FileComment = std::move(comment);
 
     if (info.LocalHeaderOffset64 < static_cast<std::uint64_t>(ArchiveStart)) {

@@ -4,6 +4,7 @@
 #include <array>
 #include <vector>
 
+#include "platform/byte_cursor.h"
 #include "zipformat/end_record.h"
 
 namespace lorvante::zipformat {
@@ -15,6 +16,10 @@ enum class Reach {
   kPast,    // past it: the data was cut in the comment
   kFiller,  // not quite: a little filler stands behind the comment
 };
+
+// A directory whose size is checked against its headers is read whole: at most this many bytes
+// (more than a million entries with their names).
+constexpr std::uint64_t kMaxCheckedDirectory = std::uint64_t{256} << 20;
 
 // The part of the zip64 end record that its size field counts.
 constexpr std::uint64_t kZip64SizeFieldEnd = 12;
@@ -84,6 +89,34 @@ bool CheckEnd(std::uint64_t data_size, const ReadAt& read, ArchiveEnd& end, Reac
          end.directory_offset <= end.directory_end - end.directory_size;
 }
 
+// Whether a central header begins at `position` of the data.
+bool CentralHeaderAt(const ReadAt& read, std::uint64_t position) {
+  std::array<std::uint8_t, 4> signature{};
+  if (!read(position, signature)) return false;
+  ByteCursor in(signature);
+  return in.U32() == kCentralHeaderSignature;
+}
+
+// The directory's size is a checked hint: where no central header stands at the place it gives,
+// but the directory's offset (counted from the start of the data) holds exactly as many central
+// headers as the end record counts, ending where the directory ends, those headers are the
+// directory, and its size is theirs. Some writers save a size a few bytes short.
+void CheckDirectorySize(const ReadAt& read, ArchiveEnd& end) {
+  if (end.entries == 0 || end.this_disk != end.central_dir_disk) return;
+  if (CentralHeaderAt(read, end.directory_end - end.directory_size)) return;
+  if (end.directory_offset >= end.directory_end) return;
+  const std::uint64_t size = end.directory_end - end.directory_offset;
+  if (end.entries > size / kCentralHeaderSize || size > kMaxCheckedDirectory) return;
+  std::vector<std::uint8_t> directory(static_cast<std::size_t>(size));
+  if (!read(end.directory_offset, directory)) return;
+  ByteCursor in(directory);
+  for (std::uint64_t i = 0; i < end.entries; ++i) {
+    CentralRecordFault fault = CentralRecordFault::kNone;
+    if (!ReadCentralRecord(in, fault)) return;
+  }
+  if (in.Remaining() == 0) end.directory_size = size;
+}
+
 // Whether the comment of `outer`, a record in front of `inner`, holds `inner`.
 bool Encloses(const ArchiveEnd& outer, const ArchiveEnd& inner) {
   return outer.position + kEndRecordSize + outer.record.comment_length > inner.position;
@@ -131,6 +164,7 @@ std::optional<ArchiveEnd> LocateArchiveEnd(std::uint64_t data_size, const ReadAt
       best_reach = w.reach;
     }
   }
+  if (best) CheckDirectorySize(read, *best);
   return best;
 }
 

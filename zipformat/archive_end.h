@@ -11,6 +11,10 @@
 // wins over it, even when the inner one reaches the end of the data exactly and the outer one
 // is followed by filler (a payload padded to the cipher's block). Otherwise a record that
 // reaches the end is taken before one with a few bytes of filler behind its comment.
+//
+// The directory's size that the record saves is a checked hint, not a veto: where no central
+// header stands at the place it gives, but exactly the counted headers stand at the directory's
+// offset and end where the directory ends, the size is theirs.
 #pragma once
 
 #include <cstdint>
@@ -39,7 +43,7 @@ struct ArchiveEnd {
   std::uint32_t this_disk = 0;
   std::uint32_t central_dir_disk = 0;
   std::uint64_t entries = 0;
-  std::uint64_t directory_size = 0;
+  std::uint64_t directory_size = 0;  // as checked against the headers (see above)
   std::uint64_t directory_offset = 0;
   // Where the central directory ends in the data: at the zip64 end record when there is one,
   // else at the end record.

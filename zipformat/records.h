@@ -44,6 +44,8 @@ inline constexpr std::size_t kExtraBlockHeaderSize = 4;
 inline constexpr std::uint16_t kExtraZip64 = 0x0001;
 inline constexpr std::uint16_t kExtraTimestamp = 0x5455;  // flags, then Unix times
 inline constexpr std::uint16_t kExtraWinZipAes = 0x9901;  // AES strength and real method
+// The entry's name in UTF-8, for the name stored in a code page (see zipformat/names.h).
+inline constexpr std::uint16_t kExtraUnicodePath = 0x7075;
 
 // Bits of the MS-DOS attributes, the low byte of the external attributes.
 inline constexpr std::uint32_t kDosAttributeReadOnly = 0x01;
@@ -141,7 +143,7 @@ std::optional<Zip64Locator> ReadZip64Locator(std::span<const std::uint8_t> bytes
 // The data of the first block of `extra` with this id; nothing when there is none or the blocks
 // run past the end before it.
 std::optional<std::span<const std::uint8_t>> FindExtraBlock(std::span<const std::uint8_t> extra,
-                                                           std::uint16_t id);
+                                                            std::uint16_t id);
 
 // The modification time (Unix seconds) of the extended timestamp block, when it holds one.
 std::optional<std::int64_t> FindUnixModTime(std::span<const std::uint8_t> extra);

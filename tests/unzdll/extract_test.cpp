@@ -227,6 +227,18 @@ TEST_F(UnzTest, DuplicateStoredNamesRefuseTheArchive) {
   EXPECT_TRUE(Tree(target()).empty());
 }
 
+// The refusal names the entry as it would be written: a stored name that is not UTF-8 reaches
+// the host decoded, not as its bytes.
+TEST_F(UnzTest, DuplicateNameIsNamedAsItWouldBeWritten) {
+  const lorvante::test::ScopedEnv locale("LC_ALL", "en_US.UTF-8");
+  WriteZip({{.name = "caf\x82.txt", .data = {'1'}}, {.name = "caf\x82.txt", .data = {'2'}}});
+  const HostRun run = Run();
+  EXPECT_EQ(run.Skips(), std::vector<int>{UNZ_SKIP_DAMAGED});
+  ASSERT_EQ(run.Of(UNZ_ACTION_RUN_REFUSED).size(), 1u);
+  EXPECT_EQ(run.Of(UNZ_ACTION_RUN_REFUSED)[0].text,
+            "the name \"café.txt\" stands twice in the archive");
+}
+
 TEST_F(UnzTest, NamesLeadingToTheSameFileAskAboutTheSecondCopy) {
   WriteZip({{.name = "d/same.txt", .data = {'1'}},
             {.name = "d\\same.txt", .data = {'2'}},
@@ -289,10 +301,16 @@ TEST_F(UnzTest, LongNamesAreCutAtACharacterBoundaryForTheHost) {
   WriteZip({{.name = name, .data = {'x'}}});
   const HostRun run = Run();
   EXPECT_EQ(run.result, 1);
+  // Shortened, and saying so with its last character.
   const std::string shown = run.Of(UNZ_ACTION_BEGIN_FILE).at(0).text;
+  const std::string ellipsis = "\u2026";
   EXPECT_LE(shown.size(), 511u);
-  EXPECT_EQ(shown, name.substr(0, shown.size()));
-  EXPECT_NE(static_cast<unsigned char>(name[shown.size()]) & 0xc0, 0x80);
+  ASSERT_GT(shown.size(), ellipsis.size());
+  EXPECT_EQ(shown.substr(shown.size() - ellipsis.size()), ellipsis);
+  const std::string kept = shown.substr(0, shown.size() - ellipsis.size());
+  EXPECT_GE(kept.size(), 511u - ellipsis.size() - 1);  // no more cut than one character needs
+  EXPECT_EQ(kept, name.substr(0, kept.size()));
+  EXPECT_NE(static_cast<unsigned char>(name[kept.size()]) & 0xc0, 0x80);
   EXPECT_TRUE(std::filesystem::exists(In(name)));
 }
 

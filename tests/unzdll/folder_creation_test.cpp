@@ -154,5 +154,59 @@ TEST_F(UnzTest, FolderMadeAtPlacingFollowsNoLink) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(target()), {}), 1);
 }
 
+struct InTheWayCase {
+  const char* label;
+  std::vector<ZipItem> items;
+  const char* existing;  // a file in the target beforehand, or nullptr
+  std::set<std::string> tree;
+  std::vector<std::string> details;  // as the host is told, one per entry not extracted
+};
+
+void PrintTo(const InTheWayCase& c, std::ostream* os) {
+  *os << c.label;
+}
+
+class InTheWayTest : public UnzTest, public ::testing::WithParamInterface<InTheWayCase> {};
+
+// A file where a folder is needed, or a folder where a file goes: the entry is not written, and
+// the host is told what stands in its way (not only that the file cannot be written).
+TEST_P(InTheWayTest, WhatStandsInTheWayIsNamed) {
+  const InTheWayCase& c = GetParam();
+  if (c.existing != nullptr) lorvante::test::WriteText(In(c.existing), "before");
+  WriteZip(c.items);
+  const HostRun run = Run();
+  EXPECT_EQ(run.Skips(), std::vector<int>(c.details.size(), UNZ_SKIP_CANNOT_WRITE))
+      << run.Messages();
+  std::vector<std::string> details;
+  for (const Callback& call : run.Of(UNZ_ACTION_SKIP_DETAIL)) details.push_back(call.text);
+  EXPECT_EQ(details, c.details);
+  EXPECT_EQ(Tree(target()), c.tree) << run.Messages();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, InTheWayTest,
+    ::testing::Values(InTheWayCase{"FileOfTheArchiveWhereItsFolderGoes",
+                                   {Entry("a", SoundBytes()), Entry("a/b.bin", SoundBytes())},
+                                   nullptr,
+                                   {"a"},
+                                   {"a file stands where the folder \"a\" is needed"}},
+                      InTheWayCase{"FileOfTheArchiveWhereAFolderEntryGoes",
+                                   {Entry("a", SoundBytes()), Folder("a/")},
+                                   nullptr,
+                                   {"a"},
+                                   {"a file stands where the folder \"a\" is needed"}},
+                      InTheWayCase{
+                          "ExistingFileWhereADeeperFolderGoes",
+                          {Entry("top/sub/c.bin", SoundBytes()), Entry("d.bin", SoundBytes())},
+                          "top",
+                          {"top", "d.bin"},
+                          {"a file stands where the folder \"top\" is needed"}},
+                      InTheWayCase{"FolderWhereAFileGoes",
+                                   {Folder("x/"), Entry("x", SoundBytes())},
+                                   nullptr,
+                                   {"x/"},
+                                   {"a folder stands where the file goes"}}),
+    [](const auto& param_info) { return std::string(param_info.param.label); });
+
 }  // namespace
 }  // namespace unzdll::test

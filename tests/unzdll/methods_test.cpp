@@ -49,27 +49,34 @@ struct MethodCase {
   // No end code: the entry's size ends the data, so a smaller declared size may end them at a
   // code's boundary, cleanly; the CRC then refuses the entry.
   bool ends_by_size = false;
+  // The data mark their own end (a final block, an end marker, the end of a stream or frame):
+  // bytes after it inside the compressed size are unused, not a longer entry.
+  bool marks_its_end = true;
 };
 
 const MethodCase kMethods[] = {
-    {"Stored", 0, 0, [](const Bytes& d) { return d; }},
+    {"Stored", 0, 0, [](const Bytes& d) { return d; }, false, false, false},
     {"Deflate", 8, 0, [](const Bytes& d) { return lorvante::test::RawDeflate(d); }},
     {"Deflate64", 9, 0, [](const Bytes& d) { return lorvante::test::SevenZipDeflate64(d); }, true},
     {"Bzip2", 12, 0, Bzip2},
     {"LzmaEndMarker", 14, 2, [](const Bytes& d) { return lorvante::test::ZipLzma(d, true); }},
-    {"LzmaNoEndMarker", 14, 0, [](const Bytes& d) { return lorvante::test::ZipLzma(d, false); }},
+    {"LzmaNoEndMarker", 14, 0, [](const Bytes& d) { return lorvante::test::ZipLzma(d, false); },
+     false, false, false},
     {"Xz", 95, 0, [](const Bytes& d) { return lorvante::test::Xz(d); }},
     {"Zstandard", 93, 0, [](const Bytes& d) { return lorvante::test::Zstd(d); }},
     {"ZstandardOldId", 20, 0, [](const Bytes& d) { return lorvante::test::Zstd(d); }},
-    {"Ppmd", 98, 0, [](const Bytes& d) { return lorvante::test::SevenZipPpmd(d); }, true},
+    {"Ppmd", 98, 0, [](const Bytes& d) { return lorvante::test::SevenZipPpmd(d); }, true, false,
+     false},
     // The methods of PKZIP 1.x, from the tests' own encoders.
-    {"Shrink", 1, 0, [](const Bytes& d) { return lorvante::test::Shrink(d); }, false, true},
-    {"Reduce1", 2, 0, [](const Bytes& d) { return lorvante::test::Reduce(d, 1); }, false, true},
-    {"Reduce4", 5, 0, [](const Bytes& d) { return lorvante::test::Reduce(d, 4); }, false, true},
+    {"Shrink", 1, 0, [](const Bytes& d) { return lorvante::test::Shrink(d); }, false, true, false},
+    {"Reduce1", 2, 0, [](const Bytes& d) { return lorvante::test::Reduce(d, 1); }, false, true,
+     false},
+    {"Reduce4", 5, 0, [](const Bytes& d) { return lorvante::test::Reduce(d, 4); }, false, true,
+     false},
     {"Implode4KTwoTrees", 6, 0, [](const Bytes& d) { return lorvante::test::Implode(d, 0); }, false,
-     true},
+     true, false},
     {"Implode8KThreeTrees", 6, 6, [](const Bytes& d) { return lorvante::test::Implode(d, 6); },
-     false, true},
+     false, true, false},
 };
 
 struct CipherCase {
@@ -190,6 +197,27 @@ TEST_P(MethodTest, DataLongerThanDeclaredAreCaught) {
     return;
   }
   ExpectRefused(RunWithPassword(), {UNZ_SKIP_DAMAGED});
+}
+
+// Fault: an entry whose stream ended before its compressed size (a writer's empty final block
+// "03 00" left behind, XZ stream padding, a skippable Zstandard frame) was refused as damaged,
+// though its size and CRC (or its authentication code) vouch for it. Where the data mark their
+// own end, the bytes after it are unused; where the entry's size ends them, bytes after it still
+// make a longer entry than declared.
+TEST_P(MethodTest, UnusedBytesAfterTheStreamsEnd) {
+  const MethodCase& method = std::get<0>(GetParam());
+  WriteZip({Item([](lorvante::test::ZipItem& item) {
+    const Bytes unused = {0x03, 0x00, 0x00, 0x00};
+    item.stored->insert(item.stored->end(), unused.begin(), unused.end());
+  })});
+  const HostRun run = RunWithPassword();
+  if (!method.marks_its_end) {
+    ExpectRefused(run, {UNZ_SKIP_DAMAGED, UNZ_SKIP_CRC_ERROR});
+    return;
+  }
+  EXPECT_EQ(run.result, 1) << run.Messages();
+  EXPECT_TRUE(run.Skips().empty()) << run.Messages();
+  EXPECT_EQ(ReadBytes(In("entry.txt")), data_);
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, MethodTest,

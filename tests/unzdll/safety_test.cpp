@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <ostream>
 
 #include "tests/unzdll/unzdll_fixture.h"
@@ -21,6 +22,7 @@ using lorvante::test::WriteText;
 struct UnsafeCase {
   const char* label;
   ZipItem item;
+  const char* which;  // what makes it unsafe, as the host is told
 };
 
 // Printed by its label, so that test names stay the same from run to run.
@@ -36,33 +38,64 @@ TEST_P(UnsafeTest, RefusedAndNothingWrittenOutside) {
   EXPECT_EQ(run.result, 1);
   EXPECT_EQ(run.Skips(), std::vector<int>{UNZ_SKIP_UNSAFE});
   EXPECT_NE(run.Messages().find("unsafe"), std::string::npos) << run.Messages();
+  // Said just before the skip.
+  ASSERT_EQ(run.Of(UNZ_ACTION_SKIP_DETAIL).size(), 1u) << run.Messages();
+  EXPECT_EQ(run.Of(UNZ_ACTION_SKIP_DETAIL)[0].text, GetParam().which);
+  const auto codes = run.Codes();
+  const auto detail = std::find(codes.begin(), codes.end(), UNZ_ACTION_SKIP_DETAIL);
+  ASSERT_NE(detail + 1, codes.end());
+  EXPECT_EQ(detail[1], UNZ_ACTION_SKIPPED);
   EXPECT_EQ(Tree(target()), std::set<std::string>{"fine.txt"});
   EXPECT_TRUE(Tree(outside()).empty());
   EXPECT_EQ(Tree(dir_.path()),
             (std::set<std::string>{"archive.zip", "outside/", "target/", "target/fine.txt"}));
 }
 
-ZipItem Named(const char* name) {
+ZipItem Named(const std::string& name) {
   return {.name = name, .data = {'e', 'v', 'i', 'l'}};
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Names, UnsafeTest,
     ::testing::Values(
-        UnsafeCase{"DotDot", Named("../outside/evil.txt")},
-        UnsafeCase{"DotDotInside", Named("a/b/../../../outside/evil.txt")},
-        UnsafeCase{"DotDotBackslash", Named("..\\outside\\evil.txt")},
-        UnsafeCase{"DotDotFolder", {.name = "../outside/sub/", .data = {}}},
-        UnsafeCase{"Absolute", Named("/tmp/evil.txt")},
-        UnsafeCase{"AbsoluteBackslash", Named("\\tmp\\evil.txt")},
-        UnsafeCase{"DriveLetter", Named("C:evil.txt")},
-        UnsafeCase{"DriveLetterPath", Named("c:\\evil.txt")},
-        UnsafeCase{"ControlCharacter", Named("ev\x01il.txt")}, UnsafeCase{"Empty", Named("")},
-        UnsafeCase{"OnlyDots", Named("./.")},
+        UnsafeCase{"DotDot", Named("../outside/evil.txt"),
+                   "a name leaving the folder, through \"..\""},
+        UnsafeCase{"DotDotInside", Named("a/b/../../../outside/evil.txt"),
+                   "a name leaving the folder, through \"..\""},
+        UnsafeCase{"DotDotBackslash", Named("..\\outside\\evil.txt"),
+                   "a name leaving the folder, through \"..\""},
+        UnsafeCase{"DotDotFolder",
+                   {.name = "../outside/sub/", .data = {}},
+                   "a name leaving the folder, through \"..\""},
+        UnsafeCase{"Absolute", Named("/tmp/evil.txt"), "an absolute name"},
+        UnsafeCase{"AbsoluteBackslash", Named("\\tmp\\evil.txt"), "an absolute name"},
+        UnsafeCase{"DriveLetter", Named("C:evil.txt"), "an absolute name, with a drive letter"},
+        UnsafeCase{"DriveLetterPath", Named("c:\\evil.txt"),
+                   "an absolute name, with a drive letter"},
+        UnsafeCase{"ControlCharacter", Named("ev\x01il.txt"), "a name with control characters"},
+        UnsafeCase{"Empty", Named(""), "an empty name"},
+        UnsafeCase{"OnlyDots", Named("./."), "an empty name"},
+        UnsafeCase{"PartTooLong", Named("a/" + std::string(256, 'n')),
+                   "a name too long, a part longer than 255 bytes"},
         UnsafeCase{"SymbolicLink",
-                   {.name = "link", .data = {'/', 'e', 't', 'c'}, .external = 0120777u << 16}},
-        UnsafeCase{"Fifo", {.name = "fifo", .data = {}, .external = 0010644u << 16}},
-        UnsafeCase{"Device", {.name = "dev", .data = {}, .external = 0020644u << 16}}),
+                   {.name = "link", .data = {'/', 'e', 't', 'c'}, .external = 0120777u << 16},
+                   "symbolic link, not created"},
+        // Named as a folder, a link all the same.
+        UnsafeCase{"SymbolicLinkNamedAsAFolder",
+                   {.name = "link/", .data = {'/', 'e', 't', 'c'}, .external = 0120777u << 16},
+                   "symbolic link, not created"},
+        UnsafeCase{"Fifo",
+                   {.name = "fifo", .data = {}, .external = 0010644u << 16},
+                   "device or FIFO, not created"},
+        UnsafeCase{"Device",
+                   {.name = "dev", .data = {}, .external = 0020644u << 16},
+                   "device or FIFO, not created"},
+        UnsafeCase{"BlockDevice",
+                   {.name = "disk", .data = {}, .external = 0060644u << 16},
+                   "device or FIFO, not created"},
+        UnsafeCase{"Socket",
+                   {.name = "sock", .data = {}, .external = 0140644u << 16},
+                   "socket, not created"}),
     [](const auto& param_info) { return std::string(param_info.param.label); });
 
 TEST_F(UnzTest, PlantedFolderLinkIsNotFollowed) {
@@ -107,7 +140,9 @@ void ExpectRefused(const HostRun& run, int reason, const std::string& why) {
 TEST_F(UnzTest, OverlappingEntriesRefuseTheArchive) {
   WriteZip(
       {{.name = "a.txt", .data = Data(100)}, {.name = "a.txt", .data = Data(100), .local_of = 0}});
-  ExpectRefused(Run(), UNZ_SKIP_DAMAGED, "\"a.txt\" and \"a.txt\" overlap");
+  // Both are named, the same name told apart by their places in the directory.
+  ExpectRefused(Run(), UNZ_SKIP_DAMAGED,
+                "the entries 1 and 2, both named \"a.txt\", overlap each other");
   EXPECT_TRUE(Tree(target()).empty());
 }
 

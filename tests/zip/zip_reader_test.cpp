@@ -273,14 +273,17 @@ TEST_F(ReaderTest, OemNamesAreConvertedButUtf8FlaggedOnesAreNot) {
 TEST_F(ReaderTest, NamesFromUnixStayAsStoredButForTheirSeparators) {
   ScopedEnv locale("LC_ALL", "ru_RU.UTF-8");
   ZipLayout layout;
-  layout.entries.resize(2);
-  layout.entries[0].name = "a\\b \x8F.txt";
+  layout.entries.resize(3);
+  layout.entries[0].name = "a\\b \xD0\x9F.txt";
   layout.entries[1].made_by = 0x0014;  // only the first header decides
-  layout.entries[1].name = "\x8F\xE0";
+  layout.entries[1].name = "\xD0\x9F\xD1\x80";
+  // Not UTF-8: decoded from the OEM code page, entry by entry, so that no name that cannot be
+  // written as UTF-8 is listed (nor extracted).
+  layout.entries[2].name = "\x8F\xE0";
   ASSERT_EQ(Assign(Write(layout.Build())), "");
   EXPECT_FALSE(zip_.OemNames);
   // '\' separates folders whatever the host (the rule the unzip library extracts by).
-  EXPECT_EQ(Names(), (std::vector<std::string>{"a/b \x8F.txt", "\x8F\xE0"}));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"a/b П.txt", "Пр", "Пр"}));
   EXPECT_EQ(zip_.OemToAnsiName("\x8F\xE0"), "\x8F\xE0");
   zip_.OemNames = true;
   EXPECT_EQ(zip_.OemToAnsiName("\x8F\xE0"), "Пр");  // CP866 for Russian
@@ -363,8 +366,13 @@ INSTANTIATE_TEST_SUITE_P(
                                [](ZipLayout& s) { s.entries[1].signature = 0x02014B51; }},
                     BrokenCase{"LocalHeaderSignatureInstead",
                                [](ZipLayout& s) { s.entries[0].signature = 0x04034B50; }},
+                    // Smaller than stated, and no directory at the offset either: the size
+                    // is a hint that the headers at the offset could have confirmed.
                     BrokenCase{"DirectorySmallerThanStated",
-                               [](ZipLayout& s) { s.central_dir_size = 46 * 3 + 10; }}),
+                               [](ZipLayout& s) {
+                                 s.central_dir_size = 46 * 3 + 10;
+                                 s.central_dir_offset = 1;
+                               }}),
     [](const testing::TestParamInfo<BrokenCase>& tp) { return std::string(tp.param.name); });
 
 TEST_F(ReaderTest, AShortNameExtraFieldOrCommentIsAnError) {

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "extract_fixture.h"
+#include "tests/support/zip_builder.h"
 #include "zip/unzip_library.h"
 
 namespace lorvante::test {
@@ -119,6 +120,36 @@ TEST_F(RealLibraryTest, ListedArchiveExtractedWithProgress) {
     last = pos;
   }
   // Destroying the component frees the library.
+}
+
+// Fault: every unsafe entry was "not extracted: unsafe name or entry type", whatever made it so,
+// and a file standing where a folder is needed was only "the file cannot be written". The reason
+// now says which, as the library tells it.
+TEST_F(RealLibraryTest, ReasonsSayWhatMakesAnEntryUnsafeOrStandsInItsWay) {
+  const std::vector<std::uint8_t> data = Bytes("data");
+  WriteBytes(archive(),
+             BuildZip({{.name = "link", .data = Bytes("/etc"), .external = 0120777u << 16},
+                       {.name = "../x.txt", .data = data},
+                       {.name = "f", .data = data},
+                       {.name = "f/g.txt", .data = data},
+                       {.name = "ok.txt", .data = data}}));
+  zip_.SetZipFileName(archive());
+  zip_.ExtractOptions = 17;
+  zip_.ExtractDir = target();
+  EXPECT_EQ(zip_.Extract(), 2);
+  std::vector<std::string> reasons;
+  for (const SkippedEntryNotice& notice : zip_.SkippedEntries) {
+    reasons.push_back(notice.entry + " | " + notice.reason);
+  }
+  EXPECT_EQ(reasons,
+            (std::vector<std::string>{
+                "link | not extracted: unsafe name or entry type (symbolic link, not created)",
+                "../x.txt | not extracted: unsafe name or entry type (a name leaving the folder, "
+                "through \"..\")",
+                "f/g.txt | not extracted: the file cannot be written (a file stands where the "
+                "folder \"f\" is needed)"}));
+  EXPECT_EQ(zip_.ErrorCount, 3);
+  EXPECT_EQ(Tree(target()), (std::set<std::string>{"f", "ok.txt"}));
 }
 
 TEST_F(RealLibraryTest, Options17ReplacesOnlyOlderFilesWithoutAsking) {

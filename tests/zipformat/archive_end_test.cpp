@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
+#include <ostream>
 #include <vector>
 
 #include "tests/support/zip_builder.h"
@@ -121,6 +123,61 @@ TEST(ArchiveEnd, TheZip64RecordIsFoundWithAndWithoutDataInFront) {
               end->zip64_position);
   }
 }
+
+// Fault: a directory size saved 16 bytes short (offset and count right) refused the whole
+// archive. The size is a hint, checked against the headers: it yields where no central header
+// stands at the place it gives and the offset holds exactly the counted headers up to the end
+// of the directory; otherwise the size stands as saved, and the readers fail as before.
+struct DirectorySizeCase {
+  const char* label;
+  std::int64_t size_change;            // to the saved directory size
+  std::uint32_t offset_change = 0;     // to the saved directory offset
+  std::optional<std::uint16_t> count;  // the saved entry count instead of the real one
+  bool prefix = false;                 // data in front of the archive, offsets not adjusted
+  bool size_taken_from_headers = false;
+};
+
+void PrintTo(const DirectorySizeCase& c, std::ostream* os) {
+  *os << c.label;
+}
+
+class DirectorySizeTest : public testing::TestWithParam<DirectorySizeCase> {};
+
+TEST_P(DirectorySizeTest, IsAHintCheckedAgainstTheHeaders) {
+  const DirectorySizeCase& c = GetParam();
+  ZipLayout layout = TwoEntries();
+  if (c.prefix) layout.prefix.assign(100, 'p');
+  const std::vector<std::uint8_t> plain = layout.Build();
+  const auto real = Locate(plain);
+  ASSERT_TRUE(real);
+  layout.central_dir_size = static_cast<std::uint32_t>(
+      static_cast<std::int64_t>(real->record.central_dir_size) + c.size_change);
+  layout.central_dir_offset = real->record.central_dir_offset + c.offset_change;
+  if (c.count) layout.total_entries = layout.entries_this_disk = *c.count;
+  const auto end = Locate(layout.Build());
+  ASSERT_TRUE(end);
+  EXPECT_EQ(end->record.central_dir_size, *layout.central_dir_size);  // as saved
+  EXPECT_EQ(end->directory_size,
+            c.size_taken_from_headers ? real->directory_size : *layout.central_dir_size);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, DirectorySizeTest,
+    testing::Values(DirectorySizeCase{"Right", 0, 0, std::nullopt, false, false},
+                    DirectorySizeCase{"RightWithDataInFront", 0, 0, std::nullopt, true, false},
+                    DirectorySizeCase{"SixteenShort", -16, 0, std::nullopt, false, true},
+                    DirectorySizeCase{"OneShort", -1, 0, std::nullopt, false, true},
+                    // The offset holds no header: nothing confirms another size.
+                    DirectorySizeCase{"ShortWithTheOffsetWrong", -16, 1, std::nullopt, false,
+                                      false},
+                    // Data in front, offsets counting from the archive: the offset is not a
+                    // place in the data, and the size stays.
+                    DirectorySizeCase{"ShortWithDataInFront", -16, 0, std::nullopt, true, false},
+                    // The headers at the offset are more than the count: not the directory.
+                    DirectorySizeCase{"ShortWithTheCountWrong", -16, 0, 1, false, false}),
+    [](const testing::TestParamInfo<DirectorySizeCase>& tp) {
+      return std::string(tp.param.label);
+    });
 
 }  // namespace
 }  // namespace lorvante::zipformat
