@@ -5,6 +5,8 @@
 #include "app/messages.h"
 #include "platform/known_folders.h"
 #include "platform/paths.h"
+#include "platform/replacement_file.h"
+#include "platform/temp_folder.h"
 #include "ui/application.h"
 
 namespace lorvante {
@@ -104,6 +106,10 @@ bool ConvertEach(const std::string& program, const std::vector<std::string>& fil
   // A folder dialog moves the current directory to the folder chosen; each conversion starts
   // from where the program was started, so that a relative name means the same for every file.
   const std::string start = GetCurrentDir();
+  // The files share one run folder, and each output folder is searched once for what killed
+  // runs left there.
+  const RunFolderHold run_folder;
+  const StaleSweepMemory stale_sweep;
   bool all = true;
   for (const std::string& file : files) {
     // When the starting folder has gone, an absolute name still serves.
