@@ -76,7 +76,7 @@ int main(int argc, char* argv[]) {
     TerminalUserInterface terminal;
     PresetUserInterface ui(terminal, AnswersOf(command));
     Application.SetUI(&ui);
-    return ConvertEach(program, command.files, Convert) ? kExitConverted : kExitNotConverted;
+    return ConvertEach(program, command.files, Convert, ui) ? kExitConverted : kExitNotConverted;
   }
   // Ask the toolkit for the platform that was found to work.
   if (!choice.platform.empty()) setenv("QT_QPA_PLATFORM", choice.platform.c_str(), 1);
@@ -106,7 +106,7 @@ int main(int argc, char* argv[]) {
     files.push_back(*chosen);
   }
   // The desktop front end ends with 0 whatever the outcome: the boxes have said it.
-  ConvertEach(program, files, Convert);
+  ConvertEach(program, files, Convert, ui);
   // The conversion has requested the end; the event loop only takes that request.
   if (Application.TerminateRequests() > 0) {
     QMetaObject::invokeMethod(&app, &QApplication::quit, Qt::QueuedConnection);
