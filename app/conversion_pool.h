@@ -57,7 +57,7 @@ class ConversionPool {
   PresetAnswers answers_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::deque<std::shared_ptr<Job>> jobs_;  // in the order started; read by the caller only
+  std::deque<std::shared_ptr<Job>> jobs_;   // in the order started; read by the caller only
   std::deque<std::shared_ptr<Job>> queue_;  // waiting for a worker
   bool ending_ = false;
   std::vector<std::thread> threads_;

@@ -32,8 +32,8 @@ bool IsPrivateFolder(const std::string& folder, uid_t uid);
 
 // This run's own temporary folder, made with mkdtemp below PrivateTempFolder(base, uid), with an
 // absolute path. The first one made in a parent folder by this process first removes the folders
-// of earlier runs whose process no longer exists. It is removed with everything in it when the object goes, and when a signal ends the
-// program.
+// of earlier runs whose process no longer exists. It is removed with everything in it when the
+// object goes, and when a signal ends the program.
 class RunFolder {
  public:
   RunFolder(const std::string& base, uid_t uid);
