@@ -18,6 +18,24 @@ TApplication::ThreadScope::~ThreadScope() {
   thread_scope_ = outer_;
 }
 
+TApplication::TApplication(const TApplication& other)
+    : Title(other.Title),
+      Subject(other.Subject),
+      SubjectTurn(other.SubjectTurn),
+      ui_(other.ui_),
+      arguments_(other.arguments_),
+      terminate_requests_(other.terminate_requests_.load()) {}
+
+TApplication& TApplication::operator=(const TApplication& other) {
+  Title = other.Title;
+  Subject = other.Subject;
+  SubjectTurn = other.SubjectTurn;
+  ui_ = other.ui_;
+  arguments_ = other.arguments_;
+  terminate_requests_ = other.terminate_requests_.load();
+  return *this;
+}
+
 UserInterface& TApplication::UI() const {
   if (thread_scope_ != nullptr) return thread_scope_->ui_;
   if (ui_ == nullptr) throw std::logic_error("no user interface set");

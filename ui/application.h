@@ -11,6 +11,11 @@ namespace lorvante {
 
 class TApplication {
  public:
+  TApplication() = default;
+  // A copy keeps everything, the count of end requests as it stands.
+  TApplication(const TApplication& other);
+  TApplication& operator=(const TApplication& other);
+
   // The caption of every message box and input box.
   std::string Title;
 

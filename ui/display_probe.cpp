@@ -5,8 +5,6 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 
-#include <QLibraryInfo>
-
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -111,7 +109,8 @@ DisplayEnvironment SystemDisplayEnvironment() {
   env.x_display_opens = XDisplayOpens;
   env.wayland_socket_opens = UnixSocketOpens;
   env.platform_plugin_installed = [](const std::string& name) {
-    // Plugins are found in the folder built into the toolkit and in QT_PLUGIN_PATH.
+    // Plugins are found in the folder built into the toolkit and in QT_PLUGIN_PATH. The toolkit
+    // is not asked: a run without a display never loads it.
     std::vector<std::string> folders;
     if (const char* extra = std::getenv("QT_PLUGIN_PATH")) {
       std::string_view list = extra;
@@ -122,7 +121,7 @@ DisplayEnvironment SystemDisplayEnvironment() {
         list.remove_prefix(colon + 1);
       }
     }
-    folders.push_back(QLibraryInfo::path(QLibraryInfo::PluginsPath).toStdString());
+    folders.emplace_back(LORVANTE_QT_PLUGIN_DIR);
     const std::string prefix = "libq" + name;
     std::error_code ignored;
     for (const auto& folder : folders) {
