@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string_view>
+#include <vector>
 
 namespace lorvante {
 namespace {
@@ -17,8 +18,13 @@ constexpr std::string_view kHomeVariable = "$HOME";
 // The user's home folder: $HOME, else the password database's entry.
 std::string HomeFolder() {
   if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') return home;
-  if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_dir != nullptr) {
-    return entry->pw_dir;
+  // The reentrant lookup: conversions of a batch ask from several threads.
+  passwd entry{};
+  passwd* found = nullptr;
+  std::vector<char> buffer(16384);
+  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
+      found->pw_dir != nullptr) {
+    return found->pw_dir;
   }
   return {};
 }
