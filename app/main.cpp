@@ -71,8 +71,7 @@ lorvante::QtFrontEndEntry* LoadQtFrontEnd() {
   using namespace lorvante;
   DynamicLibrary module;
   if (const Result<void> opened = module.Open(kQtFrontEndModule); !opened) {
-    std::fprintf(stderr, "lorvante: %s: %s\n", kQtFrontEndModule,
-                 opened.failure().Text().c_str());
+    std::fprintf(stderr, "lorvante: %s: %s\n", kQtFrontEndModule, opened.failure().Text().c_str());
     return nullptr;
   }
   auto* entry = reinterpret_cast<QtFrontEndEntry*>(module.Symbol(kQtFrontEndEntry));
@@ -114,7 +113,9 @@ int main(int argc, char* argv[]) {
       // The toolkit sees only the program's name: every argument is a file.
       start.argc = argc > 0 ? 1 : 0;
       start.argv = argv;
-      start.run = [&](UserInterface& window_ui) { return RunOnDisplay(window_ui, program, command); };
+      start.run = [&](UserInterface& window_ui) {
+        return RunOnDisplay(window_ui, program, command);
+      };
       return run_qt(start);
     }
   }

@@ -12,10 +12,10 @@ namespace {
 
 struct DocumentsCase {
   const char* name;
-  const char* user_dirs;     // the file's text; nullptr: no file
-  bool config_home;          // the file lies in $XDG_CONFIG_HOME, not in ~/.config
-  const char* made;          // the folder made below the home ("" for none)
-  const char* expected;      // below the home; nullptr: empty
+  const char* user_dirs;  // the file's text; nullptr: no file
+  bool config_home;       // the file lies in $XDG_CONFIG_HOME, not in ~/.config
+  const char* made;       // the folder made below the home ("" for none)
+  const char* expected;   // below the home; nullptr: empty
 };
 
 TEST(KnownFolders, DocumentsFolderAsTheDesktopNamesIt) {
@@ -27,11 +27,9 @@ TEST(KnownFolders, DocumentsFolderAsTheDesktopNamesIt) {
        "XDG_DOCUMENTS_DIR=\"$HOME/Dokumentumok\"\n",
        false, "Dokumentumok", "Dokumentumok"},
       {"in the config home", "XDG_DOCUMENTS_DIR=\"$HOME/Iratok/\"\n", true, "Iratok", "Iratok"},
-      {"named folder missing", "XDG_DOCUMENTS_DIR=\"$HOME/Nincs\"\n", false, "Documents",
-       nullptr},
+      {"named folder missing", "XDG_DOCUMENTS_DIR=\"$HOME/Nincs\"\n", false, "Documents", nullptr},
       {"other keys only", "XDG_MUSIC_DIR=\"$HOME/Zene\"\n", false, "Documents", "Documents"},
-      {"relative path ignored", "XDG_DOCUMENTS_DIR=\"Iratok\"\n", false, "Documents",
-       "Documents"},
+      {"relative path ignored", "XDG_DOCUMENTS_DIR=\"Iratok\"\n", false, "Documents", "Documents"},
   };
   for (const DocumentsCase& c : cases) {
     test::TempDir dir;
