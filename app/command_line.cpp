@@ -185,13 +185,15 @@ bool StartsWithTag(const std::string& file) {
   return tagged;
 }
 
-// The names the files running at once use; a file that would share one waits for them.
+// The names the files running at once use; a file that would share one waits for them. A file's
+// names are given back once it has ended: a file started later finds its results, as it would
+// one after the other.
 class Claims {
  public:
   // Claims the input, the output and the temporary name of `file` under `answers`; false, and
   // nothing claimed, when one is claimed already.
   bool Take(const std::string& file, const PresetUserInterface& answers) {
-    const std::vector<std::string> names = {
+    std::vector<std::string> names = {
         "in:" + Resolved(file),
         "out:" + Resolved(answers.ChosenPath(DefaultOutputName(ExpandFileName(file)))),
         "temp:" + TempFileNameFor("", file)};
@@ -199,9 +201,14 @@ class Claims {
       if (claimed_.contains(name) || claimed_.contains(Other(name))) return false;
     }
     claimed_.insert(names.begin(), names.end());
+    held_.push_back(std::move(names));
     return true;
   }
-  void Clear() { claimed_.clear(); }
+  // Gives back the names of the file claimed first of those still held.
+  void ReleaseOldest() {
+    for (const std::string& name : held_.front()) claimed_.erase(name);
+    held_.pop_front();
+  }
 
  private:
   // An input and an output are one file when their paths are one.
@@ -212,6 +219,7 @@ class Claims {
   }
 
   std::set<std::string> claimed_;
+  std::deque<std::vector<std::string>> held_;  // in the order taken
 };
 
 }  // namespace
@@ -245,6 +253,7 @@ bool ConvertEach(const std::string& program, const std::vector<std::string>& fil
   ConversionPool pool(workers, convert, answers.Answers());
   const auto finish_oldest = [&] {
     const std::unique_ptr<ConversionPool::Finished> finished = pool.TakeOldest();
+    claims.ReleaseOldest();
     turns.Begin(running.front());
     running.pop_front();
     finished->words.Replay(Application.UI());
@@ -252,7 +261,6 @@ bool ConvertEach(const std::string& program, const std::vector<std::string>& fil
   };
   const auto finish_all = [&] {
     while (!running.empty()) finish_oldest();
-    claims.Clear();
   };
   for (std::size_t i = 0; i < files.size(); ++i) {
     const std::string& file = turns.File(i);
