@@ -349,6 +349,9 @@ void RemoveStaleIn(int folder_fd, dev_t device, int levels_left) {
     close(fd);
     return;
   }
+  // The copy shares the position of the caller's descriptor, which an earlier listing may have
+  // left at the end.
+  rewinddir(folder);
   std::vector<std::string> subfolders;
   while (const dirent* entry = readdir(folder)) {
     const std::string name = entry->d_name;
