@@ -90,11 +90,56 @@ class Handoff {
   std::exception_ptr produce_error_;
 };
 
+// The calling thread's buffer of short streams, kept for the next one: a batch of small files
+// touches its memory once. A pipeline run inside another one's block gets a buffer of its own.
+class CallingThreadBuffer {
+ public:
+  explicit CallingThreadBuffer(std::size_t size) : held_(!in_use_) {
+    std::vector<std::uint8_t>& buffer = held_ ? kept_ : own_;
+    if (buffer.size() < size) buffer.resize(size);
+    span_ = std::span<std::uint8_t>(buffer.data(), size);
+    in_use_ = true;
+  }
+  ~CallingThreadBuffer() {
+    if (held_) in_use_ = false;
+  }
+  CallingThreadBuffer(const CallingThreadBuffer&) = delete;
+  CallingThreadBuffer& operator=(const CallingThreadBuffer&) = delete;
+
+  std::span<std::uint8_t> Span() const { return span_; }
+
+ private:
+  static thread_local std::vector<std::uint8_t> kept_;
+  static thread_local bool in_use_;
+  bool held_;
+  std::vector<std::uint8_t> own_;
+  std::span<std::uint8_t> span_;
+};
+
+thread_local std::vector<std::uint8_t> CallingThreadBuffer::kept_;
+thread_local bool CallingThreadBuffer::in_use_ = false;
+
+void RunOnCallingThread(std::size_t block_size,
+                        const std::function<FilledBlock(std::span<std::uint8_t>)>& produce,
+                        const std::function<void(std::span<const std::uint8_t>)>& consume) {
+  const CallingThreadBuffer buffer(block_size);
+  for (;;) {
+    const FilledBlock block = produce(buffer.Span());
+    consume(buffer.Span().first(block.size));
+    if (block.last) return;
+  }
+}
+
 }  // namespace
 
 void RunBlockPipeline(std::size_t block_size,
                       const std::function<FilledBlock(std::span<std::uint8_t>)>& produce,
-                      const std::function<void(std::span<const std::uint8_t>)>& consume) {
+                      const std::function<void(std::span<const std::uint8_t>)>& consume,
+                      PipelineMode mode) {
+  if (mode == PipelineMode::kCallingThread) {
+    RunOnCallingThread(block_size, produce, consume);
+    return;
+  }
   Handoff handoff(block_size);
   std::thread worker([&] { handoff.Produce(produce); });
   std::exception_ptr error;

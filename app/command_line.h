@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/preset/preset_ui.h"
 #include "ui/user_interface.h"
 
 namespace lorvante {
@@ -45,5 +46,15 @@ OpenDialogRequest InputFileRequest();
 // Subject names the file at hand. True when every conversion reported success.
 bool ConvertEach(const std::string& program, const std::vector<std::string>& files,
                  const std::function<bool()>& convert);
+
+// The same under the answers of the command line `answers`. With --batch, where no question
+// reaches the user, bare files (text payloads) are converted several at once, one per usable
+// core, each on a thread of its own (`convert` must allow that); their words (messages,
+// summaries) are kept and said in the order of the files, each under its file's turn, as one
+// after the other. A tagged file, whose extraction uses every core itself and shows its
+// progress, is converted alone on the calling thread once the files before it are done; so is
+// a file whose input, output or temporary name is that of a file still running.
+bool ConvertEach(const std::string& program, const std::vector<std::string>& files,
+                 const std::function<bool()>& convert, const PresetUserInterface& answers);
 
 }  // namespace lorvante

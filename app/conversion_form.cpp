@@ -1,6 +1,9 @@
 #include "app/conversion_form.h"
 
+#include <unistd.h>
+
 #include <exception>
+#include <utility>
 
 #include "app/messages.h"
 #include "platform/format.h"
@@ -68,15 +71,33 @@ bool TForm1::ExportPayload(const std::string& temp_file) {
   return ExportText(temp_file) == Outcome::kDone;
 }
 
+namespace {
+
+// Removes the conversion's payload from the run folder, which may serve further conversions.
+class PayloadRemoval {
+ public:
+  explicit PayloadRemoval(std::string path) : path_(std::move(path)) {}
+  ~PayloadRemoval() { unlink(path_.c_str()); }
+  PayloadRemoval(const PayloadRemoval&) = delete;
+  PayloadRemoval& operator=(const PayloadRemoval&) = delete;
+
+ private:
+  const std::string path_;
+};
+
+}  // namespace
+
 void TForm1::Button1Click(TObject* /*Sender*/) {
   Completed = false;
   FailureDetails.clear();
   try {
-    // The payload goes into a folder of this run's own, removed with it whatever the outcome.
-    const RunFolder run;
+    // The payload goes into the run folder of this process, and goes whatever the outcome; the
+    // folder goes with the last conversion that holds it.
+    const RunFolderHold run;
     // Absolute from the start: a dialog may change the current directory.
     OutputFileName = DefaultOutputName(ExpandFileName(InputFileName));
     TempFileName = TempFileNameFor(run.Path(), InputFileName);
+    const PayloadRemoval payload(TempFileName);
     const std::string key = BuildKey();
     if (!DecryptInput(InputFileName, TempFileName, key)) {
       throw Exception(messages::kDecryptFailed);

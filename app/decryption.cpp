@@ -24,6 +24,20 @@ constexpr std::size_t kChunkSize = 4096;
 // decrypted as before. Two blocks are held: one decrypted, one written.
 constexpr std::size_t kBlockSize = 1024 * kChunkSize;
 
+// The blocks of a ciphertext of `size` bytes: a ciphertext shorter than one block is read whole
+// into a buffer of its own size, on the calling thread, in one read.
+struct BlockPlan {
+  std::size_t block_size = kBlockSize;
+  PipelineMode mode = PipelineMode::kWorkerThread;
+};
+
+BlockPlan PlanBlocks(std::int64_t size) {
+  if (size < 0 || static_cast<std::uint64_t>(size) >= kBlockSize) return {};
+  // One chunk more than the ciphertext, so that the first read finds its end.
+  const std::size_t chunks = static_cast<std::size_t>(size) / kChunkSize + 1;
+  return {chunks * kChunkSize, PipelineMode::kCallingThread};
+}
+
 // Raises "<call>: ErrorCode: 0x.. - text" when `code` reports a failure.
 void Check(const char* call, std::uint32_t code) {
   if (code != 0) throw Exception(std::string(call) + ": " + TForm1::FormatSystemError(code));
@@ -81,6 +95,9 @@ bool TForm1::DecryptFile(const std::string& key, const std::string& input_file,
     FileStream input = OrRaise<EFOpenError>(FileStream::OpenRead(input_file), input_file);
     if (IsZipPayload) OrRaise<EReadError>(input.Seek(kZipTagSize, SEEK_SET));
     FileStream temp = OrRaise<EFCreateError>(CreatePrivateFile(temp_file), temp_file);
+    const Result<std::int64_t> input_size = input.Size();
+    const BlockPlan plan =
+        PlanBlocks(input_size ? *input_size - (IsZipPayload ? kZipTagSize : 0) : -1);
 
     // Blocks are read and decrypted on a worker thread while the caller writes the one before.
     // The whole chunks come first; the last chunk (shorter, or empty) is decrypted after they
@@ -89,7 +106,7 @@ bool TForm1::DecryptFile(const std::string& key, const std::string& input_file,
     std::size_t tail_size = 0;
     bool tail_pending = false;
     RunBlockPipeline(
-        kBlockSize,
+        plan.block_size,
         [&](std::span<std::uint8_t> buffer) -> FilledBlock {
           if (tail_pending) {
             std::copy_n(tail.begin(), tail_size, buffer.begin());
@@ -97,9 +114,9 @@ bool TForm1::DecryptFile(const std::string& key, const std::string& input_file,
             return {tail_size, true};
           }
           const std::size_t n = OrRaise<EReadError>(input.Read(buffer.data(), buffer.size()));
-          const std::size_t whole = n == kBlockSize ? n : n - n % kChunkSize;
+          const std::size_t whole = n == buffer.size() ? n : n - n % kChunkSize;
           Check("CryptDecrypt", cipher->Decrypt(buffer.data(), whole));
-          if (n == kBlockSize) return {whole, false};
+          if (n == buffer.size()) return {whole, false};
           tail_size = n - whole;
           std::copy_n(buffer.begin() + static_cast<std::ptrdiff_t>(whole), tail_size, tail.begin());
           tail_pending = true;
@@ -109,7 +126,8 @@ bool TForm1::DecryptFile(const std::string& key, const std::string& input_file,
         },
         [&](std::span<const std::uint8_t> block) {
           OrRaise<EWriteError>(temp.WriteBuffer(block.data(), block.size()));
-        });
+        },
+        plan.mode);
 
     std::array<std::uint8_t, 10> head{};
     OrRaise<EReadError>(temp.Seek(0, SEEK_SET));

@@ -2,6 +2,7 @@
 // two-thread copy into the writer.
 #include "app/gzip_source.h"
 
+#include <algorithm>
 #include <deque>
 #include <mutex>
 #include <optional>
@@ -19,6 +20,27 @@ namespace {
 constexpr std::size_t kGzipPathLimit = 240;
 // The payload is read in blocks of this size.
 constexpr std::size_t kReadBlockSize = 1 << 20;
+// A payload up to this size is read whole and decompressed on the calling thread, in pieces
+// sized to it: for a short text a second thread costs more than it gains.
+constexpr std::size_t kCallingThreadLimit = 256 * 1024;
+// The text of such a payload is written in pieces of a few times its size, within these bounds.
+constexpr std::size_t kShortWriteGrowth = 8;
+constexpr std::size_t kShortWriteMin = 64 * 1024;
+
+// How the payload of `size` bytes (negative: unknown) is read and its text handed over.
+struct CopyPlan {
+  std::size_t read_block = kReadBlockSize;
+  std::size_t write_block = GzipSource::kWriteBlockSize;
+  PipelineMode mode = PipelineMode::kWorkerThread;
+};
+
+CopyPlan PlanCopy(std::int64_t size) {
+  if (size < 0 || static_cast<std::uint64_t>(size) > kCallingThreadLimit) return {};
+  const auto payload = static_cast<std::size_t>(size);
+  return {payload + 1,
+          std::clamp(payload * kShortWriteGrowth, kShortWriteMin, GzipSource::kWriteBlockSize),
+          PipelineMode::kCallingThread};
+}
 
 // The CRC-32 of the text, computed on the writing thread so that the inflating thread only
 // inflates: the inflating side hands over where each member ends and the CRC its trailer
@@ -80,20 +102,22 @@ GzipSource::GzipSource(const std::string& path) {
 }
 
 bool GzipSource::CopyTo(const std::function<void(std::span<const std::uint8_t>)>& write) {
+  const Result<std::int64_t> size = file_->Size();
+  const CopyPlan plan = PlanCopy(size ? *size : -1);
   codecs::GzipReader reader(
       [this](std::span<std::uint8_t> buffer) -> std::ptrdiff_t {
         const Result<std::size_t> read = file_->Read(buffer.data(), buffer.size());
         // An unreadable payload fails the export like corrupt data.
         return read ? static_cast<std::ptrdiff_t>(*read) : -1;
       },
-      nullptr, kReadBlockSize);
+      nullptr, plan.read_block);
   reader.LeaveCrcToCaller();
   MemberCheck check;
   struct CrcMismatch {};
   codecs::GzipStatus status = codecs::GzipStatus::kOk;
   try {
     RunBlockPipeline(
-        kWriteBlockSize,
+        plan.write_block,
         [&](std::span<std::uint8_t> buffer) {
           const codecs::GzipStep step = reader.Read(buffer);
           check.Add(reader.TakeMemberEnds());
@@ -103,7 +127,8 @@ bool GzipSource::CopyTo(const std::function<void(std::span<const std::uint8_t>)>
         [&](std::span<const std::uint8_t> text) {
           write(text);
           if (!check.Pass(text)) throw CrcMismatch{};
-        });
+        },
+        plan.mode);
   } catch (const CrcMismatch&) {
     return false;  // as corrupt data
   }

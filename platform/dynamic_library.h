@@ -22,6 +22,9 @@ class DynamicLibrary {
   // The address of an exported symbol, or null.
   void* Symbol(const char* name) const;
   void Close();
+  // Leaves the library loaded for the rest of the process (one whose objects live until the
+  // program ends): the handle is given up without closing.
+  void Keep() { handle_ = nullptr; }
 
   bool IsOpen() const { return handle_ != nullptr; }
 

@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <set>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -347,6 +349,9 @@ void RemoveStaleIn(int folder_fd, dev_t device, int levels_left) {
     close(fd);
     return;
   }
+  // The copy shares the position of the caller's descriptor, which an earlier listing may have
+  // left at the end.
+  rewinddir(folder);
   std::vector<std::string> subfolders;
   while (const dirent* entry = readdir(folder)) {
     const std::string name = entry->d_name;
@@ -372,11 +377,46 @@ void RemoveStaleIn(int folder_fd, dev_t device, int levels_left) {
   }
 }
 
+// The folders searched while a StaleSweepMemory lives: device, inode and reach.
+struct SweptFolders {
+  std::mutex mutex;
+  bool active = false;
+  std::set<std::tuple<dev_t, ino_t, bool>> folders;
+};
+
+SweptFolders& Swept() {
+  static SweptFolders swept;
+  return swept;
+}
+
+// False when the folder was searched with this reach while the memory lives.
+bool FirstSearchOf(const struct stat& folder, StaleSearch search) {
+  SweptFolders& swept = Swept();
+  const std::lock_guard lock(swept.mutex);
+  if (!swept.active) return true;
+  return swept.folders.emplace(folder.st_dev, folder.st_ino, search == StaleSearch::kWithSubfolders)
+      .second;
+}
+
 }  // namespace
+
+StaleSweepMemory::StaleSweepMemory() {
+  SweptFolders& swept = Swept();
+  const std::lock_guard lock(swept.mutex);
+  swept.active = true;
+}
+
+StaleSweepMemory::~StaleSweepMemory() {
+  SweptFolders& swept = Swept();
+  const std::lock_guard lock(swept.mutex);
+  swept.active = false;
+  swept.folders.clear();
+}
 
 void RemoveStaleReplacements(int folder_fd, StaleSearch search) {
   struct stat st {};
   if (fstat(folder_fd, &st) != 0) return;
+  if (!FirstSearchOf(st, search)) return;
   RemoveStaleIn(folder_fd, st.st_dev,
                 search == StaleSearch::kWithSubfolders ? kStaleSearchDepth : 0);
 }

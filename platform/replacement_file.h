@@ -97,6 +97,18 @@ inline constexpr int kStaleSearchDepth = 256;
 
 // Removes from the folder open as `folder_fd` the replacement files of earlier runs whose
 // process no longer exists: only this user's regular files, older than this run.
+// While a StaleSweepMemory lives, a folder already searched with the same reach is not searched
+// again.
 void RemoveStaleReplacements(int folder_fd, StaleSearch search = StaleSearch::kFolderOnly);
+
+// While the object lives, RemoveStaleReplacements searches each folder once: a batch that writes
+// many texts into one folder lists it once, not once per text. One at a time per process.
+class StaleSweepMemory {
+ public:
+  StaleSweepMemory();
+  ~StaleSweepMemory();
+  StaleSweepMemory(const StaleSweepMemory&) = delete;
+  StaleSweepMemory& operator=(const StaleSweepMemory&) = delete;
+};
 
 }  // namespace lorvante

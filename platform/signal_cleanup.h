@@ -71,6 +71,8 @@ void MarkUnfinishedLine(int fd);
 // While the object lives, Ctrl+C asks for a cancel instead of ending the program: the first one
 // is counted (Interrupted), a second one ends the program as EndBySignal does, after writing a
 // line end to `echo_fd` (when not -1) to leave the cursor on a fresh line.
+// Scopes may overlap (conversions side by side): while any lives, Ctrl+C is counted for all of
+// them, and the echo of the first one serves.
 class InterruptScope {
  public:
   explicit InterruptScope(int echo_fd = -1);
@@ -82,7 +84,7 @@ class InterruptScope {
 
  private:
   struct Saved;
-  std::unique_ptr<Saved> saved_;
+  static Saved& Outer();
 };
 
 }  // namespace lorvante

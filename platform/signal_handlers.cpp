@@ -4,7 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <memory>
+#include <mutex>
 
 #include "platform/signal_cleanup.h"
 
@@ -69,28 +69,44 @@ void InstallSignalCleanup() {
   signal(SIGXFSZ, SIG_IGN);
 }
 
+// What the outermost scope replaced, given back when the last scope ends. Scopes of
+// conversions running side by side overlap in any order: the first to begin saves, the last to
+// end restores.
 struct InterruptScope::Saved {
+  std::mutex mutex;
+  int depth = 0;
   struct sigaction action {};
   sig_atomic_t interrupts = 0;
   sig_atomic_t echo_fd = -1;
 };
 
-InterruptScope::InterruptScope(int echo_fd) : saved_(std::make_unique<Saved>()) {
-  saved_->interrupts = g_interrupts;
-  saved_->echo_fd = g_interrupt_echo_fd;
+InterruptScope::Saved& InterruptScope::Outer() {
+  static Saved saved;
+  return saved;
+}
+
+InterruptScope::InterruptScope(int echo_fd) {
+  Saved& saved = Outer();
+  const std::lock_guard lock(saved.mutex);
+  if (saved.depth++ > 0) return;
+  saved.interrupts = g_interrupts;
+  saved.echo_fd = g_interrupt_echo_fd;
   g_interrupts = 0;
   g_interrupt_echo_fd = echo_fd;
   struct sigaction action {};
   action.sa_handler = CountInterrupt;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &action, &saved_->action);
+  sigaction(SIGINT, &action, &saved.action);
 }
 
 InterruptScope::~InterruptScope() {
-  sigaction(SIGINT, &saved_->action, nullptr);
-  g_interrupts = saved_->interrupts;
-  g_interrupt_echo_fd = saved_->echo_fd;
+  Saved& saved = Outer();
+  const std::lock_guard lock(saved.mutex);
+  if (--saved.depth > 0) return;
+  sigaction(SIGINT, &saved.action, nullptr);
+  g_interrupts = saved.interrupts;
+  g_interrupt_echo_fd = saved.echo_fd;
 }
 
 bool InterruptScope::Interrupted() const {

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <vector>
 
 #include "platform/error_texts.h"
@@ -52,9 +54,20 @@ std::string FreshPrivateFolder(const std::string& base, uid_t uid) {
   return MakeUniqueFolder(base, OwnedNamePrefix(FreshPrefix(uid)));
 }
 
+// Whether the folders of gone runs in `parent` are still to be removed by this process: once per
+// parent, since no run can go while this one lives and leave its folder there unseen (a run
+// killed later is seen by the next process).
+bool FirstSweepOf(const std::string& parent) {
+  static std::mutex mutex;
+  static std::set<std::string> swept;
+  const std::lock_guard lock(mutex);
+  return swept.insert(parent).second;
+}
+
 // Removes the folders in `parent` named "<prefix><pid>-..." whose process has gone: only real
 // folders of `uid`, with what is in them (links in them are removed, never followed).
 void RemoveFoldersOfGoneRuns(const std::string& parent, const std::string& prefix, uid_t uid) {
+  if (!FirstSweepOf(parent + "/" + prefix)) return;
   DIR* folder = opendir(parent.empty() ? "/" : parent.c_str());
   if (folder == nullptr) return;
   std::vector<std::string> stale;
@@ -126,6 +139,19 @@ RunFolder::~RunFolder() {
     std::filesystem::remove_all(path_, ignored);
   }
   on_signal_.reset();
+}
+
+RunFolderHold::RunFolderHold() {
+  static std::mutex mutex;
+  static std::weak_ptr<const RunFolder> shared;
+  static std::string shared_base;
+  const std::string base = SystemTempBase();
+  const std::lock_guard lock(mutex);
+  folder_ = shared.lock();
+  if (folder_ && shared_base == base) return;
+  folder_ = std::make_shared<const RunFolder>(base, geteuid());
+  shared = folder_;
+  shared_base = base;
 }
 
 Result<FileStream> CreatePrivateFile(const std::string& path) {

@@ -31,9 +31,9 @@ std::string GetTempFolder();
 bool IsPrivateFolder(const std::string& folder, uid_t uid);
 
 // This run's own temporary folder, made with mkdtemp below PrivateTempFolder(base, uid), with an
-// absolute path. Making it first removes the folders of earlier runs whose process no longer
-// exists. It is removed with everything in it when the object goes, and when a signal ends the
-// program.
+// absolute path. The first one made in a parent folder by this process first removes the folders
+// of earlier runs whose process no longer exists. It is removed with everything in it when the
+// object goes, and when a signal ends the program.
 class RunFolder {
  public:
   RunFolder(const std::string& base, uid_t uid);
@@ -51,6 +51,18 @@ class RunFolder {
   std::string path_;
   bool made_ = false;
   std::unique_ptr<RemoveOnSignal> on_signal_;
+};
+
+// A hold on the run folder of this process below $TMPDIR (or /tmp): the first hold makes it, the
+// last one to go removes it, so that conversions made one after another (or side by side) while
+// a hold lives share one folder. A hold taken after $TMPDIR changed gets a folder there.
+class RunFolderHold {
+ public:
+  RunFolderHold();
+  const std::string& Path() const { return folder_->Path(); }
+
+ private:
+  std::shared_ptr<const RunFolder> folder_;
 };
 
 // Creates (or truncates) a file in a private folder: mode 0600, never through a symbolic link.

@@ -5,16 +5,19 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 
-#include <QLibraryInfo>
-
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string_view>
 #include <vector>
 
+#include "platform/dynamic_library.h"
+
 namespace lorvante {
 namespace {
+
+// The X client library, as the toolkit's X platform loads it.
+constexpr char kXcbLibrary[] = "libxcb.so.1";
 
 std::vector<std::string> SplitPlatforms(const std::string& list) {
   std::vector<std::string> names;
@@ -83,9 +86,18 @@ FrontEndChoice ChooseFrontEnd(const DisplayEnvironment& env) {
 }
 
 bool XDisplayOpens(const std::string& name) {
-  xcb_connection_t* connection = xcb_connect(name.c_str(), nullptr);
-  const bool opened = xcb_connection_has_error(connection) == 0;
-  xcb_disconnect(connection);  // also frees the error object of a failed attempt
+  // The X client library is loaded only when an X display is named: a run in the terminal
+  // never loads it.
+  DynamicLibrary xcb;
+  if (!xcb.Open(kXcbLibrary)) return false;
+  const auto connect = reinterpret_cast<decltype(&xcb_connect)>(xcb.Symbol("xcb_connect"));
+  const auto has_error =
+      reinterpret_cast<decltype(&xcb_connection_has_error)>(xcb.Symbol("xcb_connection_has_error"));
+  const auto disconnect = reinterpret_cast<decltype(&xcb_disconnect)>(xcb.Symbol("xcb_disconnect"));
+  if (connect == nullptr || has_error == nullptr || disconnect == nullptr) return false;
+  xcb_connection_t* connection = connect(name.c_str(), nullptr);
+  const bool opened = has_error(connection) == 0;
+  disconnect(connection);  // also frees the error object of a failed attempt
   return opened;
 }
 
@@ -111,7 +123,8 @@ DisplayEnvironment SystemDisplayEnvironment() {
   env.x_display_opens = XDisplayOpens;
   env.wayland_socket_opens = UnixSocketOpens;
   env.platform_plugin_installed = [](const std::string& name) {
-    // Plugins are found in the folder built into the toolkit and in QT_PLUGIN_PATH.
+    // Plugins are found in the folder built into the toolkit and in QT_PLUGIN_PATH. The toolkit
+    // is not asked: a run without a display never loads it.
     std::vector<std::string> folders;
     if (const char* extra = std::getenv("QT_PLUGIN_PATH")) {
       std::string_view list = extra;
@@ -122,7 +135,7 @@ DisplayEnvironment SystemDisplayEnvironment() {
         list.remove_prefix(colon + 1);
       }
     }
-    folders.push_back(QLibraryInfo::path(QLibraryInfo::PluginsPath).toStdString());
+    folders.emplace_back(LORVANTE_QT_PLUGIN_DIR);
     const std::string prefix = "libq" + name;
     std::error_code ignored;
     for (const auto& folder : folders) {

@@ -10,8 +10,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "format/encrypt.h"
 #include "app/gzip_source.h"
+#include "format/encrypt.h"
 #include "tests/support/test_support.h"
 
 namespace lorvante {
@@ -92,6 +92,90 @@ TEST(BlockPipeline, ProducerErrorComesAfterTheBlocksBeforeIt) {
   } catch (const std::runtime_error& error) {
     EXPECT_STREQ(error.what(), "worker failed");
   }
+  EXPECT_EQ(consumed, 3);
+}
+
+// A short stream on the calling thread: the same blocks in the same order, no other thread, and
+// one buffer that the thread keeps: a larger block after a smaller one gets all of its size, a
+// smaller one after a larger one the start of the same memory.
+TEST(BlockPipeline, OnTheCallingThreadTheBufferServesTheNextStream) {
+  const auto caller = std::this_thread::get_id();
+  const std::uint8_t* kept = nullptr;
+  std::size_t largest = 0;
+  for (const std::size_t size :
+       {std::size_t{64}, std::size_t{100000}, std::size_t{64}, std::size_t{4096}}) {
+    NumberedBlocks produce{5};
+    int seen = 0;
+    RunBlockPipeline(
+        size,
+        [&](std::span<std::uint8_t> buffer) {
+          EXPECT_EQ(std::this_thread::get_id(), caller);
+          EXPECT_EQ(buffer.size(), size);
+          // The memory moves only to grow.
+          if (size > largest) kept = buffer.data();
+          EXPECT_EQ(buffer.data(), kept) << size;
+          return produce(buffer);
+        },
+        [&](std::span<const std::uint8_t> block) {
+          ASSERT_EQ(block.size(), size - static_cast<std::size_t>(seen % 3));
+          EXPECT_TRUE(std::all_of(block.begin(), block.end(), [&](std::uint8_t b) {
+            return b == static_cast<std::uint8_t>(seen);
+          }));
+          ++seen;
+        },
+        PipelineMode::kCallingThread);
+    EXPECT_EQ(seen, 5) << size;
+    largest = std::max(largest, size);
+  }
+}
+
+// A stream run inside a block of another one on the same thread gets memory of its own: the
+// outer block stays as it was made.
+TEST(BlockPipeline, OnTheCallingThreadAnInnerStreamLeavesTheOuterBlock) {
+  RunBlockPipeline(
+      256,
+      [](std::span<std::uint8_t> buffer) {
+        std::fill(buffer.begin(), buffer.end(), std::uint8_t{7});
+        return FilledBlock{buffer.size(), true};
+      },
+      [](std::span<const std::uint8_t> outer) {
+        RunBlockPipeline(
+            1 << 20,
+            [](std::span<std::uint8_t> buffer) {
+              std::fill(buffer.begin(), buffer.end(), std::uint8_t{9});
+              return FilledBlock{buffer.size(), true};
+            },
+            [](std::span<const std::uint8_t>) {}, PipelineMode::kCallingThread);
+        EXPECT_TRUE(std::all_of(outer.begin(), outer.end(), [](std::uint8_t b) { return b == 7; }));
+      },
+      PipelineMode::kCallingThread);
+}
+
+// Errors on the calling thread come where the threaded copy raises them: a failed write after
+// the blocks before it, a failed block after the blocks made before it.
+TEST(BlockPipeline, OnTheCallingThreadErrorsComeInOrder) {
+  int consumed = 0;
+  NumberedBlocks produce{100};
+  EXPECT_THROW(RunBlockPipeline(
+                   64, std::ref(produce),
+                   [&](std::span<const std::uint8_t>) {
+                     if (++consumed == 3) throw std::runtime_error("Stream write error");
+                   },
+                   PipelineMode::kCallingThread),
+               std::runtime_error);
+  EXPECT_EQ(consumed, 3);
+  EXPECT_EQ(produce.made.load(), 3);
+  int made = 0;
+  consumed = 0;
+  EXPECT_THROW(
+      RunBlockPipeline(
+          64,
+          [&](std::span<std::uint8_t> buffer) -> FilledBlock {
+            if (++made == 4) throw std::runtime_error("worker failed");
+            return {buffer.size(), false};
+          },
+          [&](std::span<const std::uint8_t>) { ++consumed; }, PipelineMode::kCallingThread),
+      std::runtime_error);
   EXPECT_EQ(consumed, 3);
 }
 

@@ -15,6 +15,7 @@ id=org.lorvante.Lorvante
 private=lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/lorvante
 expected="bin/lorvante
 bin/lorvante-pack
+$private/liblorvante-qt.so
 $private/libunzdll.so
 libexec/lorvante/lorvante-open-folder
 share/applications/$id.desktop
@@ -137,7 +138,10 @@ grep -qx "LORVANTE: A szöveg mentve: $work/jelentes.txt" "$work/err" ||
   fail "no summary line of the text: $(cat "$work/err")"
 cat "$work"/ld.* | grep "calling init: $prefix/$private/libunzdll.so" >/dev/null ||
   fail "the library was not loaded from the prefix"
-echo "ok: the installed program converted two files in turn"
+# The terminal run never loads the toolkit or the bus: its front end is a module of its own.
+! cat "$work"/ld.* | grep -E "calling init: .*/(libQt6|liblorvante-qt|libdbus)" >/dev/null ||
+  fail "the terminal run loaded the toolkit: $(cat "$work"/ld.* | grep -E 'calling init: .*(Qt6|lorvante-qt|dbus)')"
+echo "ok: the installed program converted two files in turn, without the toolkit"
 
 # Without a file and without a display: the usage line, nothing else, status 2.
 status=0

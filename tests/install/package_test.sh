@@ -18,6 +18,7 @@ id=org.lorvante.Lorvante
 private=lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/lorvante
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./||' >"$work/contents"
 for path in usr/bin/lorvante usr/bin/lorvante-pack usr/$private/libunzdll.so \
+    usr/$private/liblorvante-qt.so \
     usr/libexec/lorvante/lorvante-open-folder usr/share/applications/$id.desktop \
     usr/share/mime/packages/$id.xml usr/share/metainfo/$id.metainfo.xml \
     usr/share/icons/hicolor/scalable/apps/$id.svg usr/share/icons/hicolor/48x48/apps/$id.png \
@@ -46,7 +47,7 @@ echo "ok: dependencies computed: $depends"
 mkdir "$work/root"
 dpkg-deb -x "$deb" "$work/root"
 for file in usr/bin/lorvante usr/bin/lorvante-pack usr/$private/libunzdll.so \
-    usr/libexec/lorvante/lorvante-open-folder; do
+    usr/$private/liblorvante-qt.so usr/libexec/lorvante/lorvante-open-folder; do
   path="$work/root/$file"
   ! readelf -S "$path" | grep '\.comment' >/dev/null || fail "$file has a .comment section"
   readelf -d "$path" | grep -Eq 'BIND_NOW|FLAGS.*NOW' || fail "$file is not bound at start"

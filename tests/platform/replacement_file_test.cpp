@@ -166,6 +166,39 @@ TEST(ReplacementFile, StaleFilesOfGoneProcessesAreRemoved) {
   EXPECT_EQ(test::SortedNames(dir.path()), expected);
 }
 
+// While a batch keeps its memory of searched folders, each folder is searched once: a stale file
+// that turns up afterwards stays until the memory ends; then the next search removes it, and a
+// folder searched without its subfolders is searched again with them.
+TEST(StaleReplacements, EachFolderIsSearchedOnceWhileTheMemoryLives) {
+  TempDir dir;
+  const std::string stale = ".lorvante-" + std::to_string(test::GonePid()) + "-abcdef.tmp";
+  const timespec before[2] = {{RunStartTime() - 100, 0}, {RunStartTime() - 100, 0}};
+  const auto plant = [&](const std::string& path) {
+    test::WriteText(path, "partial");
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), before, 0), 0);
+  };
+  ASSERT_EQ(mkdir((dir / "sub").c_str(), 0700), 0);
+  FolderFd folder(dir.path());
+  {
+    const StaleSweepMemory memory;
+    plant(dir / stale);
+    RemoveStaleReplacements(folder.get());
+    EXPECT_FALSE(std::filesystem::exists(dir / stale));
+    plant(dir / stale);
+    plant(dir / ("sub/" + stale));
+    RemoveStaleReplacements(folder.get());
+    EXPECT_TRUE(std::filesystem::exists(dir / stale));
+    RemoveStaleReplacements(folder.get(), StaleSearch::kWithSubfolders);
+    EXPECT_FALSE(std::filesystem::exists(dir / ("sub/" + stale)));
+    plant(dir / ("sub/" + stale));
+    RemoveStaleReplacements(folder.get(), StaleSearch::kWithSubfolders);
+    EXPECT_TRUE(std::filesystem::exists(dir / ("sub/" + stale)));
+  }
+  RemoveStaleReplacements(folder.get(), StaleSearch::kWithSubfolders);
+  EXPECT_FALSE(std::filesystem::exists(dir / stale));
+  EXPECT_FALSE(std::filesystem::exists(dir / ("sub/" + stale)));
+}
+
 // Every file below `folder`, as paths relative to it, sorted.
 std::vector<std::string> FilesBelow(const std::string& folder) {
   std::vector<std::string> files;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "platform/paths.h"
@@ -147,6 +148,43 @@ TEST(RunFolder, FoldersOfGoneRunsAreRemoved) {
   EXPECT_EQ(
       test::SortedNames(parent),
       (std::vector<std::string>{"run-" + std::to_string(getpid()) + "-abcdef", "run-notapid-x"}));
+}
+
+// The folders of gone runs are searched for once per parent folder and process: one that turns
+// up later is left for the next process.
+TEST(RunFolder, GoneRunsAreSearchedForOncePerProcess) {
+  TempDir base;
+  { const RunFolder first(base.path(), geteuid()); }
+  const std::string parent = PrivateTempFolder(base.path(), geteuid());
+  const std::string gone = parent + "run-" + std::to_string(test::GonePid()) + "-abcdef";
+  ASSERT_EQ(mkdir(gone.c_str(), 0700), 0);
+  { const RunFolder second(base.path(), geteuid()); }
+  EXPECT_TRUE(std::filesystem::exists(gone));
+}
+
+// Holds taken while one lives share its folder, which goes with the last of them; a hold taken
+// after TMPDIR changed gets a folder there.
+TEST(RunFolder, HoldsShareOneFolderWhileOneLives) {
+  TempDir base, other;
+  std::string shared;
+  {
+    const test::ScopedEnv tmpdir("TMPDIR", base.path());
+    auto first = std::make_unique<RunFolderHold>();
+    shared = first->Path();
+    EXPECT_EQ(shared.rfind(base.path(), 0), 0u) << shared;
+    {
+      const RunFolderHold second;
+      EXPECT_EQ(second.Path(), shared);
+      const test::ScopedEnv moved("TMPDIR", other.path());
+      const RunFolderHold elsewhere;
+      EXPECT_EQ(elsewhere.Path().rfind(other.path(), 0), 0u) << elsewhere.Path();
+    }
+    first.reset();
+    EXPECT_FALSE(std::filesystem::exists(shared));
+    const RunFolderHold again;
+    EXPECT_NE(again.Path(), shared);
+    EXPECT_TRUE(IsPrivateFolder(again.Path(), geteuid()));
+  }
 }
 
 // A folder made because the private one could not be had serves the run itself and goes with it;

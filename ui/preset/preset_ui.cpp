@@ -44,7 +44,10 @@ std::string PresetUserInterface::OfferedFile(const SaveDialogRequest& request) {
 }
 
 std::string PresetUserInterface::ChosenFile(const SaveDialogRequest& request) const {
-  const std::string offered = OfferedFile(request);
+  return ChosenPath(OfferedFile(request));
+}
+
+std::string PresetUserInterface::ChosenPath(const std::string& offered) const {
   if (!answers_.output) return offered;
   const std::string output = ExpandFileName(*answers_.output);
   if (answers_.output_is_folder || DirectoryExists(output)) {

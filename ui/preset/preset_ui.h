@@ -47,6 +47,10 @@ class PresetUserInterface : public UserInterface {
   void ReportInterrupted() override { inner_.ReportInterrupted(); }
   ScreenRect AvailableGeometry() override { return inner_.AvailableGeometry(); }
 
+  const PresetAnswers& Answers() const { return answers_; }
+  // The file the answers choose when the save dialog offers the absolute path `offered`.
+  std::string ChosenPath(const std::string& offered) const;
+
  private:
   // The path the save dialog would offer for `request`.
   static std::string OfferedFile(const SaveDialogRequest& request);
