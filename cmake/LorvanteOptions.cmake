@@ -1,5 +1,12 @@
 # Compiler warnings and the sanitizer build, applied to every target of the project.
 add_compile_options(-Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wformat=2)
+# A warning fails the build: scripts/build turns this on for every build it makes (and so does the
+# test run), so that a new warning cannot pass unnoticed. Off for a build configured by hand, whose
+# compiler may know warnings that ours do not.
+option(LORVANTE_WERROR "Treat every compiler warning as an error" OFF)
+if(LORVANTE_WERROR)
+  add_compile_options(-Werror)
+endif()
 
 include(${CMAKE_CURRENT_LIST_DIR}/LorvanteFuzz.cmake)
 
