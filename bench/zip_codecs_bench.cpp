@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -77,7 +78,9 @@ Bytes SevenZipEntry(const Bytes& data, const std::string& switches) {
   if (std::system(command.c_str()) != 0) std::exit(2);
   std::ifstream file(zip, std::ios::binary);
   const Bytes archive((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  std::system(("rm -rf '" + std::string(dir) + "'").c_str());
+  std::error_code removal;
+  std::filesystem::remove_all(dir, removal);
+  if (removal) std::fprintf(stderr, "cannot remove %s: %s\n", dir, removal.message().c_str());
   const std::size_t start = 30 + Le(archive, 26, 2) + Le(archive, 28, 2);
   return Bytes(archive.begin() + start, archive.begin() + start + Le(archive, 18, 4));
 }

@@ -5,6 +5,7 @@
 #include <nettle/pbkdf2.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <random>
 
 namespace unzdll::test {
@@ -39,10 +40,11 @@ class Keys {
 std::vector<std::uint8_t> ZipCryptoEncrypt(const std::vector<std::uint8_t>& payload,
                                            const std::string& password, std::uint8_t check) {
   std::mt19937 random(7);
-  std::vector<std::uint8_t> plain(12);
-  for (auto& b : plain) b = static_cast<std::uint8_t>(random());
-  plain.back() = check;
-  plain.insert(plain.end(), payload.begin(), payload.end());
+  // The 12-byte encryption header (random bytes, the check byte last), then the payload.
+  std::vector<std::uint8_t> plain(12 + payload.size());
+  for (std::size_t i = 0; i < 11; ++i) plain[i] = static_cast<std::uint8_t>(random());
+  plain[11] = check;
+  std::copy(payload.begin(), payload.end(), plain.begin() + 12);
   Keys keys(password);
   for (auto& b : plain) b = keys.Encrypt(b);
   return plain;

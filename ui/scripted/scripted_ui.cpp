@@ -49,7 +49,8 @@ std::vector<std::string> ScriptedUserInterface::MessageTexts() const {
 
 int ScriptedUserInterface::MessageBox(const std::string& text, const std::string& caption,
                                       unsigned style) {
-  shown.push_back({ShownItem::Kind::kMessageBox, caption, text, style, false, {}, {}, {}});
+  shown.push_back(
+      {.kind = ShownItem::Kind::kMessageBox, .caption = caption, .text = text, .style = style});
   if (message_answers_.empty()) {
     if ((style & MB_TYPEMASK) == MB_OK) return IDOK;
     throw std::logic_error("unanswered message box: " + text);
@@ -68,7 +69,8 @@ int ScriptedUserInterface::DetailedMessageBox(const std::string& text, const std
 
 std::string ScriptedUserInterface::InputBox(const std::string& caption, const std::string& prompt,
                                             const std::string& default_text, bool masked) {
-  shown.push_back({ShownItem::Kind::kInputBox, caption, prompt, 0, masked, {}, {}, {}});
+  shown.push_back(
+      {.kind = ShownItem::Kind::kInputBox, .caption = caption, .text = prompt, .masked = masked});
   if (input_answers_.empty()) throw std::logic_error("unanswered input box: " + prompt);
   const auto answer = input_answers_.front();
   input_answers_.pop_front();
@@ -76,8 +78,10 @@ std::string ScriptedUserInterface::InputBox(const std::string& caption, const st
 }
 
 std::optional<std::string> ScriptedUserInterface::SaveDialog(const SaveDialogRequest& request) {
-  shown.push_back(
-      {ShownItem::Kind::kSaveDialog, request.title, request.file_name, 0, false, request, {}, {}});
+  shown.push_back({.kind = ShownItem::Kind::kSaveDialog,
+                   .caption = request.title,
+                   .text = request.file_name,
+                   .save = request});
   if (save_answers_.empty()) throw std::logic_error("unanswered save dialog");
   const auto answer = save_answers_.front();
   save_answers_.pop_front();
@@ -85,9 +89,10 @@ std::optional<std::string> ScriptedUserInterface::SaveDialog(const SaveDialogReq
 }
 
 std::optional<std::string> ScriptedUserInterface::OpenDialog(const OpenDialogRequest& request) {
-  ShownItem item{
-      ShownItem::Kind::kOpenDialog, request.title, request.initial_dir, 0, false, {}, {}, request};
-  shown.push_back(std::move(item));
+  shown.push_back({.kind = ShownItem::Kind::kOpenDialog,
+                   .caption = request.title,
+                   .text = request.initial_dir,
+                   .open = request});
   if (open_answers_.empty()) throw std::logic_error("unanswered open dialog");
   const auto answer = open_answers_.front();
   open_answers_.pop_front();
@@ -96,14 +101,10 @@ std::optional<std::string> ScriptedUserInterface::OpenDialog(const OpenDialogReq
 
 void ScriptedUserInterface::RunFolderDialog(const FolderDialogRequest& request,
                                             FolderDialogClient& client) {
-  shown.push_back({ShownItem::Kind::kFolderDialog,
-                   request.title,
-                   request.initial_dir,
-                   0,
-                   false,
-                   {},
-                   request,
-                   {}});
+  shown.push_back({.kind = ShownItem::Kind::kFolderDialog,
+                   .caption = request.title,
+                   .text = request.initial_dir,
+                   .folder = request});
   if (folder_answers_.empty()) throw std::logic_error("unanswered folder dialog");
   const FolderScript script = std::move(folder_answers_.front());
   folder_answers_.pop_front();

@@ -17,14 +17,14 @@ namespace lorvante {
 struct ShownItem {
   enum class Kind { kMessageBox, kInputBox, kSaveDialog, kFolderDialog, kOpenDialog };
   Kind kind;
-  std::string caption;
-  std::string text;  // message, prompt
+  std::string caption{};
+  std::string text{};  // message, prompt
   unsigned style = 0;
   bool masked = false;
-  SaveDialogRequest save;
-  FolderDialogRequest folder;
-  OpenDialogRequest open;
-  std::string details;  // of a message box with details
+  SaveDialogRequest save{};
+  FolderDialogRequest folder{};
+  OpenDialogRequest open{};
+  std::string details{};  // of a message box with details
 };
 
 class ScriptedUserInterface : public UserInterface {

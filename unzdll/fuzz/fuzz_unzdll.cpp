@@ -4,7 +4,7 @@
 // each input costs one run of the library.
 //
 // The scratch folder lies below $TMPDIR (else /tmp) and is removed when the fuzzer ends. Seeds:
-// fuzz/seeds/fuzz_unzdll/ (scripts/fuzz-seeds); scripts/test and README.md give the commands.
+// fuzz/seeds/fuzz_unzdll/ (scripts/fuzz-seeds); scripts/test and docs/fuzzing.md give the commands.
 #include <stdlib.h>
 #include <unistd.h>
 
