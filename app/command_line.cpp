@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "app/messages.h"
+#include "platform/confinement.h"
 #include "platform/known_folders.h"
 #include "platform/paths.h"
 #include "ui/application.h"
@@ -86,7 +87,7 @@ std::string UsageLine() {
 }
 
 std::string VersionText() {
-  return std::string("lorvante ") + LORVANTE_VERSION + "\n";
+  return std::string("lorvante ") + LORVANTE_VERSION + "\n" + ConfinementSummary() + "\n";
 }
 
 OpenDialogRequest InputFileRequest() {

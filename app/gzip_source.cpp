@@ -2,6 +2,9 @@
 // two-thread copy into the writer.
 #include "app/gzip_source.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <deque>
 #include <mutex>
 #include <optional>
@@ -11,6 +14,7 @@
 #include "app/conversion_form.h"
 #include "app/messages.h"
 #include "codecs/gzip_reader.h"
+#include "des/des_ecb.h"
 
 namespace lorvante {
 namespace {
@@ -77,6 +81,22 @@ GzipSource::GzipSource(const std::string& path) {
   } else if (path.size() > kGzipPathLimit) {
     TForm1::ShowMessage(messages::kGzipPathTooLong);
   }
+}
+
+std::uint64_t GzipSource::TextSizeAtLeast() const {
+  // The decryption leaves the filler of the last cipher block behind the payload.
+  constexpr std::size_t kMaxFiller = des::kBlockSize - 1;
+  if (!file_) return 0;
+  const Result<std::int64_t> size = file_->Size();
+  if (!size) return 0;
+  std::uint8_t tail[32];
+  static_assert(sizeof tail >= 8 + kMaxFiller);
+  const std::size_t wanted =
+      std::min<std::uint64_t>(codecs::GzipTailSize(kMaxFiller), static_cast<std::uint64_t>(*size));
+  const ssize_t got =
+      pread(file_->Handle(), tail, wanted, *size - static_cast<std::int64_t>(wanted));
+  if (got != static_cast<ssize_t>(wanted)) return 0;
+  return codecs::GzipTextSizeAtLeast({tail, wanted}, kMaxFiller);
 }
 
 bool GzipSource::CopyTo(const std::function<void(std::span<const std::uint8_t>)>& write) {

@@ -31,6 +31,10 @@ class GzipSource {
   // What `write` raises stops the inflation and is raised again.
   bool CopyTo(const std::function<void(std::span<const std::uint8_t>)>& write);
 
+  // The text is at least this long (0 when unknown): the last member's length as its trailer
+  // records it, which the payload's block filler may follow.
+  std::uint64_t TextSizeAtLeast() const;
+
   // Releases the file and its lock.
   void Close() { file_.reset(); }
 

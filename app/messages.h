@@ -43,6 +43,11 @@ static_assert(UNZ_SKIP_KEPT_EXISTING == 1 && UNZ_SKIP_LAST_REASON == 10,
 // Any other reason.
 inline constexpr char kSkipOther[] = "egyéb ok";
 
+// The result does not fit where it goes: not enough free space at <place>; needed <n> bytes,
+// free <n> bytes.
+inline constexpr char kNotEnoughSpace[] =
+    "Nincs elég szabad hely itt: %s\nSzükséges: %s bájt, szabad: %s bájt.";
+
 // The details of a failure box. The file the box is about: <input>.
 inline constexpr char kDetailInput[] = "Állomány: %s";
 // The folder chosen for the extraction cannot be written: <folder> (<reason>).

@@ -105,6 +105,7 @@ Outcome TForm1::ExportText(const std::string& temp_file) {
   // Declared first, so that on every path the gzip handle is closed before the output.
   std::optional<TextOutput> output;
   GzipSource source(temp_file);
+  RequireFreeSpace(ExtractFilePath(ExpandFileName(SaveDialog->FileName)), source.TextSizeAtLeast());
   // The output is made before the source is known to be open, so that its errors come first; a
   // missing source leaves the chosen name as it was.
   output.emplace(SaveDialog->FileName);

@@ -46,13 +46,13 @@ for size in 16 32 48 64 128 256; do
   file "$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png" | grep "PNG image data, $size x $size" >/dev/null ||
     fail "icon of size $size"
 done
-zcat "$prefix/share/man/man1/lorvante.1.gz" | grep "lorvante $("$build/bin/lorvante" --version | cut -d' ' -f2)" >/dev/null ||
+zcat "$prefix/share/man/man1/lorvante.1.gz" | grep "lorvante $("$build/bin/lorvante" --version | head -n1 | cut -d' ' -f2)" >/dev/null ||
   fail "the manual page does not carry the version"
 echo "ok: RUNPATH, icon sizes, manual page version"
 
 desktop-file-validate "$prefix/share/applications/$id.desktop" || fail "desktop entry"
 appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" || fail "metainfo"
-grep -q "<release version=\"$("$build/bin/lorvante" --version | cut -d' ' -f2)\"" \
+grep -q "<release version=\"$("$build/bin/lorvante" --version | head -n1 | cut -d' ' -f2)\"" \
   "$prefix/share/metainfo/$id.metainfo.xml" || fail "the metainfo's release is not the version"
 echo "ok: desktop entry and metainfo validate"
 

@@ -11,7 +11,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 (cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1) ||
   fail "cpack: $(cat "$work/cpack.log")"
 deb=$(ls "$work"/out/lorvante_*.deb)
-version=$("$build/bin/lorvante" --version | cut -d' ' -f2)
+version=$("$build/bin/lorvante" --version | head -n1 | cut -d' ' -f2)
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version"
 
 id=org.lorvante.Lorvante
