@@ -33,8 +33,8 @@ using test::Bytes;
 using ByteVector = std::vector<std::uint8_t>;
 using Names = std::vector<std::string>;
 using test::kOldContent;
-using test::SortedNames;
 using test::MessagesIn;
+using test::SortedNames;
 
 ByteVector Concat(ByteVector a, const ByteVector& b) {
   a.insert(a.end(), b.begin(), b.end());

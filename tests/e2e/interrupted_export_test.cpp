@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <sstream>
 #include <thread>
 
 #include "app/messages.h"
@@ -98,9 +100,7 @@ class InterruptedExport : public testing::Test {
         std::error_code error;
         if (name.rfind(".lorvante-", 0) == 0 &&
             std::filesystem::file_size(entry.path(), error) >= kWrittenBeforeTheSignal) {
-          kill(run->pid(), SIGSTOP);
-          int status = 0;
-          waitpid(run->pid(), &status, WUNTRACED);
+          StopAll(*run);
           hidden = name;
           EXPECT_TRUE(std::filesystem::exists(entry.path())) << "the export ended too soon";
           return run;
@@ -115,25 +115,42 @@ class InterruptedExport : public testing::Test {
   // Stops `run` once a file that it writes without a name in `folder` has grown. False when
   // none was seen.
   static bool StopOnceUnnamedGrows(test::BackgroundRun& run, const std::string& folder) {
-    const std::string descriptors = "/proc/" + std::to_string(run.pid()) + "/fd";
     const auto deadline = std::chrono::steady_clock::now() + kPatience;
     while (std::chrono::steady_clock::now() < deadline) {
-      std::error_code error;
-      for (const auto& entry : std::filesystem::directory_iterator(descriptors, error)) {
-        std::error_code link_error;
-        const std::string target = std::filesystem::read_symlink(entry.path(), link_error);
-        if (link_error || !target.starts_with(folder + "/#")) continue;
-        std::error_code size_error;  // the size of the file the link leads to
-        if (std::filesystem::file_size(entry.path(), size_error) >= kWrittenBeforeTheSignal) {
-          kill(run.pid(), SIGSTOP);
-          int status = 0;
-          waitpid(run.pid(), &status, WUNTRACED);
-          return true;
+      // The program, or the confined process in which the library writes.
+      for (const pid_t writer : ProgramAndChildren(run.pid())) {
+        const std::string descriptors = "/proc/" + std::to_string(writer) + "/fd";
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(descriptors, error)) {
+          std::error_code link_error;
+          const std::string target = std::filesystem::read_symlink(entry.path(), link_error);
+          if (link_error || !target.starts_with(folder + "/#")) continue;
+          std::error_code size_error;  // the size of the file the link leads to
+          if (std::filesystem::file_size(entry.path(), size_error) >= kWrittenBeforeTheSignal) {
+            StopAll(run);
+            return true;
+          }
         }
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return false;
+  }
+
+  static std::vector<pid_t> ProgramAndChildren(pid_t pid) {
+    std::vector<pid_t> pids = {pid};
+    std::istringstream children(test::ReadText("/proc/" + std::to_string(pid) + "/task/" +
+                                               std::to_string(pid) + "/children"));
+    for (pid_t child = 0; children >> child;) pids.push_back(child);
+    return pids;
+  }
+
+  // Stops the run's process group (the program and its confined process, as a terminal's
+  // Ctrl+Z would) and waits until the program has stopped.
+  static void StopAll(test::BackgroundRun& run) {
+    kill(-run.pid(), SIGSTOP);
+    int status = 0;
+    waitpid(run.pid(), &status, WUNTRACED);
   }
 
   // A tagged file of one large entry, long enough to be caught while it is extracted.
@@ -150,7 +167,13 @@ class InterruptedExport : public testing::Test {
   // Sends `signal_number` to a stopped run and lets it go on.
   static test::RunResult Deliver(test::BackgroundRun& run, int signal_number) {
     kill(run.pid(), signal_number);
-    kill(run.pid(), SIGCONT);
+    kill(-run.pid(), SIGCONT);
+    return run.Wait();
+  }
+  // The same to every process of the run, as when the whole machine stops.
+  static test::RunResult DeliverToAll(test::BackgroundRun& run, int signal_number) {
+    kill(-run.pid(), signal_number);
+    kill(-run.pid(), SIGCONT);
     return run.Wait();
   }
 
@@ -257,7 +280,13 @@ TEST_F(InterruptedExport, TheNextExtractionRemovesWhatSigkillLeftInSubfolders) {
   auto run =
       StopOnceHiddenGrows(machine.Start({archive}, target + "\n"), target + "/deep/er", hidden,
                           [&] { return std::filesystem::is_directory(target + "/deep/er"); });
-  EXPECT_EQ(Deliver(*run, SIGKILL).status, -SIGKILL);
+  // The confined process, orphaned when the program dies, is reaped here (as the system's init
+  // would), so that the next run knows it is gone.
+  prctl(PR_SET_CHILD_SUBREAPER, 1);
+  const std::vector<pid_t> processes = ProgramAndChildren(run->pid());
+  EXPECT_EQ(DeliverToAll(*run, SIGKILL).status, -SIGKILL);
+  for (std::size_t i = 1; i < processes.size(); ++i) waitpid(processes[i], nullptr, 0);
+  prctl(PR_SET_CHILD_SUBREAPER, 0);
   ASSERT_EQ(SortedNames(target + "/deep/er"), Names{hidden});
 
   const std::string small = machine.dir() / "small.zip.des";
