@@ -22,6 +22,7 @@
 
 #include "app/messages.h"
 #include "format/encrypt.h"
+#include "platform/confinement.h"
 #include "tests/e2e/terminal_run.h"
 #include "tests/support/zip_builder.h"
 
@@ -240,6 +241,50 @@ TEST_F(InterruptedExport, SignalsDuringAnExtractionLeaveNothingOfAnUnnamedFile) 
     EXPECT_EQ(Deliver(*run, signal_number).status, -signal_number);
     EXPECT_EQ(SortedNames(target), Names{});
     if (signal_number != SIGKILL) {
+      EXPECT_EQ(machine.TempLeftovers(), CleanTemp());
+    }
+  }
+}
+
+// The confined process in which the library writes, killed mid-way (by the system, out of
+// memory, say), or ended by SIGTERM: the program reports the extraction as failed with the
+// reason, and neither the file nor the run's folder is left (but a hidden file after SIGKILL).
+TEST_F(InterruptedExport, AnEndedConfinedProcessIsAFailureWithItsReason) {
+  if (!ConfinementInForce()) GTEST_SKIP() << ConfinementSummary();
+  const std::string archive = LargeArchive();
+  for (const bool hidden_files : {false, true}) {
+    const test::ScopedEnv naming("LORVANTE_UNZIP_HIDDEN_FILES", hidden_files ? "1" : "0");
+    for (const int signal_number : {SIGKILL, SIGTERM}) {
+      SCOPED_TRACE(std::string(strsignal(signal_number)) + (hidden_files ? ", hidden" : ""));
+      const std::string target = machine.dir() / ("confined-" + std::to_string(signal_number) +
+                                                  (hidden_files ? "-hidden" : ""));
+      std::filesystem::create_directory(target);
+      std::unique_ptr<test::BackgroundRun> run = machine.Start({archive}, target + "\n");
+      if (hidden_files) {
+        std::string hidden;
+        run = StopOnceHiddenGrows(std::move(run), target, hidden);
+      } else if (!StopOnceUnnamedGrows(*run, target)) {
+        continue;  // a file system that makes no file without a name: the other round covers it
+      }
+      const std::vector<pid_t> processes = ProgramAndChildren(run->pid());
+      ASSERT_EQ(processes.size(), 2u) << "no confined process";
+      kill(processes[1], signal_number);
+      kill(-run->pid(), SIGCONT);
+      const test::RunResult result = run->Wait();
+      EXPECT_EQ(result.status, 1) << result.err;
+      const std::string reason = std::string(
+                                     "The extraction process ended before its work was "
+                                     "done (killed by signal ") +
+                                 std::to_string(signal_number) + " (SIG" +
+                                 sigabbrev_np(signal_number) + ")).";
+      EXPECT_EQ(MessagesIn(result.err), Names{reason}) << result.err;
+      // A hidden file of a process killed with SIGKILL stays, as after the program's own SIGKILL,
+      // for the next export into the folder to remove; nothing else does.
+      for (const std::string& name : SortedNames(target)) {
+        EXPECT_TRUE(hidden_files && signal_number == SIGKILL &&
+                    name.rfind(".lorvante-" + std::to_string(processes[1]) + "-", 0) == 0)
+            << name;
+      }
       EXPECT_EQ(machine.TempLeftovers(), CleanTemp());
     }
   }
