@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 
+#include "app/gzip_copy.h"
 #include "platform/file_stream.h"
 
 namespace lorvante {
@@ -16,7 +17,7 @@ namespace lorvante {
 class GzipSource {
  public:
   // The text goes to the writer in pieces of this size (the last one shorter).
-  static constexpr std::size_t kWriteBlockSize = 1 << 20;
+  static constexpr std::size_t kWriteBlockSize = kGzipWriteBlockSize;
 
   // Opens the file and holds it with a shared lock for the whole export, so that it cannot be
   // chosen as the output and emptied. When it cannot be opened and its path is longer than the
@@ -24,6 +25,8 @@ class GzipSource {
   explicit GzipSource(const std::string& path);
 
   bool IsOpen() const { return file_.has_value(); }
+  // The payload, open for reading at its start.
+  int Handle() const { return file_->Handle(); }
 
   // Decompresses the whole payload and hands the text to `write` on the calling thread, in
   // order. Returns true when the data were complete and sound; false when they are corrupt or

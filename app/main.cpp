@@ -15,8 +15,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/conversion_form.h"
 #include "app/command_line.h"
+#include "app/conversion_form.h"
 #include "app/messages.h"
 #include "platform/signal_cleanup.h"
 #include "ui/application.h"

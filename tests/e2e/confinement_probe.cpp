@@ -1,7 +1,7 @@
-// Preloaded into the program for the confinement tests: the first time the unzip library sets a
-// file's time (it does so for every file it extracts, in the process that writes the files), it
-// tries what a fault in a decoder could try, and says on the error output whether each attempt
-// was allowed or refused:
+// Preloaded into the program for the confinement tests: the first time a process inflates
+// deflate data (ISA-L's inflate, which the unzip library and the text export call, in the
+// process that parses the payload and writes the files), it tries what a fault in a decoder
+// could try, and says on the error output whether each attempt was allowed or refused:
 //   create  a file outside the chosen folder (PROBE_OUTSIDE)
 //   read    a file in the user's home (PROBE_SECRET)
 //   connect to 127.0.0.1 (PROBE_PORT, where the test listens)
@@ -75,15 +75,21 @@ void Attempt() {
 
 }  // namespace
 
-extern "C" int futimens(int fd, const timespec times[2]) {
+extern "C" int isal_inflate(void* state) {
   static int tried = 0;
-  using Futimens = int (*)(int, const timespec*);
-  Futimens real = nullptr;
-  void* symbol = dlsym(RTLD_NEXT, "futimens");
+  using Inflate = int (*)(void*);
+  Inflate real = nullptr;
+  void* symbol = dlsym(RTLD_NEXT, "isal_inflate");
+  if (symbol == nullptr) {
+    // The unzip library is loaded at run time with ISA-L beside it, out of the global search.
+    if (void* library = dlopen("libisal.so.2", RTLD_LAZY | RTLD_NOLOAD)) {
+      symbol = dlsym(library, "isal_inflate");
+    }
+  }
   memcpy(&real, &symbol, sizeof real);
   if (!tried) {
     tried = 1;
     Attempt();
   }
-  return real(fd, times);
+  return real(state);
 }

@@ -1,7 +1,8 @@
-// The extraction runs in a process that the kernel confines: from inside it (a library preloaded
-// into the process that writes the files) a file outside the chosen folder cannot be made, a
-// file of the home cannot be read, 127.0.0.1 cannot be reached and no program can be run; the
-// same attempts succeed with the confinement switched off, and the extraction is the same.
+// The payload is parsed in a process that the kernel confines, for an extraction as for a text:
+// from inside it (a library preloaded into the process that inflates the data and writes the
+// files) a file outside the chosen folder cannot be made, a file of the home cannot be read,
+// 127.0.0.1 cannot be reached and no program can be run; the same attempts succeed with the
+// confinement switched off, and the result is the same.
 #include "platform/confinement.h"
 
 #include <arpa/inet.h>
@@ -43,6 +44,7 @@ class Listener {
 
 struct ProbeCase {
   const char* name;
+  bool text;  // a bare file (text export); else a tagged one (extraction)
   bool confined;
   const char* verdict;  // of every attempt
 };
@@ -53,19 +55,23 @@ void PrintTo(const ProbeCase& c, std::ostream* out) {
 
 class Confinement : public testing::TestWithParam<ProbeCase> {};
 
-TEST_P(Confinement, TheKernelRefusesWhatTheExtractingProcessAttempts) {
+TEST_P(Confinement, TheKernelRefusesWhatTheParsingProcessAttempts) {
   if (GetParam().confined && !ConfinementInForce()) {
     GTEST_SKIP() << "the kernel here confines nothing: " << ConfinementSummary();
   }
   test::Headless machine;
-  const std::string archive = machine.dir() / "adatok.zip.des";
-  test::WriteBytes(
-      archive,
-      EncryptPayload(
-          test::BuildZip({{.name = "adatok/jó.txt", .data = test::Bytes("rendben"), .method = 8}}),
-          true));
   const std::string target = machine.dir() / "out";
   std::filesystem::create_directory(target);
+  const std::string input =
+      machine.dir() / (GetParam().text ? "jelentes.txt.des" : "adatok.zip.des");
+  const std::vector<std::uint8_t> text = test::Bytes("rendben\n");
+  test::WriteBytes(
+      input,
+      GetParam().text
+          ? EncryptPayload(GzipPayload(text), false)
+          : EncryptPayload(test::BuildZip({{.name = "adatok/jó.txt", .data = text, .method = 8}}),
+                           true));
+  const std::string result_file = target + (GetParam().text ? "/jelentes.txt" : "/adatok/jó.txt");
   const std::string outside = machine.dir() / "outside.txt";
   const std::string secret = machine.dir() / "home/secret.txt";
   test::WriteText(secret, "titok");
@@ -75,7 +81,8 @@ TEST_P(Confinement, TheKernelRefusesWhatTheExtractingProcessAttempts) {
                                           "PROBE_OUTSIDE=" + outside, "PROBE_SECRET=" + secret,
                                           "PROBE_PORT=" + std::to_string(listener.port())};
   if (!GetParam().confined) environment.push_back(std::string(kConfineSetting) + "=0");
-  const test::RunResult result = machine.Run({"--batch", "-o", target, archive}, "", environment);
+  const test::RunResult result = machine.Run(
+      {"--batch", "-o", GetParam().text ? result_file : target, input}, "", environment);
 
   EXPECT_EQ(result.status, 0) << result.err;
   for (const char* attempt : {"create", "read", "connect", "run"}) {
@@ -83,15 +90,16 @@ TEST_P(Confinement, TheKernelRefusesWhatTheExtractingProcessAttempts) {
     EXPECT_NE(result.err.find(line), std::string::npos) << line << "\n" << result.err;
   }
   EXPECT_EQ(std::filesystem::exists(outside), !GetParam().confined);
-  EXPECT_EQ(test::ReadText(target + "/adatok/jó.txt"), "rendben");
+  EXPECT_EQ(test::ReadText(result_file), "rendben\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(Extraction, Confinement,
-                         testing::Values(ProbeCase{"confined", true, "refused"},
-                                         ProbeCase{"switched_off", false, "allowed"}),
-                         [](const testing::TestParamInfo<ProbeCase>& param) {
-                           return std::string(param.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Export, Confinement,
+    testing::Values(ProbeCase{"extraction_confined", false, true, "refused"},
+                    ProbeCase{"extraction_switched_off", false, false, "allowed"},
+                    ProbeCase{"text_confined", true, true, "refused"},
+                    ProbeCase{"text_switched_off", true, false, "allowed"}),
+    [](const testing::TestParamInfo<ProbeCase>& param) { return std::string(param.param.name); });
 
 }  // namespace
 }  // namespace lorvante
