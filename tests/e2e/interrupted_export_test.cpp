@@ -377,7 +377,7 @@ TEST_F(InterruptedExport, RunsOfTheSameNameDoNotShareTheirPayload) {
       << second.err;
   EXPECT_EQ(test::ReadText(other + "/large.txt"), "a másik");
 
-  kill(first->pid(), SIGCONT);
+  kill(-first->pid(), SIGCONT);
   const auto result = first->Wait();
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(MessagesIn(result.err), Names{"A szöveg mentve: " + out_ + "/old.txt"}) << result.err;

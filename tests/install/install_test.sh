@@ -17,6 +17,8 @@ expected="bin/lorvante
 bin/lorvante-pack
 $private/libunzdll.so
 libexec/lorvante/lorvante-open-folder
+libexec/lorvante/lorvante-text-worker
+libexec/lorvante/lorvante-unzip-worker
 share/applications/$id.desktop
 share/doc/lorvante/README.md
 share/doc/lorvante/changelog.gz
