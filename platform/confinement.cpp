@@ -13,14 +13,18 @@ bool SwitchedOff() {
   return setting != nullptr && std::strcmp(setting, "0") == 0;
 }
 
+// The first version of the interface lets no file move from one folder to another, which an
+// extraction does (a file is written in the nearest folder that stands, then moved into its own).
+constexpr int kLeastLandlockAbi = 2;
+
 }  // namespace
 
 bool ConfinementInForce() {
-  return !SwitchedOff() && LandlockAbi() > 0 && SeccompAvailable();
+  return !SwitchedOff() && LandlockAbi() >= kLeastLandlockAbi && SeccompAvailable();
 }
 
 std::string ConfinementSummary() {
-  const int abi = LandlockAbi();
+  const int abi = LandlockAbi() >= kLeastLandlockAbi ? LandlockAbi() : 0;
   const bool seccomp = SeccompAvailable();
   if (abi > 0 && seccomp) {
     std::string line =
@@ -28,7 +32,9 @@ std::string ConfinementSummary() {
     if (SwitchedOff()) line += ", switched off by " + std::string(kConfineSetting) + "=0";
     return line;
   }
-  std::string missing = abi > 0 ? "seccomp" : seccomp ? "Landlock" : "Landlock and seccomp";
+  std::string missing = abi > 0   ? "seccomp"
+                        : seccomp ? "Landlock (version 2 or later)"
+                                  : "Landlock (version 2 or later) or seccomp";
   return "extraction not confined: the kernel offers no " + missing;
 }
 
