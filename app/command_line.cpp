@@ -15,6 +15,7 @@
 #include "app/conversion_pool.h"
 #include "app/messages.h"
 #include "format/payload_check.h"
+#include "platform/confinement.h"
 #include "platform/cpu_count.h"
 #include "platform/known_folders.h"
 #include "platform/paths.h"
@@ -101,7 +102,7 @@ std::string UsageLine() {
 }
 
 std::string VersionText() {
-  return std::string("lorvante ") + LORVANTE_VERSION + "\n";
+  return std::string("lorvante ") + LORVANTE_VERSION + "\n" + ConfinementSummary() + "\n";
 }
 
 OpenDialogRequest InputFileRequest() {

@@ -61,6 +61,10 @@ class TForm1 : public TComponent {
   // `target` cannot be written.
   void NoteNotExtracted(const std::vector<SkippedEntryNotice>& skipped, const std::string& target);
 
+  // Raises the failure "not enough space" when the file system that holds `folder` has fewer
+  // than `needed` bytes free, before anything is written there.
+  static void RequireFreeSpace(const std::string& folder, std::uint64_t needed);
+
   // Text export: asks for the output file and decompresses the gzip payload in `temp_file` into
   // it. kFailed when the gzip data is corrupt; the other failures raise.
   Outcome ExportText(const std::string& temp_file);

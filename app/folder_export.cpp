@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <memory>
 
 #include "app/conversion_form.h"
@@ -19,6 +20,16 @@ namespace {
 // Replace an existing file only when it is older than the archived copy (bit 0); the library
 // gets the flag of bit 4 as well.
 constexpr std::uint8_t kFolderExportOptions = kExtractUpdate | kExtractKeepFolders;  // 17
+
+// What the archive's entries hold once extracted (at most 2^64 - 1).
+std::uint64_t BytesOfEntries(const TZip& zip) {
+  std::uint64_t total = 0;
+  for (const auto& entry : zip.FileList) {
+    const std::uint64_t size = entry->UncompressedSize64;
+    total = size > UINT64_MAX - total ? UINT64_MAX : total + size;
+  }
+  return total;
+}
 
 }  // namespace
 
@@ -41,6 +52,8 @@ Outcome TForm1::ExportFolder(const std::string& archive, const std::string& init
   zip->SetZipFileName(archive);
   zip->ExtractOptions = kFolderExportOptions;
   zip->ExtractDir = target;
+  zip->Confined = true;  // from here on, the archive's bytes are read under the kernel's rules
+  RequireFreeSpace(target, BytesOfEntries(*zip));
   const int written = zip->Extract();
   NoteNotExtracted(zip->SkippedEntries, target);
   if (zip->ErrorCount != 0) return Outcome::kFailed;

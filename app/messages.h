@@ -43,6 +43,19 @@ static_assert(UNZ_SKIP_KEPT_EXISTING == 1 && UNZ_SKIP_LAST_REASON == 10,
 // Any other reason.
 inline constexpr char kSkipOther[] = "egyéb ok";
 
+// The result does not fit where it goes: not enough free space at <place>; needed <n> bytes,
+// free <n> bytes.
+inline constexpr char kNotEnoughSpace[] =
+    "Nincs elég szabad hely itt: %s\nSzükséges: %s bájt, szabad: %s bájt.";
+
+// The process that inflates the text could not be started: <reason>.
+inline constexpr char kWorkerNotStarted[] = "A kibontó folyamat nem indult el: %s";
+// The process that inflates the text ended before its work was done (<how>).
+inline constexpr char kWorkerEnded[] = "A kibontó folyamat idő előtt véget ért (%s).";
+// How it ended: by a signal, <name>; with an exit status, <n>.
+inline constexpr char kWorkerSignalled[] = "%s jelzés";
+inline constexpr char kWorkerExited[] = "kilépési kód: %d";
+
 // The details of a failure box. The file the box is about: <input>.
 inline constexpr char kDetailInput[] = "Állomány: %s";
 // The folder chosen for the extraction cannot be written: <folder> (<reason>).

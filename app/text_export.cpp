@@ -11,6 +11,7 @@
 #include <optional>
 #include <utility>
 
+#include "app/confined_text.h"
 #include "app/conversion_form.h"
 #include "app/gzip_source.h"
 #include "app/messages.h"
@@ -45,6 +46,9 @@ class TextOutput {
   }
   TextOutput(const TextOutput&) = delete;
   TextOutput& operator=(const TextOutput&) = delete;
+
+  // The hidden file, open for writing.
+  int Handle() const { return file_->Handle(); }
 
   // Writes all `size` bytes or raises "Stream write error".
   void Write(const void* data, std::size_t size) { OrRaise<EWriteError>(file_->Write(data, size)); }
@@ -106,13 +110,33 @@ Outcome TForm1::ExportText(const std::string& temp_file) {
   // Declared first, so that on every path the gzip handle is closed before the output.
   std::optional<TextOutput> output;
   GzipSource source(temp_file);
+  RequireFreeSpace(ExtractFilePath(ExpandFileName(SaveDialog->FileName)), source.TextSizeAtLeast());
   // The output is made before the source is known to be open, so that its errors come first; a
   // missing source leaves the chosen name as it was.
   output.emplace(SaveDialog->FileName);
   if (!source.IsOpen()) throw Exception(messages::kSourceNotFound);
 
+  // The text complete: the payload is let go and the text takes the chosen name.
+  const auto finish = [&] {
+    source.Close();
+    output->Commit();
+    AnnounceTextSaved(SaveDialog->FileName);
+    Completed = true;
+    return Outcome::kDone;
+  };
   // Ctrl+C cancels the export as it cancels an extraction; the chosen name stays as it was.
   const InterruptScope interrupts;
+  // From here on, the payload's bytes are read under the kernel's rules where it has them.
+  if (const std::string worker = ConfinedTextWorker(); !worker.empty()) {
+    const ConfinedCopy copied = CopyTextConfined(worker, source.Handle(), output->Handle(),
+                                                 [&] { return interrupts.Interrupted(); });
+    if (copied == ConfinedCopy::kCancelled) {
+      Application.UI().ReportInterrupted();
+      return Outcome::kCancelled;
+    }
+    if (copied == ConfinedCopy::kCorrupt) return Outcome::kFailed;
+    return finish();
+  }
   struct Cancelled {};
   try {
     const bool sound = source.CopyTo([&](std::span<const std::uint8_t> text) {
@@ -128,11 +152,7 @@ Outcome TForm1::ExportText(const std::string& temp_file) {
     Application.UI().ReportInterrupted();
     return Outcome::kCancelled;
   }
-  source.Close();
-  output->Commit();
-  AnnounceTextSaved(SaveDialog->FileName);
-  Completed = true;
-  return Outcome::kDone;
+  return finish();
 }
 
 }  // namespace lorvante

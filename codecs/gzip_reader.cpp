@@ -248,4 +248,20 @@ GzipStatus GzipReader::ReadTrailer() {
   return GzipStatus::kOk;
 }
 
+std::size_t GzipTailSize(std::size_t max_filler) {
+  return kTrailerSize + max_filler;
+}
+
+std::uint64_t GzipTextSizeAtLeast(std::span<const std::uint8_t> tail, std::size_t max_filler) {
+  if (tail.size() < kTrailerSize) return 0;
+  constexpr std::size_t kLengthOffset = 4;  // the length follows the CRC-32 in the trailer
+  std::uint64_t least = UINT64_MAX;
+  const std::size_t ends = std::min(max_filler, tail.size() - kTrailerSize);
+  for (std::size_t filler = 0; filler <= ends; ++filler) {
+    const std::uint8_t* trailer = tail.data() + tail.size() - filler - kTrailerSize;
+    least = std::min<std::uint64_t>(least, Little32(trailer + kLengthOffset));
+  }
+  return least;
+}
+
 }  // namespace lorvante::codecs

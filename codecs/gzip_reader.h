@@ -101,4 +101,12 @@ class GzipReader {
   std::vector<MemberEnd> member_ends_;
 };
 
+// The text a gzip stream holds is at least this long, read from its last `tail` bytes (the last
+// member's trailer, then up to `max_filler` bytes that follow the stream): the last member's
+// length as its trailer records it (modulo 2^32, so never more than that member's true length),
+// taken at its smallest over every place the trailer may end. 0 when `tail` is too short.
+std::uint64_t GzipTextSizeAtLeast(std::span<const std::uint8_t> tail, std::size_t max_filler);
+// The bytes GzipTextSizeAtLeast reads for a filler of at most `max_filler` bytes.
+std::size_t GzipTailSize(std::size_t max_filler);
+
 }  // namespace lorvante::codecs

@@ -268,12 +268,47 @@ Result<void> ReplacementFile::RenameTo(const std::string& name) {
 
 Result<void> ReplacementFile::RenameTo(int to_folder_fd, const std::string& name) {
   if (unnamed_) return LinkAs(to_folder_fd, name);
+  if (Result<void> placed = PlaceNew(to_folder_fd, name);
+      placed || placed.failure().error != EEXIST) {
+    return placed;
+  }
+  // The name is taken: the old file is replaced only by a file whose content is on the disk, and
+  // the folder's new entry follows it there, so that a power cut leaves the old content or the
+  // new, never an empty file.
+  if (Result<void> flushed = FlushContent(); !flushed) return flushed;
+  Result<void> moved = MoveTo(to_folder_fd, name);
+  if (moved) FlushFolder(to_folder_fd);
+  return moved;
+}
+
+Result<void> ReplacementFile::MoveTo(int to_folder_fd, const std::string& name) {
   if (renameat(folder_fd_, name_.c_str(), to_folder_fd, name.c_str()) != 0) {
     return Failure::System(errno);
   }
   name_.clear();
   on_signal_.reset();
   return {};
+}
+
+Result<void> ReplacementFile::FlushContent() const {
+  if (fd_ >= 0) {
+    if (fdatasync(fd_) != 0) return Failure::System(errno);
+    return {};
+  }
+  // A finished file is closed: it is opened again by its hidden name, for the flush alone.
+  const int fd = openat(folder_fd_, name_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return Failure::System(errno);
+  const int synced = fdatasync(fd);
+  const int error = errno;
+  close(fd);
+  if (synced != 0) return Failure::System(error);
+  return {};
+}
+
+void ReplacementFile::FlushFolder(int folder_fd) {
+  // The file is in place already; a folder that cannot be flushed (a file system without it)
+  // changes nothing of that.
+  fsync(folder_fd);
 }
 
 Result<void> ReplacementFile::LinkAs(int to_folder_fd, const std::string& name) {
@@ -293,12 +328,18 @@ Result<void> ReplacementFile::LinkAs(int to_folder_fd, const std::string& name) 
       return Failure::System(errno);
   }
   if (hidden.empty()) return Failure::System(EEXIST);
+  if (Result<void> flushed = FlushContent(); !flushed) {
+    unlinkat(to_folder_fd, hidden.c_str(), 0);
+    return flushed;
+  }
   if (renameat(to_folder_fd, hidden.c_str(), to_folder_fd, name.c_str()) != 0) {
     const int error = errno;
     unlinkat(to_folder_fd, hidden.c_str(), 0);
     return Failure::System(error);
   }
-  return CloseLinked(to_folder_fd, name);
+  Result<void> closed = CloseLinked(to_folder_fd, name);
+  if (closed) FlushFolder(to_folder_fd);
+  return closed;
 }
 
 Result<void> ReplacementFile::CloseLinked(int to_folder_fd, const std::string& name) {
@@ -330,7 +371,7 @@ Result<void> ReplacementFile::PlaceNew(int to_folder_fd, const std::string& name
   if (fstatat(to_folder_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
     return Failure::System(EEXIST);
   }
-  return RenameTo(to_folder_fd, name);
+  return MoveTo(to_folder_fd, name);
 }
 
 namespace {

@@ -55,7 +55,9 @@ class ReplacementFile {
   // Gives the file its final permissions (when it has others) and closes it (a file without a
   // name is closed once it is linked under its name).
   Result<void> Finish(mode_t mode);
-  // Renames the finished file to `name` in its folder, replacing what is there.
+  // Renames the finished file to `name` in its folder, replacing what is there. A file that
+  // replaces another is flushed to the disk before the rename, and the folder after it; a file
+  // that takes a free name is not.
   Result<void> RenameTo(const std::string& name);
   // The same into the folder open as `to_folder_fd`, below the file's own folder on its file
   // system (a folder made after the file, which is then written in the nearest folder that
@@ -74,6 +76,12 @@ class ReplacementFile {
   // Closes a file without a name once it is linked as `name`; a failed close takes the name
   // away again.
   Result<void> CloseLinked(int to_folder_fd, const std::string& name);
+  // Renames the named file to `name` in the folder open as `to_folder_fd`, as it is.
+  Result<void> MoveTo(int to_folder_fd, const std::string& name);
+  // Flushes the file's content and size to the disk.
+  Result<void> FlushContent() const;
+  // Flushes the entries of the folder open as `folder_fd` (after a rename into it).
+  static void FlushFolder(int folder_fd);
 
   int folder_fd_ = -1;
   int fd_ = -1;

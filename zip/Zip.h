@@ -185,6 +185,11 @@ class TZip : public TComponent {
   std::string DllDirectory;  // folder of the unzip library; empty = where it was installed
   std::vector<std::string> FileSpecs;  // entries to extract; empty = all; emptied after Extract
   bool ShowProgressDialog = true;
+  // The library reads the archive in a process of its own that the kernel confines, where the
+  // kernel can (platform/confinement.h) and the worker program is installed: it may write only
+  // below the extraction folder and read the archive and the system's files. The questions, the
+  // progress and Cancel work as in the program's own process.
+  bool Confined = false;
   std::unique_ptr<ProgressDisplay> ProgressForm;
   bool Trace = false;  // write the library's messages to <program>.trace
   std::optional<FileStream> TraceStream;
@@ -218,6 +223,8 @@ class TZip : public TComponent {
   static constexpr int kProgressMax = 65535;
 
  private:
+  // Calls the library with `params`, here or in the confined worker; `folder` is the target.
+  int RunLibrary(const TUnzipParams& params, const std::string& folder);
   void HandleAction(TUnzipCallbackInfo& info);
   // A batch of `total_bytes` begins: its counts start again and the bar is scaled to it.
   void StartBatch(int total_bytes);

@@ -4,11 +4,13 @@
 
 #include <cstring>
 
+#include "platform/confinement.h"
 #include "platform/format.h"
 #include "platform/paths.h"
 #include "ui/application.h"
 #include "ui/message_box.h"
 #include "zip/Zip.h"
+#include "zip/confined_unzip.h"
 #include "zip/unzip_library.h"
 #include "zip/zip_messages.h"
 
@@ -29,6 +31,24 @@ bool TZip::LoadUnzipLibrary() {
     throw ZipException(zip_texts::kInvalidVersion);
   }
   return true;
+}
+
+int TZip::RunLibrary(const TUnzipParams& params, const std::string& folder) {
+  const std::string worker = Confined && ConfinementInForce() ? ConfinedUnzipWorker() : "";
+  if (worker.empty()) return unzip_library::Exec()(&params);
+  const ConfinedUnzip how{worker,
+                          unzip_library::PathIn(DllDirectory),
+                          {ExpandFileName(folder.empty() ? "." : folder)},
+                          {ExpandFileName(ZipFileName())}};
+  // The windows are served while the worker is busy, as a callback would serve them.
+  return RunConfinedUnzip(params, how, [this] {
+    try {
+      Application.ProcessMessages();
+    } catch (...) {
+      if (!pending_exception_) pending_exception_ = std::current_exception();
+    }
+    return Cancel || pending_exception_ != nullptr;
+  });
 }
 
 int TZip::Extract() {
@@ -101,7 +121,7 @@ int TZip::Extract() {
   }
   pending_exception_ = nullptr;
   refusal_.clear();
-  const int result = unzip_library::Exec()(&params);
+  const int result = RunLibrary(params, folder);
   if (pending_exception_) std::rethrow_exception(std::exchange(pending_exception_, nullptr));
   FileSpecs.clear();
   return result;

@@ -35,9 +35,15 @@ inline constexpr char kPasswordTooLong[] =
     "The password is too long: it must be shorter than 512 bytes.\nPlease enter it again.";
 inline constexpr char kCrcError[] =
     "\"%s\" may be corrupted (CRC error).\nExtract this file anyway? ...";
-inline constexpr char kOlderFile[] = "\"%s\" is older than the zipped file.\nOverwrite this file? ...";
+inline constexpr char kOlderFile[] =
+    "\"%s\" is older than the zipped file.\nOverwrite this file? ...";
 inline constexpr char kNewerFile[] =
     "\"%s\" is the same age or newer than the zipped file.\nDo you really want to overwrite this "
     "file? ...";
+
+// The confined extraction process.
+inline constexpr char kConfinedNotStarted[] = "The extraction process could not be started: %s";
+inline constexpr char kConfinedEnded[] =
+    "The extraction process ended before its work was done (%s).";
 
 }  // namespace lorvante::zip_texts

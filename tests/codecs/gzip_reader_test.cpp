@@ -301,5 +301,53 @@ TEST(GzipReader, SourceFailureIsAReadError) {
   }
 }
 
+// The text a stream holds, read from its end, is never more than it holds: the last member's
+// recorded length counts modulo 2^32, earlier members are not seen, and a filler after the stream
+// may hide where the trailer ends; each place it could end at is taken at its smallest.
+struct TailCase {
+  const char* name;
+  ByteVector tail;
+  std::size_t max_filler;
+  std::uint64_t at_least;
+};
+
+ByteVector Trailer(std::uint32_t crc, std::uint32_t length, std::size_t filler,
+                   std::uint8_t filler_byte = 0) {
+  ByteVector tail(filler + 8, filler_byte);
+  for (int i = 0; i < 4; ++i) tail[i] = static_cast<std::uint8_t>(crc >> (8 * i));
+  for (int i = 0; i < 4; ++i) tail[4 + i] = static_cast<std::uint8_t>(length >> (8 * i));
+  return tail;
+}
+
+// `tail` after 7 bytes of `lead` (the end of the deflate data).
+ByteVector Led(ByteVector tail, std::uint8_t lead) {
+  tail.insert(tail.begin(), 7, lead);
+  return tail;
+}
+
+TEST(GzipTextSize, ALowerBoundFromTheEnd) {
+  const ByteVector member = GzipMember(ByteVector(100000, 'a'));
+  ByteVector two = GzipMember(ByteVector(300000, 'b'));
+  two.insert(two.end(), member.begin(), member.end());
+  const TailCase cases[] = {
+      {"one member, no filler: its length", member, 0, 100000},
+      {"two members: the last one's length only", two, 0, 100000},
+      {"over 4 GiB: the length modulo 2^32", Trailer(0x11223344, 5, 0), 0, 5},
+      {"a filler of zeros may hide the trailer: nothing known", Trailer(0xFFFFFFFF, 0x01010101, 7),
+       7, 0},
+      {"no filler where one could be: every place counts",
+       Led(Trailer(0x01010101, 0x01010101, 0), 0x01), 7, 0x01010101},
+      {"a trailer with a 0 byte: the smallest place", Led(Trailer(0xFF00FFFF, 0x01010101, 0), 0xFF),
+       7, 0x00FFFFFF},
+      {"as short as a trailer: the one place", Trailer(0xFF00FFFF, 0x01010101, 0), 7, 0x01010101},
+      {"shorter than a trailer", ByteVector(7, 0xFF), 7, 0},
+  };
+  for (const TailCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(GzipTextSizeAtLeast(c.tail, c.max_filler), c.at_least);
+  }
+  EXPECT_EQ(GzipTailSize(7), 15u);
+}
+
 }  // namespace
 }  // namespace lorvante::codecs

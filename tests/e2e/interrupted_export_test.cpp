@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,10 +17,12 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <sstream>
 #include <thread>
 
 #include "app/messages.h"
 #include "format/encrypt.h"
+#include "platform/confinement.h"
 #include "tests/e2e/terminal_run.h"
 #include "tests/support/zip_builder.h"
 
@@ -100,9 +103,7 @@ class InterruptedExport : public testing::Test {
         std::error_code error;
         if (name.rfind(".lorvante-", 0) == 0 &&
             std::filesystem::file_size(entry.path(), error) >= kWrittenBeforeTheSignal) {
-          kill(run->pid(), SIGSTOP);
-          int status = 0;
-          waitpid(run->pid(), &status, WUNTRACED);
+          StopAll(*run);
           hidden = name;
           EXPECT_TRUE(std::filesystem::exists(entry.path())) << "the export ended too soon";
           return run;
@@ -117,25 +118,42 @@ class InterruptedExport : public testing::Test {
   // Stops `run` once a file that it writes without a name in `folder` has grown. False when
   // none was seen.
   static bool StopOnceUnnamedGrows(test::BackgroundRun& run, const std::string& folder) {
-    const std::string descriptors = "/proc/" + std::to_string(run.pid()) + "/fd";
     const auto deadline = std::chrono::steady_clock::now() + kPatience;
     while (std::chrono::steady_clock::now() < deadline) {
-      std::error_code error;
-      for (const auto& entry : std::filesystem::directory_iterator(descriptors, error)) {
-        std::error_code link_error;
-        const std::string target = std::filesystem::read_symlink(entry.path(), link_error);
-        if (link_error || !target.starts_with(folder + "/#")) continue;
-        std::error_code size_error;  // the size of the file the link leads to
-        if (std::filesystem::file_size(entry.path(), size_error) >= kWrittenBeforeTheSignal) {
-          kill(run.pid(), SIGSTOP);
-          int status = 0;
-          waitpid(run.pid(), &status, WUNTRACED);
-          return true;
+      // The program, or the confined process in which the library writes.
+      for (const pid_t writer : ProgramAndChildren(run.pid())) {
+        const std::string descriptors = "/proc/" + std::to_string(writer) + "/fd";
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(descriptors, error)) {
+          std::error_code link_error;
+          const std::string target = std::filesystem::read_symlink(entry.path(), link_error);
+          if (link_error || !target.starts_with(folder + "/#")) continue;
+          std::error_code size_error;  // the size of the file the link leads to
+          if (std::filesystem::file_size(entry.path(), size_error) >= kWrittenBeforeTheSignal) {
+            StopAll(run);
+            return true;
+          }
         }
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return false;
+  }
+
+  static std::vector<pid_t> ProgramAndChildren(pid_t pid) {
+    std::vector<pid_t> pids = {pid};
+    std::istringstream children(test::ReadText("/proc/" + std::to_string(pid) + "/task/" +
+                                               std::to_string(pid) + "/children"));
+    for (pid_t child = 0; children >> child;) pids.push_back(child);
+    return pids;
+  }
+
+  // Stops the run's process group (the program and its confined process, as a terminal's
+  // Ctrl+Z would) and waits until the program has stopped.
+  static void StopAll(test::BackgroundRun& run) {
+    kill(-run.pid(), SIGSTOP);
+    int status = 0;
+    waitpid(run.pid(), &status, WUNTRACED);
   }
 
   // A tagged file of one large entry, long enough to be caught while it is extracted.
@@ -152,7 +170,13 @@ class InterruptedExport : public testing::Test {
   // Sends `signal_number` to a stopped run and lets it go on.
   static test::RunResult Deliver(test::BackgroundRun& run, int signal_number) {
     kill(run.pid(), signal_number);
-    kill(run.pid(), SIGCONT);
+    kill(-run.pid(), SIGCONT);
+    return run.Wait();
+  }
+  // The same to every process of the run, as when the whole machine stops.
+  static test::RunResult DeliverToAll(test::BackgroundRun& run, int signal_number) {
+    kill(-run.pid(), signal_number);
+    kill(-run.pid(), SIGCONT);
     return run.Wait();
   }
 
@@ -240,6 +264,50 @@ TEST_F(InterruptedExport, SignalsDuringAnExtractionLeaveNothingOfAnUnnamedFile) 
   }
 }
 
+// The confined process in which the library writes, killed mid-way (by the system, out of
+// memory, say), or ended by SIGTERM: the program reports the extraction as failed with the
+// reason, and neither the file nor the run's folder is left (but a hidden file after SIGKILL).
+TEST_F(InterruptedExport, AnEndedConfinedProcessIsAFailureWithItsReason) {
+  if (!ConfinementInForce()) GTEST_SKIP() << ConfinementSummary();
+  const std::string archive = LargeArchive();
+  for (const bool hidden_files : {false, true}) {
+    const test::ScopedEnv naming("LORVANTE_UNZIP_HIDDEN_FILES", hidden_files ? "1" : "0");
+    for (const int signal_number : {SIGKILL, SIGTERM}) {
+      SCOPED_TRACE(std::string(strsignal(signal_number)) + (hidden_files ? ", hidden" : ""));
+      const std::string target = machine.dir() / ("confined-" + std::to_string(signal_number) +
+                                                  (hidden_files ? "-hidden" : ""));
+      std::filesystem::create_directory(target);
+      std::unique_ptr<test::BackgroundRun> run = machine.Start({archive}, target + "\n");
+      if (hidden_files) {
+        std::string hidden;
+        run = StopOnceHiddenGrows(std::move(run), target, hidden);
+      } else if (!StopOnceUnnamedGrows(*run, target)) {
+        continue;  // a file system that makes no file without a name: the other round covers it
+      }
+      const std::vector<pid_t> processes = ProgramAndChildren(run->pid());
+      ASSERT_EQ(processes.size(), 2u) << "no confined process";
+      kill(processes[1], signal_number);
+      kill(-run->pid(), SIGCONT);
+      const test::RunResult result = run->Wait();
+      EXPECT_EQ(result.status, 1) << result.err;
+      const std::string reason = std::string(
+                                     "The extraction process ended before its work was "
+                                     "done (killed by signal ") +
+                                 std::to_string(signal_number) + " (SIG" +
+                                 sigabbrev_np(signal_number) + ")).";
+      EXPECT_EQ(MessagesIn(result.err), Names{reason}) << result.err;
+      // A hidden file of a process killed with SIGKILL stays, as after the program's own SIGKILL,
+      // for the next export into the folder to remove; nothing else does.
+      for (const std::string& name : SortedNames(target)) {
+        EXPECT_TRUE(hidden_files && signal_number == SIGKILL &&
+                    name.rfind(".lorvante-" + std::to_string(processes[1]) + "-", 0) == 0)
+            << name;
+      }
+      EXPECT_EQ(machine.TempLeftovers(), CleanTemp());
+    }
+  }
+}
+
 // On a file system that makes no file without a name, the library writes a hidden file instead:
 // it goes with the program, as the text export's does, and so does the run's folder.
 TEST_F(InterruptedExport, SignalsDuringAnExtractionRemoveTheLibrarysHiddenFile) {
@@ -275,7 +343,13 @@ TEST_F(InterruptedExport, TheNextExtractionRemovesWhatSigkillLeftInSubfolders) {
   auto run =
       StopOnceHiddenGrows(machine.Start({archive}, target + "\n"), target + "/deep/er", hidden,
                           [&] { return std::filesystem::is_directory(target + "/deep/er"); });
-  EXPECT_EQ(Deliver(*run, SIGKILL).status, -SIGKILL);
+  // The confined process, orphaned when the program dies, is reaped here (as the system's init
+  // would), so that the next run knows it is gone.
+  prctl(PR_SET_CHILD_SUBREAPER, 1);
+  const std::vector<pid_t> processes = ProgramAndChildren(run->pid());
+  EXPECT_EQ(DeliverToAll(*run, SIGKILL).status, -SIGKILL);
+  for (std::size_t i = 1; i < processes.size(); ++i) waitpid(processes[i], nullptr, 0);
+  prctl(PR_SET_CHILD_SUBREAPER, 0);
   ASSERT_EQ(SortedNames(target + "/deep/er"), Names{hidden});
 
   const std::string small = machine.dir() / "small.zip.des";
@@ -321,7 +395,7 @@ TEST_F(InterruptedExport, RunsOfTheSameNameDoNotShareTheirPayload) {
       << second.err;
   EXPECT_EQ(test::ReadText(other + "/large.txt"), "a másik");
 
-  kill(first->pid(), SIGCONT);
+  kill(-first->pid(), SIGCONT);
   const auto result = first->Wait();
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(MessagesIn(result.err), Names{"A szöveg mentve: " + out_ + "/old.txt"}) << result.err;

@@ -61,6 +61,16 @@ RunResult Headless::Run(const std::vector<std::string>& arguments, const std::st
   return test::Run(argv, answers, Environment(environment));
 }
 
+RunResult Headless::RunWrapped(const std::vector<std::string>& wrapper,
+                               const std::vector<std::string>& arguments,
+                               const std::string& answers,
+                               const std::vector<std::string>& environment) const {
+  std::vector<std::string> argv = wrapper;
+  argv.push_back(BinDir() + "/lorvante");
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  return test::Run(argv, answers, Environment(environment));
+}
+
 std::unique_ptr<BackgroundRun> Headless::Start(const std::vector<std::string>& arguments,
                                                const std::string& answers,
                                                unsigned long long file_size_limit) const {
@@ -118,6 +128,5 @@ std::vector<std::string> MessagesIn(const std::string& err) {
   }
   return messages;
 }
-
 
 }  // namespace lorvante::test

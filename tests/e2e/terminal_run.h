@@ -46,6 +46,11 @@ class Headless {
   RunResult Run(const std::vector<std::string>& arguments, const std::string& answers = {},
                 const std::vector<std::string>& environment = {}) const;
 
+  // The same run with `wrapper` in front of the program (a tracer, say).
+  RunResult RunWrapped(const std::vector<std::string>& wrapper,
+                       const std::vector<std::string>& arguments, const std::string& answers = {},
+                       const std::vector<std::string>& environment = {}) const;
+
   // The same run started in the background; `file_size_limit` (bytes, 0 for none) limits the
   // size of every file it writes, as a full disk would.
   std::unique_ptr<BackgroundRun> Start(const std::vector<std::string>& arguments,

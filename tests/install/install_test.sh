@@ -18,6 +18,8 @@ bin/lorvante-pack
 $private/liblorvante-qt.so
 $private/libunzdll.so
 libexec/lorvante/lorvante-open-folder
+libexec/lorvante/lorvante-text-worker
+libexec/lorvante/lorvante-unzip-worker
 share/applications/$id.desktop
 share/doc/lorvante/README.md
 share/doc/lorvante/changelog.gz
@@ -47,7 +49,7 @@ for size in 16 32 48 64 128 256; do
   file "$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png" | grep "PNG image data, $size x $size" >/dev/null ||
     fail "icon of size $size"
 done
-zcat "$prefix/share/man/man1/lorvante.1.gz" | grep "lorvante $("$build/bin/lorvante" --version | cut -d' ' -f2)" >/dev/null ||
+zcat "$prefix/share/man/man1/lorvante.1.gz" | grep "lorvante $("$build/bin/lorvante" --version | head -n1 | cut -d' ' -f2)" >/dev/null ||
   fail "the manual page does not carry the version"
 # Each file type has a drawing of its own, told apart from the other's and from the program's, and
 # named as the type's <icon> element names it.
@@ -65,7 +67,7 @@ echo "ok: RUNPATH, icon sizes, manual page version, an icon of its own for each 
 
 desktop-file-validate "$prefix/share/applications/$id.desktop" || fail "desktop entry"
 appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" || fail "metainfo"
-grep -q "<release version=\"$("$build/bin/lorvante" --version | cut -d' ' -f2)\"" \
+grep -q "<release version=\"$("$build/bin/lorvante" --version | head -n1 | cut -d' ' -f2)\"" \
   "$prefix/share/metainfo/$id.metainfo.xml" || fail "the metainfo's release is not the version"
 echo "ok: desktop entry and metainfo validate"
 

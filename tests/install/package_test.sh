@@ -11,7 +11,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 (cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1) ||
   fail "cpack: $(cat "$work/cpack.log")"
 deb=$(ls "$work"/out/lorvante_*.deb)
-version=$("$build/bin/lorvante" --version | cut -d' ' -f2)
+version=$("$build/bin/lorvante" --version | head -n1 | cut -d' ' -f2)
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version"
 
 id=org.lorvante.Lorvante
@@ -19,7 +19,8 @@ private=lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/lorvante
 dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./||' >"$work/contents"
 for path in usr/bin/lorvante usr/bin/lorvante-pack usr/$private/libunzdll.so \
     usr/$private/liblorvante-qt.so \
-    usr/libexec/lorvante/lorvante-open-folder usr/share/applications/$id.desktop \
+    usr/libexec/lorvante/lorvante-open-folder usr/libexec/lorvante/lorvante-unzip-worker \
+    usr/libexec/lorvante/lorvante-text-worker usr/share/applications/$id.desktop \
     usr/share/mime/packages/$id.xml usr/share/metainfo/$id.metainfo.xml \
     usr/share/icons/hicolor/scalable/apps/$id.svg usr/share/icons/hicolor/48x48/apps/$id.png \
     usr/share/man/man1/lorvante.1.gz usr/share/man/man1/lorvante-pack.1.gz \
@@ -39,7 +40,7 @@ grep -q 'starts$' <<<"$description" &&
   fail "description: $description"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libc6 libqt6widgets6 libqt6dbus6 zlib1g; do
+for lib in libc6 libqt6widgets6 libqt6dbus6 zlib1g libseccomp2; do
   grep -q "\b$lib\b" <<<"$depends" || fail "no dependency on $lib: $depends"
 done
 echo "ok: dependencies computed: $depends"
@@ -47,7 +48,8 @@ echo "ok: dependencies computed: $depends"
 mkdir "$work/root"
 dpkg-deb -x "$deb" "$work/root"
 for file in usr/bin/lorvante usr/bin/lorvante-pack usr/$private/libunzdll.so \
-    usr/$private/liblorvante-qt.so usr/libexec/lorvante/lorvante-open-folder; do
+    usr/$private/liblorvante-qt.so usr/libexec/lorvante/lorvante-open-folder \
+    usr/libexec/lorvante/lorvante-unzip-worker usr/libexec/lorvante/lorvante-text-worker; do
   path="$work/root/$file"
   ! readelf -S "$path" | grep '\.comment' >/dev/null || fail "$file has a .comment section"
   readelf -d "$path" | grep -Eq 'BIND_NOW|FLAGS.*NOW' || fail "$file is not bound at start"
