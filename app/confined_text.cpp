@@ -19,6 +19,7 @@
 #include "platform/error_texts.h"
 #include "platform/format.h"
 #include "platform/paths.h"
+#include "platform/program_start.h"
 #include "platform/unique_fd.h"
 #include "ui/exceptions.h"
 
@@ -48,7 +49,7 @@ pid_t StartTextWorker(const std::string& worker, int payload_fd, int text_fd, in
   posix_spawn_file_actions_adddup2(&actions, text_fd, 1);
   posix_spawn_file_actions_adddup2(&actions, word_fd, 3);
   pid_t pid = 0;
-  const int error = posix_spawn(&pid, worker.c_str(), &actions, nullptr, argv, environ);
+  const int error = StartProgram(&pid, worker.c_str(), &actions, argv);
   posix_spawn_file_actions_destroy(&actions);
   if (error != 0) throw Exception(Format(messages::kWorkerNotStarted, {SystemErrorText(error)}));
   return pid;

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "platform/error_texts.h"
+#include "platform/program_start.h"
 
 namespace lorvante {
 namespace {
@@ -35,6 +36,8 @@ void ClearNonBlocking(int fd) {
 }  // namespace
 
 Result<void> LockFile(int fd, bool exclusive) {
+  // A helper being started may hold a copy of a descriptor whose lock would refuse this one.
+  const auto no_start = NoProgramStarting();
   for (;;) {
     if (flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) return {};
     if (errno == EINTR) continue;

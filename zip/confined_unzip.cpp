@@ -19,6 +19,7 @@
 #include "platform/error_texts.h"
 #include "platform/format.h"
 #include "platform/paths.h"
+#include "platform/program_start.h"
 #include "platform/signal_cleanup.h"
 #include "platform/unique_fd.h"
 #include "zip/Zip.h"
@@ -100,7 +101,7 @@ pid_t StartWorker(const ConfinedUnzip& how, int socket_fd, int page_fd) {
   posix_spawn_file_actions_adddup2(&actions, socket_fd, unzip_channel::kSocketFd);
   posix_spawn_file_actions_adddup2(&actions, page_fd, unzip_channel::kStopPageFd);
   pid_t pid = 0;
-  const int error = posix_spawn(&pid, how.worker.c_str(), &actions, nullptr, argv.data(), environ);
+  const int error = StartProgram(&pid, how.worker.c_str(), &actions, argv.data());
   posix_spawn_file_actions_destroy(&actions);
   if (error != 0) {
     throw ZipException(Format(zip_texts::kConfinedNotStarted, {SystemErrorText(error)}));
