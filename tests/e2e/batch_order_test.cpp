@@ -194,5 +194,29 @@ TEST_F(BatchOrder, LargeAndSmallTextsInTurnsComeOutWhole) {
   }
 }
 
+// Many small texts into a folder that -o names and that is missing: the files converted side by
+// side make it at the same time, and each hands its payload on while the others start their
+// confined workers; every text comes out whole and the run ends 0.
+TEST_F(BatchOrder, ManySmallTextsIntoAMissingFolderAllComeOut) {
+  constexpr int kFiles = 160;
+  std::vector<std::string> files;
+  for (int i = 0; i < kFiles; ++i) {
+    files.push_back(Bare(
+        "k" + std::to_string(i) + ".txt.des",
+        test::RandomBytes(1000 + 37 * static_cast<std::size_t>(i), static_cast<std::uint32_t>(i))));
+  }
+  const std::string out = machine.dir() / "uj/mappa";
+  std::vector<std::string> arguments = {"--batch", "-o", out};
+  arguments.insert(arguments.end(), files.begin(), files.end());
+  const auto run = machine.Run(arguments, "");
+  EXPECT_EQ(run.status, 0) << run.err;
+  for (int i = 0; i < kFiles; ++i) {
+    EXPECT_EQ(
+        test::ReadBytes(out + "/k" + std::to_string(i) + ".txt"),
+        test::RandomBytes(1000 + 37 * static_cast<std::size_t>(i), static_cast<std::uint32_t>(i)))
+        << i;
+  }
+}
+
 }  // namespace
 }  // namespace lorvante

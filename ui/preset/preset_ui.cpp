@@ -58,7 +58,11 @@ std::string PresetUserInterface::ChosenPath(const std::string& offered) const {
 
 bool PresetUserInterface::MakeOutputFolder(const std::string& folder) {
   std::error_code error;
-  if (DirectoryExists(folder) || std::filesystem::create_directories(folder, error)) return true;
+  if (DirectoryExists(folder)) return true;
+  // Files of a batch converted side by side may make it at the same time: one that finds it made
+  // meanwhile (nothing made, no error) has it as well.
+  std::filesystem::create_directories(folder, error);
+  if (!error && DirectoryExists(folder)) return true;
   inner_.MessageBox(Format(preset_texts::kFolderNotMade, {folder, error.message()}),
                     Application.Title, MB_OK);
   return false;
