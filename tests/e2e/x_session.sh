@@ -8,9 +8,19 @@ screen_size=${E2E_SCREEN:-1280x1024x24}
 work=$(mktemp -d)
 xvfb_pid=
 
+# Ends the X server and waits until it is gone: a server still shutting down when the next run
+# starts its own may give that one its display number and then remove the new server's socket
+# with its own, so that the next run loses its display.
+stop_xvfb() {
+  [ -n "$xvfb_pid" ] || return 0
+  kill "$xvfb_pid" 2>/dev/null || true
+  wait "$xvfb_pid" 2>/dev/null || true
+  xvfb_pid=
+}
+
 cleanup() {
   [ -n "${app_pid:-}" ] && kill "$app_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  stop_xvfb
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -36,8 +46,7 @@ start_xvfb() {
 }
 for attempt in 1 2 3; do
   start_xvfb && break
-  kill "$xvfb_pid" 2>/dev/null || true
-  xvfb_pid=
+  stop_xvfb
   [ "$attempt" -lt 3 ] || { echo "FAIL: no X server: $(cat "$work/xvfb.log")" >&2; exit 1; }
   sleep 1
 done
