@@ -33,8 +33,7 @@ struct CopyPlan {
 CopyPlan PlanCopy(std::int64_t size) {
   if (size < 0 || static_cast<std::uint64_t>(size) > kCallingThreadLimit) return {};
   const auto payload = static_cast<std::size_t>(size);
-  return {payload + 1,
-          std::clamp(payload * kShortWriteGrowth, kShortWriteMin, kGzipWriteBlockSize),
+  return {payload + 1, std::clamp(payload * kShortWriteGrowth, kShortWriteMin, kGzipWriteBlockSize),
           PipelineMode::kCallingThread};
 }
 

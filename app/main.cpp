@@ -93,8 +93,7 @@ int RunOnDisplay(lorvante::UserInterface& window_ui, const std::string& program,
 
 // The entry of the Qt front end's module; null when it cannot be had.
 lorvante::QtFrontEndEntry* LoadQtFrontEnd() {
-  return reinterpret_cast<lorvante::QtFrontEndEntry*>(
-      QtFrontEndSymbol(lorvante::kQtFrontEndEntry));
+  return reinterpret_cast<lorvante::QtFrontEndEntry*>(QtFrontEndSymbol(lorvante::kQtFrontEndEntry));
 }
 
 }  // namespace
