@@ -25,7 +25,10 @@
 #include "unzdll/archive_layout.h"
 #include "unzdll/dos_time_cache.h"
 #include "unzdll/entry_handover.h"
+#include "unzdll/entry_job.h"
 #include "unzdll/entry_name.h"
+#include "unzdll/entry_passwords.h"
+#include "unzdll/entry_preparation.h"
 #include "unzdll/entry_reader.h"
 #include "unzdll/folder_cache.h"
 #include "unzdll/host_channel.h"
@@ -46,9 +49,6 @@ constexpr std::size_t kSmallestBlock = 64 * 1024;
 // sets their number (1: every entry on the calling thread, in turn).
 constexpr std::size_t kMaxWorkers = 8;
 constexpr char kWorkersVariable[] = "LORVANTE_UNZIP_WORKERS";
-// Set to 1, every file is written under a hidden name, as on a file system that cannot write one
-// without a name.
-constexpr char kHiddenFilesVariable[] = "LORVANTE_UNZIP_HIDDEN_FILES";
 // The workers run no more than this many entries per worker ahead of the caller, and never more
 // than the limit (each entry ahead may hold a temporary file registered for removal on a signal).
 constexpr std::size_t kAheadPerWorker = 16;
@@ -58,48 +58,12 @@ static_assert(kMaxAhead < lorvante::kRemoveOnSignalSlots, "every temporary file 
 // the caller before it is done.
 constexpr std::uint64_t kQuietEntry = 256 * 1024;
 
-enum class Mode { kExtract, kFreshen, kTest };
-
-// One selected entry with everything decided before its data is touched.
-struct Job {
-  std::size_t index = 0;
-  const CentralEntry* entry = nullptr;
-  std::string name;     // converted, as stored
-  SafePath path;        // where it goes (folders dropped when they are not kept)
-  std::string written;  // the name as written, shown to the host
-  const char* refusal = nullptr;
-  mode_t mode = 0666;
-  // Where its data lie and how they are read.
-  EntryData data;
-  std::unique_ptr<lorvante::codecs::Decoder> decoder;  // for the first attempt
-  std::int64_t mtime = 0;
-  // Where its file is written, once prepared: its folder, or, while that does not exist, the
-  // nearest folder above it that does (`folders_pending`): its own folders are made only when
-  // its file is placed, so that an entry not extracted leaves no empty folder behind.
-  std::shared_ptr<const HeldFolder> folder;
-  bool folders_pending = false;
-  std::optional<TempFile> temp;
-  bool handed = false;  // prepared and read by a worker
-  // No other entry of the run writes its name or needs that name as a folder.
-  bool alone = false;
-  // Its name was not looked at before its file was written (no file could stand there): the
-  // file is placed only where nothing stands.
-  bool unchecked = false;
-};
-
 std::size_t WorkerCount() {
   if (const char* text = std::getenv(kWorkersVariable)) {
     const long wanted = std::strtol(text, nullptr, 10);
     if (wanted >= 1) return std::min<std::size_t>(static_cast<std::size_t>(wanted), kMaxWorkers);
   }
   return std::min(lorvante::UsableCores(), kMaxWorkers);
-}
-
-lorvante::ReplacementFile::Naming FileNaming() {
-  using Naming = lorvante::ReplacementFile::Naming;
-  const char* text = std::getenv(kHiddenFilesVariable);
-  return text != nullptr && std::string_view(text) == "1" ? Naming::kHidden
-                                                          : Naming::kUnnamedWherePossible;
 }
 
 // What the run keeps of each selected entry until its turn: its place in the archive, the hash
@@ -189,13 +153,12 @@ std::string DuplicateName(const ArchiveLayout& layout) {
 class Batch {
  public:
   explicit Batch(const TUnzipParams& params)
-      : params_(params), host_(params.Callback, params.Caller) {
+      : params_(params), host_(params.Callback, params.Caller), passwords_(host_, params.Password) {
     if (params.TestOnly != 0) {
-      mode_ = Mode::kTest;
+      mode_ = RunMode::kTest;
     } else if (params.Freshen != 0 && params.Update == 0) {
-      mode_ = Mode::kFreshen;
+      mode_ = RunMode::kFreshen;
     }
-    if (params.Password != nullptr && params.Password[0] != '\0') given_ = params.Password;
   }
 
   std::int32_t Run();
@@ -221,15 +184,8 @@ class Batch {
   // (here, or by a worker when `handover` is given) and read.
   void Process(Job& job, EntryHandover* handover);
   void MakeFolder(const Job& job);
-  // Everything before an entry's data that needs no word with the host, in phases: its methods
-  // checked, its folder opened, the existing file looked at, its temporary file made. Touches
-  // nothing but the job, so that a worker may run it.
-  Prepared Prepare(Job& job, EntryBuffers& buffers);
-  // Finds the entry's data and decides how they are read: skipped when its local header is
-  // damaged or its compression or encryption method is not read.
-  Prepared MethodsSupported(Job& job, EntryBuffers& buffers);
-  // Holds the folder that the entry goes into in `job.folder` (or the nearest that exists).
-  Prepared OpenFolderOf(Job& job);
+  // What the preparation of an entry reads of the run.
+  PreparationContext Preparation();
   // Renames the entry's sealed file into place, making its folders first when they are pending.
   // A file whose name was not looked at takes the name only where nothing stands; a name taken
   // meanwhile is then treated as an existing file: the host is asked, or the entry skipped
@@ -238,13 +194,6 @@ class Batch {
   Placed PlaceFile(Job& job, Failure& failure);
   // Places the sealed file and counts it; the host is told when it is not placed.
   void PlaceAndCount(Job& job, bool sealed, Failure failure);
-  // Whether the entry's name need not be looked at before its file is written: its folder is
-  // made when the file is placed, or was made by this run, and no other entry of the run writes
-  // that name.
-  bool NameSurelyFree(const Job& job) const;
-  // Whether the file may be written there: missing, or replaced once the host agrees.
-  Prepared CheckExisting(const Job& job, int folder_fd) const;
-  Prepared CreateTemp(Job& job);
   // Tells the host what the preparation decided, asking when the target exists. True when the
   // data are to be read.
   bool Settle(Job& job, const Prepared& prepared);
@@ -262,16 +211,13 @@ class Batch {
 
   // Extracts or tests the data of `job`, asking for passwords as needed.
   void ReadData(Job& job, TempFile* temp);
-  ReadResult Attempt(Job& job, const char* password, TempFile* temp, EntryProgress& progress);
-  // An encrypted entry: the passwords known from earlier entries and the call record first, then
-  // the host's answers. Nothing when the entry was skipped here.
-  std::optional<ReadResult> ReadEncrypted(Job& job, TempFile* temp, EntryProgress& progress);
   // Whether what was read is kept: every fault is a skip, a CRC error is the host's choice.
   bool KeepData(const Job& job, const ReadResult& result);
 
   const TUnzipParams& params_;
   HostChannel host_;
-  Mode mode_ = Mode::kExtract;
+  EntryPasswords passwords_;
+  RunMode mode_ = RunMode::kExtract;
   EntryBuffers buffers_;
   int fd_ = -1;
   std::uint64_t file_size_ = 0;
@@ -291,10 +237,7 @@ class Batch {
   std::vector<std::unique_ptr<EntryHandover>> handovers_;  // one per entry ahead, in turn
   std::vector<EntryBuffers> worker_buffers_;
   std::optional<WorkerPool> pool_;
-  std::optional<std::string> given_;   // the password of the call record
-  std::optional<std::string> worked_;  // the last password that opened an entry
   std::int32_t done_ = 0;
-  bool tried_ = false;  // the current entry was read once already
 };
 
 std::int32_t Batch::RefuseRun(const std::string& name, int reason, const std::string& detail) {
@@ -362,7 +305,7 @@ std::uint64_t Batch::Select(const ArchiveLayout& layout) {
     selected.written_hash = hash(job->written);
     selected.candidate = !encrypted;
   }
-  MarkHanded(selected_, folders, mode_ != Mode::kTest);
+  MarkHanded(selected_, folders, mode_ != RunMode::kTest);
   return total;
 }
 
@@ -378,85 +321,16 @@ void Batch::FillSlot(const ArchiveLayout& layout, std::size_t position) {
 }
 
 void Batch::Skip(const Job& job, int reason, const std::string& detail, bool shown) {
-  host_.Message(SkipMessage(job.written, reason, detail));
-  if (!detail.empty() && (shown || reason == UNZ_SKIP_UNSAFE)) {
-    host_.Send(UNZ_ACTION_SKIP_DETAIL, 0, detail);
-  }
-  host_.Send(UNZ_ACTION_SKIPPED, reason, job.written);
+  host_.ReportSkip(job.written, reason, detail, shown);
 }
 
-ReadResult Batch::Attempt(Job& job, const char* password, TempFile* temp, EntryProgress& progress) {
-  Failure failure;
-  // The file is emptied for another try; the first finds it empty.
-  if (temp != nullptr && tried_ && !temp->Rewind(failure)) {
-    return {ReadStatus::kWriteFailed, failure};
-  }
-  tried_ = true;
-  progress.Restart();
-  const int out_fd = temp != nullptr ? temp->fd() : -1;
-  const EntryToRead what{.fd = fd_, .entry = job.entry, .data = job.data};
-  // The data read with the local header serve the first try only: a cipher decrypts them in
-  // place.
-  job.data.prefetched = 0;
-  return ReadEntryData(what, password, std::move(job.decoder), out_fd, progress, buffers_);
-}
-
-// A data or CRC error on an encrypted entry means a wrong password that passed the header check
-// (about one wrong password in 256 does).
-bool WrongPassword(const ReadResult& r) {
-  return r.status == ReadStatus::kWrongPassword || r.status == ReadStatus::kCrcMismatch ||
-         r.status == ReadStatus::kDamaged || r.status == ReadStatus::kNeedPassword;
-}
-
-// A password that passed the header check and then failed the data. Given again for the same
-// entry and failing the same way, it is the data that are damaged, not the password.
-bool PassedTheCheck(const ReadResult& r) {
-  return r.status == ReadStatus::kCrcMismatch || r.status == ReadStatus::kDamaged;
-}
-
-std::optional<ReadResult> Batch::ReadEncrypted(Job& job, TempFile* temp, EntryProgress& progress) {
-  std::vector<std::string> known;
-  if (worked_) known.push_back(*worked_);
-  if (given_ && given_ != worked_) known.push_back(*given_);
-  std::vector<std::string> failed_data;  // passwords that passed the check and failed the data
-  for (const std::string& password : known) {
-    ReadResult result = Attempt(job, password.c_str(), temp, progress);
-    if (!WrongPassword(result)) {
-      if (result.status == ReadStatus::kOk) worked_ = password;
-      return result;
-    }
-    if (PassedTheCheck(result)) failed_data.push_back(password);
-  }
-  std::int32_t tries = UNZ_FIRST_PASSWORD_REQUEST;
-  for (;;) {
-    if (!host_.Send(UNZ_ACTION_PASSWORD, tries, job.written)) {
-      return ReadResult{ReadStatus::kStopped, {}};
-    }
-    if (host_.status() == 0) {
-      Skip(job, UNZ_SKIP_NO_PASSWORD, {});
-      return std::nullopt;
-    }
-    const std::string password = host_.text();
-    // The host counts the tries down; should it not, the library does.
-    const std::int32_t left = host_.value() < tries ? host_.value() : tries - 1;
-    host_.Wipe();
-    ReadResult result = Attempt(job, password.c_str(), temp, progress);
-    if (!WrongPassword(result)) {
-      if (result.status == ReadStatus::kOk) worked_ = password;
-      return result;
-    }
-    if (PassedTheCheck(result)) {
-      if (std::find(failed_data.begin(), failed_data.end(), password) != failed_data.end()) {
-        return result;
-      }
-      failed_data.push_back(password);
-    }
-    if (left <= 0) {
-      Skip(job, UNZ_SKIP_WRONG_PASSWORD, result.failure.Text());
-      return std::nullopt;
-    }
-    tries = left;
-  }
+PreparationContext Batch::Preparation() {
+  return {.fd = fd_,
+          .window_start = window_start_,
+          .file_size = file_size_,
+          .mode = mode_,
+          .folders = folders_ ? &*folders_ : nullptr,
+          .naming = naming_};
 }
 
 bool Batch::KeepData(const Job& job, const ReadResult& result) {
@@ -473,7 +347,7 @@ bool Batch::KeepData(const Job& job, const ReadResult& result) {
       Skip(job, UNZ_SKIP_CANNOT_WRITE, result.failure.Text());
       return false;
     case ReadStatus::kCrcMismatch:
-      if (mode_ == Mode::kTest) {
+      if (mode_ == RunMode::kTest) {
         Skip(job, UNZ_SKIP_CRC_ERROR, result.failure.Text());
         return false;
       }
@@ -496,10 +370,7 @@ bool Batch::KeepData(const Job& job, const ReadResult& result) {
 void Batch::ReadData(Job& job, TempFile* temp) {
   HostProgress sink(host_);
   EntryProgress progress(sink);
-  tried_ = false;
-  const bool encrypted = (job.entry->header.flags & lorvante::zipformat::kFlagEncrypted) != 0;
-  const std::optional<ReadResult> result =
-      encrypted ? ReadEncrypted(job, temp, progress) : Attempt(job, nullptr, temp, progress);
+  const std::optional<ReadResult> result = passwords_.ReadData(job, fd_, temp, progress, buffers_);
   if (!result || !KeepData(job, *result)) return;
   if (temp != nullptr) {
     Failure failure;
@@ -511,7 +382,7 @@ void Batch::ReadData(Job& job, TempFile* temp) {
 }
 
 void Batch::MakeFolder(const Job& job) {
-  if (mode_ != Mode::kExtract || job.path.folders.empty()) return;
+  if (mode_ != RunMode::kExtract || job.path.folders.empty()) return;
   Failure failure;
   bool made = false;
   folders_->WithTarget([&](TargetFolder& target) {
@@ -519,104 +390,6 @@ void Batch::MakeFolder(const Job& job) {
     if (made) target.RememberFolderTime(job.path.folders, job.mtime);
   });
   if (!made) Skip(job, Prepared::WriteFailure(failure));
-}
-
-Prepared Batch::MethodsSupported(Job& job, EntryBuffers& buffers) {
-  if (job.entry->local_fault != nullptr)
-    return Prepared::Skip(UNZ_SKIP_DAMAGED, job.entry->local_fault);
-  Failure failure;
-  auto data = LocateEntryData(fd_, window_start_, file_size_, *job.entry, failure, buffers.input);
-  if (!data) return Prepared::Skip(UNZ_SKIP_DAMAGED, failure.Text());
-  job.data = *data;
-  if (job.data.cipher == Cipher::kOther) {
-    return Prepared::Skip(UNZ_SKIP_UNSUPPORTED, "encryption method of the entry");
-  }
-  namespace codecs = lorvante::codecs;
-  if (job.data.method == codecs::kZipStored) return {};
-  job.decoder = codecs::MakeZipDecoder(
-      job.data.method,
-      {.uncompressed_size = job.entry->sizes.uncompressed_size, .flags = job.entry->header.flags});
-  if (!job.decoder) {
-    return Prepared::Skip(UNZ_SKIP_UNSUPPORTED,
-                          "compression method " + MethodName(job.data.method));
-  }
-  return {};
-}
-
-Prepared Batch::OpenFolderOf(Job& job) {
-  for (const std::string& part : job.path.folders) {
-    if (part.size() > NAME_MAX)
-      return Prepared::Skip(UNZ_SKIP_CANNOT_WRITE, SystemText(ENAMETOOLONG));
-  }
-  if (job.path.leaf.size() > NAME_MAX) {
-    return Prepared::Skip(UNZ_SKIP_CANNOT_WRITE, SystemText(ENAMETOOLONG));
-  }
-  Failure failure;
-  job.folder = folders_->Get(job.path.folders, false, failure);
-  if (job.folder) return {};
-  if (mode_ == Mode::kExtract) {
-    // A folder missing on the way: the file is written in the deepest one that stands, and
-    // moved into its own once its folders are made, when it is placed.
-    std::vector<std::string> nearest = job.path.folders;
-    while (!nearest.empty() && failure.error == ENOENT && !failure.unsafe) {
-      nearest.pop_back();
-      failure = {};
-      job.folder = folders_->Get(nearest, false, failure);
-      if (job.folder) {
-        job.folders_pending = true;
-        return {};
-      }
-    }
-  }
-  if (mode_ == Mode::kFreshen && failure.error == ENOENT && !failure.unsafe) {
-    return Prepared::Skip(UNZ_SKIP_NO_TARGET, {});
-  }
-  return Prepared::WriteFailure(failure);
-}
-
-bool Batch::NameSurelyFree(const Job& job) const {
-  if (mode_ != Mode::kExtract) return false;
-  // A folder that does not exist holds no file; one made by the run held nothing, and no other
-  // entry writes the name (another process might: the placing finds that).
-  return job.folders_pending || (job.alone && job.folder->made_by_run);
-}
-
-Prepared Batch::CheckExisting(const Job& job, int folder_fd) const {
-  struct stat existing {};
-  if (::fstatat(folder_fd, job.path.leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
-    if (S_ISDIR(existing.st_mode)) {
-      return Prepared::Skip(UNZ_SKIP_CANNOT_WRITE, "a folder stands where the file goes", true);
-    }
-    // Zip times have 2-second steps: older means at least 2 seconds older.
-    const bool older = static_cast<std::int64_t>(existing.st_mtime) + 2 <= job.mtime;
-    return {Prepared::Next::kAskExisting, 0, {}, older};
-  }
-  if (errno != ENOENT) return Prepared::Skip(UNZ_SKIP_CANNOT_WRITE, SystemText(errno));
-  if (mode_ == Mode::kFreshen) return Prepared::Skip(UNZ_SKIP_NO_TARGET, {});
-  return {};
-}
-
-Prepared Batch::CreateTemp(Job& job) {
-  Failure failure;
-  job.temp = TempFile::Create(job.folder->fd.get(), job.folder->path, job.mode, naming_, failure);
-  if (!job.temp) return Prepared::Skip(UNZ_SKIP_CANNOT_WRITE, failure.Text());
-  return {};
-}
-
-Prepared Batch::Prepare(Job& job, EntryBuffers& buffers) {
-  if (Prepared methods = MethodsSupported(job, buffers); methods.next != Prepared::Next::kRead) {
-    return methods;
-  }
-  if (mode_ == Mode::kTest) return {};
-  if (Prepared folder = OpenFolderOf(job); folder.next != Prepared::Next::kRead) return folder;
-  job.unchecked = NameSurelyFree(job);
-  if (!job.unchecked) {
-    if (Prepared existing = CheckExisting(job, job.folder->fd.get());
-        existing.next != Prepared::Next::kRead) {
-      return existing;
-    }
-  }
-  return CreateTemp(job);
 }
 
 Batch::Placed Batch::PlaceFile(Job& job, Failure& failure) {
@@ -633,7 +406,7 @@ Batch::Placed Batch::PlaceFile(Job& job, Failure& failure) {
   if (job.temp->PlaceNew(folder_fd, job.path.leaf, failure)) return Placed::kPlaced;
   if (failure.error != EEXIST) return Placed::kFailed;
   failure = {};
-  const Prepared existing = CheckExisting(job, folder_fd);
+  const Prepared existing = CheckExisting(Preparation(), job, folder_fd);
   if (existing.next == Prepared::Next::kSkip) {
     Skip(job, existing);
     return Placed::kDeclined;
@@ -679,7 +452,7 @@ bool Batch::Settle(Job& job, const Prepared& prepared) {
       break;
   }
   if (!AskReplace(job, prepared.older)) return false;
-  const Prepared made = CreateTemp(job);
+  const Prepared made = CreateTemp(Preparation(), job);
   return Settle(job, made);
 }
 
@@ -713,7 +486,8 @@ void Batch::Process(Job& job, EntryHandover* handover) {
     MakeFolder(job);
     return;
   }
-  const Prepared prepared = handover != nullptr ? handover->WaitPrepared() : Prepare(job, buffers_);
+  const Prepared prepared =
+      handover != nullptr ? handover->WaitPrepared() : PrepareEntry(Preparation(), job, buffers_);
   if (!Settle(job, prepared)) return;
   // After a question the data are read here, as for an entry no worker took.
   if (handover != nullptr && prepared.next == Prepared::Next::kRead) {
@@ -732,7 +506,7 @@ void Batch::WorkOn(Job& job, EntryHandover& handover, EntryBuffers& buffers) {
       job.entry->sizes.compressed_size <= kQuietEntry) {
     handover.Quiet();
   }
-  const Prepared prepared = Prepare(job, buffers);
+  const Prepared prepared = PrepareEntry(Preparation(), job, buffers);
   handover.Prepare(prepared);
   if (prepared.next != Prepared::Next::kRead) return;
   EntryProgress progress(handover);
@@ -820,7 +594,7 @@ std::int32_t Batch::Run() {
   ChooseBlocks(*layout);
   SizeBuffers(buffers_);
 
-  if (mode_ != Mode::kTest) {
+  if (mode_ != RunMode::kTest) {
     const std::string folder = params_.TargetFolder != nullptr ? params_.TargetFolder : "";
     target_ = TargetFolder::Open(folder, failure);
     if (!target_) return RefuseRun(folder, UNZ_SKIP_CANNOT_WRITE, failure.Text());
