@@ -1,42 +1,32 @@
 #include "unzdll/batch.h"
 
 #include <fcntl.h>
-#include <limits.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <memory>
 #include <new>
 #include <optional>
 #include <string>
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
-#include "codecs/zip_methods.h"
 #include "platform/cpu_count.h"
 #include "platform/signal_cleanup.h"
 #include "platform/unique_fd.h"
 #include "unzdll/archive_layout.h"
-#include "unzdll/dos_time_cache.h"
 #include "unzdll/entry_handover.h"
 #include "unzdll/entry_job.h"
-#include "unzdll/entry_name.h"
 #include "unzdll/entry_passwords.h"
 #include "unzdll/entry_preparation.h"
 #include "unzdll/entry_reader.h"
+#include "unzdll/entry_selection.h"
 #include "unzdll/folder_cache.h"
 #include "unzdll/host_channel.h"
 #include "unzdll/messages.h"
-#include "unzdll/spec_match.h"
 #include "unzdll/target_folder.h"
 #include "unzdll/worker_pool.h"
-#include "zipformat/host_system.h"
 
 namespace unzdll {
 namespace {
@@ -66,94 +56,13 @@ std::size_t WorkerCount() {
   return std::min(lorvante::UsableCores(), kMaxWorkers);
 }
 
-// What the run keeps of each selected entry until its turn: its place in the archive, the hash
-// of the name it is written under, and whether a worker may take it.
-struct SelectedEntry {
-  std::uint32_t index = 0;
-  bool candidate = false;  // a file read without a password
-  bool handed = false;
-  std::size_t written_hash = 0;
-};
-
-// The entries that workers may take: files read without a password whose place on disk no other
-// entry of the run touches (as two entries of one name do when folders are dropped, or a file
-// where another entry needs a folder). The others are done on the calling thread, in turn, so
-// that what each finds on disk is what the entries before it left there. `folders` holds the
-// hashes of every folder that an entry needs; files are counted by the hash of their name.
-void MarkHanded(std::vector<SelectedEntry>& selected,
-                const std::unordered_set<std::size_t>& folders, bool writes) {
-  std::unordered_map<std::size_t, int> files;
-  if (writes) {
-    for (const SelectedEntry& entry : selected) {
-      if (entry.written_hash != 0) ++files[entry.written_hash];
-    }
-  }
-  for (SelectedEntry& entry : selected) {
-    entry.handed =
-        entry.candidate &&
-        (!writes || (files[entry.written_hash] == 1 && !folders.contains(entry.written_hash)));
-  }
-}
-
-// The entry's type and permissions from its external attributes. Returns a refusal text for a
-// type that is not created (link, device, FIFO, socket). A name ending in '/' is a folder
-// whatever the attributes say, unless they name one of those types; type bits that name no type
-// at all (some writers store 0177777) are ignored.
-const char* DecideMode(const CentralEntry& entry, Job& job) {
-  namespace zf = lorvante::zipformat;
-  job.mode = (entry.header.external_attributes & zf::kDosAttributeReadOnly) != 0 ? 0444 : 0666;
-  if (!zf::IsUnixHost(entry.header.version_made_by)) {
-    // A folder of an MS-DOS or Windows writer may lack its final '/': its attribute says it.
-    if ((entry.header.external_attributes & zf::kDosAttributeFolder) != 0)
-      job.path.is_folder = true;
-    return nullptr;
-  }
-  const auto unix_mode = static_cast<mode_t>(entry.header.external_attributes >> 16);
-  if (unix_mode == 0) return nullptr;
-  switch (unix_mode & S_IFMT) {
-    case S_IFDIR:
-      job.path.is_folder = true;
-      break;
-    case S_IFLNK:
-      return "symbolic link, not created";
-    case S_IFIFO:
-      // A writer that reads its standard input from a pipe stores the pipe's type with the
-      // data read from it: those data make a file, as other unzippers make it.
-      if (entry.sizes.uncompressed_size == 0) return "device or FIFO, not created";
-      break;
-    case S_IFSOCK:
-      return "socket, not created";
-    case S_IFCHR:
-    case S_IFBLK:
-      return "device or FIFO, not created";
-    default:  // a plain file, no type, or type bits that name none
-      break;
-  }
-  // Set-user-ID, set-group-ID and sticky bits are dropped; the umask applies on creation.
-  job.mode = unix_mode & 0777;
-  return nullptr;
-}
-
-// A name that two entries share, or empty.
-// Entries are told apart by their stored names; the name is given as it is written.
-std::string DuplicateName(const ArchiveLayout& layout) {
-  std::vector<const CentralEntry*> entries;
-  entries.reserve(layout.entries.size());
-  for (const CentralEntry& entry : layout.entries) entries.push_back(&entry);
-  const auto stored = [](const CentralEntry* a, const CentralEntry* b) {
-    return a->raw_name < b->raw_name;
-  };
-  std::sort(entries.begin(), entries.end(), stored);
-  const auto twice = std::adjacent_find(
-      entries.begin(), entries.end(),
-      [](const CentralEntry* a, const CentralEntry* b) { return a->raw_name == b->raw_name; });
-  return twice == entries.end() ? std::string() : (*twice)->name;
-}
-
 class Batch {
  public:
   explicit Batch(const TUnzipParams& params)
-      : params_(params), host_(params.Callback, params.Caller), passwords_(host_, params.Password) {
+      : params_(params),
+        host_(params.Callback, params.Caller),
+        passwords_(host_, params.Password),
+        selection_(params) {
     if (params.TestOnly != 0) {
       mode_ = RunMode::kTest;
     } else if (params.Freshen != 0 && params.Update == 0) {
@@ -165,16 +74,10 @@ class Batch {
 
  private:
   std::int32_t RefuseRun(const std::string& name, int reason, const std::string& detail);
-  // Chooses the entries of the run (by the specs) and which of them workers may take; returns
-  // the total of their sizes.
-  std::uint64_t Select(const ArchiveLayout& layout);
-  // The job of the entry at `index`; nothing when the specs leave it out.
-  std::optional<Job> MakeJob(const ArchiveLayout& layout, std::size_t index) const;
   // The job of the selected entry at `position`, in the ring of entries from the caller's on.
   Job& JobAt(std::size_t position) { return ring_[position % ring_.size()]; }
   void FillSlot(const ArchiveLayout& layout, std::size_t position);
-  // Tells the host that the entry is not extracted. The detail goes to the trace, and to the
-  // host as well when it is `shown` or says what makes the entry unsafe.
+  // Tells the host that the entry is not extracted (HostChannel::ReportSkip).
   void Skip(const Job& job, int reason, const std::string& detail, bool shown = false);
   void Skip(const Job& job, const Prepared& skipped) {
     Skip(job, skipped.reason, skipped.detail, skipped.shown);
@@ -226,10 +129,8 @@ class Batch {
   std::uint64_t window_start_ = 0;
   std::optional<TargetFolder> target_;
   std::optional<FolderCache> folders_;
-  std::optional<SpecList> specs_;
-  std::vector<SelectedEntry> selected_;
+  EntrySelection selection_;
   std::vector<Job> ring_;  // the jobs of the caller's entry and of those the workers may take
-  mutable DosTimeCache times_;
   std::size_t workers_ = 1;
   lorvante::ReplacementFile::Naming naming_ = FileNaming();
   bool pooled_ = false;            // workers take the entries marked for them
@@ -252,71 +153,15 @@ std::int32_t Batch::RefuseRun(const std::string& name, int reason, const std::st
   return 0;
 }
 
-std::optional<Job> Batch::MakeJob(const ArchiveLayout& layout, std::size_t index) const {
-  const CentralEntry& entry = layout.entries[index];
-  Job job;
-  job.index = index;
-  job.entry = &entry;
-  job.name = entry.name;
-  if (!specs_->Selects(job.name)) return std::nullopt;
-  job.path = CheckName(job.name);
-  job.refusal = job.path.refusal;
-  if (job.refusal == nullptr) job.refusal = DecideMode(entry, job);
-  if (job.path.is_folder && !job.path.leaf.empty()) {
-    job.path.folders.push_back(std::move(job.path.leaf));
-    job.path.leaf.clear();
-  }
-  // Without the archive's folders every file goes directly into the target folder, and
-  // folder entries have nothing to make.
-  if (params_.KeepFolders == 0) job.path.folders.clear();
-  job.written = job.refusal == nullptr && !job.path.is_folder ? JoinPath(job.path) : job.name;
-  job.mtime = entry.unix_mtime ? *entry.unix_mtime
-                               : times_.ToUnix(entry.header.mod_date, entry.header.mod_time);
-  return job;
-}
-
-std::uint64_t Batch::Select(const ArchiveLayout& layout) {
-  std::vector<std::string> texts;
-  for (std::int32_t i = 0; params_.Specs != nullptr && i < params_.SpecCount; ++i) {
-    const char* text = params_.Specs[i].SpecText;
-    if (text != nullptr) texts.emplace_back(text);
-  }
-  specs_.emplace(std::move(texts));
-
-  // Each job is made here once to be counted, and again in its turn: only this little of each
-  // entry is held meanwhile.
-  const std::hash<std::string> hash;
-  std::unordered_set<std::size_t> folders;
-  std::uint64_t total = 0;
-  for (std::size_t i = 0; i < layout.entries.size(); ++i) {
-    const std::optional<Job> job = MakeJob(layout, i);
-    if (!job) continue;
-    SelectedEntry& selected = selected_.emplace_back();
-    selected.index = static_cast<std::uint32_t>(i);
-    if (!job->path.is_folder) total += job->entry->sizes.uncompressed_size;
-    if (job->refusal != nullptr) continue;
-    std::string path;
-    for (const std::string& part : job->path.folders) {
-      path += path.empty() ? part : "/" + part;
-      folders.insert(hash(path));
-    }
-    const bool encrypted = (job->entry->header.flags & lorvante::zipformat::kFlagEncrypted) != 0;
-    if (job->path.is_folder) continue;
-    selected.written_hash = hash(job->written);
-    selected.candidate = !encrypted;
-  }
-  MarkHanded(selected_, folders, mode_ != RunMode::kTest);
-  return total;
-}
-
 void Batch::FillSlot(const ArchiveLayout& layout, std::size_t position) {
   Job& slot = JobAt(position);
-  if (position >= selected_.size()) {
+  const std::vector<SelectedEntry>& selected = selection_.entries();
+  if (position >= selected.size()) {
     slot = Job();
     return;
   }
-  slot = *MakeJob(layout, selected_[position].index);
-  slot.alone = selected_[position].handed;
+  slot = *selection_.MakeJob(layout, selected[position].index);
+  slot.alone = selected[position].handed;
   slot.handed = pooled_ && slot.alone;
 }
 
@@ -526,7 +371,7 @@ void Batch::Work(std::size_t index, std::size_t worker) {
   // An entry of the caller's own may be done, and its slot given to a later entry, before this
   // worker looks: what is handed is read from the selection, and only a handed entry's slot
   // waits for its worker.
-  if (!selected_[index].handed) return;
+  if (!selection_.entries()[index].handed) return;
   Job& job = JobAt(index);
   EntryHandover& handover = *handovers_[index % handovers_.size()];
   try {
@@ -561,7 +406,7 @@ void Batch::StartWorkers() {
   }
   worker_buffers_.resize(workers_);
   for (EntryBuffers& buffers : worker_buffers_) SizeBuffers(buffers);
-  pool_.emplace(workers_, selected_.size(), ring_.size(),
+  pool_.emplace(workers_, selection_.entries().size(), ring_.size(),
                 [this](std::size_t index, std::size_t worker) { Work(index, worker); });
   if (pool_->started() > 0) return;
   // No thread to be had: every entry is done here.
@@ -601,19 +446,20 @@ std::int32_t Batch::Run() {
   }
 
   if (target_) folders_.emplace(*target_);
-  const std::uint64_t total = Select(*layout);
-  host_.Send(UNZ_ACTION_FILE_COUNT, Cap32(selected_.size()), {});
+  const std::uint64_t total = selection_.Select(*layout, mode_ != RunMode::kTest);
+  const std::vector<SelectedEntry>& selected = selection_.entries();
+  host_.Send(UNZ_ACTION_FILE_COUNT, Cap32(selected.size()), {});
   host_.Send(UNZ_ACTION_TOTAL_BYTES, Cap32(total), {});
   workers_ = WorkerCount();
   pooled_ = workers_ > 1 && !host_.stopped() &&
-            std::any_of(selected_.begin(), selected_.end(),
+            std::any_of(selected.begin(), selected.end(),
                         [](const SelectedEntry& entry) { return entry.handed; });
   // The jobs the workers may take are made before they may: the ring's slots first, then each
   // slot again once its entry is done.
   ring_.resize(pooled_ ? std::min(workers_ * kAheadPerWorker + 2, kMaxAhead) : 1);
   for (std::size_t i = 0; i < ring_.size(); ++i) FillSlot(*layout, i);
   if (pooled_) StartWorkers();
-  for (std::size_t i = 0; i < selected_.size() && !host_.stopped(); ++i) {
+  for (std::size_t i = 0; i < selected.size() && !host_.stopped(); ++i) {
     Job& job = JobAt(i);
     EntryHandover* handover = job.handed ? handovers_[i % handovers_.size()].get() : nullptr;
     Process(job, handover);
@@ -628,7 +474,7 @@ std::int32_t Batch::Run() {
   stop_ = true;
   if (pool_) pool_->StopAndJoin();
   ring_.clear();
-  selected_.clear();
+  selection_.Clear();
   if (target_) target_->ApplyFolderTimes();
   host_.Send(UNZ_ACTION_END_BATCH, 0, {});
   return done_;

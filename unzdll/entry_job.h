@@ -1,6 +1,7 @@
 // One entry of a run on its way from the archive to its file: what was decided about it before
-// its data are touched, and where it is written. The phases that fill it live in files of their
-// own (entry_preparation, entry_passwords); batch.cpp runs them in turn.
+// its data are touched, and where it is written. It is made when the entry is selected
+// (entry_selection), filled when it is prepared (entry_preparation) and read (entry_passwords);
+// batch.cpp runs the phases in turn, settles each entry with the host and places its file.
 #pragma once
 
 #include <sys/types.h>

@@ -28,6 +28,7 @@ struct PreparationContext {
 // allows it, as the environment says.
 lorvante::ReplacementFile::Naming FileNaming();
 
+// Prepares `job` in those phases; what comes next for it is the result.
 Prepared PrepareEntry(const PreparationContext& context, Job& job, EntryBuffers& buffers);
 // Whether the file may be written there: missing, or replaced once the host agrees.
 Prepared CheckExisting(const PreparationContext& context, const Job& job, int folder_fd);
