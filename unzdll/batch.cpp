@@ -1,39 +1,32 @@
 #include "unzdll/batch.h"
 
 #include <fcntl.h>
-#include <limits.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <memory>
 #include <new>
 #include <optional>
 #include <string>
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
-#include "codecs/zip_methods.h"
 #include "platform/cpu_count.h"
 #include "platform/signal_cleanup.h"
 #include "platform/unique_fd.h"
 #include "unzdll/archive_layout.h"
-#include "unzdll/dos_time_cache.h"
 #include "unzdll/entry_handover.h"
-#include "unzdll/entry_name.h"
+#include "unzdll/entry_job.h"
+#include "unzdll/entry_passwords.h"
+#include "unzdll/entry_preparation.h"
 #include "unzdll/entry_reader.h"
+#include "unzdll/entry_selection.h"
 #include "unzdll/folder_cache.h"
 #include "unzdll/host_channel.h"
 #include "unzdll/messages.h"
-#include "unzdll/spec_match.h"
 #include "unzdll/target_folder.h"
 #include "unzdll/worker_pool.h"
-#include "zipformat/host_system.h"
 
 namespace unzdll {
 namespace {
@@ -46,9 +39,6 @@ constexpr std::size_t kSmallestBlock = 64 * 1024;
 // sets their number (1: every entry on the calling thread, in turn).
 constexpr std::size_t kMaxWorkers = 8;
 constexpr char kWorkersVariable[] = "LORVANTE_UNZIP_WORKERS";
-// Set to 1, every file is written under a hidden name, as on a file system that cannot write one
-// without a name.
-constexpr char kHiddenFilesVariable[] = "LORVANTE_UNZIP_HIDDEN_FILES";
 // The workers run no more than this many entries per worker ahead of the caller, and never more
 // than the limit (each entry ahead may hold a temporary file registered for removal on a signal).
 constexpr std::size_t kAheadPerWorker = 16;
@@ -58,35 +48,6 @@ static_assert(kMaxAhead < lorvante::kRemoveOnSignalSlots, "every temporary file 
 // the caller before it is done.
 constexpr std::uint64_t kQuietEntry = 256 * 1024;
 
-enum class Mode { kExtract, kFreshen, kTest };
-
-// One selected entry with everything decided before its data is touched.
-struct Job {
-  std::size_t index = 0;
-  const CentralEntry* entry = nullptr;
-  std::string name;     // converted, as stored
-  SafePath path;        // where it goes (folders dropped when they are not kept)
-  std::string written;  // the name as written, shown to the host
-  const char* refusal = nullptr;
-  mode_t mode = 0666;
-  // Where its data lie and how they are read.
-  EntryData data;
-  std::unique_ptr<lorvante::codecs::Decoder> decoder;  // for the first attempt
-  std::int64_t mtime = 0;
-  // Where its file is written, once prepared: its folder, or, while that does not exist, the
-  // nearest folder above it that does (`folders_pending`): its own folders are made only when
-  // its file is placed, so that an entry not extracted leaves no empty folder behind.
-  std::shared_ptr<const HeldFolder> folder;
-  bool folders_pending = false;
-  std::optional<TempFile> temp;
-  bool handed = false;  // prepared and read by a worker
-  // No other entry of the run writes its name or needs that name as a folder.
-  bool alone = false;
-  // Its name was not looked at before its file was written (no file could stand there): the
-  // file is placed only where nothing stands.
-  bool unchecked = false;
-};
-
 std::size_t WorkerCount() {
   if (const char* text = std::getenv(kWorkersVariable)) {
     const long wanted = std::strtol(text, nullptr, 10);
@@ -95,123 +56,28 @@ std::size_t WorkerCount() {
   return std::min(lorvante::UsableCores(), kMaxWorkers);
 }
 
-lorvante::ReplacementFile::Naming FileNaming() {
-  using Naming = lorvante::ReplacementFile::Naming;
-  const char* text = std::getenv(kHiddenFilesVariable);
-  return text != nullptr && std::string_view(text) == "1" ? Naming::kHidden
-                                                          : Naming::kUnnamedWherePossible;
-}
-
-// What the run keeps of each selected entry until its turn: its place in the archive, the hash
-// of the name it is written under, and whether a worker may take it.
-struct SelectedEntry {
-  std::uint32_t index = 0;
-  bool candidate = false;  // a file read without a password
-  bool handed = false;
-  std::size_t written_hash = 0;
-};
-
-// The entries that workers may take: files read without a password whose place on disk no other
-// entry of the run touches (as two entries of one name do when folders are dropped, or a file
-// where another entry needs a folder). The others are done on the calling thread, in turn, so
-// that what each finds on disk is what the entries before it left there. `folders` holds the
-// hashes of every folder that an entry needs; files are counted by the hash of their name.
-void MarkHanded(std::vector<SelectedEntry>& selected,
-                const std::unordered_set<std::size_t>& folders, bool writes) {
-  std::unordered_map<std::size_t, int> files;
-  if (writes) {
-    for (const SelectedEntry& entry : selected) {
-      if (entry.written_hash != 0) ++files[entry.written_hash];
-    }
-  }
-  for (SelectedEntry& entry : selected) {
-    entry.handed =
-        entry.candidate &&
-        (!writes || (files[entry.written_hash] == 1 && !folders.contains(entry.written_hash)));
-  }
-}
-
-// The entry's type and permissions from its external attributes. Returns a refusal text for a
-// type that is not created (link, device, FIFO, socket). A name ending in '/' is a folder
-// whatever the attributes say, unless they name one of those types; type bits that name no type
-// at all (some writers store 0177777) are ignored.
-const char* DecideMode(const CentralEntry& entry, Job& job) {
-  namespace zf = lorvante::zipformat;
-  job.mode = (entry.header.external_attributes & zf::kDosAttributeReadOnly) != 0 ? 0444 : 0666;
-  if (!zf::IsUnixHost(entry.header.version_made_by)) {
-    // A folder of an MS-DOS or Windows writer may lack its final '/': its attribute says it.
-    if ((entry.header.external_attributes & zf::kDosAttributeFolder) != 0)
-      job.path.is_folder = true;
-    return nullptr;
-  }
-  const auto unix_mode = static_cast<mode_t>(entry.header.external_attributes >> 16);
-  if (unix_mode == 0) return nullptr;
-  switch (unix_mode & S_IFMT) {
-    case S_IFDIR:
-      job.path.is_folder = true;
-      break;
-    case S_IFLNK:
-      return "symbolic link, not created";
-    case S_IFIFO:
-      // A writer that reads its standard input from a pipe stores the pipe's type with the
-      // data read from it: those data make a file, as other unzippers make it.
-      if (entry.sizes.uncompressed_size == 0) return "device or FIFO, not created";
-      break;
-    case S_IFSOCK:
-      return "socket, not created";
-    case S_IFCHR:
-    case S_IFBLK:
-      return "device or FIFO, not created";
-    default:  // a plain file, no type, or type bits that name none
-      break;
-  }
-  // Set-user-ID, set-group-ID and sticky bits are dropped; the umask applies on creation.
-  job.mode = unix_mode & 0777;
-  return nullptr;
-}
-
-// A name that two entries share, or empty.
-// Entries are told apart by their stored names; the name is given as it is written.
-std::string DuplicateName(const ArchiveLayout& layout) {
-  std::vector<const CentralEntry*> entries;
-  entries.reserve(layout.entries.size());
-  for (const CentralEntry& entry : layout.entries) entries.push_back(&entry);
-  const auto stored = [](const CentralEntry* a, const CentralEntry* b) {
-    return a->raw_name < b->raw_name;
-  };
-  std::sort(entries.begin(), entries.end(), stored);
-  const auto twice = std::adjacent_find(
-      entries.begin(), entries.end(),
-      [](const CentralEntry* a, const CentralEntry* b) { return a->raw_name == b->raw_name; });
-  return twice == entries.end() ? std::string() : (*twice)->name;
-}
-
 class Batch {
  public:
   explicit Batch(const TUnzipParams& params)
-      : params_(params), host_(params.Callback, params.Caller) {
+      : params_(params),
+        host_(params.Callback, params.Caller),
+        passwords_(host_, params.Password),
+        selection_(params) {
     if (params.TestOnly != 0) {
-      mode_ = Mode::kTest;
+      mode_ = RunMode::kTest;
     } else if (params.Freshen != 0 && params.Update == 0) {
-      mode_ = Mode::kFreshen;
+      mode_ = RunMode::kFreshen;
     }
-    if (params.Password != nullptr && params.Password[0] != '\0') given_ = params.Password;
   }
 
   std::int32_t Run();
 
  private:
   std::int32_t RefuseRun(const std::string& name, int reason, const std::string& detail);
-  // Chooses the entries of the run (by the specs) and which of them workers may take; returns
-  // the total of their sizes.
-  std::uint64_t Select(const ArchiveLayout& layout);
-  // The job of the entry at `index`; nothing when the specs leave it out.
-  std::optional<Job> MakeJob(const ArchiveLayout& layout, std::size_t index) const;
   // The job of the selected entry at `position`, in the ring of entries from the caller's on.
   Job& JobAt(std::size_t position) { return ring_[position % ring_.size()]; }
   void FillSlot(const ArchiveLayout& layout, std::size_t position);
-  // Tells the host that the entry is not extracted. The detail goes to the trace, and to the
-  // host as well when it is `shown` or says what makes the entry unsafe.
+  // Tells the host that the entry is not extracted (HostChannel::ReportSkip).
   void Skip(const Job& job, int reason, const std::string& detail, bool shown = false);
   void Skip(const Job& job, const Prepared& skipped) {
     Skip(job, skipped.reason, skipped.detail, skipped.shown);
@@ -221,15 +87,8 @@ class Batch {
   // (here, or by a worker when `handover` is given) and read.
   void Process(Job& job, EntryHandover* handover);
   void MakeFolder(const Job& job);
-  // Everything before an entry's data that needs no word with the host, in phases: its methods
-  // checked, its folder opened, the existing file looked at, its temporary file made. Touches
-  // nothing but the job, so that a worker may run it.
-  Prepared Prepare(Job& job, EntryBuffers& buffers);
-  // Finds the entry's data and decides how they are read: skipped when its local header is
-  // damaged or its compression or encryption method is not read.
-  Prepared MethodsSupported(Job& job, EntryBuffers& buffers);
-  // Holds the folder that the entry goes into in `job.folder` (or the nearest that exists).
-  Prepared OpenFolderOf(Job& job);
+  // What the preparation of an entry reads of the run.
+  PreparationContext Preparation();
   // Renames the entry's sealed file into place, making its folders first when they are pending.
   // A file whose name was not looked at takes the name only where nothing stands; a name taken
   // meanwhile is then treated as an existing file: the host is asked, or the entry skipped
@@ -238,13 +97,6 @@ class Batch {
   Placed PlaceFile(Job& job, Failure& failure);
   // Places the sealed file and counts it; the host is told when it is not placed.
   void PlaceAndCount(Job& job, bool sealed, Failure failure);
-  // Whether the entry's name need not be looked at before its file is written: its folder is
-  // made when the file is placed, or was made by this run, and no other entry of the run writes
-  // that name.
-  bool NameSurelyFree(const Job& job) const;
-  // Whether the file may be written there: missing, or replaced once the host agrees.
-  Prepared CheckExisting(const Job& job, int folder_fd) const;
-  Prepared CreateTemp(Job& job);
   // Tells the host what the preparation decided, asking when the target exists. True when the
   // data are to be read.
   bool Settle(Job& job, const Prepared& prepared);
@@ -262,16 +114,13 @@ class Batch {
 
   // Extracts or tests the data of `job`, asking for passwords as needed.
   void ReadData(Job& job, TempFile* temp);
-  ReadResult Attempt(Job& job, const char* password, TempFile* temp, EntryProgress& progress);
-  // An encrypted entry: the passwords known from earlier entries and the call record first, then
-  // the host's answers. Nothing when the entry was skipped here.
-  std::optional<ReadResult> ReadEncrypted(Job& job, TempFile* temp, EntryProgress& progress);
   // Whether what was read is kept: every fault is a skip, a CRC error is the host's choice.
   bool KeepData(const Job& job, const ReadResult& result);
 
   const TUnzipParams& params_;
   HostChannel host_;
-  Mode mode_ = Mode::kExtract;
+  EntryPasswords passwords_;
+  RunMode mode_ = RunMode::kExtract;
   EntryBuffers buffers_;
   int fd_ = -1;
   std::uint64_t file_size_ = 0;
@@ -280,10 +129,8 @@ class Batch {
   std::uint64_t window_start_ = 0;
   std::optional<TargetFolder> target_;
   std::optional<FolderCache> folders_;
-  std::optional<SpecList> specs_;
-  std::vector<SelectedEntry> selected_;
+  EntrySelection selection_;
   std::vector<Job> ring_;  // the jobs of the caller's entry and of those the workers may take
-  mutable DosTimeCache times_;
   std::size_t workers_ = 1;
   lorvante::ReplacementFile::Naming naming_ = FileNaming();
   bool pooled_ = false;            // workers take the entries marked for them
@@ -291,10 +138,7 @@ class Batch {
   std::vector<std::unique_ptr<EntryHandover>> handovers_;  // one per entry ahead, in turn
   std::vector<EntryBuffers> worker_buffers_;
   std::optional<WorkerPool> pool_;
-  std::optional<std::string> given_;   // the password of the call record
-  std::optional<std::string> worked_;  // the last password that opened an entry
   std::int32_t done_ = 0;
-  bool tried_ = false;  // the current entry was read once already
 };
 
 std::int32_t Batch::RefuseRun(const std::string& name, int reason, const std::string& detail) {
@@ -309,154 +153,29 @@ std::int32_t Batch::RefuseRun(const std::string& name, int reason, const std::st
   return 0;
 }
 
-std::optional<Job> Batch::MakeJob(const ArchiveLayout& layout, std::size_t index) const {
-  const CentralEntry& entry = layout.entries[index];
-  Job job;
-  job.index = index;
-  job.entry = &entry;
-  job.name = entry.name;
-  if (!specs_->Selects(job.name)) return std::nullopt;
-  job.path = CheckName(job.name);
-  job.refusal = job.path.refusal;
-  if (job.refusal == nullptr) job.refusal = DecideMode(entry, job);
-  if (job.path.is_folder && !job.path.leaf.empty()) {
-    job.path.folders.push_back(std::move(job.path.leaf));
-    job.path.leaf.clear();
-  }
-  // Without the archive's folders every file goes directly into the target folder, and
-  // folder entries have nothing to make.
-  if (params_.KeepFolders == 0) job.path.folders.clear();
-  job.written = job.refusal == nullptr && !job.path.is_folder ? JoinPath(job.path) : job.name;
-  job.mtime = entry.unix_mtime ? *entry.unix_mtime
-                               : times_.ToUnix(entry.header.mod_date, entry.header.mod_time);
-  return job;
-}
-
-std::uint64_t Batch::Select(const ArchiveLayout& layout) {
-  std::vector<std::string> texts;
-  for (std::int32_t i = 0; params_.Specs != nullptr && i < params_.SpecCount; ++i) {
-    const char* text = params_.Specs[i].SpecText;
-    if (text != nullptr) texts.emplace_back(text);
-  }
-  specs_.emplace(std::move(texts));
-
-  // Each job is made here once to be counted, and again in its turn: only this little of each
-  // entry is held meanwhile.
-  const std::hash<std::string> hash;
-  std::unordered_set<std::size_t> folders;
-  std::uint64_t total = 0;
-  for (std::size_t i = 0; i < layout.entries.size(); ++i) {
-    const std::optional<Job> job = MakeJob(layout, i);
-    if (!job) continue;
-    SelectedEntry& selected = selected_.emplace_back();
-    selected.index = static_cast<std::uint32_t>(i);
-    if (!job->path.is_folder) total += job->entry->sizes.uncompressed_size;
-    if (job->refusal != nullptr) continue;
-    std::string path;
-    for (const std::string& part : job->path.folders) {
-      path += path.empty() ? part : "/" + part;
-      folders.insert(hash(path));
-    }
-    const bool encrypted = (job->entry->header.flags & lorvante::zipformat::kFlagEncrypted) != 0;
-    if (job->path.is_folder) continue;
-    selected.written_hash = hash(job->written);
-    selected.candidate = !encrypted;
-  }
-  MarkHanded(selected_, folders, mode_ != Mode::kTest);
-  return total;
-}
-
 void Batch::FillSlot(const ArchiveLayout& layout, std::size_t position) {
   Job& slot = JobAt(position);
-  if (position >= selected_.size()) {
+  const std::vector<SelectedEntry>& selected = selection_.entries();
+  if (position >= selected.size()) {
     slot = Job();
     return;
   }
-  slot = *MakeJob(layout, selected_[position].index);
-  slot.alone = selected_[position].handed;
+  slot = *selection_.MakeJob(layout, selected[position].index);
+  slot.alone = selected[position].handed;
   slot.handed = pooled_ && slot.alone;
 }
 
 void Batch::Skip(const Job& job, int reason, const std::string& detail, bool shown) {
-  host_.Message(SkipMessage(job.written, reason, detail));
-  if (!detail.empty() && (shown || reason == UNZ_SKIP_UNSAFE)) {
-    host_.Send(UNZ_ACTION_SKIP_DETAIL, 0, detail);
-  }
-  host_.Send(UNZ_ACTION_SKIPPED, reason, job.written);
+  host_.ReportSkip(job.written, reason, detail, shown);
 }
 
-ReadResult Batch::Attempt(Job& job, const char* password, TempFile* temp, EntryProgress& progress) {
-  Failure failure;
-  // The file is emptied for another try; the first finds it empty.
-  if (temp != nullptr && tried_ && !temp->Rewind(failure)) {
-    return {ReadStatus::kWriteFailed, failure};
-  }
-  tried_ = true;
-  progress.Restart();
-  const int out_fd = temp != nullptr ? temp->fd() : -1;
-  const EntryToRead what{.fd = fd_, .entry = job.entry, .data = job.data};
-  // The data read with the local header serve the first try only: a cipher decrypts them in
-  // place.
-  job.data.prefetched = 0;
-  return ReadEntryData(what, password, std::move(job.decoder), out_fd, progress, buffers_);
-}
-
-// A data or CRC error on an encrypted entry means a wrong password that passed the header check
-// (about one wrong password in 256 does).
-bool WrongPassword(const ReadResult& r) {
-  return r.status == ReadStatus::kWrongPassword || r.status == ReadStatus::kCrcMismatch ||
-         r.status == ReadStatus::kDamaged || r.status == ReadStatus::kNeedPassword;
-}
-
-// A password that passed the header check and then failed the data. Given again for the same
-// entry and failing the same way, it is the data that are damaged, not the password.
-bool PassedTheCheck(const ReadResult& r) {
-  return r.status == ReadStatus::kCrcMismatch || r.status == ReadStatus::kDamaged;
-}
-
-std::optional<ReadResult> Batch::ReadEncrypted(Job& job, TempFile* temp, EntryProgress& progress) {
-  std::vector<std::string> known;
-  if (worked_) known.push_back(*worked_);
-  if (given_ && given_ != worked_) known.push_back(*given_);
-  std::vector<std::string> failed_data;  // passwords that passed the check and failed the data
-  for (const std::string& password : known) {
-    ReadResult result = Attempt(job, password.c_str(), temp, progress);
-    if (!WrongPassword(result)) {
-      if (result.status == ReadStatus::kOk) worked_ = password;
-      return result;
-    }
-    if (PassedTheCheck(result)) failed_data.push_back(password);
-  }
-  std::int32_t tries = UNZ_FIRST_PASSWORD_REQUEST;
-  for (;;) {
-    if (!host_.Send(UNZ_ACTION_PASSWORD, tries, job.written)) {
-      return ReadResult{ReadStatus::kStopped, {}};
-    }
-    if (host_.status() == 0) {
-      Skip(job, UNZ_SKIP_NO_PASSWORD, {});
-      return std::nullopt;
-    }
-    const std::string password = host_.text();
-    // The host counts the tries down; should it not, the library does.
-    const std::int32_t left = host_.value() < tries ? host_.value() : tries - 1;
-    host_.Wipe();
-    ReadResult result = Attempt(job, password.c_str(), temp, progress);
-    if (!WrongPassword(result)) {
-      if (result.status == ReadStatus::kOk) worked_ = password;
-      return result;
-    }
-    if (PassedTheCheck(result)) {
-      if (std::find(failed_data.begin(), failed_data.end(), password) != failed_data.end()) {
-        return result;
-      }
-      failed_data.push_back(password);
-    }
-    if (left <= 0) {
-      Skip(job, UNZ_SKIP_WRONG_PASSWORD, result.failure.Text());
-      return std::nullopt;
-    }
-    tries = left;
-  }
+PreparationContext Batch::Preparation() {
+  return {.fd = fd_,
+          .window_start = window_start_,
+          .file_size = file_size_,
+          .mode = mode_,
+          .folders = folders_ ? &*folders_ : nullptr,
+          .naming = naming_};
 }
 
 bool Batch::KeepData(const Job& job, const ReadResult& result) {
@@ -473,7 +192,7 @@ bool Batch::KeepData(const Job& job, const ReadResult& result) {
       Skip(job, UNZ_SKIP_CANNOT_WRITE, result.failure.Text());
       return false;
     case ReadStatus::kCrcMismatch:
-      if (mode_ == Mode::kTest) {
+      if (mode_ == RunMode::kTest) {
         Skip(job, UNZ_SKIP_CRC_ERROR, result.failure.Text());
         return false;
       }
@@ -496,10 +215,7 @@ bool Batch::KeepData(const Job& job, const ReadResult& result) {
 void Batch::ReadData(Job& job, TempFile* temp) {
   HostProgress sink(host_);
   EntryProgress progress(sink);
-  tried_ = false;
-  const bool encrypted = (job.entry->header.flags & lorvante::zipformat::kFlagEncrypted) != 0;
-  const std::optional<ReadResult> result =
-      encrypted ? ReadEncrypted(job, temp, progress) : Attempt(job, nullptr, temp, progress);
+  const std::optional<ReadResult> result = passwords_.ReadData(job, fd_, temp, progress, buffers_);
   if (!result || !KeepData(job, *result)) return;
   if (temp != nullptr) {
     Failure failure;
@@ -511,7 +227,7 @@ void Batch::ReadData(Job& job, TempFile* temp) {
 }
 
 void Batch::MakeFolder(const Job& job) {
-  if (mode_ != Mode::kExtract || job.path.folders.empty()) return;
+  if (mode_ != RunMode::kExtract || job.path.folders.empty()) return;
   Failure failure;
   bool made = false;
   folders_->WithTarget([&](TargetFolder& target) {
@@ -519,104 +235,6 @@ void Batch::MakeFolder(const Job& job) {
     if (made) target.RememberFolderTime(job.path.folders, job.mtime);
   });
   if (!made) Skip(job, Prepared::WriteFailure(failure));
-}
-
-Prepared Batch::MethodsSupported(Job& job, EntryBuffers& buffers) {
-  if (job.entry->local_fault != nullptr)
-    return Prepared::Skip(UNZ_SKIP_DAMAGED, job.entry->local_fault);
-  Failure failure;
-  auto data = LocateEntryData(fd_, window_start_, file_size_, *job.entry, failure, buffers.input);
-  if (!data) return Prepared::Skip(UNZ_SKIP_DAMAGED, failure.Text());
-  job.data = *data;
-  if (job.data.cipher == Cipher::kOther) {
-    return Prepared::Skip(UNZ_SKIP_UNSUPPORTED, "encryption method of the entry");
-  }
-  namespace codecs = lorvante::codecs;
-  if (job.data.method == codecs::kZipStored) return {};
-  job.decoder = codecs::MakeZipDecoder(
-      job.data.method,
-      {.uncompressed_size = job.entry->sizes.uncompressed_size, .flags = job.entry->header.flags});
-  if (!job.decoder) {
-    return Prepared::Skip(UNZ_SKIP_UNSUPPORTED,
-                          "compression method " + MethodName(job.data.method));
-  }
-  return {};
-}
-
-Prepared Batch::OpenFolderOf(Job& job) {
-  for (const std::string& part : job.path.folders) {
-    if (part.size() > NAME_MAX)
-      return Prepared::Skip(UNZ_SKIP_CANNOT_WRITE, SystemText(ENAMETOOLONG));
-  }
-  if (job.path.leaf.size() > NAME_MAX) {
-    return Prepared::Skip(UNZ_SKIP_CANNOT_WRITE, SystemText(ENAMETOOLONG));
-  }
-  Failure failure;
-  job.folder = folders_->Get(job.path.folders, false, failure);
-  if (job.folder) return {};
-  if (mode_ == Mode::kExtract) {
-    // A folder missing on the way: the file is written in the deepest one that stands, and
-    // moved into its own once its folders are made, when it is placed.
-    std::vector<std::string> nearest = job.path.folders;
-    while (!nearest.empty() && failure.error == ENOENT && !failure.unsafe) {
-      nearest.pop_back();
-      failure = {};
-      job.folder = folders_->Get(nearest, false, failure);
-      if (job.folder) {
-        job.folders_pending = true;
-        return {};
-      }
-    }
-  }
-  if (mode_ == Mode::kFreshen && failure.error == ENOENT && !failure.unsafe) {
-    return Prepared::Skip(UNZ_SKIP_NO_TARGET, {});
-  }
-  return Prepared::WriteFailure(failure);
-}
-
-bool Batch::NameSurelyFree(const Job& job) const {
-  if (mode_ != Mode::kExtract) return false;
-  // A folder that does not exist holds no file; one made by the run held nothing, and no other
-  // entry writes the name (another process might: the placing finds that).
-  return job.folders_pending || (job.alone && job.folder->made_by_run);
-}
-
-Prepared Batch::CheckExisting(const Job& job, int folder_fd) const {
-  struct stat existing {};
-  if (::fstatat(folder_fd, job.path.leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
-    if (S_ISDIR(existing.st_mode)) {
-      return Prepared::Skip(UNZ_SKIP_CANNOT_WRITE, "a folder stands where the file goes", true);
-    }
-    // Zip times have 2-second steps: older means at least 2 seconds older.
-    const bool older = static_cast<std::int64_t>(existing.st_mtime) + 2 <= job.mtime;
-    return {Prepared::Next::kAskExisting, 0, {}, older};
-  }
-  if (errno != ENOENT) return Prepared::Skip(UNZ_SKIP_CANNOT_WRITE, SystemText(errno));
-  if (mode_ == Mode::kFreshen) return Prepared::Skip(UNZ_SKIP_NO_TARGET, {});
-  return {};
-}
-
-Prepared Batch::CreateTemp(Job& job) {
-  Failure failure;
-  job.temp = TempFile::Create(job.folder->fd.get(), job.folder->path, job.mode, naming_, failure);
-  if (!job.temp) return Prepared::Skip(UNZ_SKIP_CANNOT_WRITE, failure.Text());
-  return {};
-}
-
-Prepared Batch::Prepare(Job& job, EntryBuffers& buffers) {
-  if (Prepared methods = MethodsSupported(job, buffers); methods.next != Prepared::Next::kRead) {
-    return methods;
-  }
-  if (mode_ == Mode::kTest) return {};
-  if (Prepared folder = OpenFolderOf(job); folder.next != Prepared::Next::kRead) return folder;
-  job.unchecked = NameSurelyFree(job);
-  if (!job.unchecked) {
-    if (Prepared existing = CheckExisting(job, job.folder->fd.get());
-        existing.next != Prepared::Next::kRead) {
-      return existing;
-    }
-  }
-  return CreateTemp(job);
 }
 
 Batch::Placed Batch::PlaceFile(Job& job, Failure& failure) {
@@ -633,7 +251,7 @@ Batch::Placed Batch::PlaceFile(Job& job, Failure& failure) {
   if (job.temp->PlaceNew(folder_fd, job.path.leaf, failure)) return Placed::kPlaced;
   if (failure.error != EEXIST) return Placed::kFailed;
   failure = {};
-  const Prepared existing = CheckExisting(job, folder_fd);
+  const Prepared existing = CheckExisting(Preparation(), job, folder_fd);
   if (existing.next == Prepared::Next::kSkip) {
     Skip(job, existing);
     return Placed::kDeclined;
@@ -679,7 +297,7 @@ bool Batch::Settle(Job& job, const Prepared& prepared) {
       break;
   }
   if (!AskReplace(job, prepared.older)) return false;
-  const Prepared made = CreateTemp(job);
+  const Prepared made = CreateTemp(Preparation(), job);
   return Settle(job, made);
 }
 
@@ -713,7 +331,8 @@ void Batch::Process(Job& job, EntryHandover* handover) {
     MakeFolder(job);
     return;
   }
-  const Prepared prepared = handover != nullptr ? handover->WaitPrepared() : Prepare(job, buffers_);
+  const Prepared prepared =
+      handover != nullptr ? handover->WaitPrepared() : PrepareEntry(Preparation(), job, buffers_);
   if (!Settle(job, prepared)) return;
   // After a question the data are read here, as for an entry no worker took.
   if (handover != nullptr && prepared.next == Prepared::Next::kRead) {
@@ -732,7 +351,7 @@ void Batch::WorkOn(Job& job, EntryHandover& handover, EntryBuffers& buffers) {
       job.entry->sizes.compressed_size <= kQuietEntry) {
     handover.Quiet();
   }
-  const Prepared prepared = Prepare(job, buffers);
+  const Prepared prepared = PrepareEntry(Preparation(), job, buffers);
   handover.Prepare(prepared);
   if (prepared.next != Prepared::Next::kRead) return;
   EntryProgress progress(handover);
@@ -752,7 +371,7 @@ void Batch::Work(std::size_t index, std::size_t worker) {
   // An entry of the caller's own may be done, and its slot given to a later entry, before this
   // worker looks: what is handed is read from the selection, and only a handed entry's slot
   // waits for its worker.
-  if (!selected_[index].handed) return;
+  if (!selection_.entries()[index].handed) return;
   Job& job = JobAt(index);
   EntryHandover& handover = *handovers_[index % handovers_.size()];
   try {
@@ -787,7 +406,7 @@ void Batch::StartWorkers() {
   }
   worker_buffers_.resize(workers_);
   for (EntryBuffers& buffers : worker_buffers_) SizeBuffers(buffers);
-  pool_.emplace(workers_, selected_.size(), ring_.size(),
+  pool_.emplace(workers_, selection_.entries().size(), ring_.size(),
                 [this](std::size_t index, std::size_t worker) { Work(index, worker); });
   if (pool_->started() > 0) return;
   // No thread to be had: every entry is done here.
@@ -820,26 +439,27 @@ std::int32_t Batch::Run() {
   ChooseBlocks(*layout);
   SizeBuffers(buffers_);
 
-  if (mode_ != Mode::kTest) {
+  if (mode_ != RunMode::kTest) {
     const std::string folder = params_.TargetFolder != nullptr ? params_.TargetFolder : "";
     target_ = TargetFolder::Open(folder, failure);
     if (!target_) return RefuseRun(folder, UNZ_SKIP_CANNOT_WRITE, failure.Text());
   }
 
   if (target_) folders_.emplace(*target_);
-  const std::uint64_t total = Select(*layout);
-  host_.Send(UNZ_ACTION_FILE_COUNT, Cap32(selected_.size()), {});
+  const std::uint64_t total = selection_.Select(*layout, mode_ != RunMode::kTest);
+  const std::vector<SelectedEntry>& selected = selection_.entries();
+  host_.Send(UNZ_ACTION_FILE_COUNT, Cap32(selected.size()), {});
   host_.Send(UNZ_ACTION_TOTAL_BYTES, Cap32(total), {});
   workers_ = WorkerCount();
   pooled_ = workers_ > 1 && !host_.stopped() &&
-            std::any_of(selected_.begin(), selected_.end(),
+            std::any_of(selected.begin(), selected.end(),
                         [](const SelectedEntry& entry) { return entry.handed; });
   // The jobs the workers may take are made before they may: the ring's slots first, then each
   // slot again once its entry is done.
   ring_.resize(pooled_ ? std::min(workers_ * kAheadPerWorker + 2, kMaxAhead) : 1);
   for (std::size_t i = 0; i < ring_.size(); ++i) FillSlot(*layout, i);
   if (pooled_) StartWorkers();
-  for (std::size_t i = 0; i < selected_.size() && !host_.stopped(); ++i) {
+  for (std::size_t i = 0; i < selected.size() && !host_.stopped(); ++i) {
     Job& job = JobAt(i);
     EntryHandover* handover = job.handed ? handovers_[i % handovers_.size()].get() : nullptr;
     Process(job, handover);
@@ -854,7 +474,7 @@ std::int32_t Batch::Run() {
   stop_ = true;
   if (pool_) pool_->StopAndJoin();
   ring_.clear();
-  selected_.clear();
+  selection_.Clear();
   if (target_) target_->ApplyFolderTimes();
   host_.Send(UNZ_ACTION_END_BATCH, 0, {});
   return done_;

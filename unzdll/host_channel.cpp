@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "unzdll/messages.h"
+
 namespace unzdll {
 
 std::int32_t Cap32(std::uint64_t value) {
@@ -33,6 +35,15 @@ bool HostChannel::Send(std::int32_t code, std::int32_t value, std::string_view t
   if (!cut.empty()) std::memcpy(info_.NameOrMessage, cut.data(), cut.size());
   if (callback_ != nullptr && callback_(&info_) != 0) stopped_ = true;
   return !stopped_;
+}
+
+void HostChannel::ReportSkip(std::string_view name, int reason, std::string_view detail,
+                             bool shown) {
+  Message(SkipMessage(name, reason, detail));
+  if (!detail.empty() && (shown || reason == UNZ_SKIP_UNSAFE)) {
+    Send(UNZ_ACTION_SKIP_DETAIL, 0, detail);
+  }
+  Send(UNZ_ACTION_SKIPPED, reason, name);
 }
 
 std::string HostChannel::text() const {

@@ -26,6 +26,10 @@ class HostChannel {
   bool Send(std::int32_t code, std::int32_t value, std::string_view text, std::int32_t status = 0);
   // A text worth tracing (code 4).
   bool Message(std::string_view text) { return Send(UNZ_ACTION_MESSAGE, 0, text); }
+  // Tells the host that the entry `name` is not extracted, for `reason` (a UNZ_SKIP_ code). The
+  // detail goes to the trace, and to the host as well when it is `shown` or says what makes the
+  // entry unsafe.
+  void ReportSkip(std::string_view name, int reason, std::string_view detail, bool shown = false);
 
   bool stopped() const { return stopped_; }
   std::int32_t status() const { return info_.Status; }
