@@ -27,11 +27,12 @@ trap cleanup EXIT
 
 # Start Xvfb on a free display number, which it reports itself. Servers started at the same
 # moment by other tests may race for a number; a start that reports none or does not answer is
-# tried again.
+# tried again. The server does not reset when its last client leaves (-noreset): while it resets
+# it refuses connections, and a run whose program has just ended would find no display.
 start_xvfb() {
   local display_fd display_number="" i
   exec {display_fd}<> <(:)
-  Xvfb -displayfd "$display_fd" -screen 0 "$screen_size" -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  Xvfb -displayfd "$display_fd" -screen 0 "$screen_size" -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
   xvfb_pid=$!
   read -r -t 20 display_number <&"$display_fd" || true
   exec {display_fd}>&-
