@@ -164,12 +164,7 @@ class Turns {
 
 // A path as the conversion will meet it: the end of its links when it exists.
 std::string Resolved(const std::string& path) {
-  const std::string expanded = ExpandFileName(path);
-  char* resolved = realpath(expanded.c_str(), nullptr);
-  if (resolved == nullptr) return expanded;
-  std::string result = resolved;
-  std::free(resolved);
-  return result;
+  return ResolvedFileName(path);
 }
 
 // Whether `file` starts with the tag of a zip payload; false too when it cannot be read (its

@@ -63,14 +63,7 @@ class TextOutput {
 
  private:
   // The file a name stands for: the end of its links when it exists, the name itself otherwise.
-  static std::string ResolvedTarget(const std::string& chosen) {
-    const std::string path = ExpandFileName(chosen);
-    char* resolved = realpath(path.c_str(), nullptr);
-    if (resolved == nullptr) return path;
-    std::string target = resolved;
-    std::free(resolved);
-    return target;
-  }
+  static std::string ResolvedTarget(const std::string& chosen) { return ResolvedFileName(chosen); }
 
   // An existing file under the chosen name must be a regular file that no other open of this
   // program uses; it is locked until the replacement is in place, and the replacement gets its

@@ -5,9 +5,27 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <optional>
 
 namespace lorvante {
 namespace {
+
+// `text` converted from the character set `from` to `to` by iconv; nothing when iconv knows
+// either set not, or when a byte sequence of `text` is not valid in `from`.
+std::optional<std::string> Converted(std::string_view text, const char* to, const char* from) {
+  const iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  std::string out(text.size() * 4, '\0');
+  char* in_ptr = const_cast<char*>(text.data());
+  std::size_t in_left = text.size();
+  char* out_ptr = out.data();
+  std::size_t out_left = out.size();
+  const std::size_t rc = iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left);
+  iconv_close(cd);
+  if (rc == static_cast<std::size_t>(-1) || in_left != 0) return std::nullopt;
+  out.resize(out.size() - out_left);
+  return out;
+}
 
 // The MS-DOS code page that gives every byte a character.
 constexpr char kEveryByteCodePage[] = "CP437";
@@ -34,18 +52,8 @@ std::string OemCodePage() {
 
 std::string OemToUtf8(std::string_view text, const std::string& codepage) {
   if (text.empty()) return {};
-  const iconv_t cd = iconv_open("UTF-8", codepage.c_str());
-  if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(text);
-  std::string out(text.size() * 4, '\0');
-  char* in_ptr = const_cast<char*>(text.data());
-  std::size_t in_left = text.size();
-  char* out_ptr = out.data();
-  std::size_t out_left = out.size();
-  const std::size_t rc = iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left);
-  iconv_close(cd);
-  if (rc == static_cast<std::size_t>(-1)) return std::string(text);
-  out.resize(out.size() - out_left);
-  return out;
+  std::optional<std::string> out = Converted(text, "UTF-8", codepage.c_str());
+  return out ? std::move(*out) : std::string(text);
 }
 
 std::string OemToValidUtf8(std::string_view text, const std::string& codepage) {
@@ -61,16 +69,7 @@ bool IsUtf8(std::string_view text) {
   }
   // glibc's UTF-8 reader takes code points up to 2^31 - 1; its UTF-32 writer refuses those
   // beyond U+10FFFF and surrogates, so the conversion to UTF-32 checks the whole form.
-  const iconv_t cd = iconv_open("UTF-32LE", "UTF-8");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  std::string out(text.size() * 4, '\0');
-  char* in_ptr = const_cast<char*>(text.data());
-  std::size_t in_left = text.size();
-  char* out_ptr = out.data();
-  std::size_t out_left = out.size();
-  const std::size_t rc = iconv(cd, &in_ptr, &in_left, &out_ptr, &out_left);
-  iconv_close(cd);
-  return rc != static_cast<std::size_t>(-1) && in_left == 0;
+  return Converted(text, "UTF-32LE", "UTF-8").has_value();
 }
 
 }  // namespace lorvante

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <vector>
 
 namespace lorvante {
@@ -107,6 +108,15 @@ std::string ExpandFileName(std::string_view path) {
 std::string WithoutTrailingSlashes(std::string path) {
   while (path.size() > 1 && path.back() == '/') path.pop_back();
   return path;
+}
+
+std::string ResolvedFileName(const std::string& path) {
+  const std::string expanded = ExpandFileName(path);
+  char* resolved = realpath(expanded.c_str(), nullptr);
+  if (resolved == nullptr) return expanded;
+  std::string result = resolved;
+  std::free(resolved);
+  return result;
 }
 
 }  // namespace lorvante

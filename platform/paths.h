@@ -27,6 +27,10 @@ std::string WithoutTrailingSlashes(std::string path);
 // doubled separators removed, without following symbolic links. Empty stays empty.
 std::string ExpandFileName(std::string_view path);
 
+// The file `path` stands for: its full name with every link resolved when it exists, its full
+// name (ExpandFileName) otherwise.
+std::string ResolvedFileName(const std::string& path);
+
 // The process's current directory; empty when it cannot be read.
 std::string GetCurrentDir();
 
