@@ -1,5 +1,9 @@
 #include "platform/program_start.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <mutex>
 
 extern char** environ;
@@ -16,10 +20,21 @@ std::shared_mutex& StartWindow() {
 
 int StartProgram(pid_t* pid, const char* path, const posix_spawn_file_actions_t* actions,
                  char* const argv[]) {
-  // posix_spawn returns once the child has run exec (its copies of the descriptors, all made
-  // with O_CLOEXEC, are closed then) or has failed to.
   const std::unique_lock starting(StartWindow());
-  return posix_spawn(pid, path, actions, nullptr, argv, environ);
+  // The child's copy of this pipe's writing end, made close-on-exec as every descriptor of the
+  // process, goes with its exec: the end of the pipe says the copies are gone, however the C
+  // library (or a sanitizer's stand-in for it) starts the child.
+  int exec_seen[2];
+  if (pipe2(exec_seen, O_CLOEXEC) != 0) return errno;
+  const int error = posix_spawn(pid, path, actions, nullptr, argv, environ);
+  close(exec_seen[1]);
+  if (error == 0) {
+    char byte = 0;
+    while (read(exec_seen[0], &byte, 1) < 0 && errno == EINTR) {
+    }
+  }
+  close(exec_seen[0]);
+  return error;
 }
 
 std::shared_lock<std::shared_mutex> NoProgramStarting() {

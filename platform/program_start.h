@@ -14,8 +14,8 @@
 
 namespace lorvante {
 
-// posix_spawn of `path`, returned once the helper runs its own program (or failed to start):
-// the error number, 0 on success, as posix_spawn.
+// posix_spawn of `path`, returned once the helper runs its own program (or has ended, or failed
+// to start): the error number, 0 on success, as posix_spawn.
 int StartProgram(pid_t* pid, const char* path, const posix_spawn_file_actions_t* actions,
                  char* const argv[]);
 
