@@ -5,7 +5,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,14 +42,9 @@ pid_t StartTextWorker(const std::string& worker, int payload_fd, int text_fd, in
   std::string program = worker;
   std::string parent = std::to_string(getpid());
   char* argv[] = {program.data(), parent.data(), nullptr};
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, payload_fd, 0);
-  posix_spawn_file_actions_adddup2(&actions, text_fd, 1);
-  posix_spawn_file_actions_adddup2(&actions, word_fd, 3);
   pid_t pid = 0;
-  const int error = StartProgram(&pid, worker.c_str(), &actions, argv);
-  posix_spawn_file_actions_destroy(&actions);
+  const int error =
+      StartProgram(&pid, worker.c_str(), {{payload_fd, 0}, {text_fd, 1}, {word_fd, 3}}, argv);
   if (error != 0) throw Exception(Format(messages::kWorkerNotStarted, {SystemErrorText(error)}));
   return pid;
 }

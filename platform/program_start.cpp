@@ -1,9 +1,8 @@
 #include "platform/program_start.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <spawn.h>
 
-#include <cerrno>
+#include <algorithm>
 #include <mutex>
 
 extern char** environ;
@@ -18,22 +17,24 @@ std::shared_mutex& StartWindow() {
 
 }  // namespace
 
-int StartProgram(pid_t* pid, const char* path, const posix_spawn_file_actions_t* actions,
+int StartProgram(pid_t* pid, const char* path, std::initializer_list<HandedDescriptor> handed,
                  char* const argv[]) {
-  const std::unique_lock starting(StartWindow());
-  // The child's copy of this pipe's writing end, made close-on-exec as every descriptor of the
-  // process, goes with its exec: the end of the pipe says the copies are gone, however the C
-  // library (or a sanitizer's stand-in for it) starts the child.
-  int exec_seen[2];
-  if (pipe2(exec_seen, O_CLOEXEC) != 0) return errno;
-  const int error = posix_spawn(pid, path, actions, nullptr, argv, environ);
-  close(exec_seen[1]);
-  if (error == 0) {
-    char byte = 0;
-    while (read(exec_seen[0], &byte, 1) < 0 && errno == EINTR) {
-    }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  int first_free = 3;
+  for (const HandedDescriptor& descriptor : handed) {
+    posix_spawn_file_actions_adddup2(&actions, descriptor.fd, descriptor.as);
+    first_free = std::max(first_free, descriptor.as + 1);
   }
-  close(exec_seen[0]);
+  // The helper's copies of the process's other descriptors go before its program runs; the C
+  // library's start returns only after that (the child shares the parent's memory until exec).
+  posix_spawn_file_actions_addclosefrom_np(&actions, first_free);
+  int error = 0;
+  {
+    const std::unique_lock starting(StartWindow());
+    error = posix_spawn(pid, path, &actions, nullptr, argv, environ);
+  }
+  posix_spawn_file_actions_destroy(&actions);
   return error;
 }
 

@@ -5,7 +5,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -96,13 +95,10 @@ pid_t StartWorker(const ConfinedUnzip& how, int socket_fd, int page_fd) {
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, socket_fd, unzip_channel::kSocketFd);
-  posix_spawn_file_actions_adddup2(&actions, page_fd, unzip_channel::kStopPageFd);
   pid_t pid = 0;
-  const int error = StartProgram(&pid, how.worker.c_str(), &actions, argv.data());
-  posix_spawn_file_actions_destroy(&actions);
+  const int error = StartProgram(
+      &pid, how.worker.c_str(),
+      {{socket_fd, unzip_channel::kSocketFd}, {page_fd, unzip_channel::kStopPageFd}}, argv.data());
   if (error != 0) {
     throw ZipException(Format(zip_texts::kConfinedNotStarted, {SystemErrorText(error)}));
   }

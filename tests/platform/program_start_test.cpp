@@ -25,23 +25,25 @@ TEST(ProgramStart, AHelperBeingStartedHoldsNoLockOfAFileClosedMeanwhile) {
     char* argv[] = {program, nullptr};
     while (!done) {
       pid_t pid = 0;
-      ASSERT_EQ(StartProgram(&pid, program, nullptr, argv), 0);
+      ASSERT_EQ(StartProgram(&pid, program, {}, argv), 0);
       waitpid(pid, nullptr, 0);
       ++started;
     }
   });
-  int refused = 0;
-  for (int i = 0; i < 2000 && refused == 0; ++i) {
+  std::string refused;
+  for (int i = 0; i < 2000 && refused.empty(); ++i) {
     const std::string path = dir / ("payload" + std::to_string(i));
     {
       Result<FileStream> written = FileStream::Create(path);
       ASSERT_TRUE(written);
     }
-    if (!FileStream::OpenRead(path)) ++refused;
+    if (const Result<FileStream> read = FileStream::OpenRead(path); !read) {
+      refused = read.failure().Text();
+    }
   }
   done = true;
   starter.join();
-  EXPECT_EQ(refused, 0);
+  EXPECT_EQ(refused, "");
   EXPECT_GT(started, 0);
 }
 
