@@ -162,7 +162,9 @@ int RunConfinedUnzip(const TUnzipParams& params, const ConfinedUnzip& how,
     if (!channel.HasFrame()) {
       pollfd ready{ours.get(), POLLIN, 0};
       const int polled = poll(&ready, 1, kIdleMs);
-      if (polled == 0 && idle()) stop.Stop();
+      // A signal (Ctrl+C) ends the wait at once: the cancel it may bring reaches the worker now,
+      // not at the end of the wait.
+      if (polled <= 0 && idle()) stop.Stop();
       if (polled <= 0) continue;
     }
     const auto frame = channel.Receive();
